@@ -1,0 +1,1 @@
+// The library's sources are added as they are written.

@@ -1,0 +1,50 @@
+// The navigator: one opened CALS file, its header records as tags.
+#pragma once
+
+#include "host/VorHost.h"
+#include "module/ComObject.h"
+
+#include <string>
+
+namespace scanleaf {
+
+class CCalsFile : public ComObjectRoot<SingleThreadModel>, public ICalsFile, public IVorFileNavigator {
+public:
+    CCalsFile() = default;
+    virtual ~CCalsFile() = default;
+
+    static const InterfaceEntry* InterfaceMap();
+
+    // Opens the file once, right after creation; the navigator does not keep it open.
+    HRESULT OpenFile(const std::wstring& path);
+
+    // IVorFileNavigator
+    HRESULT STDMETHODCALLTYPE Method1(VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method2(VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method3(VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method4(VorWord, VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method5(VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method6(VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE WriteVariable(VorWord reserved1, LONG stopAtFirst, VorWord reserved2, LONG count,
+                                            VorVariable* variables, LONG dateStyle) override;
+    HRESULT STDMETHODCALLTYPE ReadVariable(VorWord reserved1, LONG stopAtFirst, VorWord reserved2, LONG count,
+                                           VorVariable* variables) override;
+    HRESULT STDMETHODCALLTYPE Method9(VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method10(VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method11(VorWord, VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method12(VorWord, VorWord, VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE SaveFile() override;
+    HRESULT STDMETHODCALLTYPE Method14(VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method15(VorWord, VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method16(VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method17(VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method18(VorWord, VorWord, VorWord, VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method19(VorWord) override;
+    HRESULT STDMETHODCALLTYPE Method20(VorWord, VorWord, VorWord, VorWord, VorWord) override;
+
+private:
+    std::wstring path_;
+    bool modified_ = false;
+};
+
+} // namespace scanleaf

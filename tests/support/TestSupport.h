@@ -1,0 +1,58 @@
+// Shared helpers of the tests: the DLL under test, temporary folders, file bytes.
+#pragma once
+
+#include "host/VorHost.h"
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The folder of the running test program (the build's bin folder, where Scanleaf.dll is).
+std::wstring ProgramFolder();
+
+// Scanleaf.dll loaded through LoadLibrary, with its four exports.
+class ScanleafDll {
+public:
+    ScanleafDll();
+    ~ScanleafDll();
+    ScanleafDll(const ScanleafDll&) = delete;
+    ScanleafDll& operator=(const ScanleafDll&) = delete;
+
+    HMODULE Handle() const { return module_; }
+    std::wstring Path() const;
+
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
+    HRESULT CanUnloadNow() const;
+    HRESULT RegisterServer() const;
+    HRESULT UnregisterServer() const;
+
+    // Creates an instance through the class object; releases the class object again.
+    HRESULT Create(REFCLSID clsid, REFIID iid, void** out, IUnknown* outer = nullptr) const;
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// A fresh temporary folder, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+std::vector<unsigned char> ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
+
+std::string Narrow(const std::wstring& text);
+std::wstring Widen(const std::string& text);
+
+} // namespace testsupport

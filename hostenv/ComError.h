@@ -1,0 +1,46 @@
+// The COM error and the text and VARIANT conversions that raise it.
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include <string>
+
+namespace scanleaf {
+
+// A failed HRESULT with the component's optional error information.
+class ComError {
+public:
+    explicit ComError(HRESULT code, IErrorInfo* info = nullptr, bool addRef = true) noexcept;
+    ComError(const ComError& other) noexcept; // adds a reference to the error information
+    ComError& operator=(const ComError& other) noexcept;
+    virtual ~ComError();
+
+    HRESULT Error() const noexcept { return code_; }
+    IErrorInfo* ErrorInfo() const noexcept { return info_; }
+    // The system's text for the code, made on first request.
+    const wchar_t* ErrorMessage() const;
+
+private:
+    HRESULT code_;
+    IErrorInfo* info_;
+    mutable wchar_t* message_ = nullptr;
+};
+
+[[noreturn]] void RaiseComError(HRESULT code);
+// After a failed call on component through interface iid: carries the component's error
+// information when it supports ISupportErrorInfo for iid and GetErrorInfo hands one over.
+[[noreturn]] void RaiseComErrorAfterCall(HRESULT code, IUnknown* component, REFIID iid);
+// The last Windows error as an HRESULT.
+HRESULT LastErrorAsHresult();
+
+// 8-bit text (CP_ACP) to a new BSTR; null gives null.
+BSTR AnsiToBstr(const char* text);
+// Wide text to new 8-bit text (CP_ACP) that the caller frees with delete[]; null gives null.
+char* WideToAnsi(const wchar_t* text);
+// A byte-exact copy; null gives null.
+BSTR CopyBstr(BSTR source);
+// VariantChangeType with flags 0; source null means in place.
+void ChangeVariantType(VARIANT* target, VARTYPE type, const VARIANT* source = nullptr);
+
+} // namespace scanleaf

@@ -1,0 +1,34 @@
+// Dates as text in numbered styles.
+#pragma once
+
+#include <oaidl.h>
+
+#include <string>
+
+namespace scanleaf {
+
+// The library's small wide-string class.
+class Str {
+public:
+    Str() = default;
+    explicit Str(std::wstring text) : text_(std::move(text)) {}
+    virtual ~Str() = default;
+
+    const std::wstring& Text() const noexcept { return text_; }
+    void Assign(std::wstring text) { text_ = std::move(text); }
+
+private:
+    std::wstring text_;
+};
+
+struct MonthName {
+    wchar_t longName[52];
+    wchar_t shortName[4];
+};
+// Indexed by the month number 1 to 12 (entry 0 is unused).
+extern const MonthName MonthNames[13];
+
+// False, with out untouched, for a date of exactly 0.0; otherwise out holds the date's text.
+bool FormatDate(Str& out, DATE date, int style);
+
+} // namespace scanleaf

@@ -1,0 +1,68 @@
+// The host's folders by kind and its user-interface language, read from its registry keys.
+#pragma once
+
+#include "hostenv/Registry.h"
+
+#include <string>
+
+namespace scanleaf {
+
+enum FolderKind : unsigned {
+    InstallFolder = 0,
+    SharedFolder = 1,
+    InstallFolderAlias2 = 2,
+    UserDataFolder = 3,
+    LanFilesFolder = 4,
+    InstallFolderAlias5 = 5,
+    InsoBinFolder = 6,
+    InstallFolder64 = 7,
+    LanguageFolder = 8,
+    HelpFile = 9,
+    DefaultDataFolder = 10,
+    DefaultCardsFolder = 11,
+    LanRootFolder = 12,
+    DefaultConfigurationsFolder = 13,
+    VaultConfigurationsFile = 14,
+    HelpUrlPattern = 15,
+    InstallFolder32 = 16,
+};
+
+// "Software\Kestravo\Applications\Quorvel Enterprise", under both roots.
+extern const wchar_t kHostApplicationKey[];
+
+class SettingsLight {
+public:
+    SettingsLight() = default;
+    virtual ~SettingsLight();
+    SettingsLight(const SettingsLight&) = delete;
+    SettingsLight& operator=(const SettingsLight&) = delete;
+
+    // The folder or file of the kind; empty text when it can't be found.
+    std::wstring GetFolder(unsigned kind);
+    // The user-interface language code, "GB" when none is set.
+    std::wstring GetLanguage();
+
+    // Each opens its key on first use; null on failure (the next call tries again).
+    Registry* OpenUserKey();
+    Registry* OpenMachineKey();
+    Registry* OpenMachineKey32();
+    Registry* OpenMachineKey64();
+
+private:
+    Registry userKey;
+    Registry machineKey;
+    Registry machineKey32;
+    Registry machineKey64;
+    std::wstring installFolder;
+    std::wstring sharedFolder;
+    std::wstring userDataFolder;
+    std::wstring installFolder32;
+    std::wstring installFolder64;
+};
+
+// True for a 32-bit process on 64-bit Windows; computed once per process.
+bool IsWow64();
+// The shell folder's path (at most MAX_PATH characters); out unchanged on failure.
+bool GetSpecialFolder(HWND owner, std::wstring& out, int folderId, bool create);
+
+} // namespace scanleaf

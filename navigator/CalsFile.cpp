@@ -16,16 +16,8 @@ HRESULT CCalsFile::OpenFile(const std::wstring& path) {
     return E_NOTIMPL;
 }
 
-HRESULT CCalsFile::WriteVariable(VorWord, LONG, VorWord, LONG, VorVariable* variables, LONG) {
-    if (!variables) return E_POINTER;
-    return E_NOTIMPL;
-}
+bool CCalsFile::ReadFillByte(FILE*) { return false; }
 
-HRESULT CCalsFile::ReadVariable(VorWord, LONG, VorWord, LONG, VorVariable* variables) {
-    if (!variables) return E_POINTER;
-    return E_NOTIMPL;
-}
-
-HRESULT CCalsFile::SaveFile() { return E_NOTIMPL; }
+HRESULT CCalsFile::ReadHeader(FILE*) { return E_NOTIMPL; }
 
 } // namespace scanleaf

@@ -3,6 +3,9 @@
 
 #include "host/VorHost.h"
 #include "module/ComObject.h"
+#include "navigator/TagFinder.h"
+
+#include <cstdio>
 
 #include <string>
 
@@ -42,9 +45,22 @@ public:
     HRESULT STDMETHODCALLTYPE Method19(VorWord) override;
     HRESULT STDMETHODCALLTYPE Method20(VorWord, VorWord, VorWord, VorWord, VorWord) override;
 
+    // Opening: the byte at offset 895; the header's records into tags (stream at offset 0).
+    bool ReadFillByte(FILE* stream);
+    HRESULT ReadHeader(FILE* stream);
+
+    // Variables: the value as text (dates in the host's style); text into a VT_BSTR.
+    static std::wstring VariantToText(const VARIANT& value, int dateStyle);
+    static bool TextToVariant(VARIANT* target, const wchar_t* text);
+
+    const TagFinder& Tags() const noexcept { return tagFinder_; }
+    bool Modified() const noexcept { return modified_; }
+
 private:
     std::wstring path_;
     bool modified_ = false;
+    unsigned char fillByte_ = 0;
+    TagFinder tagFinder_;
 };
 
 } // namespace scanleaf

@@ -1,1 +1,0 @@
-// The library's sources are added as they are written.

@@ -1,0 +1,20 @@
+# scanleaf_area_tests(AREA LIBS ... [LOCK name]): tests/<area>/*.cpp form test_<area>; each
+# subfolder tests/<area>/<sub>/ forms test_<area>_<sub>. LOCK serialises the cases that share
+# a resource (the host's registry key) across the programs that name it.
+function(scanleaf_area_tests area)
+    cmake_parse_arguments(A "" "LOCK" "LIBS" ${ARGN})
+    file(GLOB top CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(top)
+        scanleaf_add_test(test_${area} SOURCES ${top} LIBS ${A_LIBS} LOCK ${A_LOCK})
+    endif()
+    file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(child ${children})
+        if(IS_DIRECTORY ${child})
+            get_filename_component(sub ${child} NAME)
+            file(GLOB subsources CONFIGURE_DEPENDS ${child}/*.cpp)
+            if(subsources)
+                scanleaf_add_test(test_${area}_${sub} SOURCES ${subsources} LIBS ${A_LIBS} LOCK ${A_LOCK})
+            endif()
+        endif()
+    endforeach()
+endfunction()

@@ -13,6 +13,15 @@ public:
 
     static const InterfaceEntry* InterfaceMap();
 
+    // The object's own set-up (not reachable through COM): keeps owner and suppressNotice and
+    // asks format for the inner preview. Returns CreatePreview's result; E_POINTER for a null
+    // format. A preview held from an earlier call is released first.
+    HRESULT Initialize(IVorFileFormat* format, VorWord owner, VorWord arg2, VorWord arg3, VorWord arg4,
+                       bool suppressNotice);
+
+    // Answer of every preview method while no inner preview is held.
+    static constexpr HRESULT kNoInnerPreview = E_FAIL;
+
     // IVorFilePreview
     HRESULT STDMETHODCALLTYPE Method1(VorWord, VorWord, VorWord, VorWord) override;
     HRESULT STDMETHODCALLTYPE Method2(VorWord, VorWord, VorWord) override;
@@ -26,6 +35,9 @@ public:
 
 private:
     IVorFilePreview* inner_ = nullptr;
+    VorWord owner_ = 0;
+    // Nothing asks for the notice until Initialize does.
+    bool noticeSuppressed_ = true;
 };
 
 } // namespace scanleaf

@@ -1,6 +1,22 @@
 #include "format/CalsFormat.h"
 
+#include "format/ExtensionGroups.h"
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
+#include "navigator/CalsFile.h"
+
+#include <string>
+
 namespace scanleaf {
+
+namespace {
+
+const wchar_t kProduct[] = L"KESTRAVO PDM";
+const wchar_t kDescription[] = L"File format plugin for CALS files.";
+const wchar_t kExtensions[] = L"cal,ct1,ct2,ct3,nif,ct4,c4,cg4,gp4,mil,rst";
+constexpr ULONG kExtensionFlags = 264; // host-defined bits 3 and 8
+
+} // namespace
 
 CCalsFormat::~CCalsFormat() {
     if (marshaler_) marshaler_->Release();
@@ -32,18 +48,43 @@ HRESULT CCalsFormat::FinalConstruct() {
 
 HRESULT CCalsFormat::GetFormatInfo(BSTR* product, BSTR* description, BSTR* extensions) {
     if (!product || !description || !extensions) return E_POINTER;
-    return E_NOTIMPL;
+    try {
+        Bstr productText(kProduct);
+        Bstr descriptionText(kDescription);
+        Bstr extensionList(kExtensions);
+        // All three or none: a null text would pass a failed allocation off as success.
+        *product = productText.Detach();
+        *description = descriptionText.Detach();
+        *extensions = extensionList.Detach();
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT CCalsFormat::GetExtensionFlags(BSTR, ULONG* flags) {
     if (!flags) return E_POINTER;
-    return E_NOTIMPL;
+    *flags = kExtensionFlags;
+    return S_OK;
 }
 
-HRESULT CCalsFormat::CreateNavigator(BSTR, LONG, IVorFileNavigator** navigator) {
+HRESULT CCalsFormat::CreateNavigator(BSTR path, LONG, IVorFileNavigator** navigator) {
     if (!navigator) return E_POINTER;
     *navigator = nullptr;
-    return E_NOTIMPL;
+    ComPtr<IVorFileNavigator> held;
+    try {
+        ComObject<CCalsFile>* file = nullptr;
+        HRESULT hr = ComObject<CCalsFile>::Create(&file);
+        if (FAILED(hr)) return E_OUTOFMEMORY;
+        held = ComPtr<IVorFileNavigator>(static_cast<IVorFileNavigator*>(file));
+        hr = file->OpenFile(std::wstring(path ? path : L""));
+        if (FAILED(hr)) return hr; // releasing the reference destroys the navigator
+    } catch (...) {
+        // Memory ran out while the path was copied or the header read; the navigator goes with held.
+        return E_OUTOFMEMORY;
+    }
+    *navigator = held.Detach();
+    return S_OK;
 }
 
 HRESULT CCalsFormat::CreatePreview(VorWord, VorWord, VorWord, VorWord, IVorFilePreview**) { return E_NOTIMPL; }
@@ -55,7 +96,7 @@ HRESULT CCalsFormat::GetExtensionGroups(ULONG* count, ExtensionGroup** groups) {
     *count = 0;
     if (!groups) return E_POINTER;
     *groups = nullptr;
-    return E_NOTIMPL;
+    return MakeExtensionGroups(ExternalComponentPresent(), count, groups, TaskAllocators());
 }
 
 } // namespace scanleaf

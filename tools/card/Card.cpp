@@ -1,0 +1,86 @@
+#include "tools/card/Card.h"
+
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
+#include "navigator/CalsFile.h"
+
+#include <algorithm>
+
+namespace card {
+
+using scanleaf::Bstr;
+using scanleaf::ComPtr;
+
+VariableArray::VariableArray(const std::vector<std::wstring>& names) : records_(names.size()) {
+    for (size_t i = 0; i < names.size(); ++i) {
+        VorVariable& v = records_[i];
+        v.name = Bstr(names[i]).Detach();
+        v.block = Bstr(L"CALS").Detach();
+        VariantInit(&v.value);
+        v.found = 0;
+        v.reserved = 0;
+    }
+}
+
+VariableArray::~VariableArray() {
+    for (VorVariable& v : records_) {
+        SysFreeString(v.name);
+        SysFreeString(v.block);
+        VariantClear(&v.value);
+    }
+}
+
+std::wstring VariableArray::Text(size_t i) const {
+    const VARIANT& value = records_[i].value;
+    if (value.vt != VT_BSTR || !value.bstrVal) return std::wstring();
+    return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
+}
+
+HRESULT VariableNames(const std::wstring& path, std::vector<std::wstring>& names) {
+    scanleaf::ComObject<scanleaf::CCalsFile>* raw = nullptr;
+    HRESULT hr = scanleaf::ComObject<scanleaf::CCalsFile>::Create(&raw);
+    if (FAILED(hr)) return hr;
+    ComPtr<IVorFileNavigator> keep(raw);
+    hr = raw->OpenFile(path);
+    if (FAILED(hr)) return hr;
+    auto add = [&names](const std::wstring& name) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    };
+    for (const scanleaf::Tag& tag : raw->Tags().tags) {
+        add(tag.name);
+        for (const scanleaf::SubTag& sub : tag.subTags) add(sub.name);
+    }
+    return S_OK;
+}
+
+HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card) {
+    card.clear();
+    ComPtr<IVorFileNavigator> navigator;
+    Bstr bpath(path);
+    HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    if (FAILED(hr)) return hr;
+
+    std::vector<std::wstring> names;
+    hr = VariableNames(path, names);
+    if (FAILED(hr)) return hr;
+
+    VariableArray vars(names);
+    hr = navigator->ReadVariable(0, 0, 0, vars.Count(), vars.Data());
+    if (FAILED(hr)) return hr;
+    for (size_t i = 0; i < names.size(); ++i) {
+        CardEntry entry;
+        entry.name = names[i];
+        entry.found = vars[i].found != 0;
+        entry.value = vars.Text(i);
+        card.push_back(entry);
+    }
+
+    // Writability as the host meets it: write each value back, unsaved; found says whether it was taken.
+    for (size_t i = 0; i < names.size(); ++i) vars[i].found = 0;
+    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
+    if (FAILED(hr)) return hr;
+    for (size_t i = 0; i < names.size(); ++i) card[i].readOnly = vars[i].found == 0;
+    return S_OK; // the navigator is released without saving
+}
+
+} // namespace card

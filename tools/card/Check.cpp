@@ -1,0 +1,143 @@
+// check: reads a settings file as the plug-in will and reports what would fail an open.
+#include "tools/card/Commands.h"
+
+#include "hostenv/SettingsLight.h"
+#include "navigator/LowerCase.h"
+#include "navigator/TagSettings.h"
+#include "tools/card/Output.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace card {
+
+namespace {
+
+const DWORD kValueBuffer = 32767; // the plug-in's buffer for one key
+
+std::vector<std::wstring> SectionNames(const std::wstring& file) {
+    std::vector<wchar_t> buffer(65536);
+    for (;;) {
+        DWORD n = GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+        if (n < buffer.size() - 2) {
+            std::vector<std::wstring> names;
+            for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) names.emplace_back(p);
+            return names;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::wstring ReadKey(const std::wstring& file, const std::wstring& section, const wchar_t* key) {
+    std::vector<wchar_t> buffer(kValueBuffer);
+    DWORD n = GetPrivateProfileStringW(section.c_str(), key, L"", buffer.data(), kValueBuffer, file.c_str());
+    return std::wstring(buffer.data(), n);
+}
+
+// The items of a ';'-terminated list.
+std::vector<std::wstring> Items(const std::wstring& list) {
+    std::vector<std::wstring> items;
+    size_t start = 0;
+    for (size_t next; (next = list.find(L';', start)) != std::wstring::npos; start = next + 1)
+        items.push_back(list.substr(start, next - start));
+    return items;
+}
+
+struct Report {
+    int errors = 0;
+    int warnings = 0;
+    void Error(const std::wstring& section, const std::wstring& text) {
+        ++errors;
+        Out(L"error   [" + section + L"] " + text + L"\n");
+    }
+    void Warning(const std::wstring& section, const std::wstring& text) {
+        ++warnings;
+        Out(L"warning [" + section + L"] " + text + L"\n");
+    }
+};
+
+std::wstring Number(long n) { return std::to_wstring(n); }
+
+void CheckSection(const std::wstring& file, const std::wstring& section, Report& report) {
+    const int errorsBefore = report.errors;
+    std::wstring tagName = scanleaf::LowerCase(section);
+    std::wstring names = scanleaf::TerminateList(ReadKey(file, section, L"Tagnames"));
+    std::wstring positions = scanleaf::TerminateList(ReadKey(file, section, L"Tagpositions"));
+    std::vector<std::wstring> nameItems = Items(names);
+    std::vector<std::wstring> positionItems = Items(positions);
+    const int limit = scanleaf::kRecordTextWidth - static_cast<int>(tagName.size());
+
+    size_t pairs = std::min(nameItems.size(), positionItems.size());
+    for (size_t i = 0; i < pairs; ++i) {
+        int start = -1, end = -1;
+        scanleaf::ReadPosition(positionItems[i], start, end);
+        std::wstring what = L"sub-field \"" + nameItems[i] + L"\" at \"" + positionItems[i] + L"\": ";
+        if (start == -1 && end == -1)
+            report.Error(section, what + L"no readable position (expected START-END)");
+        else if (start > end)
+            report.Error(section, what + L"start " + Number(start) + L" is after end " + Number(end));
+        else if (end > limit)
+            report.Error(section, what + L"end " + Number(end) + L" is beyond the record's width of " +
+                                      Number(limit) + L" characters");
+        else if (start < 1)
+            report.Warning(section, what + L"start below 1 reads from the first character");
+        const std::wstring& n = nameItems[i];
+        if (n.empty())
+            report.Warning(section, L"sub-field " + Number(static_cast<long>(i + 1)) + L" has an empty name");
+        else if (n.find_first_of(L" \t") != std::wstring::npos)
+            report.Warning(section, L"sub-field name \"" + n + L"\" contains blanks; they are part of the name");
+    }
+    if (nameItems.size() > pairs)
+        report.Warning(section, Number(static_cast<long>(nameItems.size() - pairs)) +
+                                    L" surplus name(s) without a position are ignored");
+    if (positionItems.size() > pairs)
+        report.Warning(section, Number(static_cast<long>(positionItems.size() - pairs)) +
+                                    L" surplus position(s) without a name are ignored");
+
+    // The plug-in's own verdict decides; the lines above only explain it.
+    std::list<scanleaf::SubTag> subTags;
+    int width = 0;
+    bool accepted = scanleaf::ReadSubTags(names, positions, static_cast<int>(tagName.size()), subTags, width);
+    if (!accepted && report.errors == errorsBefore)
+        report.Error(section, L"the plug-in refuses this section; a file holding this record can't be opened");
+
+    std::wstring raw = ReadKey(file, section, L"Readonly");
+    if (!raw.empty() && raw != L"0" && raw != L"1") {
+        // Read as the plug-in reads it: only the number 1 makes a record read-only.
+        UINT value = GetPrivateProfileIntW(section.c_str(), L"Readonly", 0, file.c_str());
+        report.Warning(section, L"Readonly=" + raw + L" is read as " + Number(static_cast<long>(value)) +
+                                    (value == 1 ? L": read-only" : L": writable"));
+    }
+}
+
+} // namespace
+
+int Check(const std::vector<std::wstring>& args) {
+    std::wstring file;
+    if (!args.empty()) {
+        wchar_t full[MAX_PATH];
+        DWORD n = GetFullPathNameW(args[0].c_str(), MAX_PATH, full, nullptr);
+        file = (n && n < MAX_PATH) ? std::wstring(full, n) : args[0];
+    } else {
+        scanleaf::SettingsLight settings;
+        std::wstring shared = settings.GetFolder(scanleaf::SharedFolder);
+        if (shared.empty()) {
+            Err(L"scanleaf-card: the host's shared folder is not set (see: scanleaf-card settings)\n");
+            return 1;
+        }
+        file = shared + L"FileFormats\\Scanleaf.ini";
+    }
+    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Err(L"scanleaf-card: " + file + L": no such file; every record would be writable without sub-fields\n");
+        return 1;
+    }
+    Report report;
+    std::vector<std::wstring> sections = SectionNames(file);
+    for (const std::wstring& section : sections) CheckSection(file, section, report);
+    Out(file + L": " + Number(static_cast<long>(sections.size())) + L" section(s), " + Number(report.errors) +
+        L" error(s), " + Number(report.warnings) + L" warning(s)\n");
+    return report.errors ? 1 : 0;
+}
+
+} // namespace card

@@ -1,0 +1,359 @@
+#include "tools/card/Commands.h"
+
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
+#include "hostenv/SettingsLight.h"
+#include "tools/card/Card.h"
+#include "tools/card/Output.h"
+#include "tools/card/Plugin.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace card {
+
+using scanleaf::Bstr;
+using scanleaf::ComPtr;
+
+namespace {
+
+int LoadPlugin(Plugin& plugin, const Options& options) {
+    HRESULT hr = plugin.Load(options.dllPath);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    return 0;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t next = text.find(separator, start);
+        parts.push_back(text.substr(start, next - start));
+        if (next == std::wstring::npos) return parts;
+        start = next + 1;
+    }
+}
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+    return text;
+}
+
+// The CALS files of a folder (by the extensions that the plug-in names), sorted by name.
+std::vector<std::wstring> FilesOf(const std::wstring& folder, const std::vector<std::wstring>& extensions) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        std::wstring name = data.cFileName;
+        size_t dot = name.find_last_of(L'.');
+        if (dot == std::wstring::npos) continue;
+        std::wstring ext = Lower(name.substr(dot + 1));
+        if (std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+            files.push_back(folder + L"\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FormatInfoExtensions(IVorFileFormat* format) {
+    Bstr product, description, extensions;
+    if (FAILED(format->GetFormatInfo(product.Put(), description.Put(), extensions.Put()))) return L"";
+    return extensions.Text();
+}
+
+void PrintCardText(const std::wstring& path, const std::vector<CardEntry>& entries) {
+    Out(path + L"\n");
+    size_t width = 4;
+    for (const CardEntry& e : entries) width = std::max(width, e.name.size());
+    for (const CardEntry& e : entries) {
+        std::wstring line = L"  " + e.name + std::wstring(width - e.name.size() + 2, L' ');
+        line += e.readOnly ? L"[ro] " : L"     ";
+        line += e.found ? e.value : L"(not found)";
+        Out(line + L"\n");
+    }
+}
+
+std::wstring CardJson(const std::wstring& path, const std::vector<CardEntry>& entries) {
+    std::wstring json = L"{\"file\":" + JsonString(path) + L",\"variables\":[";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const CardEntry& e = entries[i];
+        if (i) json += L",";
+        json += L"{\"name\":" + JsonString(e.name) + L",\"value\":" + JsonString(e.value) +
+                L",\"found\":" + (e.found ? L"true" : L"false") + L",\"readOnly\":" +
+                (e.readOnly ? L"true" : L"false") + L"}";
+    }
+    return json + L"]}";
+}
+
+} // namespace
+
+int Run(const std::wstring& command, const std::vector<std::wstring>& args, const Options& options) {
+    if (command == L"info") return args.empty() ? Info(options) : kUsageError;
+    if (command == L"show") return Show(args, options);
+    if (command == L"set") return Set(args, options);
+    if (command == L"check") return args.size() <= 1 ? Check(args) : kUsageError;
+    if (command == L"register" || command == L"unregister")
+        return args.empty() ? Registration(command == L"register", options) : kUsageError;
+    if (command == L"settings") return Settings(args);
+    Err(L"scanleaf-card: unknown command \"" + command + L"\"\n");
+    return kUsageError;
+}
+
+int Info(const Options& options) {
+    Plugin plugin;
+    if (int rc = LoadPlugin(plugin, options)) return rc;
+    IVorFileFormat* format = plugin.Format();
+    Bstr product, description, extensions;
+    HRESULT hr = format->GetFormatInfo(product.Put(), description.Put(), extensions.Put());
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: GetFormatInfo: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    Out(L"plug-in:     " + plugin.Source() + L"\n");
+    Out(L"product:     " + std::wstring(product.Text()) + L"\n");
+    Out(L"description: " + std::wstring(description.Text()) + L"\n");
+    Out(L"extensions:\n");
+    for (const std::wstring& ext : Split(extensions.Text(), L',')) {
+        ULONG flags = 0;
+        Bstr bext(ext);
+        hr = format->GetExtensionFlags(bext.Get(), &flags);
+        wchar_t text[64];
+        swprintf(text, 64, L"  %-6ls flags %lu (0x%lX)\n", ext.c_str(), flags, flags);
+        Out(SUCCEEDED(hr) ? std::wstring(text) : L"  " + ext + L" " + DescribeHresult(hr) + L"\n");
+    }
+    ComPtr<IVorFileFormat2> format2;
+    hr = format->QueryInterface(IID_IVorFileFormat2, format2.PutVoid());
+    if (FAILED(hr)) return 0;
+    ULONG count = 0;
+    ExtensionGroup* groups = nullptr;
+    hr = format2->GetExtensionGroups(&count, &groups);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: GetExtensionGroups: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    Out(L"extension groups:\n");
+    for (ULONG i = 0; i < count; ++i) {
+        wchar_t guid[40] = {};
+        StringFromGUID2(groups[i].identifier, guid, 40);
+        wchar_t line[128];
+        swprintf(line, 128, L"  kind %lu  %ls  ", groups[i].kind, guid);
+        Out(line + std::wstring(groups[i].extensions ? groups[i].extensions : L"") + L"\n");
+        SysFreeString(groups[i].extensions);
+    }
+    CoTaskMemFree(groups);
+    return 0;
+}
+
+int Show(const std::vector<std::wstring>& args, const Options& options) {
+    bool json = false;
+    std::vector<std::wstring> paths;
+    for (const std::wstring& a : args) {
+        if (a == L"--json")
+            json = true;
+        else
+            paths.push_back(a);
+    }
+    if (paths.empty()) return kUsageError;
+    Plugin plugin;
+    if (int rc = LoadPlugin(plugin, options)) return rc;
+    IVorFileFormat* format = plugin.Format();
+
+    std::vector<std::wstring> extensions = Split(Lower(FormatInfoExtensions(format)), L',');
+    std::vector<std::wstring> files;
+    for (const std::wstring& p : paths) {
+        if (IsFolder(p)) {
+            std::vector<std::wstring> inFolder = FilesOf(p, extensions);
+            files.insert(files.end(), inFolder.begin(), inFolder.end());
+        } else {
+            files.push_back(p);
+        }
+    }
+
+    bool progress = files.size() > 1 && StderrIsTerminal();
+    int failures = 0;
+    if (json) Out(L"[");
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (progress) {
+            wchar_t line[64];
+            swprintf(line, 64, L"\r[%zu/%zu] ", i + 1, files.size());
+            Err(line + files[i] + L"\x1b[K");
+        }
+        std::vector<CardEntry> entries;
+        HRESULT hr = ReadCard(format, files[i], entries);
+        if (json && i) Out(L",");
+        if (FAILED(hr)) {
+            ++failures;
+            if (progress) Err(L"\r\x1b[K");
+            Err(files[i] + L": " + DescribeHresult(hr) + L"\n");
+            if (json)
+                Out(L"{\"file\":" + JsonString(files[i]) + L",\"error\":" +
+                    JsonString(DescribeHresult(hr)) + L",\"hresult\":" + JsonString(Hex(hr)) + L"}");
+            continue;
+        }
+        if (json)
+            Out(CardJson(files[i], entries));
+        else
+            PrintCardText(files[i], entries);
+    }
+    if (json) Out(L"]\n");
+    if (progress) Err(L"\r\x1b[K");
+    if (files.empty()) {
+        Err(L"scanleaf-card: no CALS files found\n");
+        return 1;
+    }
+    return failures ? 1 : 0;
+}
+
+bool ParseDate(const std::wstring& text, double& date) {
+    SYSTEMTIME t{};
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    wchar_t tail = 0;
+    int n = swscanf(text.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month, &day, &hour, &minute, &second, &tail);
+    bool shapeOk = (n == 3 && text.size() == 10) || (n == 5 && text.size() == 16) || (n == 6 && text.size() == 19);
+    if (!shapeOk || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
+        return false;
+    t.wYear = static_cast<WORD>(year);
+    t.wMonth = static_cast<WORD>(month);
+    t.wDay = static_cast<WORD>(day);
+    t.wHour = static_cast<WORD>(hour);
+    t.wMinute = static_cast<WORD>(minute);
+    t.wSecond = static_cast<WORD>(second);
+    // Reject dates that the calendar does not have (31 February) rather than let them roll over.
+    FILETIME check;
+    if (!SystemTimeToFileTime(&t, &check)) return false;
+    return SystemTimeToVariantTime(&t, &date) != 0;
+}
+
+int Set(const std::vector<std::wstring>& args, const Options& options) {
+    if (args.empty()) return kUsageError;
+    std::wstring path = args[0];
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> texts;
+    std::vector<double> dates;
+    std::vector<bool> isDate;
+    long style = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        bool date = false;
+        std::wstring pair = a;
+        if (a == L"--style" || a == L"--date") {
+            if (i + 1 >= args.size()) return kUsageError;
+            if (a == L"--style") {
+                wchar_t* end = nullptr;
+                style = wcstol(args[++i].c_str(), &end, 10);
+                if (!end || *end) return kUsageError;
+                continue;
+            }
+            date = true;
+            pair = args[++i];
+        }
+        size_t eq = pair.find(L'=');
+        if (eq == std::wstring::npos || eq == 0) {
+            Err(L"scanleaf-card: expected NAME=VALUE, got \"" + pair + L"\"\n");
+            return kUsageError;
+        }
+        names.push_back(pair.substr(0, eq));
+        std::wstring value = pair.substr(eq + 1);
+        double d = 0;
+        if (date && !ParseDate(value, d)) {
+            Err(L"scanleaf-card: not a date (YYYY-MM-DD[THH:MM[:SS]]): \"" + value + L"\"\n");
+            return kUsageError;
+        }
+        texts.push_back(value);
+        dates.push_back(d);
+        isDate.push_back(date);
+    }
+    if (names.empty()) return kUsageError;
+
+    Plugin plugin;
+    if (int rc = LoadPlugin(plugin, options)) return rc;
+    ComPtr<IVorFileNavigator> navigator;
+    Bstr bpath(path);
+    HRESULT hr = plugin.Format()->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    if (FAILED(hr)) {
+        Err(path + L": " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    VariableArray vars(names);
+    for (size_t i = 0; i < names.size(); ++i) {
+        VARIANT& v = vars[i].value;
+        if (isDate[i]) {
+            v.vt = VT_DATE;
+            v.date = dates[i];
+        } else {
+            v.vt = VT_BSTR;
+            v.bstrVal = Bstr(texts[i]).Detach();
+        }
+    }
+    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), style);
+    if (FAILED(hr)) {
+        Err(path + L": writing the values failed: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    std::vector<std::wstring> refused;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!vars[i].found) refused.push_back(names[i]);
+    hr = navigator->SaveFile();
+    if (FAILED(hr)) {
+        Err(path + L": saving failed: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    size_t stored = names.size() - refused.size();
+    wchar_t line[64];
+    swprintf(line, 64, L"%zu value(s) saved", stored);
+    Out(path + L": " + line + L"\n");
+    for (const std::wstring& name : refused) Err(L"refused: " + name + L" (unknown or read-only)\n");
+    return refused.empty() ? 0 : 1;
+}
+
+int Registration(bool registering, const Options& options) {
+    HRESULT hr = Plugin::CallRegistration(options.dllPath, registering);
+    std::wstring what = registering ? L"register" : L"unregister";
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: " + what + L" failed: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    Out(what + L"ed " + (options.dllPath.empty() ? Plugin::DefaultDllPath() : options.dllPath) + L"\n");
+    return 0;
+}
+
+int Settings(const std::vector<std::wstring>& args) {
+    if (args.size() == 2 && args[0] == L"--shared-folder") {
+        scanleaf::Registry key;
+        if (!key.Open(HKEY_LOCAL_MACHINE, scanleaf::kHostApplicationKey, KEY_READ | KEY_WRITE, true) ||
+            !key.SetString(L"SharedLocation", args[1].c_str())) {
+            Err(L"scanleaf-card: cannot write the shared folder: " + DescribeHresult(HRESULT_FROM_WIN32(key.lastError)) +
+                L"\n");
+            return 1;
+        }
+    } else if (!args.empty()) {
+        return kUsageError;
+    }
+    scanleaf::SettingsLight settings;
+    std::wstring shared = settings.GetFolder(scanleaf::SharedFolder);
+    if (shared.empty()) {
+        Out(L"shared folder: (not set)\n");
+        return 0;
+    }
+    std::wstring ini = shared + L"FileFormats\\Scanleaf.ini";
+    bool exists = GetFileAttributesW(ini.c_str()) != INVALID_FILE_ATTRIBUTES;
+    Out(L"shared folder: " + shared + L"\n");
+    Out(L"settings file: " + ini + (exists ? L"" : L" (missing: every record writable, no sub-fields)") + L"\n");
+    return 0;
+}
+
+} // namespace card

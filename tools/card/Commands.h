@@ -1,0 +1,28 @@
+// The commands of scanleaf-card.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace card {
+
+struct Options {
+    std::wstring dllPath; // empty: the registered class, else the DLL beside the program
+};
+
+inline constexpr int kUsageError = 2;
+
+// Returns the process exit code: 0 success, 1 a failure, 2 a usage error.
+int Run(const std::wstring& command, const std::vector<std::wstring>& args, const Options& options);
+
+int Info(const Options& options);
+int Show(const std::vector<std::wstring>& args, const Options& options);
+int Set(const std::vector<std::wstring>& args, const Options& options);
+int Check(const std::vector<std::wstring>& args);
+int Registration(bool registering, const Options& options);
+int Settings(const std::vector<std::wstring>& args);
+
+// "2024-03-05", "2024-03-05T14:07" or "2024-03-05T14:07:09" as an OLE Automation date.
+bool ParseDate(const std::wstring& text, double& date);
+
+} // namespace card

@@ -1,0 +1,100 @@
+#include "tools/card/Output.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <io.h>
+
+#include "host/VorHost.h"
+
+namespace card {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+void Out(const std::wstring& text) {
+    std::string bytes = Utf8(text);
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+void Err(const std::wstring& text) {
+    std::string bytes = Utf8(text);
+    fwrite(bytes.data(), 1, bytes.size(), stderr);
+    fflush(stderr);
+}
+
+std::wstring JsonString(const std::wstring& text) {
+    std::wstring out = L"\"";
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'"': out += L"\\\""; break;
+        case L'\\': out += L"\\\\"; break;
+        case L'\n': out += L"\\n"; break;
+        case L'\r': out += L"\\r"; break;
+        case L'\t': out += L"\\t"; break;
+        default:
+            if (c < 0x20) {
+                wchar_t escaped[8];
+                swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + L"\"";
+}
+
+std::wstring Hex(HRESULT hr) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+std::wstring DescribeHresult(HRESULT hr) {
+    const wchar_t* words = nullptr;
+    switch (hr) {
+    case VOR_E_CANNOT_OPEN_FILE: words = L"cannot open file"; break;
+    case VOR_E_CANNOT_READ_HEADER: words = L"cannot read header (not a CALS file?)"; break;
+    case E_FAIL: words = L"settings file not found or a record's settings are malformed"; break;
+    case E_OUTOFMEMORY: words = L"out of memory"; break;
+    case E_POINTER: words = L"invalid pointer"; break;
+    case E_NOTIMPL: words = L"not implemented"; break;
+    case REGDB_E_CLASSNOTREG: words = L"class not registered"; break;
+    default: break;
+    }
+    std::wstring text;
+    if (words) {
+        text = words;
+    } else {
+        wchar_t* message = nullptr;
+        DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+        if (n && message) {
+            text.assign(message, n);
+            while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.'))
+                text.pop_back();
+        } else {
+            text = L"failed";
+        }
+        if (message) LocalFree(message);
+    }
+    return text + L" (" + Hex(hr) + L")";
+}
+
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+} // namespace card

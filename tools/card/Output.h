@@ -1,0 +1,25 @@
+// Console output for people and scripts: UTF-8 text, JSON strings, HRESULTs in words.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace card {
+
+std::string Utf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+
+void Out(const std::wstring& text);
+void Err(const std::wstring& text);
+
+// A JSON string literal, quotes included.
+std::wstring JsonString(const std::wstring& text);
+
+// "cannot open file (0x80040228)"
+std::wstring DescribeHresult(HRESULT hr);
+std::wstring Hex(HRESULT hr);
+
+bool StderrIsTerminal();
+
+} // namespace card

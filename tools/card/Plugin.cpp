@@ -1,0 +1,72 @@
+#include "tools/card/Plugin.h"
+
+namespace card {
+
+namespace {
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using RegistrationFn = HRESULT(STDAPICALLTYPE*)();
+
+template <class Fn>
+Fn Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+HRESULT LastError() {
+    DWORD e = GetLastError();
+    return e ? HRESULT_FROM_WIN32(e) : E_FAIL;
+}
+
+} // namespace
+
+Plugin::~Plugin() {
+    // The DLL stays until every object of it is released.
+    format_.Reset();
+    if (module_) FreeLibrary(module_);
+}
+
+std::wstring Plugin::DefaultDllPath() {
+    wchar_t path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, n);
+    folder.erase(folder.find_last_of(L"\\/") + 1);
+    return folder + L"Scanleaf.dll";
+}
+
+HRESULT Plugin::Load(const std::wstring& dllPath) {
+    if (!dllPath.empty()) return LoadFromDll(dllPath);
+    CLSID clsid{};
+    if (SUCCEEDED(CLSIDFromProgID(L"Scanleaf.CalsFormat", &clsid))) {
+        HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IVorFileFormat, format_.PutVoid());
+        if (SUCCEEDED(hr)) {
+            source_ = L"Scanleaf.CalsFormat (registered)";
+            return hr;
+        }
+    }
+    return LoadFromDll(DefaultDllPath());
+}
+
+HRESULT Plugin::LoadFromDll(const std::wstring& path) {
+    module_ = LoadLibraryW(path.c_str());
+    if (!module_) return LastError();
+    auto getClassObject = Export<GetClassObjectFn>(module_, "DllGetClassObject");
+    if (!getClassObject) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    scanleaf::ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject(CLSID_CalsFormat, IID_IClassFactory, factory.PutVoid());
+    if (FAILED(hr)) return hr;
+    hr = factory->CreateInstance(nullptr, IID_IVorFileFormat, format_.PutVoid());
+    if (SUCCEEDED(hr)) source_ = path;
+    return hr;
+}
+
+HRESULT Plugin::CallRegistration(const std::wstring& dllPath, bool registering) {
+    std::wstring path = dllPath.empty() ? DefaultDllPath() : dllPath;
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!module) return LastError();
+    auto fn = Export<RegistrationFn>(module, registering ? "DllRegisterServer" : "DllUnregisterServer");
+    HRESULT hr = fn ? fn() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    FreeLibrary(module);
+    return hr;
+}
+
+} // namespace card

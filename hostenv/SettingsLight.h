@@ -49,6 +49,13 @@ public:
     Registry* OpenMachineKey64();
 
 private:
+    std::wstring CachedValue(std::wstring& cache, Registry* key, const wchar_t* name);
+    std::wstring MachineFolderValue(const wchar_t* name);
+    std::wstring ValueOrBelow(const wchar_t* name, const std::wstring& base, const wchar_t* tail);
+    std::wstring LanguageFolderFor(const std::wstring& language);
+    std::wstring HelpFilePath();
+    std::wstring UserDataFolderPath();
+
     Registry userKey;
     Registry machineKey;
     Registry machineKey32;
@@ -64,5 +71,7 @@ private:
 bool IsWow64();
 // The shell folder's path (at most MAX_PATH characters); out unchanged on failure.
 bool GetSpecialFolder(HWND owner, std::wstring& out, int folderId, bool create);
+// The shell's item-list route to a folder's path, used when SHGetSpecialFolderPathW is missing.
+bool SpecialFolderByLocation(HWND owner, std::wstring& out, int folderId);
 
 } // namespace scanleaf

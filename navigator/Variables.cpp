@@ -1,20 +1,106 @@
 // Reading and writing variables.
 #include "navigator/CalsFile.h"
 
+#include "hostenv/Bstr.h"
+#include "hostenv/ComError.h"
+#include "hostenv/FormatDate.h"
+
+#include <new>
+
 namespace scanleaf {
 
-HRESULT CCalsFile::ReadVariable(VorWord, LONG, VorWord, LONG, VorVariable* variables) {
+namespace {
+
+bool IsCalsBlock(BSTR block) { return lstrcmpiW(block ? block : L"", L"CALS") == 0; }
+
+std::wstring TextOf(BSTR text) { return text ? std::wstring(text) : std::wstring(); }
+
+// A VARIANT that is cleared on every path.
+struct VariantHolder {
+    VARIANT v;
+    VariantHolder() { VariantInit(&v); }
+    ~VariantHolder() { VariantClear(&v); }
+    VariantHolder(const VariantHolder&) = delete;
+    VariantHolder& operator=(const VariantHolder&) = delete;
+};
+
+} // namespace
+
+HRESULT CCalsFile::ReadVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, VorVariable* variables) {
     if (!variables) return E_POINTER;
-    return E_NOTIMPL;
+    try {
+        for (LONG i = 0; i < count; ++i) {
+            VorVariable& record = variables[i];
+            if (!IsCalsBlock(record.block)) continue;
+            std::wstring text;
+            const bool found = tagFinder_.FindValue(TextOf(record.name), text);
+            record.found = found ? 1 : 0;
+            if (!found) continue;
+            if (!TextToVariant(&record.value, text.c_str())) return E_OUTOFMEMORY;
+            if (stopAtFirst) return S_OK;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const ComError& e) {
+        return FAILED(e.Error()) ? e.Error() : E_FAIL;
+    } catch (...) {
+        return E_FAIL;
+    }
+    return S_OK;
 }
 
-HRESULT CCalsFile::WriteVariable(VorWord, LONG, VorWord, LONG, VorVariable* variables, LONG) {
+HRESULT CCalsFile::WriteVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, VorVariable* variables,
+                                 LONG dateStyle) {
     if (!variables) return E_POINTER;
-    return E_NOTIMPL;
+    for (LONG i = 0; i < count; ++i) {
+        VorVariable& record = variables[i];
+        if (!IsCalsBlock(record.block)) continue;
+        // A value that can't be turned into text ends the call with the conversion's own
+        // code; that record is marked not stored, the ones before keep what they stored.
+        HRESULT failure = S_OK;
+        bool stored = false;
+        try {
+            std::wstring text = VariantToText(record.value, static_cast<int>(dateStyle));
+            stored = tagFinder_.SetValue(TextOf(record.name), std::move(text));
+        } catch (const std::bad_alloc&) {
+            failure = E_OUTOFMEMORY;
+        } catch (const ComError& e) {
+            failure = FAILED(e.Error()) ? e.Error() : E_FAIL;
+        } catch (...) {
+            failure = E_FAIL;
+        }
+        record.found = stored ? 1 : 0;
+        if (FAILED(failure)) return failure;
+        if (stored) {
+            modified_ = true;
+            if (stopAtFirst) return S_OK;
+        }
+    }
+    return S_OK;
 }
 
-std::wstring CCalsFile::VariantToText(const VARIANT&, int) { return std::wstring(); }
+std::wstring CCalsFile::VariantToText(const VARIANT& value, int dateStyle) {
+    if (value.vt == VT_DATE) {
+        Str text;
+        // A date of exactly 0.0 is refused by the formatter and takes the platform's text.
+        if (FormatDate(text, value.date, dateStyle)) return text.Text();
+    }
+    VariantHolder copy;
+    HRESULT hr = VariantCopy(&copy.v, const_cast<VARIANT*>(&value));
+    if (FAILED(hr)) RaiseComError(hr);
+    if (copy.v.vt != VT_BSTR) ChangeVariantType(&copy.v, VT_BSTR);
+    // Up to the first NUL, as the text is used everywhere after.
+    return copy.v.bstrVal ? std::wstring(copy.v.bstrVal) : std::wstring();
+}
 
-bool CCalsFile::TextToVariant(VARIANT*, const wchar_t*) { return false; }
+bool CCalsFile::TextToVariant(VARIANT* target, const wchar_t* text) {
+    VariantClear(target);
+    VariantInit(target); // empty even when the old content could not be cleared
+    BSTR copy = SysAllocString(text ? text : L"");
+    if (!copy) return false;
+    target->vt = VT_BSTR;
+    target->bstrVal = copy;
+    return true;
+}
 
 } // namespace scanleaf

@@ -71,6 +71,33 @@ void TestKey::SetText(const wchar_t* name, const std::wstring& text, DWORD type)
 
 bool TestKey::HasSubKey(const std::wstring& subkey) const { return KeyExists(HKEY_CURRENT_USER, path_ + L"\\" + subkey); }
 
+SavedKey::SavedKey(HKEY root, const std::wstring& path, REGSAM view)
+    : root_(root), path_(path), view_(view), missingPrefix_(FirstMissing(root, path, view)) {
+    if (!missingPrefix_.empty()) return;
+    HKEY source = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &source) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot open a key to save");
+    LONG result = RegCopyTreeW(source, nullptr, backup_.Handle());
+    RegCloseKey(source);
+    if (result != ERROR_SUCCESS) throw std::runtime_error("cannot save a key");
+}
+
+SavedKey::~SavedKey() {
+    if (!missingPrefix_.empty()) {
+        DeleteTree(root_, missingPrefix_, view_);
+        return;
+    }
+    Clear();
+    HKEY target = nullptr;
+    if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &target, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegCopyTreeW(backup_.Handle(), nullptr, target);
+    RegCloseKey(target);
+}
+
+void SavedKey::Clear() const { DeleteTree(root_, path_, view_); }
+
 SavedValue::SavedValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view)
     : root_(root), path_(path), name_(name), view_(view) {
     missingPrefix_ = FirstMissing(root, path, view);

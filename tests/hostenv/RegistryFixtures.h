@@ -55,6 +55,25 @@ private:
     std::vector<BYTE> data_;
 };
 
+// A whole key (one registry view), copied aside on construction and put back exactly on
+// destruction; missing before means missing again afterwards. Clear() removes it meanwhile.
+class SavedKey {
+public:
+    SavedKey(HKEY root, const std::wstring& path, REGSAM view = 0);
+    ~SavedKey();
+    SavedKey(const SavedKey&) = delete;
+    SavedKey& operator=(const SavedKey&) = delete;
+
+    void Clear() const;
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    REGSAM view_;
+    std::wstring missingPrefix_;
+    TestKey backup_;
+};
+
 // Deletes a key with its subtree; true when it is gone.
 bool DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);

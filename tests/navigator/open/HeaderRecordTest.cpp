@@ -27,7 +27,7 @@ struct SplitCase {
 
 } // namespace
 
-TEST(HeaderRecord, SlotsSplitIntoNameAndValue) {
+TEST(RecordSlot, SlotsSplitIntoNameAndValue) {
     const SplitCase cases[] = {
         {"plain", "rtype: 1", ' ', true, L"rtype", L"1"},
         {"further colons belong to the value", "abc: d:e", ' ', true, L"abc", L"d:e"},
@@ -60,7 +60,7 @@ TEST(HeaderRecord, SlotsSplitIntoNameAndValue) {
     }
 }
 
-TEST(HeaderRecord, SlotWithoutNulIsTakenWhole) {
+TEST(RecordSlot, SlotWithoutNulIsTakenWhole) {
     std::string text = "n:" + std::string(126, 'v');
     std::vector<unsigned char> slot = Slot(text, ' ');
     // The byte after the slot must not be read: put a non-NUL there.
@@ -73,7 +73,7 @@ TEST(HeaderRecord, SlotWithoutNulIsTakenWhole) {
     EXPECT_EQ(std::wstring(126, L'v'), value);
 }
 
-TEST(HeaderRecord, BytesDecodeWithTheThreadCodePage) {
+TEST(RecordSlot, BytesDecodeWithTheThreadCodePage) {
     // The tests run with code page 1252: 0xE9 is e acute, 0x80 the euro sign.
     std::vector<unsigned char> slot = Slot("caf\xE9: \x80", ' ');
     std::wstring name, value;
@@ -82,7 +82,7 @@ TEST(HeaderRecord, BytesDecodeWithTheThreadCodePage) {
     EXPECT_EQ(L"\u20AC", value);
 }
 
-TEST(HeaderRecord, TrimBlanksStripsOnlyTheEnds) {
+TEST(RecordSlot, TrimBlanksStripsOnlyTheEnds) {
     EXPECT_EQ(L"a b", TrimBlanks(L" \t a b \r\n"));
     EXPECT_EQ(L"", TrimBlanks(L" \t\r\n\v\f"));
     EXPECT_EQ(L"", TrimBlanks(L""));

@@ -38,7 +38,7 @@ std::vector<unsigned char> Bytes(size_t size, unsigned char fill = ' ') {
     return bytes;
 }
 
-class OpenFile : public testing::Test {
+class NavigatorOpen : public testing::Test {
 protected:
     std::wstring Write(const std::wstring& name, const std::vector<unsigned char>& bytes) {
         std::wstring path = temp.File(name);
@@ -51,7 +51,7 @@ protected:
 
 } // namespace
 
-TEST_F(OpenFile, ShortFilesAndTheSettingsFolder) {
+TEST_F(NavigatorOpen, ShortFilesAndTheSettingsFolder) {
     struct Case {
         size_t size;
         bool withSettingsFolder;
@@ -77,7 +77,7 @@ TEST_F(OpenFile, ShortFilesAndTheSettingsFolder) {
     }
 }
 
-TEST_F(OpenFile, PathsThatCannotBeOpened) {
+TEST_F(NavigatorOpen, PathsThatCannotBeOpened) {
     std::wstring held = Write(L"held.cal", MakeCalsImage({"abc: 1"}));
     HANDLE writer = CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
@@ -93,7 +93,7 @@ TEST_F(OpenFile, PathsThatCannotBeOpened) {
     EXPECT_EQ(S_OK, nav->OpenFile(held));
 }
 
-TEST_F(OpenFile, FileIsNotHeldAfterTheOpen) {
+TEST_F(NavigatorOpen, FileIsNotHeldAfterTheOpen) {
     std::wstring path = Write(L"f.cal", MakeCalsImage({"abc: 1"}));
     Navigator nav;
     ASSERT_EQ(S_OK, nav->OpenFile(path));
@@ -109,7 +109,7 @@ TEST_F(OpenFile, FileIsNotHeldAfterTheOpen) {
     if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
 }
 
-TEST_F(OpenFile, FillByteIsTheByteAt895) {
+TEST_F(NavigatorOpen, FillByteIsTheByteAt895) {
     const unsigned char fills[] = {' ', 0, 'x'};
     for (unsigned char fill : fills) {
         std::vector<unsigned char> bytes = MakeCalsImage({"abc: 1"}, fill);
@@ -121,7 +121,7 @@ TEST_F(OpenFile, FillByteIsTheByteAt895) {
     }
 }
 
-TEST_F(OpenFile, HeaderRecordsOfTheParsedAreaBecomeTagsInOrder) {
+TEST_F(NavigatorOpen, HeaderRecordsOfTheParsedAreaBecomeTagsInOrder) {
     std::vector<std::string> records = {
         "srcdocid: NONE",
         "",                          // padding: skipped
@@ -150,7 +150,7 @@ TEST_F(OpenFile, HeaderRecordsOfTheParsedAreaBecomeTagsInOrder) {
     }
 }
 
-TEST_F(OpenFile, ARefusedRecordFailsTheOpenAfterTheEarlierTags) {
+TEST_F(NavigatorOpen, ARefusedRecordFailsTheOpenAfterTheEarlierTags) {
     host.WriteSettings("[bad]\nTagnames=a\nTagpositions=5-3\n");
     Navigator nav;
     EXPECT_EQ(E_FAIL, nav->OpenFile(Write(L"f.cal", MakeCalsImage({"first: 1", "BAD: 2", "after: 3"}))));
@@ -159,7 +159,7 @@ TEST_F(OpenFile, ARefusedRecordFailsTheOpenAfterTheEarlierTags) {
     EXPECT_EQ(L"first", tags[0].name);
 }
 
-TEST_F(OpenFile, SettingsFileChangesTakeEffectAtTheNextOpen) {
+TEST_F(NavigatorOpen, SettingsFileChangesTakeEffectAtTheNextOpen) {
     std::wstring path = Write(L"f.cal", MakeCalsImage({"notes: x"}));
     Navigator before;
     ASSERT_EQ(S_OK, before->OpenFile(path));

@@ -120,18 +120,18 @@ TEST_F(TagFinderSettings, SubFieldsComeFromTheSection) {
 
 TEST_F(TagFinderSettings, ARefusedRecordAppendsNothingAndKeepsEarlierTags) {
     host.WriteSettings("[bad]\nTagnames=a;b\nTagpositions=1-2;5-3\n"
-                       "[wide]\nTagnames=a\nTagpositions=1-123\n"
-                       "[wider]\nTagnames=a\nTagpositions=1-122\n"
+                       "[abc]\nTagnames=a\nTagpositions=1-123\n"
+                       "[abcd]\nTagnames=a\nTagpositions=1-123\n"
                        "[rpelcnt]\nTagnames=w\nTagpositions=7\n");
     ASSERT_TRUE(finder.AddTag(L"first", L"1"));
     EXPECT_FALSE(finder.AddTag(L"bad", L"2"));
-    EXPECT_TRUE(finder.AddTag(L"wide", L"3"));   // 123 = 126 - 3
-    EXPECT_FALSE(finder.AddTag(L"wider", L"4")); // 122 > 126 - 5
+    EXPECT_TRUE(finder.AddTag(L"ABC", L"3"));   // 123 = 126 - 3
+    EXPECT_FALSE(finder.AddTag(L"abcd", L"4")); // 123 > 126 - 4
     EXPECT_FALSE(finder.AddTag(L"rpelcnt", L"64,48"));
     std::vector<Tag> tags = TagList(finder);
     ASSERT_EQ(2u, tags.size());
     EXPECT_EQ(L"first", tags[0].name);
-    EXPECT_EQ(L"wide", tags[1].name);
+    EXPECT_EQ(L"abc", tags[1].name);
     EXPECT_EQ(123, tags[1].valueWidth);
 }
 

@@ -323,10 +323,9 @@ bool TipMarks::RemoveKeys() {
         RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                          nullptr, nullptr);
         RegCloseKey(key);
-        if (subkeys || values) return false;
-        if (RegDeleteKeyW(HKEY_CURRENT_USER, it->c_str()) != ERROR_SUCCESS) return false;
+        if (subkeys || values || RegDeleteKeyW(HKEY_CURRENT_USER, it->c_str()) != ERROR_SUCCESS) break;
     }
-    return true;
+    return !KeyExists(path.back().c_str());
 }
 
 TipMarks::TipMarks() {

@@ -110,8 +110,8 @@ public:
     static void Write(const wchar_t* name, DWORD type, const std::vector<BYTE>& data);
     static void Remove(const wchar_t* name);
     static bool KeyExists(const wchar_t* path);
-    // Removes the TipOfTheDay key and the application key path above it where they hold
-    // nothing else; false when something else lives there.
+    // Removes the TipOfTheDay key and, up the path, each key left empty; false when the
+    // TipOfTheDay key holds something else and stays.
     static bool RemoveKeys();
 
 private:

@@ -34,7 +34,7 @@ protected:
 
 TEST_F(TipOfTheDayTest, FirstCallMakesKeysAndMarkBeforeAskingForTheTip) {
     if (!TipMarks::RemoveKeys()) GTEST_SKIP() << "the tip key holds values of its own";
-    ASSERT_FALSE(TipMarks::KeyExists(KeyPath().front().c_str()));
+    ASSERT_FALSE(TipMarks::KeyExists(KeyPath().back().c_str()));
     bool markedBeforeSource = false;
     Config().onSourceCreated = [&] { markedBeforeSource = MarkIsDwordOne(L"1"); };
 
@@ -42,6 +42,7 @@ TEST_F(TipOfTheDayTest, FirstCallMakesKeysAndMarkBeforeAskingForTheTip) {
 
     EXPECT_EQ(kFullRound, Events());
     EXPECT_TRUE(markedBeforeSource);
+    EXPECT_TRUE(TipMarks::KeyExists(KeyPath().back().c_str()));
     EXPECT_TRUE(MarkIsDwordOne(L"1"));
 }
 

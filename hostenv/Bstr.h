@@ -1,6 +1,8 @@
 // Owning wrappers for BSTR and VARIANT.
 #pragma once
 
+// oleauto.h relies on the base Windows types.
+#include <windows.h>
 #include <oleauto.h>
 
 #include <new>

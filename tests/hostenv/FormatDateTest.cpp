@@ -66,7 +66,8 @@ TEST(FormatDate, UnlistedCodesTakeTheFallback) {
     const std::set<int> listed = {0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 100, 101, 102, 103, 104,
                                   105, 106, 107, 109, 110, 111, 112, 113, 120, 121};
     for (int style = -3; style <= 200; ++style) {
-        if (!listed.count(style)) EXPECT_EQ(kFallback, Format(kExample, style)) << style;
+        if (listed.count(style)) continue;
+        EXPECT_EQ(kFallback, Format(kExample, style)) << style;
     }
     for (int style : {999, 65536 + 1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), -100, -101})
         EXPECT_EQ(kFallback, Format(kExample, style)) << style;

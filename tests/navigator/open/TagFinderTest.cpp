@@ -48,6 +48,8 @@ TEST(TagFinderLocate, SharedFolderComesFromTheRegistryEachTime) {
 TEST(TagFinderLocate, ResetEmptiesTheListAndKeepsTheFillByteOnlyOnSuccess) {
     HostSettings host;
     TagFinder finder;
+    EXPECT_EQ(' ', finder.fillByte) << "a space until a file says otherwise";
+    EXPECT_TRUE(finder.settingsPath.empty());
     ASSERT_TRUE(finder.Reset('#'));
     EXPECT_EQ('#', finder.fillByte);
     ASSERT_TRUE(finder.AddTag(L"a", L"1"));

@@ -28,7 +28,11 @@ struct MonthName {
 // Indexed by the month number 1 to 12 (entry 0 is unused).
 extern const MonthName MonthNames[13];
 
-// False, with out untouched, for a date of exactly 0.0; otherwise out holds the date's text.
+// False, with out untouched, for a date of exactly 0.0 and for a date the platform can't split
+// into calendar fields (NaN, infinite, outside the years 100 to 9999); the caller then writes the
+// platform's own text for the value. Otherwise out holds the date's text. Codes 0 to 7, 10 to 12,
+// 100 to 107, 109 to 113, 120 and 121 are styles of their own; every other code (negative ones
+// too) takes the style of 113.
 bool FormatDate(Str& out, DATE date, int style);
 
 } // namespace scanleaf

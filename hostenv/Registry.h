@@ -27,7 +27,7 @@ public:
     // REG_SZ or REG_EXPAND_SZ (expanded); out changes only on success.
     bool QueryString(const wchar_t* name, std::wstring& out);
     bool SetValue(const wchar_t* name, const BYTE* data, DWORD byteCount, DWORD type);
-    // REG_SZ with its terminating zero.
+    // REG_SZ with its terminating zero; null text is stored as empty text.
     bool SetString(const wchar_t* name, const wchar_t* text);
     bool SetDword(const wchar_t* name, DWORD value);
     bool EnumSubKey(DWORD index, std::wstring* name, std::wstring* className, FILETIME* lastWrite);

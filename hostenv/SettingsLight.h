@@ -37,7 +37,9 @@ public:
     SettingsLight(const SettingsLight&) = delete;
     SettingsLight& operator=(const SettingsLight&) = delete;
 
-    // The folder or file of the kind; empty text when it can't be found.
+    // The folder or file of the kind; empty text when it can't be found, also when a folder
+    // would be built below a base folder that is unknown (never a path relative to the current
+    // folder), and for kinds 17 and above.
     std::wstring GetFolder(unsigned kind);
     // The user-interface language code, "GB" when none is set.
     std::wstring GetLanguage();

@@ -194,6 +194,8 @@ TEST(Registry, SetStringStoresTerminatingZero) {
     ASSERT_TRUE(r.Open(HKEY_CURRENT_USER, test.Path().c_str(), KEY_READ | KEY_WRITE, false));
     ASSERT_TRUE(r.SetString(L"empty", L""));
     ASSERT_TRUE(r.SetString(L"text", L"abc"));
+    ASSERT_TRUE(r.SetString(L"null", nullptr));
+    EXPECT_EQ(2u, StoredSize(r.key, L"null"));
     DWORD type = 0;
     EXPECT_EQ(2u, StoredSize(r.key, L"empty", &type));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);

@@ -4,6 +4,7 @@
 #include "hostenv/ComError.h"
 #include "navigator/HeaderCheck.h"
 #include "navigator/HeaderRecord.h"
+#include "navigator/SaveIo.h"
 
 #include <new>
 
@@ -15,11 +16,11 @@ constexpr DWORD kParsedBytes = kParsedSlots * kSlotSize; // 1408
 
 class FileHandle {
 public:
-    explicit FileHandle(HANDLE h) noexcept : h_(h) {}
+    FileHandle(const SaveIo& io, HANDLE h) noexcept : io_(io), h_(h) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle() {
-        if (Valid()) CloseHandle(h_);
+        if (Valid()) io_.closeHandle(h_);
     }
     bool Valid() const noexcept { return h_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const noexcept { return h_; }
@@ -27,10 +28,11 @@ public:
     bool Close() noexcept {
         HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != FALSE;
+        return io_.closeHandle(h) != FALSE;
     }
 
 private:
+    const SaveIo& io_;
     HANDLE h_;
 };
 
@@ -39,9 +41,16 @@ HRESULT LastErrorOr(HRESULT fallback) {
     return e ? HRESULT_FROM_WIN32(e) : fallback;
 }
 
-bool ReadWhole(HANDLE file, unsigned char* buffer, DWORD size) {
+bool ReadWhole(const SaveIo& io, HANDLE file, unsigned char* buffer, DWORD size) {
     DWORD read = 0;
-    return ReadFile(file, buffer, size, &read, nullptr) && read == size;
+    return io.readFile(file, buffer, size, &read, nullptr) && read == size;
+}
+
+// Read-only files are refused even where the system would let this process write them
+// (an administrator under a POSIX file system).
+bool ReadOnly(const SaveIo& io, HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !io.getFileInformation(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
 }
 
 } // namespace
@@ -54,19 +63,20 @@ HRESULT CCalsFile::SaveFile() {
 
         // Write access for this handle, read sharing only: the file must exist and is
         // neither created nor truncated. Read access too, to look at what is there now.
-        FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.Valid()) return E_FAIL;
+        const SaveIo& io = SaveFileIo();
+        FileHandle file(io, io.createFile(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid() || ReadOnly(io, file.Get())) return E_FAIL;
 
         // A header is never laid over a file that is no longer the one read at the open
         // (replaced, truncated, its records changed into others).
         unsigned char current[kHeaderSize];
-        if (!ReadWhole(file.Get(), current, kHeaderSize) || !SameRecordNames(current, tagFinder_)) return E_FAIL;
+        if (!ReadWhole(io, file.Get(), current, kHeaderSize) || !SameRecordNames(current, tagFinder_)) return E_FAIL;
 
         LARGE_INTEGER start{};
-        if (!SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN)) return LastErrorOr(E_FAIL);
+        if (!io.setFilePointer(file.Get(), start, nullptr, FILE_BEGIN)) return LastErrorOr(E_FAIL);
         DWORD written = 0;
-        if (!WriteFile(file.Get(), header, kParsedBytes, &written, nullptr)) return LastErrorOr(E_FAIL);
+        if (!io.writeFile(file.Get(), header, kParsedBytes, &written, nullptr)) return LastErrorOr(E_FAIL);
         if (written != kParsedBytes) return E_FAIL;
         if (!file.Close()) return LastErrorOr(E_FAIL);
     } catch (const std::bad_alloc&) {

@@ -1,0 +1,16 @@
+#include "navigator/SaveIo.h"
+
+namespace scanleaf {
+
+const SaveIo& SystemSaveIo() {
+    static const SaveIo io = {&CreateFileW, &GetFileInformationByHandle, &ReadFile,
+                              &SetFilePointerEx, &WriteFile, &CloseHandle};
+    return io;
+}
+
+SaveIo& SaveFileIo() {
+    static SaveIo io = SystemSaveIo();
+    return io;
+}
+
+} // namespace scanleaf

@@ -3,10 +3,17 @@
 
 #include "navigator/TagFinder.h"
 
+#include <string>
+#include <vector>
+
 namespace scanleaf {
 
-// True when the parsed area (slots 0..10 of header) holds records with the names of the
-// list's header tags, in the same order. Throws ComError when a slot can't be decoded.
+// The names of the records in the parsed area (slots 0..10) of a header image, lower
+// case, in slot order, as the open reads them. Throws ComError when a slot can't be decoded.
+std::vector<std::wstring> RecordNames(const unsigned char* header);
+
+// True when the parsed area of header holds records with the names of the list's header
+// tags, in the same order.
 bool SameRecordNames(const unsigned char* header, const TagFinder& finder);
 
 } // namespace scanleaf

@@ -69,9 +69,11 @@ HRESULT CCalsFile::SaveFile() {
         if (!file.Valid() || ReadOnly(io, file.Get())) return E_FAIL;
 
         // A header is never laid over a file that is no longer the one read at the open
-        // (replaced, truncated, its records changed into others).
+        // (replaced, truncated, its records changed into others). After an earlier save the
+        // file holds the rebuilt records, whose names went through the code page once more.
         unsigned char current[kHeaderSize];
-        if (!ReadWhole(io, file.Get(), current, kHeaderSize) || !SameRecordNames(current, tagFinder_)) return E_FAIL;
+        if (!ReadWhole(io, file.Get(), current, kHeaderSize)) return E_FAIL;
+        if (!SameRecordNames(current, tagFinder_) && RecordNames(current) != RecordNames(header)) return E_FAIL;
 
         LARGE_INTEGER start{};
         if (!io.setFilePointer(file.Get(), start, nullptr, FILE_BEGIN)) return LastErrorOr(E_FAIL);

@@ -165,6 +165,11 @@ TEST(SameRecordNames, ComparesTheHeaderTagsWithTheRecordsOnDisk) {
     EXPECT_FALSE(same(header({"srcdocid: a", "rpelcnt: 1,1", "notes: x"})));
     EXPECT_FALSE(same(std::string(2048, '\x89')));
     EXPECT_FALSE(same(std::string(2048, '\0')));
+
+    // A header laid from the list reads back with the list's names.
+    std::vector<unsigned char> built(2048);
+    finder.BuildHeader(built.data());
+    EXPECT_EQ(RecordNames(built.data()), (std::vector<std::wstring>{L"srcdocid", L"rpelcnt"}));
 }
 
 } // namespace

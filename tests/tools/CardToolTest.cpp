@@ -1,0 +1,220 @@
+// scanleaf-card as a user runs it: exit codes, what it prints, what it does to files.
+#include "tests/support/CalsFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace testsupport;
+
+namespace {
+
+struct ToolRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const std::wstring& path) {
+    std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Runs the tool (loaded straight from the DLL beside it) and collects its output.
+ToolRun Card(const std::wstring& arguments, const TempFolder& scratch) {
+    std::wstring outPath = scratch.File(L"stdout.txt");
+    std::wstring errPath = scratch.File(L"stderr.txt");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    std::wstring folder = ProgramFolder();
+    std::wstring command = L"\"" + folder + L"\\scanleaf-card.exe\" --dll \"" + folder + L"\\Scanleaf.dll\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    ToolRun run;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    run.out = ReadText(outPath);
+    run.err = ReadText(errPath);
+    return run;
+}
+
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+const char kSettings[] =
+    "[srcdocid]\n"
+    "Tagnames=drawingno;revision\n"
+    "Tagpositions=1-8;10-10\n"
+    "[rtype]\n"
+    "Readonly=1\n";
+
+class CardToolTest : public testing::Test {
+protected:
+    void SetUp() override {
+        settings.WriteSettings(kSettings);
+        drawing = files.File(L"drawing.cal");
+        WriteBytes(drawing, MakeCalsImage({"srcdocid: 12345678 A", "rtype: 1", "rpelcnt: 001728,002200",
+                                           "notes: NONE"}));
+    }
+    HostSettings settings;
+    TempFolder files;
+    TempFolder scratch;
+    std::wstring drawing;
+};
+
+TEST_F(CardToolTest, InfoNamesTheFormatEveryExtensionAndTheGroups) {
+    ToolRun run = Card(L"info", scratch);
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("product:     KESTRAVO PDM"));
+    for (const char* ext : {"cal", "ct1", "ct2", "ct3", "nif", "ct4", "c4", "cg4", "gp4", "mil", "rst"})
+        EXPECT_NE(std::string::npos, run.out.find("  " + std::string(ext) + std::string(6 - strlen(ext), ' ') +
+                                                  " flags 264 (0x108)"))
+            << ext;
+    EXPECT_NE(std::string::npos, run.out.find("ct1,ct2,ct3,nif,ct4,c4,cg4,gp4,mil,rst,cal"));
+}
+
+TEST_F(CardToolTest, ShowListsEveryVariableWithValueAndWritability) {
+    ToolRun run = Card(L"show " + Quoted(drawing), scratch);
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    const char* expected[] = {
+        "  srcdocid    [ro] 12345678 A\n", // a record with sub-fields is written through them only
+        "  drawingno        12345678\n",
+        "  revision         A\n",
+        "  rtype       [ro] 1\n",
+        "  rpelcnt          001728,002200\n",
+        "  width       [ro] 1728\n",
+        "  height      [ro] 2200\n",
+        "  colordepth  [ro] 1\n",
+        "  notes            NONE\n",
+    };
+    size_t at = 0;
+    for (const char* line : expected) {
+        size_t found = run.out.find(line, at);
+        ASSERT_NE(std::string::npos, found) << "missing or out of order: " << line << "\n" << run.out;
+        at = found;
+    }
+}
+
+TEST_F(CardToolTest, ShowJsonAndOneErrorLinePerFailedFile) {
+    std::wstring missing = files.File(L"missing.cal");
+    std::wstring tooShort = files.File(L"short.cal");
+    WriteBytes(tooShort, std::vector<unsigned char>(900, ' '));
+    ToolRun run = Card(L"show --json " + Quoted(missing) + L" " + Quoted(drawing) + L" " + Quoted(tooShort), scratch);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("missing.cal: cannot open file (0x80040228)\n")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("short.cal: cannot read header (not a CALS file?) (0x80040229)\n"));
+    EXPECT_EQ(0u, run.out.find("[{\"file\":")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("\"error\":\"cannot open file (0x80040228)\",\"hresult\":\"0x80040228\""));
+    EXPECT_NE(std::string::npos,
+              run.out.find("{\"name\":\"width\",\"value\":\"1728\",\"found\":true,\"readOnly\":true}"));
+    EXPECT_NE(std::string::npos,
+              run.out.find("{\"name\":\"notes\",\"value\":\"NONE\",\"found\":true,\"readOnly\":false}"));
+    EXPECT_EQ("]\n", run.out.substr(run.out.size() - 2));
+}
+
+TEST_F(CardToolTest, ShowFolderTakesOnlyCalsExtensions) {
+    WriteBytes(files.File(L"second.CT1"), MakeCalsImage({"notes: two"}));
+    WriteBytes(files.File(L"readme.txt"), MakeCalsImage({"notes: not a drawing"}));
+    ToolRun run = Card(L"show " + Quoted(files.Path()), scratch);
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("drawing.cal\n"));
+    EXPECT_NE(std::string::npos, run.out.find("second.CT1\n"));
+    EXPECT_EQ(std::string::npos, run.out.find("readme.txt"));
+}
+
+TEST_F(CardToolTest, SetSavesTextAndDatesAndNamesTheRefused) {
+    ToolRun run = Card(L"set " + Quoted(drawing) +
+                       L" drawingno=A1-77 notes=\"new notes\" width=5 rtype=2 nosuch=1 --date revision=2024-03-05 "
+                       L"--style 112",
+                   scratch);
+    EXPECT_EQ(1u, run.exitCode) << "refused names make the exit non-zero";
+    EXPECT_NE(std::string::npos, run.out.find("3 value(s) saved"));
+    for (const char* name : {"width", "rtype", "nosuch"})
+        EXPECT_NE(std::string::npos, run.err.find(std::string("refused: ") + name + " (unknown or read-only)"));
+    std::vector<unsigned char> bytes = ReadBytes(drawing);
+    std::string slot0(bytes.begin(), bytes.begin() + 128);
+    EXPECT_EQ(0u, slot0.find("srcdocid: A1-77    2")) << slot0; // revision is one character wide
+    std::string slot3(bytes.begin() + 384, bytes.begin() + 512);
+    EXPECT_EQ(0u, slot3.find("notes: new notes   "));
+}
+
+TEST_F(CardToolTest, SetRefusesMalformedArgumentsBeforeTouchingTheFile) {
+    std::vector<unsigned char> before = ReadBytes(drawing);
+    for (const wchar_t* args : {L" notes", L" --date revision=2024-02-30", L" --date revision=5.3.2024",
+                                L" --style x notes=1", L""}) {
+        ToolRun run = Card(L"set " + Quoted(drawing) + args, scratch);
+        EXPECT_EQ(2u, run.exitCode) << testsupport::Narrow(args);
+    }
+    EXPECT_EQ(before, ReadBytes(drawing));
+}
+
+TEST_F(CardToolTest, CheckAcceptsAGoodFileAndReportsWhatWouldFailAnOpen) {
+    ToolRun good = Card(L"check", scratch);
+    EXPECT_EQ(0u, good.exitCode) << good.out << good.err;
+    EXPECT_NE(std::string::npos, good.out.find("2 section(s), 0 error(s), 0 warning(s)"));
+
+    std::wstring bad = files.File(L"bad.ini");
+    std::string text =
+        "[abc]\nTagnames=a;b;c;d\nTagpositions=5-3;x;1-124;1-123\n"
+        "[ok]\nTagnames=one; two;three\nTagpositions=1-2;3-4\nReadonly=yes\n";
+    WriteBytes(bad, std::vector<unsigned char>(text.begin(), text.end()));
+    ToolRun run = Card(L"check " + Quoted(bad), scratch);
+    EXPECT_EQ(1u, run.exitCode);
+    const char* lines[] = {
+        "error   [abc] sub-field \"a\" at \"5-3\": start 5 is after end 3",
+        "error   [abc] sub-field \"b\" at \"x\": no readable position (expected START-END)",
+        "error   [abc] sub-field \"c\" at \"1-124\": end 124 is beyond the record's width of 123 characters",
+        "warning [ok] sub-field name \" two\" contains blanks",
+        "warning [ok] 1 surplus name(s) without a position are ignored",
+        "warning [ok] Readonly=yes is read as 0: writable",
+        "2 section(s), 3 error(s), 3 warning(s)",
+    };
+    for (const char* line : lines) EXPECT_NE(std::string::npos, run.out.find(line)) << line << "\n" << run.out;
+    EXPECT_EQ(std::string::npos, run.out.find("\"d\"")) << "1-123 fits a record named abc";
+}
+
+TEST_F(CardToolTest, SettingsShowsAndSetsTheSharedFolder) {
+    ToolRun shown = Card(L"settings", scratch);
+    EXPECT_EQ(0u, shown.exitCode);
+    EXPECT_NE(std::string::npos, shown.out.find(Narrow(settings.SharedFolder())));
+
+    TempFolder other;
+    ToolRun set = Card(L"settings --shared-folder " + Quoted(other.Path()), scratch);
+    EXPECT_EQ(0u, set.exitCode) << set.err;
+    EXPECT_NE(std::string::npos, set.out.find(Narrow(other.Path()) + "\\FileFormats\\Scanleaf.ini (missing"));
+}
+
+TEST_F(CardToolTest, RealDrawingsOfImageMagickAndGraphicsMagick) {
+    struct Sample {
+        const wchar_t* file;
+        const char* width;
+        const char* height;
+    } samples[] = {{L"imagemagick-64x48.cal", "64", "48"}, {L"graphicsmagick-97x61.cal", "97", "61"}};
+    for (const Sample& s : samples) {
+        std::wstring copy = files.File(s.file);
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\samples\\" + s.file).c_str(), copy.c_str(), FALSE));
+        ToolRun run = Card(L"show --json " + Quoted(copy), scratch);
+        EXPECT_EQ(0u, run.exitCode) << run.err;
+        EXPECT_NE(std::string::npos, run.out.find(std::string("{\"name\":\"width\",\"value\":\"") + s.width));
+        EXPECT_NE(std::string::npos, run.out.find(std::string("{\"name\":\"height\",\"value\":\"") + s.height));
+    }
+}
+
+TEST_F(CardToolTest, UnknownCommandIsAUsageError) {
+    ToolRun run = Card(L"frobnicate", scratch);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("usage: scanleaf-card"));
+}
+
+} // namespace

@@ -23,6 +23,8 @@ BOOL ProxyStubDllMain(HINSTANCE instance, DWORD reason, void* reserved) {
 }
 
 HRESULT ProxyStubGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    // The platform routine writes through the out-pointer before it looks at anything.
+    if (!out) return E_POINTER;
     return PrxDllGetClassObject(clsid, iid, out);
 }
 

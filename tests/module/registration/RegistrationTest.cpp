@@ -182,6 +182,43 @@ TEST_F(Registration, WritesTheProxyStubEntries) {
     factoryObject->Release();
 }
 
+// Unmarshals the stream's interface on a thread of the multi-threaded apartment.
+struct OtherApartment {
+    IStream* stream;
+    const IID* iid;
+    HRESULT hr = E_FAIL;
+
+    static DWORD WINAPI Run(void* p) {
+        auto* call = static_cast<OtherApartment*>(p);
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IUnknown* proxy = nullptr;
+        call->hr = CoGetInterfaceAndReleaseStream(call->stream, *call->iid, reinterpret_cast<void**>(&proxy));
+        if (proxy) proxy->Release();
+        CoUninitialize();
+        return 0;
+    }
+};
+
+TEST_F(Registration, TheOwnInterfacesCrossApartmentsThroughTheProxyStub) {
+    ASSERT_EQ(dll.RegisterServer(), S_OK);
+    // The navigator and the preview are apartment objects: another apartment gets a proxy.
+    for (const auto& c : {kClasses[1], kClasses[2]}) {
+        IUnknown* object = nullptr;
+        ASSERT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_INPROC_SERVER, *c.ownInterface,
+                                   reinterpret_cast<void**>(&object)),
+                  S_OK);
+        OtherApartment call{nullptr, c.ownInterface};
+        ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(*c.ownInterface, object, &call.stream), S_OK) << c.progId;
+        HANDLE thread = CreateThread(nullptr, 0, &OtherApartment::Run, &call, 0, nullptr);
+        ASSERT_TRUE(thread != nullptr);
+        DWORD index = 0;
+        CoWaitForMultipleHandles(0, 30000, 1, &thread, &index); // serves the calls back into this apartment
+        CloseHandle(thread);
+        EXPECT_EQ(call.hr, S_OK) << c.progId;
+        object->Release();
+    }
+}
+
 TEST_F(Registration, RegistersTheTypeLibrary) {
     ASSERT_EQ(dll.RegisterServer(), S_OK);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));

@@ -1,5 +1,7 @@
 #include "module/Registration.h"
 
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
 #include "module/Module.h"
 #include "module/ProxyStub.h"
 #include "module/ScriptRegistrar.h"
@@ -51,22 +53,7 @@ HRESULT RunClassScripts(regscript::Mode mode, const std::wstring& modulePath) {
     return S_OK;
 }
 
-// Holds one type library reference.
-class TypeLibRef {
-public:
-    TypeLibRef() = default;
-    ~TypeLibRef() {
-        if (lib_) lib_->Release();
-    }
-    TypeLibRef(const TypeLibRef&) = delete;
-    TypeLibRef& operator=(const TypeLibRef&) = delete;
-    ITypeLib** Put() { return &lib_; }
-    ITypeLib* operator->() const { return lib_; }
-    ITypeLib* Get() const { return lib_; }
-
-private:
-    ITypeLib* lib_ = nullptr;
-};
+using TypeLibRef = ComPtr<ITypeLib>;
 
 // From the module's own "TYPELIB" resource, failing that from the .tlb beside it.
 HRESULT LoadModuleTypeLib(const std::wstring& modulePath, TypeLibRef& lib, std::wstring& loadedFrom) {
@@ -91,14 +78,13 @@ HRESULT RegisterModuleTypeLib(const std::wstring& modulePath) {
     HRESULT hr = LoadModuleTypeLib(modulePath, lib, path);
     if (FAILED(hr)) return hr;
     // The help directory is the folder of the library's help file, if it names one.
-    BSTR helpFile = nullptr;
+    Bstr helpFile;
     std::wstring helpDir;
-    if (SUCCEEDED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &helpFile)) && helpFile) {
-        std::wstring file(helpFile, SysStringLen(helpFile));
+    if (SUCCEEDED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Put())) && helpFile.Get()) {
+        std::wstring file(helpFile.Get(), helpFile.Length());
         size_t slash = file.find_last_of(L"\\/");
         if (slash != std::wstring::npos) helpDir = file.substr(0, slash);
     }
-    SysFreeString(helpFile);
     return RegisterTypeLib(lib.Get(), const_cast<wchar_t*>(path.c_str()),
                            helpDir.empty() ? nullptr : const_cast<wchar_t*>(helpDir.c_str()));
 }

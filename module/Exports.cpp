@@ -22,6 +22,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    // Tested first: the platform's proxy/stub routine does not guard against a null out-pointer.
+    if (!out) return E_POINTER;
     if (ProxyStubGetClassObject(clsid, iid, out) == S_OK) return S_OK;
     return TheModule().GetClassObject(clsid, iid, out);
 }

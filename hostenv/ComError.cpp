@@ -135,4 +135,16 @@ void ChangeVariantType(VARIANT* target, VARTYPE type, const VARIANT* source) {
     if (FAILED(hr)) RaiseComError(hr);
 }
 
+HRESULT HresultFromCaughtException() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const ComError& e) {
+        return FAILED(e.Error()) ? e.Error() : E_FAIL;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
 } // namespace scanleaf

@@ -33,6 +33,9 @@ private:
 [[noreturn]] void RaiseComErrorAfterCall(HRESULT code, IUnknown* component, REFIID iid);
 // The last Windows error as an HRESULT.
 HRESULT LastErrorAsHresult();
+// Called inside a catch block at a COM boundary: the failure HRESULT of the exception in flight
+// (E_OUTOFMEMORY for exhausted memory, a COM error's own code, else E_FAIL).
+HRESULT HresultFromCaughtException() noexcept;
 
 // 8-bit text (CP_ACP) to a new BSTR; null gives null.
 BSTR AnsiToBstr(const char* text);

@@ -81,12 +81,8 @@ HRESULT CCalsFile::SaveFile() {
         if (!io.writeFile(file.Get(), header, kParsedBytes, &written, nullptr)) return LastErrorOr(E_FAIL);
         if (written != kParsedBytes) return E_FAIL;
         if (!file.Close()) return LastErrorOr(E_FAIL);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const ComError& e) {
-        return FAILED(e.Error()) ? e.Error() : E_FAIL;
     } catch (...) {
-        return E_FAIL;
+        return HresultFromCaughtException();
     }
     modified_ = false;
     return S_OK;

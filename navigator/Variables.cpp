@@ -39,12 +39,8 @@ HRESULT CCalsFile::ReadVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, 
             if (!TextToVariant(&record.value, text.c_str())) return E_OUTOFMEMORY;
             if (stopAtFirst) return S_OK;
         }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const ComError& e) {
-        return FAILED(e.Error()) ? e.Error() : E_FAIL;
     } catch (...) {
-        return E_FAIL;
+        return HresultFromCaughtException();
     }
     return S_OK;
 }
@@ -62,12 +58,8 @@ HRESULT CCalsFile::WriteVariable(VorWord, LONG stopAtFirst, VorWord, LONG count,
         try {
             std::wstring text = VariantToText(record.value, static_cast<int>(dateStyle));
             stored = tagFinder_.SetValue(TextOf(record.name), std::move(text));
-        } catch (const std::bad_alloc&) {
-            failure = E_OUTOFMEMORY;
-        } catch (const ComError& e) {
-            failure = FAILED(e.Error()) ? e.Error() : E_FAIL;
         } catch (...) {
-            failure = E_FAIL;
+            failure = HresultFromCaughtException();
         }
         record.found = stored ? 1 : 0;
         if (FAILED(failure)) return failure;

@@ -1,0 +1,446 @@
+// scanleaf-bench: the plug-in's cost per file against the bare file operations on the same
+// files, at growing numbers of files.
+//
+//   (a) CreateNavigator + ReadVariable of every variable + Release
+//       against open + 2048-byte read + close
+//   (b) WriteVariable + SaveFile (on an opened navigator)
+//       against open + 1408-byte write + close
+//
+// The files are generated into a temporary folder and removed at the end; the host's
+// "SharedLocation" points at a temporary shared folder holding the sample settings file for
+// the run and is put back afterwards.
+//
+//   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail]
+#include "host/VorHost.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kHostKey[] = L"Software\\Kestravo\\Applications\\Quorvel Enterprise";
+
+// A scanner's header: eleven records, the rest fill; then a little image data.
+const char* const kRecords[] = {
+    "srcdocid: A3-000471-00 001 B",
+    "dstdocid: 2024-03-05 J.Scanner",
+    "txtfilid: NONE",
+    "figid: NONE",
+    "srcgph: NONE",
+    "doccls: DRAWING",
+    "rtype: 1",
+    "rorient: 000,270",
+    "rpelcnt: 009920,007016",
+    "rdensty: 0400",
+    "notes: scanned for the archive",
+};
+// Every variable those records give under the sample settings: records, sub-fields, derived.
+const wchar_t* const kVariables[] = {
+    L"srcdocid", L"drawingno", L"sheet",   L"revision", L"dstdocid", L"scandate", L"scannedby",
+    L"txtfilid", L"figid",     L"srcgph",  L"doccls",   L"rtype",    L"rorient",  L"rpelcnt",
+    L"width",    L"height",    L"colordepth", L"rdensty", L"notes",
+};
+constexpr size_t kImageBytes = 2048;
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L"\\/"));
+}
+
+std::vector<unsigned char> FileImage() {
+    std::vector<unsigned char> bytes(2048, ' ');
+    for (size_t i = 0; i < std::size(kRecords); ++i) std::copy_n(kRecords[i], std::strlen(kRecords[i]), &bytes[128 * i]);
+    for (size_t i = 0; i < kImageBytes; ++i) bytes.push_back(static_cast<unsigned char>(i * 7 + 3));
+    return bytes;
+}
+
+bool WriteWhole(const std::wstring& path, const std::vector<unsigned char>& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+// The host's "SharedLocation", set for the run and put back (or removed) at the end.
+class SharedLocation {
+public:
+    explicit SharedLocation(const std::wstring& folder) {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        DWORD size = 0;
+        if (RegQueryValueExW(key_, L"SharedLocation", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+            old_.resize(size);
+            had_ = RegQueryValueExW(key_, L"SharedLocation", nullptr, &type_, old_.data(), &size) == ERROR_SUCCESS;
+        }
+        RegSetValueExW(key_, L"SharedLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    }
+    ~SharedLocation() {
+        if (!key_) return;
+        if (had_) RegSetValueExW(key_, L"SharedLocation", 0, type_, old_.data(), static_cast<DWORD>(old_.size()));
+        else RegDeleteValueW(key_, L"SharedLocation");
+        RegCloseKey(key_);
+    }
+    bool Ok() const { return key_ != nullptr; }
+
+private:
+    HKEY key_ = nullptr;
+    bool had_ = false;
+    DWORD type_ = 0;
+    std::vector<BYTE> old_;
+};
+
+// The records of one ReadVariable or WriteVariable call.
+class Records {
+public:
+    Records() = default;
+    Records(const Records&) = delete;
+    Records& operator=(const Records&) = delete;
+    ~Records() { Clear(); }
+    void Add(const wchar_t* name, const wchar_t* text = nullptr) {
+        VorVariable r{};
+        r.name = SysAllocString(name);
+        r.block = SysAllocString(L"CALS");
+        VariantInit(&r.value);
+        if (text) {
+            r.value.vt = VT_BSTR;
+            r.value.bstrVal = SysAllocString(text);
+        }
+        items_.push_back(r);
+    }
+    // The values that a read handed out go back to their owner, as a host frees them.
+    void ClearValues() {
+        for (VorVariable& r : items_) VariantClear(&r.value);
+    }
+    LONG Count() const { return static_cast<LONG>(items_.size()); }
+    VorVariable* Data() { return items_.data(); }
+    bool AllFound() const {
+        return std::all_of(items_.begin(), items_.end(), [](const VorVariable& r) { return r.found == 1; });
+    }
+
+private:
+    void Clear() {
+        for (VorVariable& r : items_) {
+            SysFreeString(r.name);
+            SysFreeString(r.block);
+            VariantClear(&r.value);
+        }
+        items_.clear();
+    }
+    std::vector<VorVariable> items_;
+};
+
+struct Plugin {
+    HMODULE module = nullptr;
+    IVorFileFormat* format = nullptr;
+
+    bool Load(const std::wstring& path) {
+        module = LoadLibraryW(path.c_str());
+        if (!module) return false;
+        using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        if (!get || FAILED(get(CLSID_CalsFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return false;
+        HRESULT hr = factory->CreateInstance(nullptr, IID_IVorFileFormat, reinterpret_cast<void**>(&format));
+        factory->Release();
+        return SUCCEEDED(hr);
+    }
+    ~Plugin() {
+        if (format) format->Release();
+        if (module) FreeLibrary(module);
+    }
+    IVorFileNavigator* Open(BSTR path) {
+        IVorFileNavigator* navigator = nullptr;
+        return SUCCEEDED(format->CreateNavigator(path, 0, &navigator)) ? navigator : nullptr;
+    }
+};
+
+struct Figures {
+    double bareRead = 0, pluginRead = 0, bareWrite = 0, pluginWrite = 0;
+    double open = 0, read = 0, release = 0;
+    double write = 0, save = 0, checkedWrite = 0;
+};
+
+// Every pass walks all files; a failure stops the run with a message.
+class Bench {
+public:
+    Bench(Plugin& plugin, const std::wstring& folder, size_t count) : plugin_(plugin) {
+        for (size_t i = 0; i < count; ++i) {
+            wchar_t name[32];
+            swprintf(name, 32, L"\\d%06zu.cal", i);
+            paths_.push_back(SysAllocString((folder + name).c_str()));
+        }
+    }
+    ~Bench() {
+        for (BSTR p : paths_) SysFreeString(p);
+    }
+
+    bool Generate(const std::vector<unsigned char>& image) {
+        for (BSTR p : paths_)
+            if (!WriteWhole(p, image)) return Fail(L"cannot write", p);
+        return true;
+    }
+    void Remove() {
+        for (BSTR p : paths_) DeleteFileW(p);
+    }
+
+    bool BareRead(double& seconds) {
+        unsigned char buffer[2048];
+        const double start = Now();
+        for (BSTR p : paths_) {
+            HANDLE h = CreateFileW(p, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open", p);
+            DWORD read = 0;
+            BOOL ok = ReadFile(h, buffer, sizeof buffer, &read, nullptr);
+            CloseHandle(h);
+            if (!ok || read != sizeof buffer) return Fail(L"cannot read", p);
+        }
+        seconds = Now() - start;
+        return true;
+    }
+
+    bool PluginRead(double& seconds, Figures* detail) {
+        Records records;
+        for (const wchar_t* v : kVariables) records.Add(v);
+        const double start = Now();
+        for (BSTR p : paths_) {
+            const double t0 = detail ? Now() : 0;
+            IVorFileNavigator* navigator = plugin_.Open(p);
+            if (!navigator) return Fail(L"CreateNavigator failed on", p);
+            const double t1 = detail ? Now() : 0;
+            HRESULT hr = navigator->ReadVariable(0, 0, 0, records.Count(), records.Data());
+            const double t2 = detail ? Now() : 0;
+            navigator->Release();
+            if (detail) {
+                detail->open += t1 - t0;
+                detail->read += t2 - t1;
+                detail->release += Now() - t2;
+            }
+            if (FAILED(hr) || !records.AllFound()) return Fail(L"ReadVariable did not find every variable in", p);
+            records.ClearValues();
+        }
+        seconds = Now() - start;
+        return true;
+    }
+
+    bool BareWrite(const std::vector<unsigned char>& image, double& seconds) {
+        const double start = Now();
+        for (BSTR p : paths_) {
+            HANDLE h = CreateFileW(p, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open for writing", p);
+            DWORD written = 0;
+            BOOL ok = WriteFile(h, image.data(), 1408, &written, nullptr);
+            CloseHandle(h);
+            if (!ok || written != 1408) return Fail(L"cannot write", p);
+        }
+        seconds = Now() - start;
+        return true;
+    }
+
+    // Only the write and the save are timed; the navigator is opened and released outside.
+    bool PluginWrite(double& seconds, Figures* detail) {
+        seconds = 0;
+        size_t n = 0;
+        for (BSTR p : paths_) {
+            Records records;
+            records.Add(L"notes", (n++ & 1) ? L"scanned for the archive" : L"checked and signed");
+            records.Add(L"revision", (n & 2) ? L"C" : L"B");
+            IVorFileNavigator* navigator = plugin_.Open(p);
+            if (!navigator) return Fail(L"CreateNavigator failed on", p);
+            const double start = Now();
+            HRESULT written = navigator->WriteVariable(0, 0, 0, records.Count(), records.Data(), 0);
+            const double between = detail ? Now() : 0;
+            HRESULT saved = navigator->SaveFile();
+            const double end = Now();
+            seconds += end - start;
+            if (detail) {
+                detail->write += between - start;
+                detail->save += end - between;
+            }
+            navigator->Release();
+            if (written != S_OK || !records.AllFound() || saved != S_OK) return Fail(L"WriteVariable/SaveFile failed on", p);
+        }
+        return true;
+    }
+
+    // The system calls of a save that looks at the file before writing: open for reading and
+    // writing, file information, a 2048-byte read, back to the start, the write, close.
+    bool CheckedWrite(const std::vector<unsigned char>& image, double& seconds) {
+        unsigned char current[2048];
+        const double start = Now();
+        for (BSTR p : paths_) {
+            HANDLE h = CreateFileW(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open for writing", p);
+            BY_HANDLE_FILE_INFORMATION info;
+            DWORD read = 0, written = 0;
+            LARGE_INTEGER zero{};
+            BOOL ok = GetFileInformationByHandle(h, &info) && ReadFile(h, current, sizeof current, &read, nullptr) &&
+                      SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) &&
+                      WriteFile(h, image.data(), 1408, &written, nullptr);
+            CloseHandle(h);
+            if (!ok || written != 1408) return Fail(L"cannot write", p);
+        }
+        seconds = Now() - start;
+        return true;
+    }
+
+    size_t Count() const { return paths_.size(); }
+
+private:
+    bool Fail(const wchar_t* what, const wchar_t* path) {
+        std::fwprintf(stderr, L"scanleaf-bench: %ls %ls\n", what, path);
+        return false;
+    }
+    Plugin& plugin_;
+    std::vector<BSTR> paths_;
+};
+
+bool RemoveFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolder(path);
+            else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(folder.c_str()) != FALSE;
+}
+
+// The sample settings file: given, or the source tree's samples/Scanleaf.ini.
+std::wstring DefaultSettings() {
+    std::wstring path = L"Z:" SCANLEAF_SOURCE_DIR L"/samples/Scanleaf.ini";
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+int Usage() {
+    std::fwprintf(stderr, L"usage: scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail]\n");
+    return 2;
+}
+
+double PerFile(double seconds, size_t n) { return seconds * 1e6 / static_cast<double>(n); }
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    size_t max = 100000;
+    bool detail = false;
+    std::wstring settings = DefaultSettings();
+    std::wstring dll = ProgramFolder() + L"\\Scanleaf.dll";
+    for (int i = 1; i < argc; ++i) {
+        std::wstring a = argv[i];
+        if (a == L"--max" && i + 1 < argc) max = static_cast<size_t>(wcstoul(argv[++i], nullptr, 10));
+        else if (a == L"--settings" && i + 1 < argc) settings = argv[++i];
+        else if (a == L"--dll" && i + 1 < argc) dll = argv[++i];
+        else if (a == L"--detail") detail = true;
+        else return Usage();
+    }
+    if (max < 1) return Usage();
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int result = 1;
+    {
+        wchar_t tempPath[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, tempPath);
+        const std::wstring root = std::wstring(tempPath) + L"scanleaf-bench-" + std::to_wstring(GetCurrentProcessId());
+        const std::wstring shared = root + L"\\shared\\";
+        const std::wstring files = root + L"\\files";
+        CreateDirectoryW(root.c_str(), nullptr);
+        CreateDirectoryW(shared.c_str(), nullptr);
+        CreateDirectoryW((shared + L"FileFormats").c_str(), nullptr);
+        CreateDirectoryW(files.c_str(), nullptr);
+        const std::wstring settingsCopy = shared + L"FileFormats\\Scanleaf.ini";
+        if (!CopyFileW(settings.c_str(), settingsCopy.c_str(), FALSE)) {
+            std::fwprintf(stderr, L"scanleaf-bench: cannot copy the settings file %ls\n", settings.c_str());
+        } else {
+            // As deployed: written by an administrator some time ago, not a moment before.
+            HANDLE h = CreateFileW(settingsCopy.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            FILETIME now;
+            GetSystemTimeAsFileTime(&now);
+            ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+            t.QuadPart -= 36000000000ULL; // an hour
+            FILETIME old{t.LowPart, t.HighPart};
+            if (h != INVALID_HANDLE_VALUE) {
+                SetFileTime(h, nullptr, nullptr, &old);
+                CloseHandle(h);
+            }
+
+            SharedLocation location(shared);
+            Plugin plugin;
+            if (!location.Ok()) {
+                std::fwprintf(stderr, L"scanleaf-bench: cannot set the host's SharedLocation\n");
+            } else if (!plugin.Load(dll)) {
+                std::fwprintf(stderr, L"scanleaf-bench: cannot load %ls\n", dll.c_str());
+            } else {
+                const std::vector<unsigned char> image = FileImage();
+                std::wprintf(L"scanleaf-bench: per file, in microseconds (ratio = plug-in / bare)\n");
+                std::wprintf(L"%8ls | %9ls %9ls %6ls | %9ls %9ls %6ls\n", L"files", L"(a) bare", L"plug-in", L"ratio",
+                             L"(b) bare", L"plug-in", L"ratio");
+                result = 0;
+                for (size_t n : {size_t(1000), size_t(10000), size_t(100000)}) {
+                    if (n > max) break;
+                    Bench bench(plugin, files, n);
+                    Figures f;
+                    bool ok = bench.Generate(image) && bench.BareRead(f.bareRead) &&
+                              bench.PluginRead(f.pluginRead, nullptr) && bench.BareRead(f.bareRead) &&
+                              bench.PluginRead(f.pluginRead, detail ? &f : nullptr) &&
+                              bench.BareWrite(image, f.bareWrite) && bench.PluginWrite(f.pluginWrite, detail ? &f : nullptr) &&
+                              (!detail || bench.CheckedWrite(image, f.checkedWrite));
+                    bench.Remove();
+                    if (!ok) {
+                        result = 1;
+                        break;
+                    }
+                    // The read passes ran twice (the first warms the caches); the second counts.
+                    std::wprintf(L"%8zu | %9.1f %9.1f %6.2f | %9.1f %9.1f %6.2f\n", n, PerFile(f.bareRead, n),
+                                 PerFile(f.pluginRead, n), f.pluginRead / f.bareRead, PerFile(f.bareWrite, n),
+                                 PerFile(f.pluginWrite, n), f.pluginWrite / f.bareWrite);
+                    if (detail)
+                        std::wprintf(L"%8ls   (a) CreateNavigator %.1f, ReadVariable %.1f, Release %.1f\n", L"",
+                                     PerFile(f.open, n), PerFile(f.read, n), PerFile(f.release, n));
+                    if (detail)
+                        std::wprintf(L"%8ls   (b) WriteVariable %.1f, SaveFile %.1f; bare calls of a checked save %.1f\n",
+                                     L"", PerFile(f.write, n), PerFile(f.save, n), PerFile(f.checkedWrite, n));
+                    std::fflush(stdout);
+                }
+            }
+        }
+        RemoveFolder(root);
+    }
+    CoUninitialize();
+    return result;
+}

@@ -66,10 +66,13 @@ struct ExtensionGroup {
 };
 
 #if defined(_WIN64)
-static_assert(sizeof(VorVariable) == 40, "VorVariable is 40 bytes on the 64-bit target");
-static_assert(offsetof(VorVariable, value) == 16 && offsetof(VorVariable, found) == 32, "VorVariable layout");
+static_assert(sizeof(VorVariable) == 48, "VorVariable is 48 bytes on the 64-bit target");
+static_assert(offsetof(VorVariable, block) == 8 && offsetof(VorVariable, value) == 16 &&
+                  offsetof(VorVariable, found) == 40 && offsetof(VorVariable, reserved) == 44,
+              "VorVariable layout");
 static_assert(sizeof(ExtensionGroup) == 32, "ExtensionGroup is 32 bytes on the 64-bit target");
-static_assert(offsetof(ExtensionGroup, identifier) == 16, "ExtensionGroup layout");
+static_assert(offsetof(ExtensionGroup, kind) == 8 && offsetof(ExtensionGroup, identifier) == 12,
+              "ExtensionGroup layout");
 #else
 static_assert(sizeof(VorVariable) == 32, "VorVariable is 32 bytes on the 32-bit target");
 static_assert(offsetof(VorVariable, block) == 4 && offsetof(VorVariable, value) == 8 &&

@@ -1,13 +1,37 @@
 #!/bin/sh
-# Installs what is missing, builds Scanleaf and its tests, and runs the whole suite under Wine.
+# Installs what is missing, builds Scanleaf and its tests for 32-bit (build/) and 64-bit
+# (build64/), and runs the whole suite of each under Wine. The 32-bit run also registers both
+# DLLs side by side. SCANLEAF_ARCHS="32" (or "64") limits the run to one build.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${SCANLEAF_BUILD:-"$root/build"}
+build32=${SCANLEAF_BUILD:-"$root/build"}
+build64=${SCANLEAF_BUILD64:-"$root/build64"}
+archs=${SCANLEAF_ARCHS:-"64 32"}
+jobs=$(nproc)
 
 if [ "$(id -u)" = 0 ]; then
     sh "$root/scripts/setup.sh"
 fi
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
-cd "$build"
-ctest -j "$(nproc)" --output-on-failure --timeout 300
+
+for arch in $archs; do
+    if [ "$arch" = 64 ]; then
+        cmake -S "$root" -B "$build64" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
+        cmake --build "$build64" -j "$jobs"
+    else
+        other="-USCANLEAF_OTHER_BUILD"
+        case " $archs " in *" 64 "*) other="-DSCANLEAF_OTHER_BUILD=$build64" ;; esac
+        cmake -S "$root" -B "$build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" $other >/dev/null
+        cmake --build "$build32" -j "$jobs"
+    fi
+done
+
+status=0
+for arch in $archs; do
+    dir=$build32
+    [ "$arch" = 64 ] && dir=$build64
+    echo "== $arch-bit suite ($dir)"
+    (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 300) || status=1
+done
+exit $status

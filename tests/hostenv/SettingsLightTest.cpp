@@ -74,10 +74,18 @@ void Touch(const std::wstring& path) { testsupport::WriteBytes(path, {'x'}); }
 
 } // namespace
 
+// The 32-bit build runs under WOW64 in this prefix; the 64-bit build is native, and then the
+// view flags are not used: every machine key reads the process's own (64-bit) view.
+#if defined(_WIN64)
+constexpr bool kUnderWow64 = false;
+#else
+constexpr bool kUnderWow64 = true;
+#endif
+
 TEST(SettingsLight, ProcessRunsUnderWow64InThisPrefix) {
     // The registry-view tests below rely on it; IsWow64 keeps its first answer.
-    EXPECT_TRUE(IsWow64());
-    EXPECT_TRUE(IsWow64());
+    EXPECT_EQ(kUnderWow64, IsWow64());
+    EXPECT_EQ(kUnderWow64, IsWow64());
 }
 
 TEST(SettingsLight, CachedLocationValuesAreNormalised) {
@@ -158,10 +166,11 @@ TEST(SettingsLight, RegistryViewsGiveTheirOwnInstallFolders) {
     HostKeys::SetMachine(L"Location", L"C:\\Program Files (x86)\\Host", KEY_WOW64_32KEY);
     HostKeys::SetMachine(L"Location", L"C:\\Program Files\\Host", KEY_WOW64_64KEY);
     SettingsLight settings;
-    EXPECT_EQ(L"C:\\Program Files (x86)\\Host\\", settings.GetFolder(InstallFolder32));
+    const std::wstring folder32 = kUnderWow64 ? L"C:\\Program Files (x86)\\Host\\" : L"C:\\Program Files\\Host\\";
+    EXPECT_EQ(folder32, settings.GetFolder(InstallFolder32));
     EXPECT_EQ(L"C:\\Program Files\\Host\\", settings.GetFolder(InstallFolder64));
-    // The default view of this 32-bit process is the 32-bit one.
-    EXPECT_EQ(L"C:\\Program Files (x86)\\Host\\", settings.GetFolder(InstallFolder));
+    // The default view is the process's own.
+    EXPECT_EQ(folder32, settings.GetFolder(InstallFolder));
 }
 
 TEST(SettingsLight, SixtyFourBitViewAloneLeavesTheOthersEmpty) {
@@ -169,8 +178,9 @@ TEST(SettingsLight, SixtyFourBitViewAloneLeavesTheOthersEmpty) {
     HostKeys::SetMachine(L"Location", L"C:\\Only64", KEY_WOW64_64KEY);
     SettingsLight settings;
     EXPECT_EQ(L"C:\\Only64\\", settings.GetFolder(InstallFolder64));
-    EXPECT_EQ(L"", settings.GetFolder(InstallFolder32));
-    EXPECT_EQ(L"", settings.GetFolder(InstallFolder));
+    const std::wstring other = kUnderWow64 ? L"" : L"C:\\Only64\\";
+    EXPECT_EQ(other, settings.GetFolder(InstallFolder32));
+    EXPECT_EQ(other, settings.GetFolder(InstallFolder));
 }
 
 TEST(SettingsLight, FoldersWithValueOrFallback) {

@@ -17,6 +17,18 @@ HRESULT LastError() {
     return e ? HRESULT_FROM_WIN32(e) : E_FAIL;
 }
 
+// The in-process server that this process's registry view names for the class.
+std::wstring RegisteredServer(const CLSID& clsid) {
+    wchar_t guid[40] = {};
+    StringFromGUID2(clsid, guid, 40);
+    std::wstring key = std::wstring(L"CLSID\\") + guid + L"\\InprocServer32";
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return L"?";
+    return path;
+}
+
 } // namespace
 
 Plugin::~Plugin() {
@@ -39,7 +51,7 @@ HRESULT Plugin::Load(const std::wstring& dllPath) {
     if (SUCCEEDED(CLSIDFromProgID(L"Scanleaf.CalsFormat", &clsid))) {
         HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IVorFileFormat, format_.PutVoid());
         if (SUCCEEDED(hr)) {
-            source_ = L"Scanleaf.CalsFormat (registered)";
+            source_ = L"Scanleaf.CalsFormat (registered: " + RegisteredServer(clsid) + L")";
             return hr;
         }
     }

@@ -219,10 +219,16 @@ TEST_F(Registration, TheOwnInterfacesCrossApartmentsThroughTheProxyStub) {
     }
 }
 
+#if defined(_WIN64)
+const std::wstring kTypeLibPlatform = L"win64";
+#else
+const std::wstring kTypeLibPlatform = L"win32";
+#endif
+
 TEST_F(Registration, RegistersTheTypeLibrary) {
     ASSERT_EQ(dll.RegisterServer(), S_OK);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0"));
-    EXPECT_TRUE(lstrcmpiW(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0\\409\\win32", nullptr).c_str(),
+    EXPECT_TRUE(lstrcmpiW(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\1.0\\409\\" + kTypeLibPlatform, nullptr).c_str(),
                           dll.Path().c_str()) == 0);
 
     ITypeLib* lib = nullptr;

@@ -1,6 +1,7 @@
 #include "module/Registration.h"
 
 #include "hostenv/Bstr.h"
+#include "hostenv/ComError.h"
 #include "hostenv/ComPtr.h"
 #include "module/Module.h"
 #include "module/ProxyStub.h"
@@ -116,8 +117,8 @@ HRESULT RegisterModule() {
         hr = RunClassScripts(regscript::Mode::Register, modulePath);
         if (FAILED(hr)) return hr;
         return RegisterModuleTypeLib(modulePath);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    } catch (...) {
+        return HresultFromCaughtException();
     }
 }
 
@@ -130,8 +131,8 @@ HRESULT UnregisterModule() {
         hr = RunClassScripts(regscript::Mode::Unregister, modulePath);
         if (FAILED(hr)) return hr;
         return UnregisterModuleTypeLib(modulePath);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    } catch (...) {
+        return HresultFromCaughtException();
     }
 }
 

@@ -4,9 +4,7 @@
 
 namespace scanleaf {
 
-CCalsPreview::~CCalsPreview() {
-    if (inner_) inner_->Release();
-}
+CCalsPreview::~CCalsPreview() = default;
 
 const InterfaceEntry* CCalsPreview::InterfaceMap() {
     static const InterfaceEntry map[] = {
@@ -23,14 +21,11 @@ HRESULT CCalsPreview::Initialize(IVorFileFormat* format, VorWord owner, VorWord 
     noticeSuppressed_ = suppressNotice;
     owner_ = owner;
     // A second set-up replaces the inner preview; the old reference must not leak.
-    if (IVorFilePreview* old = inner_) {
-        inner_ = nullptr;
-        old->Release();
-    }
+    inner_.Reset();
     IVorFilePreview* created = nullptr;
     HRESULT hr = format->CreatePreview(owner, arg2, arg3, arg4, &created);
     // Only a successful call hands out a reference; anything else in the slot is not ours.
-    if (SUCCEEDED(hr)) inner_ = created;
+    if (SUCCEEDED(hr)) inner_ = ComPtr<IVorFilePreview>::Attach(created);
     return hr;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/VorHost.h"
+#include "hostenv/ComPtr.h"
 #include "module/ComObject.h"
 
 namespace scanleaf {
@@ -34,7 +35,7 @@ public:
     HRESULT STDMETHODCALLTYPE Method9(VorWord) override;
 
 private:
-    IVorFilePreview* inner_ = nullptr;
+    ComPtr<IVorFilePreview> inner_; // one counted reference, released at destruction
     VorWord owner_ = 0;
     // Nothing asks for the notice until Initialize does.
     bool noticeSuppressed_ = true;

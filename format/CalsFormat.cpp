@@ -19,7 +19,6 @@ constexpr ULONG kExtensionFlags = 264; // host-defined bits 3 and 8
 } // namespace
 
 CCalsFormat::~CCalsFormat() {
-    if (marshaler_) marshaler_->Release();
     if (lockReady_) DeleteCriticalSection(&lock_);
 }
 
@@ -43,7 +42,7 @@ HRESULT CCalsFormat::QueryMarshal(void* self, REFIID iid, void** out) {
 HRESULT CCalsFormat::FinalConstruct() {
     if (!InitializeCriticalSectionAndSpinCount(&lock_, 0)) return HRESULT_FROM_WIN32(GetLastError());
     lockReady_ = true;
-    return CoCreateFreeThreadedMarshaler(ControllingUnknown(), &marshaler_);
+    return CoCreateFreeThreadedMarshaler(ControllingUnknown(), marshaler_.Put());
 }
 
 HRESULT CCalsFormat::GetFormatInfo(BSTR* product, BSTR* description, BSTR* extensions) {

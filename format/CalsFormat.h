@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/VorHost.h"
+#include "hostenv/ComPtr.h"
 #include "module/ComObject.h"
 
 namespace scanleaf {
@@ -33,7 +34,7 @@ private:
 
     CRITICAL_SECTION lock_{};
     bool lockReady_ = false;
-    IUnknown* marshaler_ = nullptr; // inner IUnknown of the aggregated free-threaded marshaler
+    ComPtr<IUnknown> marshaler_; // inner IUnknown of the aggregated free-threaded marshaler
 };
 
 } // namespace scanleaf

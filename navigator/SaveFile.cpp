@@ -48,9 +48,12 @@ bool ReadWhole(const SaveIo& io, HANDLE file, unsigned char* buffer, DWORD size)
 
 // Read-only files are refused even where the system would let this process write them
 // (an administrator under a POSIX file system).
+// The basic information only: the full record also asks the volume, which costs a save as
+// much again as its write.
 bool ReadOnly(const SaveIo& io, HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return !io.getFileInformation(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+    FILE_BASIC_INFO info{};
+    return !io.getFileInformation(file, FileBasicInfo, &info, sizeof info) ||
+           (info.FileAttributes & FILE_ATTRIBUTE_READONLY);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 namespace scanleaf {
 
 const SaveIo& SystemSaveIo() {
-    static const SaveIo io = {&CreateFileW, &GetFileInformationByHandle, &ReadFile,
+    static const SaveIo io = {&CreateFileW, &GetFileInformationByHandleEx, &ReadFile,
                               &SetFilePointerEx, &WriteFile, &CloseHandle};
     return io;
 }

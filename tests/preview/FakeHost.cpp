@@ -23,7 +23,30 @@ std::string Words(const std::vector<VorWord>& words) {
 
 std::string Text(BSTR b) { return b ? testsupport::Narrow(std::wstring(b, SysStringLen(b))) : "<null>"; }
 
-class FakeTipSource : public ITipTextSource, public IRunnableObject {
+// A host component seen through an IDispatch-derived interface that the preview never
+// dispatches through; counted, and destroyed at its last release.
+template <class Interface>
+class DispatchFake : public Interface {
+public:
+    virtual ~DispatchFake() = default;
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+private:
+    ULONG refs_ = 0;
+};
+
+class FakeTipSource : public DispatchFake<ITipTextSource>, public IRunnableObject {
 public:
     static constexpr const CLSID& kClsid = CLSID_VorTipTextSource;
     FakeTipSource() { ++g_live; }
@@ -45,20 +68,9 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
-
-    // IDispatch: the preview never dispatches.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
+    // One count for both branches of the object.
+    ULONG STDMETHODCALLTYPE AddRef() override { return DispatchFake::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return DispatchFake::Release(); }
 
     HRESULT STDMETHODCALLTYPE GetTipText(LONG tipNumber, BSTR* text) override {
         g_events.push_back("source.GetTipText(" + std::to_string(tipNumber) + ")");
@@ -90,10 +102,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL) override { return S_OK; }
 
 private:
-    ULONG refs_ = 0;
 };
 
-class FakePresenter : public INoticePresenter {
+class FakePresenter : public DispatchFake<INoticePresenter> {
 public:
     static constexpr const CLSID& kClsid = CLSID_VorNoticePresenter;
     FakePresenter() { ++g_live; }
@@ -111,19 +122,7 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
 
     HRESULT STDMETHODCALLTYPE ShowNotice(VorWord owner, BSTR text, LONG options, LONG* result) override {
         g_events.push_back("presenter.ShowNotice(" + std::to_string(owner) + "," + Text(text) + "," +
@@ -134,7 +133,6 @@ public:
     }
 
 private:
-    ULONG refs_ = 0;
 };
 
 template <class T>

@@ -100,8 +100,6 @@ public:
     BOOL STDMETHODCALLTYPE IsRunning() override { return TRUE; }
     HRESULT STDMETHODCALLTYPE LockRunning(BOOL, BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL) override { return S_OK; }
-
-private:
 };
 
 class FakePresenter : public DispatchFake<INoticePresenter> {

@@ -314,10 +314,10 @@ public:
             HANDLE h = CreateFileW(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open for writing", p);
-            BY_HANDLE_FILE_INFORMATION info;
+            FILE_BASIC_INFO info;
             DWORD read = 0, written = 0;
             LARGE_INTEGER zero{};
-            BOOL ok = GetFileInformationByHandle(h, &info) && ReadFile(h, current, sizeof current, &read, nullptr) &&
+            BOOL ok = GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info) && ReadFile(h, current, sizeof current, &read, nullptr) &&
                       SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) &&
                       WriteFile(h, image.data(), 1408, &written, nullptr);
             CloseHandle(h);

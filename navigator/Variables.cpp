@@ -15,15 +15,6 @@ bool IsCalsBlock(BSTR block) { return lstrcmpiW(block ? block : L"", L"CALS") ==
 
 std::wstring TextOf(BSTR text) { return text ? std::wstring(text) : std::wstring(); }
 
-// A VARIANT that is cleared on every path.
-struct VariantHolder {
-    VARIANT v;
-    VariantHolder() { VariantInit(&v); }
-    ~VariantHolder() { VariantClear(&v); }
-    VariantHolder(const VariantHolder&) = delete;
-    VariantHolder& operator=(const VariantHolder&) = delete;
-};
-
 } // namespace
 
 HRESULT CCalsFile::ReadVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, VorVariable* variables) {
@@ -77,12 +68,12 @@ std::wstring CCalsFile::VariantToText(const VARIANT& value, int dateStyle) {
         // A date of exactly 0.0 is refused by the formatter and takes the platform's text.
         if (FormatDate(text, value.date, dateStyle)) return text.Text();
     }
-    VariantHolder copy;
-    HRESULT hr = VariantCopy(&copy.v, const_cast<VARIANT*>(&value));
+    Variant copy;
+    HRESULT hr = VariantCopy(&copy.Get(), const_cast<VARIANT*>(&value));
     if (FAILED(hr)) RaiseComError(hr);
-    if (copy.v.vt != VT_BSTR) ChangeVariantType(&copy.v, VT_BSTR);
+    if (copy.Get().vt != VT_BSTR) ChangeVariantType(&copy.Get(), VT_BSTR);
     // Up to the first NUL, as the text is used everywhere after.
-    return copy.v.bstrVal ? std::wstring(copy.v.bstrVal) : std::wstring();
+    return copy.Get().bstrVal ? std::wstring(copy.Get().bstrVal) : std::wstring();
 }
 
 bool CCalsFile::TextToVariant(VARIANT* target, const wchar_t* text) {

@@ -12,6 +12,8 @@
 //
 //   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail]
 #include "host/VorHost.h"
+#include "tools/common/Plugin.h"
+#include "tools/common/VariableArray.h"
 
 #include <windows.h>
 
@@ -23,6 +25,8 @@
 #include <vector>
 
 namespace {
+
+using toolsupport::VariableArray;
 
 const wchar_t kHostKey[] = L"Software\\Kestravo\\Applications\\Quorvel Enterprise";
 
@@ -114,70 +118,11 @@ private:
     std::vector<BYTE> old_;
 };
 
-// The records of one ReadVariable or WriteVariable call.
-class Records {
-public:
-    Records() = default;
-    Records(const Records&) = delete;
-    Records& operator=(const Records&) = delete;
-    ~Records() { Clear(); }
-    void Add(const wchar_t* name, const wchar_t* text = nullptr) {
-        VorVariable r{};
-        r.name = SysAllocString(name);
-        r.block = SysAllocString(L"CALS");
-        VariantInit(&r.value);
-        if (text) {
-            r.value.vt = VT_BSTR;
-            r.value.bstrVal = SysAllocString(text);
-        }
-        items_.push_back(r);
-    }
-    // The values that a read handed out go back to their owner, as a host frees them.
-    void ClearValues() {
-        for (VorVariable& r : items_) VariantClear(&r.value);
-    }
-    LONG Count() const { return static_cast<LONG>(items_.size()); }
-    VorVariable* Data() { return items_.data(); }
-    bool AllFound() const {
-        return std::all_of(items_.begin(), items_.end(), [](const VorVariable& r) { return r.found == 1; });
-    }
-
-private:
-    void Clear() {
-        for (VorVariable& r : items_) {
-            SysFreeString(r.name);
-            SysFreeString(r.block);
-            VariantClear(&r.value);
-        }
-        items_.clear();
-    }
-    std::vector<VorVariable> items_;
-};
-
-struct Plugin {
-    HMODULE module = nullptr;
-    IVorFileFormat* format = nullptr;
-
-    bool Load(const std::wstring& path) {
-        module = LoadLibraryW(path.c_str());
-        if (!module) return false;
-        using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-        IClassFactory* factory = nullptr;
-        if (!get || FAILED(get(CLSID_CalsFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return false;
-        HRESULT hr = factory->CreateInstance(nullptr, IID_IVorFileFormat, reinterpret_cast<void**>(&format));
-        factory->Release();
-        return SUCCEEDED(hr);
-    }
-    ~Plugin() {
-        if (format) format->Release();
-        if (module) FreeLibrary(module);
-    }
-    IVorFileNavigator* Open(BSTR path) {
-        IVorFileNavigator* navigator = nullptr;
-        return SUCCEEDED(format->CreateNavigator(path, 0, &navigator)) ? navigator : nullptr;
-    }
-};
+// A navigator on one file, or null.
+IVorFileNavigator* OpenNavigator(IVorFileFormat* format, BSTR path) {
+    IVorFileNavigator* navigator = nullptr;
+    return SUCCEEDED(format->CreateNavigator(path, 0, &navigator)) ? navigator : nullptr;
+}
 
 struct Figures {
     double bareRead = 0, pluginRead = 0, bareWrite = 0, pluginWrite = 0;
@@ -190,7 +135,7 @@ class Bench {
 public:
     // Files in folders of 1000, as a vault keeps them: a folder of 100,000 entries would time
     // the file system's lookups rather than the work per file.
-    Bench(Plugin& plugin, const std::wstring& folder, size_t count) : plugin_(plugin) {
+    Bench(IVorFileFormat* format, const std::wstring& folder, size_t count) : format_(format) {
         for (size_t i = 0; i < count; ++i) {
             wchar_t name[48];
             swprintf(name, 48, L"\\g%03zu", i / kPerFolder);
@@ -239,13 +184,13 @@ public:
     }
 
     bool PluginRead(double& seconds, Figures* detail) {
-        Records records;
+        VariableArray records;
         for (const wchar_t* v : kVariables) records.Add(v);
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
             BSTR p = paths_[i];
             const double t0 = detail ? Now() : 0;
-            IVorFileNavigator* navigator = plugin_.Open(p);
+            IVorFileNavigator* navigator = OpenNavigator(format_, p);
             if (!navigator) return Fail(L"CreateNavigator failed on", p);
             const double t1 = detail ? Now() : 0;
             HRESULT hr = navigator->ReadVariable(0, 0, 0, records.Count(), records.Data());
@@ -283,10 +228,10 @@ public:
         size_t n = 0;
         for (size_t i = from_; i < to_; ++i) {
             BSTR p = paths_[i];
-            Records records;
+            VariableArray records;
             records.Add(L"notes", (n++ & 1) ? L"scanned for the archive" : L"checked and signed");
             records.Add(L"revision", (n & 2) ? L"C" : L"B");
-            IVorFileNavigator* navigator = plugin_.Open(p);
+            IVorFileNavigator* navigator = OpenNavigator(format_, p);
             if (!navigator) return Fail(L"CreateNavigator failed on", p);
             const double start = Now();
             HRESULT written = navigator->WriteVariable(0, 0, 0, records.Count(), records.Data(), 0);
@@ -334,7 +279,7 @@ private:
         std::fwprintf(stderr, L"scanleaf-bench: %ls %ls\n", what, path);
         return false;
     }
-    Plugin& plugin_;
+    IVorFileFormat* format_;
     std::vector<std::wstring> folders_;
     std::vector<BSTR> paths_;
     size_t from_ = 0, to_ = 0;
@@ -420,10 +365,10 @@ int wmain(int argc, wchar_t** argv) {
             }
 
             SharedLocation location(shared);
-            Plugin plugin;
+            toolsupport::Plugin plugin;
             if (!location.Ok()) {
                 std::fwprintf(stderr, L"scanleaf-bench: cannot set the host's SharedLocation\n");
-            } else if (!plugin.Load(dll)) {
+            } else if (FAILED(plugin.Load(dll))) {
                 std::fwprintf(stderr, L"scanleaf-bench: cannot load %ls\n", dll.c_str());
             } else {
                 const std::vector<unsigned char> image = FileImage();
@@ -433,7 +378,7 @@ int wmain(int argc, wchar_t** argv) {
                 result = 0;
                 for (size_t n : {size_t(1000), size_t(10000), size_t(100000)}) {
                     if (n > max) break;
-                    Bench bench(plugin, files, n);
+                    Bench bench(plugin.Format(), files, n);
                     Figures f, warmUp;
                     bool ok = bench.Generate(image);
                     // Untimed first calls (the module's and the system's own first-use costs),

@@ -3,6 +3,7 @@
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
 #include "navigator/CalsFile.h"
+#include "tools/common/VariableArray.h"
 
 #include <algorithm>
 
@@ -10,31 +11,7 @@ namespace card {
 
 using scanleaf::Bstr;
 using scanleaf::ComPtr;
-
-VariableArray::VariableArray(const std::vector<std::wstring>& names) : records_(names.size()) {
-    for (size_t i = 0; i < names.size(); ++i) {
-        VorVariable& v = records_[i];
-        v.name = Bstr(names[i]).Detach();
-        v.block = Bstr(L"CALS").Detach();
-        VariantInit(&v.value);
-        v.found = 0;
-        v.reserved = 0;
-    }
-}
-
-VariableArray::~VariableArray() {
-    for (VorVariable& v : records_) {
-        SysFreeString(v.name);
-        SysFreeString(v.block);
-        VariantClear(&v.value);
-    }
-}
-
-std::wstring VariableArray::Text(size_t i) const {
-    const VARIANT& value = records_[i].value;
-    if (value.vt != VT_BSTR || !value.bstrVal) return std::wstring();
-    return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
-}
+using toolsupport::VariableArray;
 
 HRESULT VariableNames(const std::wstring& path, std::vector<std::wstring>& names) {
     scanleaf::ComObject<scanleaf::CCalsFile>* raw = nullptr;

@@ -15,23 +15,6 @@ struct CardEntry {
     bool readOnly = true;
 };
 
-// An owned array of VorVariable records of block "CALS".
-class VariableArray {
-public:
-    explicit VariableArray(const std::vector<std::wstring>& names);
-    ~VariableArray();
-    VariableArray(const VariableArray&) = delete;
-    VariableArray& operator=(const VariableArray&) = delete;
-
-    VorVariable* Data() { return records_.data(); }
-    LONG Count() const { return static_cast<LONG>(records_.size()); }
-    VorVariable& operator[](size_t i) { return records_[i]; }
-    std::wstring Text(size_t i) const;
-
-private:
-    std::vector<VorVariable> records_;
-};
-
 // The names that the plug-in serves for the file, in tag-list order, each once.
 HRESULT VariableNames(const std::wstring& path, std::vector<std::wstring>& names);
 

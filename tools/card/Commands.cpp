@@ -5,7 +5,8 @@
 #include "hostenv/SettingsLight.h"
 #include "tools/card/Card.h"
 #include "tools/card/Output.h"
-#include "tools/card/Plugin.h"
+#include "tools/common/Plugin.h"
+#include "tools/common/VariableArray.h"
 
 #include <oleauto.h>
 
@@ -16,6 +17,8 @@ namespace card {
 
 using scanleaf::Bstr;
 using scanleaf::ComPtr;
+using toolsupport::Plugin;
+using toolsupport::VariableArray;
 
 namespace {
 
@@ -290,14 +293,10 @@ int Set(const std::vector<std::wstring>& args, const Options& options) {
     }
     VariableArray vars(names);
     for (size_t i = 0; i < names.size(); ++i) {
-        VARIANT& v = vars[i].value;
-        if (isDate[i]) {
-            v.vt = VT_DATE;
-            v.date = dates[i];
-        } else {
-            v.vt = VT_BSTR;
-            v.bstrVal = Bstr(texts[i]).Detach();
-        }
+        if (isDate[i])
+            vars.SetDate(i, dates[i]);
+        else
+            vars.SetText(i, texts[i]);
     }
     hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), style);
     if (FAILED(hr)) {

@@ -1,6 +1,6 @@
-#include "tools/card/Plugin.h"
+#include "tools/common/Plugin.h"
 
-namespace card {
+namespace toolsupport {
 
 namespace {
 
@@ -81,4 +81,4 @@ HRESULT Plugin::CallRegistration(const std::wstring& dllPath, bool registering) 
     return hr;
 }
 
-} // namespace card
+} // namespace toolsupport

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace card {
+namespace toolsupport {
 
 class Plugin {
 public:
@@ -34,4 +34,4 @@ private:
     std::wstring source_;
 };
 
-} // namespace card
+} // namespace toolsupport

@@ -1,5 +1,7 @@
 #include "module/ScriptRegistrar.h"
 
+#include "hostenv/Registry.h"
+
 #include <cstring>
 #include <cwctype>
 
@@ -169,22 +171,6 @@ private:
     Token tok_;
 };
 
-// One open registry key, closed on every path.
-class Key {
-public:
-    Key() = default;
-    ~Key() {
-        if (key_) RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY* Put() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 
 HRESULT FromWin32(LONG error) { return HRESULT_FROM_WIN32(static_cast<unsigned long>(error)); }
@@ -209,15 +195,14 @@ HRESULT Register(HKEY parent, const Node& node) {
         HRESULT hr = DeleteTree(parent, node.name);
         if (FAILED(hr)) return hr;
     }
-    Key key;
-    LONG error = RegCreateKeyExW(parent, node.name.c_str(), 0, nullptr, 0, kAccess, nullptr, key.Put(), nullptr);
-    if (error != ERROR_SUCCESS) return FromWin32(error);
+    Registry key;
+    if (!key.Open(parent, node.name.c_str(), kAccess, true)) return FromWin32(key.lastError);
     if (node.hasValue) {
-        HRESULT hr = SetString(key.Get(), nullptr, node.value);
+        HRESULT hr = SetString(key.key, nullptr, node.value);
         if (FAILED(hr)) return hr;
     }
     for (const Node& child : node.children) {
-        HRESULT hr = Register(key.Get(), child);
+        HRESULT hr = Register(key.key, child);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -232,16 +217,17 @@ HRESULT Unregister(HKEY parent, const Node& node) {
 
     DWORD subkeys = 0;
     {
-        Key key;
-        LONG error = RegOpenKeyExW(parent, node.name.c_str(), 0, kAccess, key.Put());
-        if (IsMissing(error)) return S_OK; // nothing of ours below it either
-        if (error != ERROR_SUCCESS) return FromWin32(error);
+        Registry key;
+        if (!key.Open(parent, node.name.c_str(), kAccess, false)) {
+            if (IsMissing(key.lastError)) return S_OK; // nothing of ours below it either
+            return FromWin32(key.lastError);
+        }
         for (const Node& child : node.children) {
-            HRESULT hr = Unregister(key.Get(), child);
+            HRESULT hr = Unregister(key.key, child);
             if (FAILED(hr)) return hr;
         }
         if (node.marker == Marker::NoRemove) return S_OK;
-        error = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+        LONG error = RegQueryInfoKeyW(key.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr, nullptr);
         if (error != ERROR_SUCCESS) return FromWin32(error);
     }

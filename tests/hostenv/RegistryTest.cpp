@@ -1,5 +1,5 @@
 #include "hostenv/Registry.h"
-#include "tests/hostenv/RegistryFixtures.h"
+#include "tests/support/RegistryFixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "hostenv/SettingsLight.h"
-#include "tests/hostenv/RegistryFixtures.h"
+#include "tests/support/RegistryFixtures.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

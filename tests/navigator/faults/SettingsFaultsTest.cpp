@@ -1,7 +1,7 @@
 // The settings file and the host's registry value behind it going wrong between opens: each
 // open answers as documented, and the first open after the obstacle is gone sees the
 // settings again. Also the settings cache: an edited file counts from the next file opened.
-#include "tests/hostenv/RegistryFixtures.h"
+#include "tests/support/RegistryFixtures.h"
 #include "tests/navigator/variables/NavigatorFixture.h"
 
 #include <gtest/gtest.h>

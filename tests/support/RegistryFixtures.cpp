@@ -1,4 +1,4 @@
-#include "tests/hostenv/RegistryFixtures.h"
+#include "tests/support/RegistryFixtures.h"
 
 #include <atomic>
 #include <stdexcept>

@@ -2,6 +2,8 @@
 #include "tools/card/Commands.h"
 #include "tools/card/Output.h"
 
+#include "Version.h"
+
 #include <objbase.h>
 
 #include <cstdio>
@@ -21,7 +23,8 @@ const wchar_t kUsage[] =
     L"  register | unregister             (un)register the DLL with COM\n"
     L"  settings [--shared-folder DIR]    show or set the host's shared folder\n"
     L"\n"
-    L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n";
+    L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
+    L"  --version   print the version and exit\n";
 
 } // namespace
 
@@ -35,6 +38,9 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring a = argv[i];
         if (a == L"--dll" && i + 1 < argc) {
             options.dllPath = argv[++i];
+        } else if (a == L"--version") {
+            card::Out(L"scanleaf-card " SCANLEAF_VERSION_WTEXT L"\n");
+            return 0;
         } else if (a == L"--help" || a == L"-h") {
             card::Out(kUsage);
             return 0;

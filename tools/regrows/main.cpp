@@ -1,0 +1,63 @@
+// scanleaf-regrows: the module's COM registration as Windows Installer registry rows.
+//
+//   scanleaf-regrows DLL FILE-REFERENCE FOLDER-REFERENCE OUTPUT-FOLDER
+//
+// writes OUTPUT-FOLDER\Registration.wxi (this architecture's rows) and
+// SharedRegistration.wxi (rows that both architectures' packages share, first one the key path).
+// Runs the DLL's own DllRegisterServer into a scratch key, so the rows are exactly what the
+// registration scripts, the proxy/stub table and the type library write, with the DLL's path
+// replaced by FILE-REFERENCE (such as [#ScanleafDll]) and its folder by FOLDER-REFERENCE
+// (such as [ProgramFilesFolder]Scanleaf: the type library records its folder, without the
+// closing backslash that the installer's folder properties carry).
+#include "tools/regrows/Capture.h"
+#include "tools/regrows/RegistryRows.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+int Fail(const std::wstring& message, HRESULT hr) {
+    fwprintf(stderr, L"scanleaf-regrows: %ls (0x%08lX)\n", message.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+}
+
+bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file) return false;
+    bool written = fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
+    return fclose(file) == 0 && written;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 5) {
+        fwprintf(stderr, L"usage: scanleaf-regrows DLL FILE-REFERENCE FOLDER-REFERENCE OUTPUT-FOLDER\n");
+        return 2;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail(L"COM could not be initialised", E_FAIL);
+    std::vector<regrows::Key> tree;
+    std::wstring modulePath;
+    std::wstring error;
+    HRESULT hr = regrows::CaptureRegistration(argv[1], tree, modulePath, error);
+    CoUninitialize();
+    if (FAILED(hr)) return Fail(error, hr);
+    std::vector<regrows::Row> rows;
+    std::wstring folder = modulePath.substr(0, modulePath.find_last_of(L'\\'));
+    if (!regrows::ToRows(tree, {{modulePath, argv[2]}, {folder, argv[3]}}, rows, error))
+        return Fail(L"cannot turn the registration into table rows: " + error, E_FAIL);
+    std::wstring folderOut = argv[4];
+    for (bool shared : {false, true}) {
+        std::wstring path = folderOut + (shared ? L"\\SharedRegistration.wxi" : L"\\Registration.wxi");
+        if (!WriteUtf8(path, regrows::WixInclude(rows, shared, shared)))
+            return Fail(L"cannot write " + path, E_FAIL);
+    }
+    fwprintf(stdout, L"%zu registry rows\n", rows.size());
+    return 0;
+}

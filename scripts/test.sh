@@ -13,16 +13,15 @@ if [ "$(id -u)" = 0 ]; then
     sh "$root/scripts/setup.sh"
 fi
 
+. "$root/scripts/configure.sh"
 for arch in $archs; do
     if [ "$arch" = 64 ]; then
-        cmake -S "$root" -B "$build64" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
+        configure_build 64 "$build64"
         cmake --build "$build64" -j "$jobs"
     else
-        other="-USCANLEAF_OTHER_BUILD"
-        case " $archs " in *" 64 "*) other="-DSCANLEAF_OTHER_BUILD=$build64" ;; esac
-        cmake -S "$root" -B "$build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" $other >/dev/null
+        other=""
+        case " $archs " in *" 64 "*) other=$build64 ;; esac
+        configure_build 32 "$build32" "$other"
         cmake --build "$build32" -j "$jobs"
     fi
 done

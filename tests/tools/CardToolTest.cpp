@@ -1,6 +1,8 @@
 // scanleaf-card as a user runs it: exit codes, what it prints, what it does to files.
 #include "tests/support/CalsFixtures.h"
 
+#include "Version.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -215,6 +217,16 @@ TEST_F(CardToolTest, UnknownCommandIsAUsageError) {
     ToolRun run = Card(L"frobnicate", scratch);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("usage: scanleaf-card"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CardToolTest, VersionIsTheProductVersion) {
+    ToolRun run = Card(L"--version", scratch);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(std::string("scanleaf-card ") + SCANLEAF_VERSION_TEXT + "\n", run.out);
 }
 
 } // namespace

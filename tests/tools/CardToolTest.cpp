@@ -1,5 +1,6 @@
 // scanleaf-card as a user runs it: exit codes, what it prints, what it does to files.
 #include "tests/support/CalsFixtures.h"
+#include "tests/tools/CardRun.h"
 
 #include "Version.h"
 
@@ -10,49 +11,6 @@
 using namespace testsupport;
 
 namespace {
-
-struct ToolRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const std::wstring& path) {
-    std::vector<unsigned char> bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Runs the tool (loaded straight from the DLL beside it) and collects its output.
-ToolRun Card(const std::wstring& arguments, const TempFolder& scratch) {
-    std::wstring outPath = scratch.File(L"stdout.txt");
-    std::wstring errPath = scratch.File(L"stderr.txt");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    std::wstring folder = ProgramFolder();
-    std::wstring command = L"\"" + folder + L"\\scanleaf-card.exe\" --dll \"" + folder + L"\\Scanleaf.dll\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    ToolRun run;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(out);
-    CloseHandle(err);
-    run.out = ReadText(outPath);
-    run.err = ReadText(errPath);
-    return run;
-}
-
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 const char kSettings[] =
     "[srcdocid]\n"

@@ -4,6 +4,7 @@
 #include "hostenv/ComPtr.h"
 #include "hostenv/SettingsLight.h"
 #include "tools/card/Card.h"
+#include "tools/card/Files.h"
 #include "tools/card/Output.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
@@ -11,7 +12,6 @@
 #include <oleauto.h>
 
 #include <algorithm>
-#include <cwctype>
 
 namespace card {
 
@@ -29,53 +29,6 @@ int LoadPlugin(Plugin& plugin, const Options& options) {
         return 1;
     }
     return 0;
-}
-
-std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t next = text.find(separator, start);
-        parts.push_back(text.substr(start, next - start));
-        if (next == std::wstring::npos) return parts;
-        start = next + 1;
-    }
-}
-
-std::wstring Lower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
-    return text;
-}
-
-// The CALS files of a folder (by the extensions that the plug-in names), sorted by name.
-std::vector<std::wstring> FilesOf(const std::wstring& folder, const std::vector<std::wstring>& extensions) {
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        std::wstring name = data.cFileName;
-        size_t dot = name.find_last_of(L'.');
-        if (dot == std::wstring::npos) continue;
-        std::wstring ext = Lower(name.substr(dot + 1));
-        if (std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
-            files.push_back(folder + L"\\" + name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-bool IsFolder(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring FormatInfoExtensions(IVorFileFormat* format) {
-    Bstr product, description, extensions;
-    if (FAILED(format->GetFormatInfo(product.Put(), description.Put(), extensions.Put()))) return L"";
-    return extensions.Text();
 }
 
 void PrintCardText(const std::wstring& path, const std::vector<CardEntry>& entries) {
@@ -112,6 +65,9 @@ int Run(const std::wstring& command, const std::vector<std::wstring>& args, cons
     if (command == L"register" || command == L"unregister")
         return args.empty() ? Registration(command == L"register", options) : kUsageError;
     if (command == L"settings") return Settings(args);
+    if (command == L"export") return Export(args, options);
+    if (command == L"import") return Import(args, options);
+    if (command == L"undo") return Undo(args);
     Err(L"scanleaf-card: unknown command \"" + command + L"\"\n");
     return kUsageError;
 }
@@ -175,16 +131,7 @@ int Show(const std::vector<std::wstring>& args, const Options& options) {
     if (int rc = LoadPlugin(plugin, options)) return rc;
     IVorFileFormat* format = plugin.Format();
 
-    std::vector<std::wstring> extensions = Split(Lower(FormatInfoExtensions(format)), L',');
-    std::vector<std::wstring> files;
-    for (const std::wstring& p : paths) {
-        if (IsFolder(p)) {
-            std::vector<std::wstring> inFolder = FilesOf(p, extensions);
-            files.insert(files.end(), inFolder.begin(), inFolder.end());
-        } else {
-            files.push_back(p);
-        }
-    }
+    std::vector<std::wstring> files = CollectCalsFiles(format, paths, false);
 
     bool progress = files.size() > 1 && StderrIsTerminal();
     int failures = 0;

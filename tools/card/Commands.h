@@ -21,6 +21,9 @@ int Set(const std::vector<std::wstring>& args, const Options& options);
 int Check(const std::vector<std::wstring>& args);
 int Registration(bool registering, const Options& options);
 int Settings(const std::vector<std::wstring>& args);
+int Export(const std::vector<std::wstring>& args, const Options& options);
+int Import(const std::vector<std::wstring>& args, const Options& options);
+int Undo(const std::vector<std::wstring>& args);
 
 // "2024-03-05", "2024-03-05T14:07" or "2024-03-05T14:07:09" as an OLE Automation date.
 bool ParseDate(const std::wstring& text, double& date);

@@ -22,6 +22,11 @@ const wchar_t kUsage[] =
     L"  check [SETTINGS-FILE]             report settings sections that would fail an open\n"
     L"  register | unregister             (un)register the DLL with COM\n"
     L"  settings [--shared-folder DIR]    show or set the host's shared folder\n"
+    L"  export [--recursive] [--format csv|json] [--no-bom] [-o FILE] FILE|FOLDER...\n"
+    L"                                    every file's data card as one row of a table\n"
+    L"  import [--dry-run] [--empty-clears] [--journal FILE] TABLE\n"
+    L"                                    check a whole table, then write its changes\n"
+    L"  undo JOURNAL                      put back the headers that an import changed\n"
     L"\n"
     L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
     L"  --version   print the version and exit\n";

@@ -1,0 +1,124 @@
+#include "tools/card/Files.h"
+
+#include "hostenv/Bstr.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace card {
+
+namespace {
+
+void AddFolder(const std::wstring& folder, const std::vector<std::wstring>& extensions, bool recursive,
+               std::vector<std::wstring>& files) {
+    std::vector<std::wstring> here, subfolders;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = data.cFileName;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (recursive && name != L"." && name != L"..") subfolders.push_back(folder + L"\\" + name);
+            continue;
+        }
+        size_t dot = name.find_last_of(L'.');
+        if (dot == std::wstring::npos) continue;
+        if (std::find(extensions.begin(), extensions.end(), Lower(name.substr(dot + 1))) != extensions.end())
+            here.push_back(folder + L"\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(here.begin(), here.end());
+    std::sort(subfolders.begin(), subfolders.end());
+    files.insert(files.end(), here.begin(), here.end());
+    for (const std::wstring& sub : subfolders) AddFolder(sub, extensions, recursive, files);
+}
+
+} // namespace
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring AbsolutePath(const std::wstring& path) {
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+    return text;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t next = text.find(separator, start);
+        parts.push_back(text.substr(start, next - start));
+        if (next == std::wstring::npos) return parts;
+        start = next + 1;
+    }
+}
+
+std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
+                                           bool recursive) {
+    scanleaf::Bstr product, description, extensionList;
+    std::vector<std::wstring> extensions;
+    if (SUCCEEDED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put())))
+        extensions = Split(Lower(extensionList.Text()), L',');
+    std::vector<std::wstring> files;
+    for (const std::wstring& p : paths) {
+        if (IsFolder(p))
+            AddFolder(p, extensions, recursive, files);
+        else
+            files.push_back(p);
+    }
+    return files;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return false;
+    bytes.clear();
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+    bool ok = !ferror(file);
+    fclose(file);
+    return ok;
+}
+
+AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {
+    file_ = _wfopen(partial_.c_str(), L"wb");
+}
+
+AtomicFile::~AtomicFile() {
+    if (file_) {
+        fclose(file_);
+        DeleteFileW(partial_.c_str());
+    }
+}
+
+bool AtomicFile::Write(const std::string& bytes) {
+    ok_ = ok_ && file_ && fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    return ok_;
+}
+
+bool AtomicFile::Commit() {
+    if (!file_) return false;
+    bool closed = fclose(file_) == 0;
+    file_ = nullptr;
+    if (!ok_ || !closed || !MoveFileExW(partial_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(partial_.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace card

@@ -1,0 +1,45 @@
+// Finding the CALS files that the commands are given, and the file operations they share.
+#pragma once
+
+#include "host/VorHost.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace card {
+
+bool IsFolder(const std::wstring& path);
+std::wstring AbsolutePath(const std::wstring& path);
+std::wstring Lower(std::wstring text);
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
+
+// Files as given; folders replaced by their files with an extension that the plug-in names
+// (sorted by name, subfolders after the files when recursive).
+std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
+                                           bool recursive);
+
+// A whole small file's bytes; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+
+// Writes to PATH.partial and renames it over PATH when complete, so that a reader never
+// meets half a file.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::wstring& path);
+    ~AtomicFile(); // an uncommitted file is removed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    bool IsOpen() const { return file_ != nullptr; }
+    bool Write(const std::string& bytes);
+    bool Commit();
+
+private:
+    std::wstring path_;
+    std::wstring partial_;
+    FILE* file_ = nullptr;
+    bool ok_ = true;
+};
+
+} // namespace card

@@ -1,0 +1,65 @@
+#include "tools/card/HeaderFile.h"
+
+#include "tools/card/Journal.h"
+
+namespace card {
+
+namespace {
+
+HRESULT LastError() {
+    DWORD error = GetLastError();
+    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+HRESULT ReadState(HANDLE file, HeaderState& state) {
+    LARGE_INTEGER size;
+    FILETIME written;
+    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) return LastError();
+    state.size = static_cast<uint64_t>(size.QuadPart);
+    state.modified = (uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    state.header.assign(journal::kHeaderBytes, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, state.header.data(), DWORD(state.header.size()), &read, nullptr)) return LastError();
+    if (read != state.header.size()) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+    return S_OK;
+}
+
+} // namespace
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, DWORD(bytes.size() - done), &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return LastError();
+    return ReadState(file.Get(), state);
+}
+
+HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
+                      const std::string& header, uint64_t modified) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return LastError();
+    HeaderState now;
+    HRESULT hr = ReadState(file.Get(), now);
+    if (FAILED(hr)) return hr;
+    if (now.size != expectedSize || now.header != expected) return S_FALSE;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) || !WriteAll(file.Get(), header) ||
+        !FlushFileBuffers(file.Get()))
+        return LastError();
+    FILETIME time{DWORD(modified & 0xFFFFFFFF), DWORD(modified >> 32)};
+    if (!SetFileTime(file.Get(), nullptr, nullptr, &time)) return LastError();
+    return S_OK;
+}
+
+} // namespace card

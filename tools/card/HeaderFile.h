@@ -1,0 +1,46 @@
+// A CALS file's header region as the import journal and undo see it: its first 2048 bytes,
+// with the file's size and modification time.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace card {
+
+struct HeaderState {
+    uint64_t size = 0;
+    uint64_t modified = 0; // FILETIME as one number
+    std::string header;    // the first 2048 bytes
+};
+
+// Reads while others may read and write the file, as the plug-in leaves it shared.
+HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state);
+
+// Puts `header` back at offset 0 and the modification time to `modified`, only if the file's
+// size and header still equal `expectedSize` and `expected`. S_FALSE: the file has changed
+// since, and nothing was written.
+HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
+                      const std::string& header, uint64_t modified);
+
+// An owned file handle; INVALID_HANDLE_VALUE when the open failed.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE Get() const noexcept { return handle_; }
+    bool Valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// Writes all of `bytes` at the handle's position.
+bool WriteAll(HANDLE file, const std::string& bytes);
+
+} // namespace card

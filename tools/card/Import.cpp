@@ -1,0 +1,404 @@
+// import: a table of data cards applied in two phases. Every row and cell is checked first
+// (with a trial save of each changed header on a scratch copy, so that what the plug-in would
+// store is known); only a table without a single problem is written, file by file, behind an
+// undo journal.
+#include "tools/card/Card.h"
+#include "tools/card/Commands.h"
+#include "tools/card/Files.h"
+#include "tools/card/HeaderFile.h"
+#include "tools/card/Journal.h"
+#include "tools/card/Output.h"
+#include "tools/card/Progress.h"
+#include "tools/card/Table.h"
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
+#include "tools/common/Plugin.h"
+#include "tools/common/VariableArray.h"
+
+#include <map>
+
+namespace card {
+
+namespace {
+
+using scanleaf::Bstr;
+using scanleaf::ComPtr;
+using toolsupport::VariableArray;
+
+struct ImportRequest {
+    bool dryRun = false;
+    bool emptyClears = false;
+    std::wstring journal;
+    std::wstring table;
+};
+
+bool ParseRequest(const std::vector<std::wstring>& args, ImportRequest& request) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (a == L"--dry-run")
+            request.dryRun = true;
+        else if (a == L"--empty-clears")
+            request.emptyClears = true;
+        else if (a == L"--journal" && i + 1 < args.size())
+            request.journal = args[++i];
+        else if (a.size() > 1 && a[0] == L'-')
+            return false;
+        else if (request.table.empty())
+            request.table = a;
+        else
+            return false;
+    }
+    return !request.table.empty();
+}
+
+// The table's name with the extension .journal, beside it.
+std::wstring DefaultJournal(const std::wstring& table) {
+    size_t slash = table.find_last_of(L"\\/");
+    size_t dot = table.find_last_of(L'.');
+    std::wstring base = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? table.substr(0, dot) : table;
+    return base + L".journal";
+}
+
+struct Change {
+    std::wstring name;
+    std::wstring before;
+    std::wstring after;
+};
+
+struct FilePlan {
+    std::wstring path;
+    std::wstring where;
+    std::vector<Change> changes;
+};
+
+// Text that the system's ANSI code page holds exactly: no default character, no best fit.
+bool FitsCodePage(const std::wstring& text) {
+    if (text.empty()) return true;
+    bool utf8 = GetACP() == CP_UTF8;
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
+                                nullptr, utf8 ? nullptr : &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    std::string bytes(size_t(n), '\0');
+    WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, nullptr, 0);
+    std::wstring wide(size_t(back), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, wide.data(), back);
+    return wide == text;
+}
+
+std::wstring TrimRight(std::wstring text) {
+    while (!text.empty() && text.back() == L' ') text.pop_back();
+    return text;
+}
+
+std::wstring Quote(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// A scratch copy of one header, removed when done: the plug-in saves the changes into it and
+// reads them back, which is exactly what it would store in the file itself.
+class TrialFile {
+public:
+    TrialFile() {
+        wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+        if (GetTempPathW(MAX_PATH + 1, folder) && GetTempFileNameW(folder, L"slt", 0, name)) path_ = name;
+    }
+    ~TrialFile() {
+        if (!path_.empty()) DeleteFileW(path_.c_str());
+    }
+    TrialFile(const TrialFile&) = delete;
+    TrialFile& operator=(const TrialFile&) = delete;
+
+    HRESULT Store(IVorFileFormat* format, const std::string& header, const std::vector<Change>& changes,
+                  std::vector<std::wstring>& stored) {
+        if (path_.empty()) return E_FAIL;
+        {
+            FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+            if (!file.Valid() || !WriteAll(file.Get(), header)) return E_FAIL;
+        }
+        std::vector<std::wstring> names;
+        for (const Change& c : changes) names.push_back(c.name);
+        Bstr bpath(path_);
+        {
+            ComPtr<IVorFileNavigator> navigator;
+            HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
+            if (FAILED(hr)) return hr;
+            VariableArray vars(names);
+            for (size_t i = 0; i < changes.size(); ++i) vars.SetText(i, changes[i].after);
+            hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
+            if (FAILED(hr)) return hr;
+            hr = navigator->SaveFile();
+            if (FAILED(hr)) return hr;
+        }
+        ComPtr<IVorFileNavigator> reopened;
+        HRESULT hr = format->CreateNavigator(bpath.Get(), 0, reopened.Put());
+        if (FAILED(hr)) return hr;
+        VariableArray vars(names);
+        hr = reopened->ReadVariable(0, 0, 0, vars.Count(), vars.Data());
+        if (FAILED(hr)) return hr;
+        stored.clear();
+        for (size_t i = 0; i < names.size(); ++i) stored.push_back(vars.Text(i));
+        return S_OK;
+    }
+
+private:
+    std::wstring path_;
+};
+
+class TableCheck {
+public:
+    TableCheck(IVorFileFormat* format, const table::Table& table, bool emptyClears)
+        : format_(format), table_(table), emptyClears_(emptyClears) {}
+
+    // Every problem of the table; the plans of the files with changes.
+    void Run(std::vector<FilePlan>& plans, std::vector<table::Problem>& problems, Summary& summary) {
+        if (!ReadHeader(problems)) return;
+        std::map<std::wstring, std::wstring> seen; // lower-case absolute path -> where
+        Progress progress(table_.rows.size());
+        for (size_t r = 0; r < table_.rows.size(); ++r) {
+            const table::Row& row = table_.rows[r];
+            std::wstring given = row.cells[source_];
+            progress.Step(r, given);
+            size_t before = problems.size();
+            FilePlan plan;
+            CheckRow(row, plan, seen, problems);
+            if (problems.size() != before) {
+                ++summary.failed;
+                continue;
+            }
+            ++summary.read;
+            if (plan.changes.empty()) {
+                ++summary.unchanged;
+            } else {
+                ++summary.changed;
+                plans.push_back(std::move(plan));
+            }
+        }
+        progress.Step(table_.rows.size(), L"");
+    }
+
+private:
+    bool ReadHeader(std::vector<table::Problem>& problems) {
+        std::map<std::wstring, size_t> names;
+        bool haveSource = false;
+        for (size_t c = 0; c < table_.header.size(); ++c) {
+            std::wstring name = table_.header[c];
+            const std::wstring mark = table::kReadOnlyMark;
+            if (name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0)
+                name.erase(name.size() - mark.size());
+            if (Lower(name) == Lower(table::kSourceColumn)) {
+                if (haveSource) problems.push_back({L"header", L"the column SourceFile appears twice"});
+                haveSource = true;
+                source_ = c;
+            } else if (!names.emplace(Lower(name), c).second) {
+                problems.push_back({L"header", L"the column " + name + L" appears twice"});
+            }
+            columns_.push_back(name);
+        }
+        if (!haveSource) problems.push_back({L"header", L"no SourceFile column: it names the file of each row"});
+        return problems.empty();
+    }
+
+    void CheckRow(const table::Row& row, FilePlan& plan, std::map<std::wstring, std::wstring>& seen,
+                  std::vector<table::Problem>& problems) {
+        auto problem = [&](const std::wstring& column, const std::wstring& message) {
+            problems.push_back({row.where + (column.empty() ? L"" : L", column " + column), message});
+        };
+        const std::wstring& given = row.cells[source_];
+        if (given.empty()) return problem(L"", L"SourceFile is empty");
+        plan.path = AbsolutePath(given);
+        plan.where = row.where;
+        auto earlier = seen.emplace(Lower(plan.path), row.where);
+        if (!earlier.second) return problem(L"", plan.path + L": the same file as " + earlier.first->second);
+        if (IsFolder(plan.path)) return problem(L"", plan.path + L": a folder, not a CALS file");
+        std::vector<CardEntry> card;
+        HRESULT hr = ReadCard(format_, plan.path, card);
+        if (FAILED(hr)) return problem(L"", plan.path + L": " + DescribeHresult(hr));
+
+        for (size_t c = 0; c < columns_.size(); ++c) {
+            if (c == source_) continue;
+            const std::wstring& name = columns_[c];
+            const std::wstring& value = row.cells[c];
+            const CardEntry* entry = nullptr;
+            for (const CardEntry& e : card)
+                if (!entry && Lower(e.name) == Lower(name)) entry = &e;
+            if (!entry) {
+                if (!value.empty()) problem(name, L"not a variable of " + plan.path);
+                continue;
+            }
+            if (value.empty() && !emptyClears_) continue;
+            if (value == entry->value) continue;
+            if (entry->readOnly) {
+                problem(name, L"read-only: the table changes " + Quote(entry->value) + L" to " + Quote(value));
+                continue;
+            }
+            if (!FitsCodePage(value)) {
+                problem(name, Quote(value) + L" has characters that the code page " + std::to_wstring(GetACP()) +
+                                  L" cannot store");
+                continue;
+            }
+            plan.changes.push_back({entry->name, entry->value, value});
+        }
+        if (plan.changes.empty()) return;
+        HeaderState state;
+        std::vector<std::wstring> stored;
+        hr = ReadHeaderState(plan.path, state);
+        if (SUCCEEDED(hr)) hr = trial_.Store(format_, state.header, plan.changes, stored);
+        if (FAILED(hr)) return problem(L"", plan.path + L": a trial save failed: " + DescribeHresult(hr));
+        for (size_t i = 0; i < stored.size(); ++i) {
+            const Change& change = plan.changes[i];
+            if (TrimRight(stored[i]) != TrimRight(change.after))
+                problem(change.name, Quote(change.after) + L" does not fit its slot: " + Quote(stored[i]) +
+                                         L" would be stored");
+        }
+    }
+
+    IVorFileFormat* format_;
+    const table::Table& table_;
+    bool emptyClears_;
+    std::vector<std::wstring> columns_;
+    size_t source_ = 0;
+    TrialFile trial_;
+};
+
+// The journal file: created new (an earlier import's journal is never overwritten), each
+// append flushed to disk before the next save.
+class JournalFile {
+public:
+    explicit JournalFile(const std::wstring& path)
+        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                            nullptr)) {}
+    bool Valid() const { return file_.Valid(); }
+    bool Append(const std::string& bytes) { return WriteAll(file_.Get(), bytes) && FlushFileBuffers(file_.Get()); }
+
+private:
+    FileHandle file_;
+};
+
+HRESULT SaveChanges(IVorFileFormat* format, const FilePlan& plan) {
+    std::vector<std::wstring> names;
+    for (const Change& c : plan.changes) names.push_back(c.name);
+    ComPtr<IVorFileNavigator> navigator;
+    Bstr bpath(plan.path);
+    HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    if (FAILED(hr)) return hr;
+    VariableArray vars(names);
+    for (size_t i = 0; i < plan.changes.size(); ++i) vars.SetText(i, plan.changes[i].after);
+    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
+    if (FAILED(hr)) return hr;
+    if (!vars.AllFound()) return E_ACCESSDENIED; // checked before; a changed settings file since
+    return navigator->SaveFile();
+}
+
+std::wstring FileList(const std::vector<FilePlan>& plans, size_t from, size_t to) {
+    std::wstring list;
+    for (size_t i = from; i < to; ++i) list += L"  " + plans[i].path + L"\n";
+    return list;
+}
+
+int WritePlans(IVorFileFormat* format, const std::vector<FilePlan>& plans, const std::wstring& journalPath,
+               Summary& summary) {
+    JournalFile journal(journalPath);
+    if (!journal.Valid()) {
+        DWORD error = GetLastError();
+        Err(L"scanleaf-card: cannot create the journal " + journalPath +
+            (error == ERROR_FILE_EXISTS ? std::wstring(L": it exists (an earlier import's?); undo or remove it first, or "
+                                                       L"name another with --journal")
+                                        : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))) +
+            L"\nno file was changed\n");
+        return 1;
+    }
+    std::string before = journal::kFirstLine;
+    for (const FilePlan& plan : plans) {
+        HeaderState state;
+        HRESULT hr = ReadHeaderState(plan.path, state);
+        if (FAILED(hr)) {
+            Err(plan.path + L": " + DescribeHresult(hr) + L"\nno file was changed\n");
+            return 1;
+        }
+        before += journal::BeforeLine({plan.path, state.size, state.modified, state.header, false, {}});
+    }
+    if (!journal.Append(before)) {
+        Err(L"scanleaf-card: cannot write the journal " + journalPath + L"\nno file was changed\n");
+        return 1;
+    }
+
+    Progress progress(plans.size());
+    for (size_t i = 0; i < plans.size(); ++i) {
+        progress.Step(i, plans[i].path);
+        HRESULT hr = SaveChanges(format, plans[i]);
+        HeaderState after;
+        if (SUCCEEDED(hr)) hr = ReadHeaderState(plans[i].path, after);
+        bool journaled = SUCCEEDED(hr) && journal.Append(journal::AfterLine(plans[i].path, after.header));
+        if (FAILED(hr) || !journaled) {
+            progress.Clear();
+            size_t saved = SUCCEEDED(hr) ? i + 1 : i;
+            Err(L"import stopped at " + plans[i].path + L": " +
+                (FAILED(hr) ? DescribeHresult(hr) : L"its journal record could not be written") + L"\n");
+            Err(L"saved (" + std::to_wstring(saved) + L"):\n" + FileList(plans, 0, saved));
+            Err(L"not saved (" + std::to_wstring(plans.size() - saved) + L"):\n" + FileList(plans, saved, plans.size()));
+            Err(L"to put the saved files back: scanleaf-card undo " + journalPath + L"\n");
+            summary.changed = saved;
+            summary.failed += plans.size() - saved;
+            Out(L"import: " + summary.Line() + L"\n");
+            return 1;
+        }
+    }
+    progress.Clear();
+    Out(L"journal: " + journalPath + L" (scanleaf-card undo " + journalPath + L" puts every file back)\n");
+    Out(L"import: " + summary.Line() + L"\n");
+    return 0;
+}
+
+} // namespace
+
+int Import(const std::vector<std::wstring>& args, const Options& options) {
+    ImportRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    std::string bytes;
+    if (!ReadWholeFile(request.table, bytes)) {
+        Err(L"scanleaf-card: cannot read the table " + request.table + L"\n");
+        return 1;
+    }
+    table::Table table;
+    std::vector<table::Problem> problems;
+    auto report = [&]() {
+        for (const table::Problem& p : problems) Err(request.table + L": " + p.where + L": " + p.message + L"\n");
+        Err(std::to_wstring(problems.size()) + L" problem(s); no file was changed\n");
+        return 1;
+    };
+    if (!table::Parse(bytes, table, problems)) return report();
+
+    toolsupport::Plugin plugin;
+    HRESULT hr = plugin.Load(options.dllPath);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    std::vector<FilePlan> plans;
+    Summary summary;
+    TableCheck(plugin.Format(), table, request.emptyClears).Run(plans, problems, summary);
+    if (!problems.empty()) {
+        Out(L"import: " + summary.Line() + L"\n");
+        return report();
+    }
+    if (request.dryRun || plans.empty()) {
+        size_t count = 0;
+        for (const FilePlan& plan : plans) {
+            for (const Change& c : plan.changes) {
+                Out(plan.path + L": " + c.name + L": " + Quote(c.before) + L" -> " + Quote(c.after) + L"\n");
+                ++count;
+            }
+        }
+        Out(std::to_wstring(count) + L" change(s) in " + std::to_wstring(plans.size()) + L" file(s)" +
+            (request.dryRun ? L"; nothing written (dry run)\n" : L"; nothing to write\n"));
+        if (!request.dryRun) summary.changed = 0;
+        Out(L"import: " + summary.Line() + L"\n");
+        return 0;
+    }
+    return WritePlans(plugin.Format(), plans,
+                      request.journal.empty() ? DefaultJournal(request.table) : request.journal, summary);
+}
+
+} // namespace card

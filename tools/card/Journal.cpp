@@ -1,0 +1,121 @@
+#include "tools/card/Journal.h"
+
+#include "tools/card/Output.h"
+
+#include <cstdlib>
+#include <map>
+
+namespace card::journal {
+
+namespace {
+
+const char kHex[] = "0123456789abcdef";
+
+std::string ToHex(const std::string& bytes) {
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        hex += kHex[c >> 4];
+        hex += kHex[c & 15];
+    }
+    return hex;
+}
+
+bool FromHex(const std::string& hex, std::string& bytes) {
+    if (hex.size() != kHeaderBytes * 2) return false;
+    bytes.assign(kHeaderBytes, '\0');
+    for (size_t i = 0; i < kHeaderBytes; ++i) {
+        int value = 0;
+        for (size_t k = 0; k < 2; ++k) {
+            char c = hex[2 * i + k];
+            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (digit < 0) return false;
+            value = value * 16 + digit;
+        }
+        bytes[i] = static_cast<char>(value);
+    }
+    return true;
+}
+
+bool ToNumber(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return true;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+} // namespace
+
+// Paths hold no tab or line end (Windows file names cannot), so they close each record as is.
+std::string BeforeLine(const Entry& entry) {
+    return "before\t" + std::to_string(entry.size) + "\t" + std::to_string(entry.modified) + "\t" +
+           ToHex(entry.before) + "\t" + Utf8(entry.path) + "\n";
+}
+
+std::string AfterLine(const std::wstring& path, const std::string& after) {
+    return "after\t" + ToHex(after) + "\t" + Utf8(path) + "\n";
+}
+
+bool Parse(const std::string& text, std::vector<Entry>& entries, std::wstring& error) {
+    std::vector<Entry> out;
+    std::map<std::wstring, size_t> byPath;
+    const std::string first = kFirstLine;
+    if (text.compare(0, first.size(), first) != 0) {
+        error = L"line 1: not an import journal of scanleaf-card";
+        return false;
+    }
+    size_t at = first.size();
+    for (size_t line = 2; at < text.size(); ++line) {
+        size_t end = text.find('\n', at);
+        std::wstring where = L"line " + std::to_wstring(line) + L": ";
+        if (end == std::string::npos) {
+            error = where + L"the journal is cut off (a record without its line end)";
+            return false;
+        }
+        std::vector<std::string> f = Fields(text.substr(at, end - at));
+        at = end + 1;
+        Entry entry;
+        if (f[0] == "before" && f.size() == 5 && ToNumber(f[1], entry.size) && ToNumber(f[2], entry.modified) &&
+            FromHex(f[3], entry.before) && !f[4].empty()) {
+            entry.path = FromUtf8(f[4]);
+            if (!byPath.emplace(entry.path, out.size()).second) {
+                error = where + L"a second \"before\" record of " + entry.path;
+                return false;
+            }
+            out.push_back(std::move(entry));
+            continue;
+        }
+        std::string after;
+        if (f[0] == "after" && f.size() == 3 && FromHex(f[1], after)) {
+            auto found = byPath.find(FromUtf8(f[2]));
+            Entry* target = found == byPath.end() ? nullptr : &out[found->second];
+            if (!target || target->saved) {
+                error = where + L"an \"after\" record without its \"before\" record";
+                return false;
+            }
+            target->saved = true;
+            target->after = after;
+            continue;
+        }
+        error = where + L"a damaged record";
+        return false;
+    }
+    if (out.empty()) {
+        error = L"the journal records no file";
+        return false;
+    }
+    entries = std::move(out);
+    return true;
+}
+
+} // namespace card::journal

@@ -1,0 +1,32 @@
+// The undo journal of an import: for each file it changes, the file's size, modification time
+// and header before the change, and (once saved) its header after. A text file of one record
+// per line, flushed before the first save and after each one, so that an import stopped
+// half-way still leaves every saved file undoable. Pure: records to text and back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace card::journal {
+
+inline constexpr size_t kHeaderBytes = 2048;
+inline constexpr char kFirstLine[] = "SCANLEAF-CARD-JOURNAL 1\n";
+
+struct Entry {
+    std::wstring path;
+    uint64_t size = 0;
+    uint64_t modified = 0; // FILETIME as one number
+    std::string before;    // kHeaderBytes
+    bool saved = false;
+    std::string after;     // kHeaderBytes, when saved
+};
+
+std::string BeforeLine(const Entry& entry);
+std::string AfterLine(const std::wstring& path, const std::string& after);
+
+// False with `error` ("line 7: ...") for anything but a whole journal: a wrong first line, a
+// damaged or cut-off record, an "after" without its "before".
+bool Parse(const std::string& text, std::vector<Entry>& entries, std::wstring& error);
+
+} // namespace card::journal

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds Scanleaf and its tests for 32-bit (build/) and 64-bit
 # (build64/), and runs the whole suite of each under Wine. The 32-bit run also registers both
-# DLLs side by side. SCANLEAF_ARCHS="32" (or "64") limits the run to one build.
+# DLLs side by side, tests the installer packages, and runs once more under Wine's heap check
+# (any heap fault Wine reports fails the case). SCANLEAF_ARCHS="32" (or "64") limits the run
+# to one build.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build32=${SCANLEAF_BUILD:-"$root/build"}
@@ -32,5 +34,9 @@ for arch in $archs; do
     [ "$arch" = 64 ] && dir=$build64
     echo "== $arch-bit suite ($dir)"
     (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 300) || status=1
+    if [ "$arch" = 32 ]; then
+        echo "== 32-bit suite under Wine's heap check ($dir)"
+        (cd "$dir" && SCANLEAF_HEAPCHECK=1 ctest -j "$jobs" --output-on-failure --timeout 300 -LE msi) || status=1
+    fi
 done
 exit $status

@@ -29,13 +29,19 @@ struct PeImage {
     }
 };
 
-TEST(PeExportsTest, DllOfTheTargetMachineWithExactlyTheFourComExports) {
+// A built file of this build's bin folder, headers located.
+PeImage LoadPe(const wchar_t* file) {
     PeImage pe;
-    pe.bytes = testsupport::ReadBytes(testsupport::ProgramFolder() + L"\\Scanleaf.dll");
+    pe.bytes = testsupport::ReadBytes(testsupport::ProgramFolder() + L"\\" + file);
     const auto* dos = pe.At<IMAGE_DOS_HEADER>(0);
-    ASSERT_EQ(IMAGE_DOS_SIGNATURE, dos->e_magic);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE) throw std::runtime_error("no DOS header");
     pe.nt = pe.At<IMAGE_NT_HEADERS>(dos->e_lfanew);
-    ASSERT_EQ(IMAGE_NT_SIGNATURE, pe.nt->Signature);
+    if (pe.nt->Signature != IMAGE_NT_SIGNATURE) throw std::runtime_error("no PE header");
+    return pe;
+}
+
+TEST(PeExportsTest, DllOfTheTargetMachineWithExactlyTheFourComExports) {
+    PeImage pe = LoadPe(L"Scanleaf.dll");
 #if defined(_WIN64)
     EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, pe.nt->FileHeader.Machine);
 #else
@@ -66,6 +72,25 @@ TEST(PeExportsTest, DllOfTheTargetMachineWithExactlyTheFourComExports) {
         EXPECT_EQ(std::string::npos, dll.find("libgcc")) << dll;
         EXPECT_EQ(std::string::npos, dll.find("libstdc++")) << dll;
         EXPECT_EQ(std::string::npos, dll.find("libwinpthread")) << dll;
+        EXPECT_EQ(std::string::npos, dll.find("libssp")) << dll;
+    }
+}
+
+// Held to a host vendor's binary rules: relocatable for address-space randomisation (64-bit:
+// with high entropy), no-execute data, and the stack protector's check compiled in.
+TEST(PeExportsTest, DllAndToolsAreHardened) {
+    WORD expected = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+#if defined(_WIN64)
+    expected |= IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA;
+#endif
+    for (const wchar_t* file : {L"Scanleaf.dll", L"scanleaf-card.exe", L"scanleaf-bench.exe"}) {
+        SCOPED_TRACE(testing::Message() << file);
+        PeImage pe = LoadPe(file);
+        EXPECT_EQ(expected, pe.nt->OptionalHeader.DllCharacteristics & expected);
+        EXPECT_NE(0u, pe.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size)
+            << "randomisation needs relocations";
+        const std::string guard = "__stack_chk_fail";
+        EXPECT_NE(pe.bytes.end(), std::search(pe.bytes.begin(), pe.bytes.end(), guard.begin(), guard.end()));
     }
 }
 

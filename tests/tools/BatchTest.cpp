@@ -13,17 +13,10 @@ using namespace testsupport;
 
 namespace {
 
-const char kSettings[] =
-    "[srcdocid]\n"
-    "Tagnames=drawingno;revision\n"
-    "Tagpositions=1-8;10-10\n"
-    "[rtype]\n"
-    "Readonly=1\n";
-
 class BatchTest : public testing::Test {
 protected:
     void SetUp() override {
-        settings.WriteSettings(kSettings);
+        settings.WriteSettings(kCardSettings);
         for (const char* name : {"a", "b", "c"}) {
             std::wstring path = files.File(Widen(name) + L".cal");
             WriteBytes(path, MakeCalsImage({"srcdocid: 12345678 A", "rtype: 1", "rpelcnt: 001728,002200",

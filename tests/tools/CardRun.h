@@ -9,6 +9,14 @@
 
 namespace testsupport {
 
+// The settings file of the tool tests: srcdocid split into two sub-fields, rtype read-only.
+inline constexpr char kCardSettings[] =
+    "[srcdocid]\n"
+    "Tagnames=drawingno;revision\n"
+    "Tagpositions=1-8;10-10\n"
+    "[rtype]\n"
+    "Readonly=1\n";
+
 struct ToolRun {
     DWORD exitCode = 0xFFFFFFFF;
     std::string out;

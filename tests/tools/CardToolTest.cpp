@@ -12,17 +12,10 @@ using namespace testsupport;
 
 namespace {
 
-const char kSettings[] =
-    "[srcdocid]\n"
-    "Tagnames=drawingno;revision\n"
-    "Tagpositions=1-8;10-10\n"
-    "[rtype]\n"
-    "Readonly=1\n";
-
 class CardToolTest : public testing::Test {
 protected:
     void SetUp() override {
-        settings.WriteSettings(kSettings);
+        settings.WriteSettings(kCardSettings);
         drawing = files.File(L"drawing.cal");
         WriteBytes(drawing, MakeCalsImage({"srcdocid: 12345678 A", "rtype: 1", "rpelcnt: 001728,002200",
                                            "notes: NONE"}));

@@ -10,12 +10,18 @@
 // "SharedLocation" points at a temporary shared folder holding the sample settings file for
 // the run and is put back afterwards.
 //
-//   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail]
+// With --export, scanleaf-card's export of the same files (a child process, writing its table
+// to a file) is timed against (a) as well, with the child's peak memory.
+//
+// --json prints the same figures (with the detail) as one JSON document, for comparing runs.
+//
+//   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] [--export] [--json]
 #include "host/VorHost.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -285,6 +291,36 @@ private:
     size_t from_ = 0, to_ = 0;
 };
 
+// scanleaf-card export of a folder tree, run as a user runs it: seconds and peak memory.
+struct ExportRun {
+    double seconds = 0;
+    size_t peakBytes = 0;
+};
+
+bool RunExport(const std::wstring& dll, const std::wstring& files, const std::wstring& table, ExportRun& run) {
+    std::wstring command = L"\"" + ProgramFolder() + L"\\scanleaf-card.exe\" --dll \"" + dll +
+                           L"\" export --recursive -o \"" + table + L"\" \"" + files + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const double start = Now();
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    // Sampled while it runs: the counters of a process that has ended read as zero here.
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+        if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
+            run.peakBytes = std::max<size_t>({run.peakBytes, memory.PeakPagefileUsage, memory.PagefileUsage});
+    run.seconds = Now() - start;
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DeleteFileW(table.c_str());
+    return exitCode == 0;
+}
+
 bool RemoveFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -312,17 +348,53 @@ std::wstring DefaultSettings() {
 }
 
 int Usage() {
-    std::fwprintf(stderr, L"usage: scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail]\n");
+    std::fwprintf(stderr, L"usage: scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] "
+                          L"[--export]\n");
     return 2;
 }
 
 double PerFile(double seconds, size_t n) { return seconds * 1e6 / static_cast<double>(n); }
+
+void PrintText(size_t n, const Figures& f, const ExportRun* exported, bool detail) {
+    std::wprintf(L"%8zu | %9.1f %9.1f %6.2f | %9.1f %9.1f %6.2f\n", n, PerFile(f.bareRead, n),
+                 PerFile(f.pluginRead, n), f.pluginRead / f.bareRead, PerFile(f.bareWrite, n),
+                 PerFile(f.pluginWrite, n), f.pluginWrite / f.bareWrite);
+    if (detail)
+        std::wprintf(L"%8ls   (a) CreateNavigator %.1f, ReadVariable %.1f, Release %.1f\n", L"", PerFile(f.open, n),
+                     PerFile(f.read, n), PerFile(f.release, n));
+    if (exported)
+        std::wprintf(L"%8ls   export %.1f per file, %.2f x (a) plug-in; peak memory %.1f MB\n", L"",
+                     PerFile(exported->seconds, n), exported->seconds / f.pluginRead,
+                     double(exported->peakBytes) / 1048576.0);
+    if (detail)
+        std::wprintf(L"%8ls   (b) WriteVariable %.1f, SaveFile %.1f; bare calls of a checked save %.1f\n", L"",
+                     PerFile(f.write, n), PerFile(f.save, n), PerFile(f.checkedWrite, n));
+}
+
+// One element of the "sizes" array.
+void PrintJson(size_t n, const Figures& f, const ExportRun* exported, bool first) {
+    std::wprintf(L"%ls\n    {\"files\": %zu,\n"
+                 L"     \"read\": {\"bare\": %.1f, \"plugin\": %.1f, \"ratio\": %.3f, \"createNavigator\": %.1f, "
+                 L"\"readVariable\": %.1f, \"release\": %.1f},\n"
+                 L"     \"save\": {\"bare\": %.1f, \"plugin\": %.1f, \"ratio\": %.3f, \"writeVariable\": %.1f, "
+                 L"\"saveFile\": %.1f, \"checkedBare\": %.1f}",
+                 first ? L"" : L",", n, PerFile(f.bareRead, n), PerFile(f.pluginRead, n), f.pluginRead / f.bareRead,
+                 PerFile(f.open, n), PerFile(f.read, n), PerFile(f.release, n), PerFile(f.bareWrite, n),
+                 PerFile(f.pluginWrite, n), f.pluginWrite / f.bareWrite, PerFile(f.write, n), PerFile(f.save, n),
+                 PerFile(f.checkedWrite, n));
+    if (exported)
+        std::wprintf(L",\n     \"export\": {\"perFile\": %.1f, \"ratio\": %.3f, \"peakBytes\": %zu}",
+                     PerFile(exported->seconds, n), exported->seconds / f.pluginRead, exported->peakBytes);
+    std::wprintf(L"}");
+}
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     size_t max = 100000;
     bool detail = false;
+    bool exportToo = false;
+    bool json = false;
     std::wstring settings = DefaultSettings();
     std::wstring dll = ProgramFolder() + L"\\Scanleaf.dll";
     for (int i = 1; i < argc; ++i) {
@@ -331,6 +403,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (a == L"--settings" && i + 1 < argc) settings = argv[++i];
         else if (a == L"--dll" && i + 1 < argc) dll = argv[++i];
         else if (a == L"--detail") detail = true;
+        else if (a == L"--export") exportToo = true;
+        else if (a == L"--json") json = detail = true;
         else return Usage();
     }
     if (max < 1) return Usage();
@@ -372,9 +446,13 @@ int wmain(int argc, wchar_t** argv) {
                 std::fwprintf(stderr, L"scanleaf-bench: cannot load %ls\n", dll.c_str());
             } else {
                 const std::vector<unsigned char> image = FileImage();
-                std::wprintf(L"scanleaf-bench: per file, in microseconds (ratio = plug-in / bare)\n");
-                std::wprintf(L"%8ls | %9ls %9ls %6ls | %9ls %9ls %6ls\n", L"files", L"(a) bare", L"plug-in", L"ratio",
-                             L"(b) bare", L"plug-in", L"ratio");
+                if (json) {
+                    std::wprintf(L"{\"unit\": \"microseconds per file\", \"sizes\": [");
+                } else {
+                    std::wprintf(L"scanleaf-bench: per file, in microseconds (ratio = plug-in / bare)\n");
+                    std::wprintf(L"%8ls | %9ls %9ls %6ls | %9ls %9ls %6ls\n", L"files", L"(a) bare", L"plug-in",
+                                 L"ratio", L"(b) bare", L"plug-in", L"ratio");
+                }
                 result = 0;
                 for (size_t n : {size_t(1000), size_t(10000), size_t(100000)}) {
                     if (n > max) break;
@@ -393,24 +471,25 @@ int wmain(int argc, wchar_t** argv) {
                              bench.PluginWrite(f.pluginWrite, detail ? &f : nullptr) &&
                              (!detail || bench.CheckedWrite(image, f.checkedWrite));
                     }
+                    ExportRun exported;
+                    if (ok && exportToo && !RunExport(dll, files, root + L"\\table.csv", exported)) {
+                        std::fwprintf(stderr, L"scanleaf-bench: scanleaf-card export failed\n");
+                        ok = false;
+                    }
                     bench.Remove();
                     if (!ok) {
                         result = 1;
                         break;
                     }
-                    std::wprintf(L"%8zu | %9.1f %9.1f %6.2f | %9.1f %9.1f %6.2f\n", n, PerFile(f.bareRead, n),
-                                 PerFile(f.pluginRead, n), f.pluginRead / f.bareRead, PerFile(f.bareWrite, n),
-                                 PerFile(f.pluginWrite, n), f.pluginWrite / f.bareWrite);
-                    if (detail)
-                        std::wprintf(L"%8ls   (a) CreateNavigator %.1f, ReadVariable %.1f, Release %.1f\n", L"",
-                                     PerFile(f.open, n), PerFile(f.read, n), PerFile(f.release, n));
-                    if (detail)
-                        std::wprintf(L"%8ls   (b) WriteVariable %.1f, SaveFile %.1f; bare calls of a checked save %.1f\n",
-                                     L"", PerFile(f.write, n), PerFile(f.save, n), PerFile(f.checkedWrite, n));
+                    if (json)
+                        PrintJson(n, f, exportToo ? &exported : nullptr, n == 1000);
+                    else
+                        PrintText(n, f, exportToo ? &exported : nullptr, detail);
                     std::fflush(stdout);
                 }
             }
         }
+        if (json && result == 0) std::wprintf(L"\n]}\n");
         RemoveFolder(root);
     }
     CoUninitialize();

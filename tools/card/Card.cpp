@@ -3,6 +3,7 @@
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
 #include "navigator/CalsFile.h"
+#include "navigator/HeaderRecord.h"
 #include "tools/common/VariableArray.h"
 
 #include <algorithm>
@@ -30,7 +31,51 @@ HRESULT VariableNames(const std::wstring& path, std::vector<std::wstring>& names
     return S_OK;
 }
 
-HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card) {
+namespace {
+
+// The fill byte and every record name of the header, or false when the header cannot be read.
+bool HeaderSignature(const std::wstring& path, std::string& signature) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::vector<unsigned char> header(scanleaf::kHeaderSize);
+    DWORD read = 0;
+    BOOL ok = ReadFile(file, header.data(), DWORD(header.size()), &read, nullptr);
+    CloseHandle(file);
+    if (!ok || read != header.size()) return false;
+    signature.assign(1, char(header[scanleaf::kFillByteOffset]));
+    try {
+        for (size_t slot = 0; slot < scanleaf::kParsedSlots; ++slot) {
+            std::wstring name, value;
+            if (!scanleaf::SplitRecord(scanleaf::DecodeSlot(&header[slot * scanleaf::kSlotSize]), name, value))
+                continue;
+            signature += '\n';
+            signature.append(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
+        }
+    } catch (...) {
+        return false; // undecodable: the full open below gives the reason
+    }
+    return true;
+}
+
+} // namespace
+
+HRESULT NameCache::Names(const std::wstring& path, std::vector<std::wstring>& names) {
+    std::string signature;
+    if (!HeaderSignature(path, signature)) return VariableNames(path, names);
+    auto found = bySignature_.find(signature);
+    if (found != bySignature_.end()) {
+        names = found->second;
+        return S_OK;
+    }
+    HRESULT hr = VariableNames(path, names);
+    if (FAILED(hr)) return hr;
+    if (bySignature_.size() >= 256) bySignature_.clear();
+    bySignature_.emplace(std::move(signature), names);
+    return S_OK;
+}
+
+HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card, NameCache* cache) {
     card.clear();
     ComPtr<IVorFileNavigator> navigator;
     Bstr bpath(path);
@@ -38,7 +83,7 @@ HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<C
     if (FAILED(hr)) return hr;
 
     std::vector<std::wstring> names;
-    hr = VariableNames(path, names);
+    hr = cache ? cache->Names(path, names) : VariableNames(path, names);
     if (FAILED(hr)) return hr;
 
     VariableArray vars(names);

@@ -163,33 +163,39 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
         return 1;
     }
-    std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
-    if (files.empty()) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
-    }
+    // The files are visited, not listed, so that memory stays flat however many there are;
+    // only a progress line needs their number first.
+    size_t total = 0;
+    if (StderrIsTerminal())
+        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&total](const std::wstring&) { ++total; });
 
     CardSpool spool;
     Columns columns;
+    NameCache names;
     Summary summary;
     {
-        Progress progress(files.size());
-        for (size_t i = 0; i < files.size(); ++i) {
-            progress.Step(i, files[i]);
-            std::wstring path = AbsolutePath(files[i]);
+        Progress progress(total);
+        size_t done = 0;
+        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
+            progress.Step(done++, file);
+            std::wstring path = AbsolutePath(file);
             std::vector<CardEntry> card;
-            hr = IsFolder(path) ? HRESULT_FROM_WIN32(ERROR_DIRECTORY) : ReadCard(plugin.Format(), path, card);
-            if (FAILED(hr)) {
+            HRESULT read = ReadCard(plugin.Format(), path, card, &names);
+            if (FAILED(read)) {
                 progress.Clear();
-                Err(path + L": " + DescribeHresult(hr) + L"\n");
+                Err(path + L": " + DescribeHresult(read) + L"\n");
                 ++summary.failed;
-                continue;
+                return;
             }
             ++summary.read;
             columns.Add(card);
             spool.Add(path, card);
-        }
-        progress.Step(files.size(), L"");
+        });
+        progress.Step(done, L"");
+    }
+    if (summary.read + summary.failed == 0) {
+        Err(L"scanleaf-card: no CALS files found\n");
+        return 1;
     }
     if (!spool.Ok() || !spool.Rewind()) {
         Err(L"scanleaf-card: cannot keep the cards in a temporary file\n");

@@ -9,8 +9,8 @@ namespace card {
 
 namespace {
 
-void AddFolder(const std::wstring& folder, const std::vector<std::wstring>& extensions, bool recursive,
-               std::vector<std::wstring>& files) {
+void VisitFolder(const std::wstring& folder, const std::vector<std::wstring>& extensions, bool recursive,
+                 const std::function<void(const std::wstring&)>& visit) {
     std::vector<std::wstring> here, subfolders;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -29,8 +29,10 @@ void AddFolder(const std::wstring& folder, const std::vector<std::wstring>& exte
     FindClose(find);
     std::sort(here.begin(), here.end());
     std::sort(subfolders.begin(), subfolders.end());
-    files.insert(files.end(), here.begin(), here.end());
-    for (const std::wstring& sub : subfolders) AddFolder(sub, extensions, recursive, files);
+    for (const std::wstring& file : here) visit(file);
+    here.clear();
+    here.shrink_to_fit();
+    for (const std::wstring& sub : subfolders) VisitFolder(sub, extensions, recursive, visit);
 }
 
 } // namespace
@@ -66,19 +68,24 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     }
 }
 
-std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
-                                           bool recursive) {
+void VisitCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths, bool recursive,
+                    const std::function<void(const std::wstring&)>& visit) {
     scanleaf::Bstr product, description, extensionList;
     std::vector<std::wstring> extensions;
     if (SUCCEEDED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put())))
         extensions = Split(Lower(extensionList.Text()), L',');
-    std::vector<std::wstring> files;
     for (const std::wstring& p : paths) {
         if (IsFolder(p))
-            AddFolder(p, extensions, recursive, files);
+            VisitFolder(p, extensions, recursive, visit);
         else
-            files.push_back(p);
+            visit(p);
     }
+}
+
+std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
+                                           bool recursive) {
+    std::vector<std::wstring> files;
+    VisitCalsFiles(format, paths, recursive, [&files](const std::wstring& file) { files.push_back(file); });
     return files;
 }
 

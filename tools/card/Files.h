@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,10 @@ std::wstring Lower(std::wstring text);
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
 
 // Files as given; folders replaced by their files with an extension that the plug-in names
-// (sorted by name, subfolders after the files when recursive).
+// (sorted by name, subfolders after the files when recursive). Visiting holds one folder's
+// names at a time, however many files there are.
+void VisitCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths, bool recursive,
+                    const std::function<void(const std::wstring&)>& visit);
 std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
                                            bool recursive);
 

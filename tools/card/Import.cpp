@@ -213,7 +213,7 @@ private:
         if (!earlier.second) return problem(L"", plan.path + L": the same file as " + earlier.first->second);
         if (IsFolder(plan.path)) return problem(L"", plan.path + L": a folder, not a CALS file");
         std::vector<CardEntry> card;
-        HRESULT hr = ReadCard(format_, plan.path, card);
+        HRESULT hr = ReadCard(format_, plan.path, card, &names_);
         if (FAILED(hr)) return problem(L"", plan.path + L": " + DescribeHresult(hr));
 
         for (size_t c = 0; c < columns_.size(); ++c) {
@@ -260,6 +260,7 @@ private:
     std::vector<std::wstring> columns_;
     size_t source_ = 0;
     TrialFile trial_;
+    NameCache names_;
 };
 
 // The journal file: created new (an earlier import's journal is never overwritten), each

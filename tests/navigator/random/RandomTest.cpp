@@ -5,6 +5,7 @@
 // SCANLEAF_RANDOM_ITERATIONS=k the number of cases per test; a failure prints the case's seed.
 #include "hostenv/ComPtr.h"
 #include "tests/navigator/random/Model.h"
+#include "tests/navigator/random/Soak.h"
 #include "tests/support/CalsFixtures.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,11 @@ using model::Bytes;
 
 namespace {
 
-unsigned long EnvNumber(const char* name, unsigned long fallback) {
-    const char* text = std::getenv(name);
-    if (!text || !*text) return fallback;
-    return std::strtoul(text, nullptr, 10);
+using soak::EnvNumber;
+
+std::string CurrentTest() {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
 }
 
 class Rng {
@@ -445,10 +447,11 @@ protected:
         const unsigned long base = EnvNumber("SCANLEAF_SEED", firstSeed);
         const unsigned long cases = EnvNumber("SCANLEAF_RANDOM_ITERATIONS", defaultCases);
         std::unique_ptr<RandomSettings> shared;
+        const std::string test = CurrentTest();
         for (unsigned long i = 0; i < cases && !HasFailure(); ++i) {
             const unsigned long seed = base + i;
-            SCOPED_TRACE("case seed " + std::to_string(seed) + " (rerun: SCANLEAF_SEED=" + std::to_string(seed) +
-                         " SCANLEAF_RANDOM_ITERATIONS=1)");
+            SCOPED_TRACE("case seed " + std::to_string(seed) + " (rerun: " + soak::Replay(test.c_str(), seed) + ")");
+            soak::Begin(test.c_str(), seed);
             if (casesPerSettings > 1) {
                 if (i % casesPerSettings == 0) {
                     Rng rng(seed * 7919u);
@@ -459,6 +462,7 @@ protected:
             } else {
                 RunCase(seed, nullptr);
             }
+            soak::End(!HasFailure());
         }
     }
 
@@ -504,15 +508,19 @@ TEST_F(RandomRuns, HeadersOpenSaveAndReopen) {
     UseSettings(fixed, true);
     const unsigned long base = EnvNumber("SCANLEAF_SEED", 900000);
     const unsigned long cases = EnvNumber("SCANLEAF_RANDOM_ITERATIONS", 1200);
+    const std::string test = CurrentTest();
     for (unsigned long i = 0; i < cases && !HasFailure(); ++i) {
-        SCOPED_TRACE("case seed " + std::to_string(base + i));
+        SCOPED_TRACE("case seed " + std::to_string(base + i) + " (rerun: " + soak::Replay(test.c_str(), base + i) + ")");
+        soak::Begin(test.c_str(), base + i);
         Rng rng(base + i);
         testsupport::WriteBytes(path, MakeFile(rng));
         Reopen(rng);
-        if (!navigator.Get() || HasFailure()) continue;
-        RandomWrite(rng);
-        Save();
-        Reopen(rng);
+        if (navigator.Get() && !HasFailure()) {
+            RandomWrite(rng);
+            Save();
+            Reopen(rng);
+        }
+        soak::End(!HasFailure());
     }
 }
 

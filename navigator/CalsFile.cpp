@@ -2,28 +2,37 @@
 
 #include "navigator/HeaderRecord.h"
 
-#include <share.h>
-
 #include <vector>
 
 namespace scanleaf {
 
 namespace {
 
-// Closes the stream on every way out of the open, exceptions included.
-class StreamHolder {
+// Closes the file on every way out of the open, exceptions included.
+class HandleHolder {
 public:
-    explicit StreamHolder(FILE* stream) noexcept : stream_(stream) {}
-    ~StreamHolder() {
-        if (stream_) fclose(stream_);
+    explicit HandleHolder(HANDLE handle) noexcept : handle_(handle) {}
+    ~HandleHolder() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     }
-    StreamHolder(const StreamHolder&) = delete;
-    StreamHolder& operator=(const StreamHolder&) = delete;
-    FILE* Get() const noexcept { return stream_; }
+    HandleHolder(const HandleHolder&) = delete;
+    HandleHolder& operator=(const HandleHolder&) = delete;
+    HANDLE Get() const noexcept { return handle_; }
 
 private:
-    FILE* stream_;
+    HANDLE handle_;
 };
+
+// Up to `size` bytes from the start of the file; the count read.
+std::size_t ReadStart(HANDLE file, unsigned char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer + done, static_cast<DWORD>(size - done), &read, nullptr) || read == 0) break;
+        done += read;
+    }
+    return done;
+}
 
 } // namespace
 
@@ -39,30 +48,32 @@ const InterfaceEntry* CCalsFile::InterfaceMap() {
 HRESULT CCalsFile::OpenFile(const std::wstring& path) {
     path_ = path;
     // Deny-write: others may read while the header is read, nobody may change it under us.
-    StreamHolder stream(_wfsopen(path_.c_str(), L"rb", _SH_DENYWR));
-    if (!stream.Get()) return VOR_E_CANNOT_OPEN_FILE;
-    if (!ReadFillByte(stream.Get())) return VOR_E_CANNOT_READ_HEADER;
+    // One read of the whole header: the fill byte and the records come from the same bytes.
+    std::vector<unsigned char> header(kHeaderSize, 0);
+    std::size_t length = 0;
+    {
+        HandleHolder file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.Get() == INVALID_HANDLE_VALUE) return VOR_E_CANNOT_OPEN_FILE;
+        length = ReadStart(file.Get(), header.data(), header.size());
+    }
+    if (!ReadFillByte(header.data(), length)) return VOR_E_CANNOT_READ_HEADER;
     // The fill byte goes in before any record, and the list is emptied before the header adds to it.
     if (!tagFinder_.Reset(fillByte_)) return E_FAIL;
-    HRESULT hr = ReadHeader(stream.Get());
+    HRESULT hr = ReadHeader(header.data(), length);
     return FAILED(hr) ? hr : S_OK;
 }
 
-bool CCalsFile::ReadFillByte(FILE* stream) {
-    long position = ftell(stream);
-    if (fseek(stream, kFillByteOffset, SEEK_SET) != 0) return false;
-    unsigned char byte = 0;
-    if (fread(&byte, 1, 1, stream) != 1) return false;
-    fillByte_ = byte;
-    fseek(stream, position, SEEK_SET);
+bool CCalsFile::ReadFillByte(const unsigned char* header, std::size_t length) {
+    if (length <= static_cast<std::size_t>(kFillByteOffset)) return false;
+    fillByte_ = header[kFillByteOffset];
     return true;
 }
 
-HRESULT CCalsFile::ReadHeader(FILE* stream) {
+HRESULT CCalsFile::ReadHeader(const unsigned char* header, std::size_t length) {
     modified_ = false;
-    std::vector<unsigned char> header(kHeaderSize, 0);
-    // One item of 2048 bytes: a shorter file delivers nothing.
-    if (fread(header.data(), kHeaderSize, 1, stream) != 1) return VOR_E_CANNOT_READ_HEADER;
+    // The whole 2048 bytes or nothing: a shorter file delivers no record.
+    if (length < kHeaderSize) return VOR_E_CANNOT_READ_HEADER;
     for (std::size_t slot = 0; slot < kParsedSlots; ++slot) {
         std::wstring name;
         std::wstring value;

@@ -45,9 +45,9 @@ public:
     HRESULT STDMETHODCALLTYPE Method19(VorWord) override;
     HRESULT STDMETHODCALLTYPE Method20(VorWord, VorWord, VorWord, VorWord, VorWord) override;
 
-    // Opening: the byte at offset 895; the header's records into tags (stream at offset 0).
-    bool ReadFillByte(FILE* stream);
-    HRESULT ReadHeader(FILE* stream);
+    // Opening, from the header bytes read (length of them): the byte at offset 895; the records into tags.
+    bool ReadFillByte(const unsigned char* header, std::size_t length);
+    HRESULT ReadHeader(const unsigned char* header, std::size_t length);
 
     // Variables: the value as text (dates in the host's style); text into a VT_BSTR.
     static std::wstring VariantToText(const VARIANT& value, int dateStyle);

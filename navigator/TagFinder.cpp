@@ -2,6 +2,7 @@
 #include "navigator/TagFinder.h"
 
 #include "hostenv/SettingsLight.h"
+#include "hostenv/SharedFolderWatch.h"
 #include "navigator/LowerCase.h"
 #include "navigator/TagSettings.h"
 
@@ -146,8 +147,7 @@ bool TagFinder::Reset(unsigned char fill) {
 }
 
 bool TagFinder::LocateSettings() {
-    SettingsLight settings;
-    std::wstring folder = settings.GetFolder(SharedFolder);
+    std::wstring folder = SharedFolderWatch::Instance().Get();
     if (folder.empty()) return false;
     settingsPath = folder + kSettingsFile;
     return true;

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
+
 using namespace scanleaf;
 using testsupport::MakeCalsImage;
 using testsupport::ReadBytes;
@@ -193,6 +196,61 @@ TEST_F(SettingsFaults, HostValueMissingOrOfTheWrongType) {
     }
     EXPECT_EQ("configured", Seen());
     EXPECT_EQ(before, ReadBytes(file));
+}
+
+// The shared folder is kept between opens only while the host's key stays unchanged: a change
+// made by this thread, by a thread that has ended since, by another program, or to the key
+// itself (deleted and made again) is seen by the very next open.
+TEST_F(SettingsFaults, EveryChangeOfTheHostKeyIsSeenByTheNextOpen) {
+    Configure("1");
+    hostenvtest::SavedKey saved(HKEY_LOCAL_MACHINE, kHostKey); // the key is deleted below
+    testsupport::TempFolder other;
+    CreateDirectoryW((other.Path() + L"\\FileFormats").c_str(), nullptr);
+    const std::string ini = "[rtype]\r\nReadonly=0\r\n[srcdocid]\r\nTagnames=doc;no\r\nTagpositions=1-3;5-5\r\n";
+    testsupport::WriteBytes(other.Path() + L"\\FileFormats\\Scanleaf.ini", {ini.begin(), ini.end()});
+    SetTimes(other.Path() + L"\\FileFormats\\Scanleaf.ini", kLongAgo);
+    const std::wstring mine = host.SharedFolder();
+    const std::wstring theirs = other.Path() + L"\\";
+    auto byProgram = [](const std::wstring& folder) {
+        std::wstring command = L"reg.exe add \"HKLM\\" + std::wstring(kHostKey) +
+                               L"\" /v SharedLocation /t REG_SZ /d \"" + folder + L"\\\" /f";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                   nullptr, &startup, &process));
+        WaitForSingleObject(process.hProcess, 60000);
+        DWORD code = 1;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        ASSERT_EQ(0u, code) << "reg.exe";
+    };
+    const struct {
+        const char* what;
+        std::function<void(const std::wstring&)> set;
+    } ways[] = {
+        {"this thread", [](const std::wstring& f) { testsupport::HostSettings::SetSharedLocation(f.c_str()); }},
+        {"a thread that has ended",
+         [](const std::wstring& f) {
+             std::thread([&f] { testsupport::HostSettings::SetSharedLocation(f.c_str()); }).join();
+         }},
+        {"another program", byProgram},
+        {"the key deleted and made again",
+         [](const std::wstring& f) {
+             hostenvtest::DeleteTree(HKEY_LOCAL_MACHINE, kHostKey);
+             testsupport::HostSettings::SetSharedLocation(f.c_str());
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        EXPECT_EQ("configured", Seen());
+        way.set(theirs);
+        EXPECT_EQ("writable rtype", Seen());
+        EXPECT_EQ("writable rtype", Seen());
+        way.set(mine);
+        EXPECT_EQ("configured", Seen());
+    }
 }
 
 // The settings matter at the open only: a navigator opened before the host's value went

@@ -8,7 +8,8 @@
 # reference model; code page 1252) and the hostile-input run (any header bytes, any settings,
 # values beyond the code page; no model, only what must always hold) under the code pages 1252,
 # 932 (Japanese, double-byte) and 1251. Cases run in chunks of SCANLEAF_SOAK_CHUNK (5000), each
-# chunk a process of its own in a Wine prefix per worker. A failing case prints the command
+# chunk a process of its own in a Wine prefix per worker; each worker takes the next chunk
+# when it is free, so the slow kinds do not pile up on one core. A failing case prints the command
 # that replays it; a crash prints the case it crashed in. Ends with "N passed, M failed".
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -54,12 +55,24 @@ while [ "$left" -gt 0 ]; do
     index=$((index + 1))
 done >"$work/chunks"
 
+echo 0 >"$work/next"
+# The next chunk's line, or nothing when every chunk is taken.
+claim() {
+    flock 8
+    n=$(cat "$work/next")
+    echo $((n + 1)) >"$work/next"
+    sed -n "$((n + 1))p" "$work/chunks"
+} 8>"$work/next.lock"
+
 worker() {
     w=$1
     export SCANLEAF_WINEPREFIX="$work/prefix-$w"
     state="$work/results/state-$w"
     export SCANLEAF_SOAK_STATE=$(SCANLEAF_LOCALE=C.UTF-8 "$build/wine-run" winepath -w "$state" | tr -d '\r')
-    awk -v w="$w" -v n="$workers" '$1 % n == w' "$work/chunks" | while read -r idx loc test seed count; do
+    while line=$(claim) && [ -n "$line" ]; do
+        read -r idx loc test seed count <<EOL
+$line
+EOL
         out="$work/results/chunk-$idx"
         rm -f "$state"
         SCANLEAF_LOCALE=$loc SCANLEAF_SEED=$seed SCANLEAF_RANDOM_ITERATIONS=$count \

@@ -49,7 +49,8 @@ bool HeaderSignature(const std::wstring& path, std::string& signature) {
             std::wstring name, value;
             if (!scanleaf::SplitRecord(scanleaf::DecodeSlot(&header[slot * scanleaf::kSlotSize]), name, value))
                 continue;
-            signature += '\n';
+            // Each name with its length, so that no two lists of names read alike.
+            signature += std::to_string(name.size()) + ':';
             signature.append(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
         }
     } catch (...) {

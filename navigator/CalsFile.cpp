@@ -1,5 +1,6 @@
 #include "navigator/CalsFile.h"
 
+#include "hostenv/FileHandle.h"
 #include "navigator/HeaderRecord.h"
 
 #include <vector>
@@ -7,21 +8,6 @@
 namespace scanleaf {
 
 namespace {
-
-// Closes the file on every way out of the open, exceptions included.
-class HandleHolder {
-public:
-    explicit HandleHolder(HANDLE handle) noexcept : handle_(handle) {}
-    ~HandleHolder() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    HandleHolder(const HandleHolder&) = delete;
-    HandleHolder& operator=(const HandleHolder&) = delete;
-    HANDLE Get() const noexcept { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // Up to `size` bytes from the start of the file; the count read.
 std::size_t ReadStart(HANDLE file, unsigned char* buffer, std::size_t size) {
@@ -52,9 +38,9 @@ HRESULT CCalsFile::OpenFile(const std::wstring& path) {
     std::vector<unsigned char> header(kHeaderSize, 0);
     std::size_t length = 0;
     {
-        HandleHolder file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.Get() == INVALID_HANDLE_VALUE) return VOR_E_CANNOT_OPEN_FILE;
+        FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) return VOR_E_CANNOT_OPEN_FILE;
         length = ReadStart(file.Get(), header.data(), header.size());
     }
     if (!ReadFillByte(header.data(), length)) return VOR_E_CANNOT_READ_HEADER;

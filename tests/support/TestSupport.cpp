@@ -102,6 +102,18 @@ void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& byte
     fclose(f);
 }
 
+bool SetFileTimes(const std::wstring& path, unsigned long long ticks, bool creationToo) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ULARGE_INTEGER u;
+    u.QuadPart = ticks;
+    FILETIME t{u.LowPart, u.HighPart};
+    BOOL set = SetFileTime(h, creationToo ? &t : nullptr, nullptr, &t);
+    CloseHandle(h);
+    return set != FALSE;
+}
+
 std::string Narrow(const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');

@@ -51,6 +51,10 @@ private:
 
 std::vector<unsigned char> ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
+// Sets the last-write time (and, when asked, the creation time) to `ticks` (FILETIME units).
+bool SetFileTimes(const std::wstring& path, unsigned long long ticks, bool creationToo = false);
+// A moment long past (2019), for settings files that may be kept between opens.
+inline constexpr unsigned long long kLongAgo = 132000000000000000ULL;
 
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);

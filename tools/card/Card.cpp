@@ -4,6 +4,7 @@
 #include "hostenv/ComPtr.h"
 #include "navigator/CalsFile.h"
 #include "navigator/HeaderRecord.h"
+#include "tools/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 
 #include <algorithm>
@@ -35,14 +36,9 @@ namespace {
 
 // The fill byte and every record name of the header, or false when the header cannot be read.
 bool HeaderSignature(const std::wstring& path, std::string& signature) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    std::vector<unsigned char> header(scanleaf::kHeaderSize);
-    DWORD read = 0;
-    BOOL ok = ReadFile(file, header.data(), DWORD(header.size()), &read, nullptr);
-    CloseHandle(file);
-    if (!ok || read != header.size()) return false;
+    std::string bytes;
+    if (FAILED(ReadHeaderBytes(path, bytes))) return false;
+    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
     signature.assign(1, char(header[scanleaf::kFillByteOffset]));
     try {
         for (size_t slot = 0; slot < scanleaf::kParsedSlots; ++slot) {

@@ -4,11 +4,21 @@
 
 namespace card {
 
+using scanleaf::FileHandle;
+
 namespace {
 
 HRESULT LastError() {
     DWORD error = GetLastError();
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+HRESULT ReadBytes(HANDLE file, std::string& header) {
+    header.assign(journal::kHeaderBytes, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, header.data(), DWORD(header.size()), &read, nullptr)) return LastError();
+    if (read != header.size()) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+    return S_OK;
 }
 
 HRESULT ReadState(HANDLE file, HeaderState& state) {
@@ -17,11 +27,12 @@ HRESULT ReadState(HANDLE file, HeaderState& state) {
     if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) return LastError();
     state.size = static_cast<uint64_t>(size.QuadPart);
     state.modified = (uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-    state.header.assign(journal::kHeaderBytes, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file, state.header.data(), DWORD(state.header.size()), &read, nullptr)) return LastError();
-    if (read != state.header.size()) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
-    return S_OK;
+    return ReadBytes(file, state.header);
+}
+
+HANDLE OpenShared(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace
@@ -38,10 +49,15 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 }
 
 HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(OpenShared(path));
     if (!file.Valid()) return LastError();
     return ReadState(file.Get(), state);
+}
+
+HRESULT ReadHeaderBytes(const std::wstring& path, std::string& header) {
+    FileHandle file(OpenShared(path));
+    if (!file.Valid()) return LastError();
+    return ReadBytes(file.Get(), header);
 }
 
 HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,

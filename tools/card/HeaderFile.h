@@ -2,6 +2,8 @@
 // with the file's size and modification time.
 #pragma once
 
+#include "hostenv/FileHandle.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -17,28 +19,14 @@ struct HeaderState {
 
 // Reads while others may read and write the file, as the plug-in leaves it shared.
 HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state);
+// The first 2048 bytes alone, read the same way.
+HRESULT ReadHeaderBytes(const std::wstring& path, std::string& header);
 
 // Puts `header` back at offset 0 and the modification time to `modified`, only if the file's
 // size and header still equal `expectedSize` and `expected`. S_FALSE: the file has changed
 // since, and nothing was written.
 HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
                       const std::string& header, uint64_t modified);
-
-// An owned file handle; INVALID_HANDLE_VALUE when the open failed.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const noexcept { return handle_; }
-    bool Valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
 
 // Writes all of `bytes` at the handle's position.
 bool WriteAll(HANDLE file, const std::string& bytes);

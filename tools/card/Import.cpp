@@ -23,6 +23,7 @@ namespace {
 
 using scanleaf::Bstr;
 using scanleaf::ComPtr;
+using scanleaf::FileHandle;
 using toolsupport::VariableArray;
 
 struct ImportRequest {

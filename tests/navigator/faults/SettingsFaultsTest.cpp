@@ -18,17 +18,9 @@ namespace {
 
 const wchar_t kHostKey[] = L"Software\\Kestravo\\Applications\\Quorvel Enterprise";
 
-// Sets the file's creation and last-write times to a fixed moment long past (or leaves the
-// last-write time as given).
+// Sets the file's creation and last-write times to a fixed moment.
 void SetTimes(const std::wstring& path, unsigned long long ticks) {
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    ULARGE_INTEGER u;
-    u.QuadPart = ticks;
-    FILETIME t{u.LowPart, u.HighPart};
-    SetFileTime(h, &t, nullptr, &t);
-    CloseHandle(h);
+    ASSERT_TRUE(testsupport::SetFileTimes(path, ticks, true));
 }
 
 FILETIME LastWrite(const std::wstring& path) {
@@ -37,7 +29,7 @@ FILETIME LastWrite(const std::wstring& path) {
     return data.ftLastWriteTime;
 }
 
-constexpr unsigned long long kLongAgo = 132000000000000000ULL; // 2019
+using testsupport::kLongAgo;
 
 class SettingsFaults : public NavigatorTest {
 protected:

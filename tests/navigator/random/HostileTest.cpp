@@ -212,13 +212,7 @@ protected:
     // A time of its own in the past: read once, then kept by the profile functions and the
     // navigator alike (a file just written is read again at every call, which only slows).
     void Age(const std::wstring& file) {
-        HANDLE h = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        ULARGE_INTEGER t;
-        t.QuadPart = 132000000000000000ULL + 10000000ULL * ++generation;
-        FILETIME ft{t.LowPart, t.HighPart};
-        SetFileTime(h, nullptr, nullptr, &ft);
-        CloseHandle(h);
+        ASSERT_TRUE(testsupport::SetFileTimes(file, testsupport::kLongAgo + 10000000ULL * ++generation));
     }
 
     HRESULT Open(ComPtr<IVorFileNavigator>& navigator) {

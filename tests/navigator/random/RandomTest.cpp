@@ -249,14 +249,8 @@ protected:
         std::string bytes = ToAnsi(s.ini);
         testsupport::WriteBytes(host.SettingsPath(), Bytes(bytes.begin(), bytes.end()));
         if (!aged) return;
-        HANDLE h = CreateFileW(host.SettingsPath().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        ULARGE_INTEGER t;
-        t.QuadPart = 132000000000000000ULL + 10000000ULL * ++settingsGeneration; // 2019, a second apart
-        FILETIME ft{t.LowPart, t.HighPart};
-        SetFileTime(h, nullptr, nullptr, &ft);
-        CloseHandle(h);
+        // A second apart from the last one.
+        ASSERT_TRUE(testsupport::SetFileTimes(host.SettingsPath(), testsupport::kLongAgo + 10000000ULL * ++settingsGeneration));
     }
 
     HRESULT Open(ComPtr<IVorFileNavigator>& navigator) {

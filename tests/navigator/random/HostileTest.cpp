@@ -24,17 +24,7 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 constexpr size_t kHeader = 2048, kSlot = 128, kSaved = 1408;
 
-class Rng {
-public:
-    explicit Rng(unsigned long seed) : engine_(seed) {}
-    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine_); }
-    bool Chance(int percent) { return Int(0, 99) < percent; }
-    template <class T>
-    const T& Pick(const std::vector<T>& items) { return items[size_t(Int(0, int(items.size()) - 1))]; }
-
-private:
-    std::mt19937 engine_;
-};
+using soak::Rng;
 
 const std::vector<std::string> kNames = {"srcdocid", "dstdocid", "txtfilid", "figid", "rtype", "rorient",
                                          "rpelcnt",  "rdensty",  "notes",    "doccls", "x",    "RPELCNT"};

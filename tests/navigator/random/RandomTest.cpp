@@ -28,17 +28,7 @@ std::string CurrentTest() {
     return std::string(info->test_suite_name()) + "." + info->name();
 }
 
-class Rng {
-public:
-    explicit Rng(unsigned long seed) : engine_(seed) {}
-    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine_); }
-    bool Chance(int percent) { return Int(0, 99) < percent; }
-    template <class T>
-    const T& Pick(const std::vector<T>& items) { return items[Int(0, static_cast<int>(items.size()) - 1)]; }
-
-private:
-    std::mt19937 engine_;
-};
+using soak::Rng;
 
 const std::vector<std::wstring> kRecordNames = {L"srcdocid", L"dstdocid", L"txtfilid", L"rtype", L"rorient",
                                                 L"rpelcnt",  L"rdensty",  L"notes",    L"a",     L"x1"};

@@ -58,19 +58,14 @@ bool SharedFolderWatch::Arm() {
 }
 
 std::wstring SharedFolderWatch::Get() {
-    try {
-        Exclusive guard(lock_);
-        // A signal may also come from the registering thread's end: then the value is read again.
-        if (valid_ && WaitForSingleObject(changed_, 0) == WAIT_TIMEOUT) return folder_;
-        valid_ = false;
-        if (!Arm()) return ReadSharedFolder();
-        folder_ = ReadSharedFolder();
-        valid_ = true;
-        return folder_;
-    } catch (...) {
-        valid_ = false;
-        throw;
-    }
+    Exclusive guard(lock_);
+    // A signal may also come from the registering thread's end: then the value is read again.
+    if (valid_ && WaitForSingleObject(changed_, 0) == WAIT_TIMEOUT) return folder_;
+    valid_ = false; // stays so if the read below throws
+    if (!Arm()) return ReadSharedFolder();
+    folder_ = ReadSharedFolder();
+    valid_ = true;
+    return folder_;
 }
 
 } // namespace scanleaf

@@ -25,6 +25,8 @@ inline constexpr IID IID_ICalsPreview = {0x777ACCEA, 0x0227, 0x4B1A, {0x9B, 0x53
 // The proxy/stub factory is registered under the first interface of the proxy table.
 inline constexpr CLSID CLSID_ScanleafProxyStub = IID_ICalsPreview;
 inline constexpr GUID LIBID_SCANLEAFLib = {0x15420759, 0x5820, 0x4882, {0x94, 0x3E, 0xA4, 0x32, 0x71, 0x6C, 0xB9, 0xDA}};
+// The navigator's list of its variables, for the project's own tools in the same process.
+inline constexpr IID IID_ICalsVariableList = {0x86DA1F88, 0x92C1, 0x4573, {0x9D, 0x7E, 0x95, 0x38, 0x78, 0x6D, 0x3C, 0xA4}};
 
 // Host's.
 inline constexpr IID IID_IVorFileFormat = {0xBA021550, 0x0C19, 0x4ABB, {0xAE, 0xE7, 0xAD, 0x2E, 0x6F, 0x62, 0xC3, 0x1A}};
@@ -155,6 +157,19 @@ struct ICalsFormat : public IUnknown {};
 struct ICalsFile : public IUnknown {};
 struct ICalsPreview : public IUnknown {};
 
+// Not the host's: the host names the variables it wants, a batch tool needs them listed. Not in
+// the type library and never marshalled; a caller in another apartment gets E_NOINTERFACE.
+struct CalsVariableInfo {
+    BSTR name;
+    LONG writable; // 1: WriteVariable stores a value under this name; 0: it refuses one
+};
+
+struct ICalsVariableList : public IUnknown {
+    // Every variable ReadVariable answers for the file, in card order, each once. The caller
+    // frees each name with SysFreeString and the array with CoTaskMemFree.
+    virtual HRESULT STDMETHODCALLTYPE GetVariables(ULONG* count, CalsVariableInfo** variables) = 0;
+};
+
 // __uuidof for the interfaces above, so that templates can name them by type.
 __CRT_UUID_DECL(IVorFileFormat, 0xBA021550, 0x0C19, 0x4ABB, 0xAE, 0xE7, 0xAD, 0x2E, 0x6F, 0x62, 0xC3, 0x1A)
 __CRT_UUID_DECL(IVorFileFormat2, 0x165EA99F, 0x372B, 0x481C, 0xAA, 0x1E, 0x46, 0x18, 0x8F, 0xD4, 0x53, 0xF7)
@@ -165,3 +180,4 @@ __CRT_UUID_DECL(INoticePresenter, 0x3646ED24, 0x2A0C, 0x4DB4, 0xAD, 0xB4, 0xBF, 
 __CRT_UUID_DECL(ICalsFormat, 0x48441332, 0x6F5B, 0x4FD1, 0xA7, 0xA1, 0xFE, 0x81, 0x6E, 0xE2, 0x74, 0x7E)
 __CRT_UUID_DECL(ICalsFile, 0xBF58DC29, 0x7CC4, 0x463F, 0xBA, 0x4F, 0xD0, 0x4F, 0xE2, 0x03, 0xF6, 0x99)
 __CRT_UUID_DECL(ICalsPreview, 0x777ACCEA, 0x0227, 0x4B1A, 0x9B, 0x53, 0xF0, 0x5B, 0xC7, 0x50, 0xDF, 0x20)
+__CRT_UUID_DECL(ICalsVariableList, 0x86DA1F88, 0x92C1, 0x4573, 0x9D, 0x7E, 0x95, 0x38, 0x78, 0x6D, 0x3C, 0xA4)

@@ -26,6 +26,7 @@ const InterfaceEntry* CCalsFile::InterfaceMap() {
     static const InterfaceEntry map[] = {
         InterfaceEntry::Of<CCalsFile, ICalsFile>(IID_ICalsFile),
         InterfaceEntry::Of<CCalsFile, IVorFileNavigator>(IID_IVorFileNavigator),
+        InterfaceEntry::Of<CCalsFile, ICalsVariableList>(IID_ICalsVariableList),
         InterfaceEntry::End(),
     };
     return map;

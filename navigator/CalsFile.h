@@ -11,7 +11,8 @@
 
 namespace scanleaf {
 
-class CCalsFile : public ComObjectRoot<SingleThreadModel>, public ICalsFile, public IVorFileNavigator {
+class CCalsFile : public ComObjectRoot<SingleThreadModel>, public ICalsFile, public IVorFileNavigator,
+                  public ICalsVariableList {
 public:
     CCalsFile() = default;
     virtual ~CCalsFile() = default;
@@ -44,6 +45,9 @@ public:
     HRESULT STDMETHODCALLTYPE Method18(VorWord, VorWord, VorWord, VorWord) override;
     HRESULT STDMETHODCALLTYPE Method19(VorWord) override;
     HRESULT STDMETHODCALLTYPE Method20(VorWord, VorWord, VorWord, VorWord, VorWord) override;
+
+    // ICalsVariableList
+    HRESULT STDMETHODCALLTYPE GetVariables(ULONG* count, CalsVariableInfo** variables) override;
 
     // Opening, from the header bytes read (length of them): the byte at offset 895; the records into tags.
     bool ReadFillByte(const unsigned char* header, std::size_t length);

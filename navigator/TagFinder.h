@@ -4,6 +4,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 
 namespace scanleaf {
 
@@ -35,6 +36,13 @@ public:
     // Reading and writing variables.
     bool FindValue(const std::wstring& name, std::wstring& result) const;
     bool SetValue(const std::wstring& name, std::wstring text);
+    // Every name FindValue answers, in list order (a tag, then its sub-fields), each once, and
+    // whether SetValue takes a value for it.
+    struct Variable {
+        std::wstring name;
+        bool writable = false;
+    };
+    std::vector<Variable> Variables() const;
 
     // Saving: lays the 2048-byte header image / one 128-byte record.
     void BuildHeader(unsigned char* header) const;

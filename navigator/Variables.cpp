@@ -6,6 +6,7 @@
 #include "hostenv/FormatDate.h"
 
 #include <new>
+#include <vector>
 
 namespace scanleaf {
 
@@ -60,6 +61,32 @@ HRESULT CCalsFile::WriteVariable(VorWord, LONG stopAtFirst, VorWord, LONG count,
         }
     }
     return S_OK;
+}
+
+HRESULT CCalsFile::GetVariables(ULONG* count, CalsVariableInfo** variables) {
+    if (count) *count = 0;
+    if (variables) *variables = nullptr;
+    if (!count || !variables) return E_POINTER;
+    try {
+        const std::vector<TagFinder::Variable> list = tagFinder_.Variables();
+        if (list.empty()) return S_OK;
+        auto* array = static_cast<CalsVariableInfo*>(CoTaskMemAlloc(list.size() * sizeof(CalsVariableInfo)));
+        if (!array) return E_OUTOFMEMORY;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            array[i].name = SysAllocStringLen(list[i].name.data(), static_cast<UINT>(list[i].name.size()));
+            array[i].writable = list[i].writable ? 1 : 0;
+            if (!array[i].name) {
+                while (i > 0) SysFreeString(array[--i].name);
+                CoTaskMemFree(array);
+                return E_OUTOFMEMORY;
+            }
+        }
+        *count = static_cast<ULONG>(list.size());
+        *variables = array;
+        return S_OK;
+    } catch (...) {
+        return HresultFromCaughtException();
+    }
 }
 
 std::wstring CCalsFile::VariantToText(const VARIANT& value, int dateStyle) {

@@ -2,12 +2,7 @@
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
-#include "navigator/CalsFile.h"
-#include "navigator/HeaderRecord.h"
-#include "tools/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
-
-#include <algorithm>
 
 namespace card {
 
@@ -15,91 +10,70 @@ using scanleaf::Bstr;
 using scanleaf::ComPtr;
 using toolsupport::VariableArray;
 
-HRESULT VariableNames(const std::wstring& path, std::vector<std::wstring>& names) {
-    scanleaf::ComObject<scanleaf::CCalsFile>* raw = nullptr;
-    HRESULT hr = scanleaf::ComObject<scanleaf::CCalsFile>::Create(&raw);
-    if (FAILED(hr)) return hr;
-    ComPtr<IVorFileNavigator> keep(raw);
-    hr = raw->OpenFile(path);
-    if (FAILED(hr)) return hr;
-    auto add = [&names](const std::wstring& name) {
-        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-    };
-    for (const scanleaf::Tag& tag : raw->Tags().tags) {
-        add(tag.name);
-        for (const scanleaf::SubTag& sub : tag.subTags) add(sub.name);
-    }
-    return S_OK;
-}
-
 namespace {
 
-// The fill byte and every record name of the header, or false when the header cannot be read.
-bool HeaderSignature(const std::wstring& path, std::string& signature) {
-    std::string bytes;
-    if (FAILED(ReadHeaderBytes(path, bytes))) return false;
-    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
-    signature.assign(1, char(header[scanleaf::kFillByteOffset]));
-    try {
-        for (size_t slot = 0; slot < scanleaf::kParsedSlots; ++slot) {
-            std::wstring name, value;
-            if (!scanleaf::SplitRecord(scanleaf::DecodeSlot(&header[slot * scanleaf::kSlotSize]), name, value))
-                continue;
-            // Each name with its length, so that no two lists of names read alike.
-            signature += std::to_string(name.size()) + ':';
-            signature.append(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
-        }
-    } catch (...) {
-        return false; // undecodable: the full open below gives the reason
+// The list GetVariables hands over: each name and the array are freed here.
+class VariableList {
+public:
+    VariableList() = default;
+    ~VariableList() {
+        for (ULONG i = 0; i < count_; ++i) SysFreeString(items_[i].name);
+        CoTaskMemFree(items_);
     }
-    return true;
-}
+    VariableList(const VariableList&) = delete;
+    VariableList& operator=(const VariableList&) = delete;
+
+    HRESULT Fill(IVorFileNavigator* navigator) {
+        ComPtr<ICalsVariableList> list;
+        HRESULT hr = navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid());
+        return FAILED(hr) ? hr : list->GetVariables(&count_, &items_);
+    }
+    size_t Count() const { return count_; }
+    std::wstring Name(size_t i) const { return std::wstring(items_[i].name, SysStringLen(items_[i].name)); }
+    bool Writable(size_t i) const { return items_[i].writable != 0; }
+
+private:
+    ULONG count_ = 0;
+    CalsVariableInfo* items_ = nullptr;
+};
 
 } // namespace
 
-HRESULT NameCache::Names(const std::wstring& path, std::vector<std::wstring>& names) {
-    std::string signature;
-    if (!HeaderSignature(path, signature)) return VariableNames(path, names);
-    auto found = bySignature_.find(signature);
-    if (found != bySignature_.end()) {
-        names = found->second;
-        return S_OK;
-    }
-    HRESULT hr = VariableNames(path, names);
-    if (FAILED(hr)) return hr;
-    if (bySignature_.size() >= 256) bySignature_.clear();
-    bySignature_.emplace(std::move(signature), names);
-    return S_OK;
-}
-
-HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card, NameCache* cache) {
+HRESULT CardReader::Read(const std::wstring& path, std::vector<CardEntry>& card) {
     card.clear();
     ComPtr<IVorFileNavigator> navigator;
     Bstr bpath(path);
-    HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    HRESULT hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());
     if (FAILED(hr)) return hr;
 
-    std::vector<std::wstring> names;
-    hr = cache ? cache->Names(path, names) : VariableNames(path, names);
+    VariableList list;
+    hr = list.Fill(navigator.Get());
     if (FAILED(hr)) return hr;
-
-    VariableArray vars(names);
-    hr = navigator->ReadVariable(0, 0, 0, vars.Count(), vars.Data());
-    if (FAILED(hr)) return hr;
-    for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t i = 0; i < list.Count(); ++i) {
         CardEntry entry;
-        entry.name = names[i];
-        entry.found = vars[i].found != 0;
-        entry.value = vars.Text(i);
-        card.push_back(entry);
+        entry.name = list.Name(i);
+        entry.readOnly = !list.Writable(i);
+        card.push_back(std::move(entry));
     }
-
-    // Writability as the host meets it: write each value back, unsaved; found says whether it was taken.
-    for (size_t i = 0; i < names.size(); ++i) vars[i].found = 0;
-    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
+    bool same = records_ && names_.size() == card.size();
+    for (size_t i = 0; same && i < card.size(); ++i) same = names_[i] == card[i].name;
+    if (!same) {
+        names_.clear();
+        for (const CardEntry& e : card) names_.push_back(e.name);
+        records_ = std::make_unique<VariableArray>(names_);
+    }
+    records_->ClearValues(); // the last file's values
+    hr = navigator->ReadVariable(0, 0, 0, records_->Count(), records_->Data());
     if (FAILED(hr)) return hr;
-    for (size_t i = 0; i < names.size(); ++i) card[i].readOnly = vars[i].found == 0;
-    return S_OK; // the navigator is released without saving
+    for (size_t i = 0; i < card.size(); ++i) {
+        card[i].found = (*records_)[i].found != 0;
+        card[i].value = records_->Text(i);
+    }
+    return S_OK;
+}
+
+HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card) {
+    return CardReader(format).Read(path, card);
 }
 
 } // namespace card

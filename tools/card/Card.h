@@ -2,8 +2,9 @@
 #pragma once
 
 #include "host/VorHost.h"
+#include "tools/common/VariableArray.h"
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,23 +17,22 @@ struct CardEntry {
     bool readOnly = true;
 };
 
-// The names that the plug-in serves for the file, in tag-list order, each once.
-HRESULT VariableNames(const std::wstring& path, std::vector<std::wstring>& names);
-
-// Variable names by the records a header holds: the files of one scanner or converter share
-// them, so a batch works them out once per distinct set (with the settings file as it was then)
-// and reads only the header bytes of the other files. Holds at most a few hundred sets.
-class NameCache {
+// Every variable the plug-in serves for a file, in card order: names and writability from its
+// list, values through ReadVariable, from one open of the file.
+class CardReader {
 public:
-    HRESULT Names(const std::wstring& path, std::vector<std::wstring>& names);
+    explicit CardReader(IVorFileFormat* format) : format_(format) {}
+    HRESULT Read(const std::wstring& path, std::vector<CardEntry>& card);
 
 private:
-    std::map<std::string, std::vector<std::wstring>> bySignature_;
+    IVorFileFormat* format_;
+    // The records handed to ReadVariable, kept while the files' variables stay the same, as
+    // they do across one scanner's files.
+    std::vector<std::wstring> names_;
+    std::unique_ptr<toolsupport::VariableArray> records_;
 };
 
-// Names from the project's own tag list (through `cache` when given); values and writability
-// through the plug-in's interfaces.
-HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card,
-                 NameCache* cache = nullptr);
+// One file's card.
+HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card);
 
 } // namespace card

@@ -45,6 +45,38 @@ bool ParseRequest(const std::vector<std::wstring>& args, ExportRequest& request)
     return !request.paths.empty();
 }
 
+// The union of the variables met, in the order first met; read-only when any file has it so.
+class Columns {
+public:
+    // The column of each of the card's variables.
+    std::vector<uint32_t> Add(const std::vector<CardEntry>& card) {
+        std::vector<uint32_t> columns;
+        for (const CardEntry& e : card) {
+            auto found = index_.find(e.name);
+            if (found == index_.end()) {
+                found = index_.emplace(e.name, uint32_t(names_.size())).first;
+                names_.push_back(e.name);
+                readOnly_.push_back(e.readOnly);
+            } else if (e.readOnly) {
+                readOnly_[found->second] = true;
+            }
+            columns.push_back(found->second);
+        }
+        return columns;
+    }
+    size_t Count() const { return names_.size(); }
+    std::vector<std::wstring> Header() const {
+        std::vector<std::wstring> header{table::kSourceColumn};
+        for (size_t i = 0; i < names_.size(); ++i) header.push_back(names_[i] + (readOnly_[i] ? table::kReadOnlyMark : L""));
+        return header;
+    }
+
+private:
+    std::vector<std::wstring> names_;
+    std::vector<bool> readOnly_;
+    std::map<std::wstring, uint32_t> index_;
+};
+
 // The cards read so far, one record per file, kept in a temporary file: the table's columns
 // (the union of every file's variables) are known only at the end, and the rows are not held.
 class CardSpool {
@@ -61,22 +93,22 @@ public:
     CardSpool& operator=(const CardSpool&) = delete;
 
     bool Ok() const { return file_ && ok_; }
-    void Add(const std::wstring& path, const std::vector<CardEntry>& card) {
+    void Add(const std::wstring& path, const std::vector<uint32_t>& columns, const std::vector<CardEntry>& card) {
         PutCount(card.size());
         PutText(path);
-        for (const CardEntry& e : card) {
-            PutText(e.name);
-            PutText(e.value);
+        for (size_t i = 0; i < card.size(); ++i) {
+            PutCount(columns[i]);
+            PutText(card[i].value);
         }
     }
     bool Rewind() { return file_ && fflush(file_) == 0 && fseek(file_, 0, SEEK_SET) == 0; }
-    // False at the end.
-    bool Next(std::wstring& path, std::vector<std::pair<std::wstring, std::wstring>>& values) {
-        uint32_t count = 0;
-        if (!GetCount(count) || !GetText(path)) return false;
-        values.resize(count);
-        for (auto& v : values)
-            if (!GetText(v.first) || !GetText(v.second)) return ok_ = false;
+    // The next row's cells, the path first, `columns` of them in all; false at the end.
+    bool Next(size_t columns, std::vector<std::wstring>& cells) {
+        cells.assign(columns + 1, std::wstring());
+        uint32_t count = 0, column = 0;
+        if (!GetCount(count) || !GetText(cells[0])) return false;
+        for (uint32_t i = 0; i < count; ++i)
+            if (!GetCount(column) || column >= columns || !GetText(cells[column + 1])) return ok_ = false;
         return true;
     }
 
@@ -99,40 +131,6 @@ private:
 
     FILE* file_ = nullptr;
     bool ok_ = true;
-};
-
-// The union of the variables met, in the order first met; read-only when any file has it so.
-class Columns {
-public:
-    void Add(const std::vector<CardEntry>& card) {
-        for (const CardEntry& e : card) {
-            auto found = index_.find(e.name);
-            if (found == index_.end()) {
-                index_.emplace(e.name, names_.size());
-                names_.push_back(e.name);
-                readOnly_.push_back(e.readOnly);
-            } else if (e.readOnly) {
-                readOnly_[found->second] = true;
-            }
-        }
-    }
-    std::vector<std::wstring> Header() const {
-        std::vector<std::wstring> header{table::kSourceColumn};
-        for (size_t i = 0; i < names_.size(); ++i) header.push_back(names_[i] + (readOnly_[i] ? table::kReadOnlyMark : L""));
-        return header;
-    }
-    std::vector<std::wstring> Cells(const std::wstring& path,
-                                    const std::vector<std::pair<std::wstring, std::wstring>>& values) const {
-        std::vector<std::wstring> cells(names_.size() + 1);
-        cells[0] = path;
-        for (const auto& v : values) cells[index_.at(v.first) + 1] = v.second;
-        return cells;
-    }
-
-private:
-    std::vector<std::wstring> names_;
-    std::vector<bool> readOnly_;
-    std::map<std::wstring, size_t> index_;
 };
 
 // Standard output, or a file that appears only when complete.
@@ -171,7 +169,8 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
 
     CardSpool spool;
     Columns columns;
-    NameCache names;
+    CardReader reader(plugin.Format());
+    std::vector<CardEntry> card;
     Summary summary;
     {
         Progress progress(total);
@@ -179,8 +178,7 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
             progress.Step(done++, file);
             std::wstring path = AbsolutePath(file);
-            std::vector<CardEntry> card;
-            HRESULT read = ReadCard(plugin.Format(), path, card, &names);
+            HRESULT read = reader.Read(path, card);
             if (FAILED(read)) {
                 progress.Clear();
                 Err(path + L": " + DescribeHresult(read) + L"\n");
@@ -188,8 +186,7 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
                 return;
             }
             ++summary.read;
-            columns.Add(card);
-            spool.Add(path, card);
+            spool.Add(path, columns.Add(card), card);
         });
         progress.Step(done, L"");
     }
@@ -215,10 +212,8 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         if (request.bom) ok = sink.Write(table::kUtf8Bom);
         ok = ok && sink.Write(table::CsvLine(header));
     }
-    std::wstring path;
-    std::vector<std::pair<std::wstring, std::wstring>> values;
-    for (size_t row = 0; ok && spool.Next(path, values); ++row) {
-        std::vector<std::wstring> cells = columns.Cells(path, values);
+    std::vector<std::wstring> cells;
+    for (size_t row = 0; ok && spool.Next(columns.Count(), cells); ++row) {
         if (request.json)
             ok = sink.Write(Utf8((row ? L",\n" : L"\n") + table::JsonObject(header, cells)));
         else

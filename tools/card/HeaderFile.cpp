@@ -54,12 +54,6 @@ HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state) {
     return ReadState(file.Get(), state);
 }
 
-HRESULT ReadHeaderBytes(const std::wstring& path, std::string& header) {
-    FileHandle file(OpenShared(path));
-    if (!file.Valid()) return LastError();
-    return ReadBytes(file.Get(), header);
-}
-
 HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
                       const std::string& header, uint64_t modified) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -19,8 +19,6 @@ struct HeaderState {
 
 // Reads while others may read and write the file, as the plug-in leaves it shared.
 HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state);
-// The first 2048 bytes alone, read the same way.
-HRESULT ReadHeaderBytes(const std::wstring& path, std::string& header);
 
 // Puts `header` back at offset 0 and the modification time to `modified`, only if the file's
 // size and header still equal `expectedSize` and `expected`. S_FALSE: the file has changed

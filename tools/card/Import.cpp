@@ -150,7 +150,7 @@ private:
 class TableCheck {
 public:
     TableCheck(IVorFileFormat* format, const table::Table& table, bool emptyClears)
-        : format_(format), table_(table), emptyClears_(emptyClears) {}
+        : format_(format), reader_(format), table_(table), emptyClears_(emptyClears) {}
 
     // Every problem of the table; the plans of the files with changes.
     void Run(std::vector<FilePlan>& plans, std::vector<table::Problem>& problems, Summary& summary) {
@@ -214,7 +214,7 @@ private:
         if (!earlier.second) return problem(L"", plan.path + L": the same file as " + earlier.first->second);
         if (IsFolder(plan.path)) return problem(L"", plan.path + L": a folder, not a CALS file");
         std::vector<CardEntry> card;
-        HRESULT hr = ReadCard(format_, plan.path, card, &names_);
+        HRESULT hr = reader_.Read(plan.path, card);
         if (FAILED(hr)) return problem(L"", plan.path + L": " + DescribeHresult(hr));
 
         for (size_t c = 0; c < columns_.size(); ++c) {
@@ -256,12 +256,12 @@ private:
     }
 
     IVorFileFormat* format_;
+    CardReader reader_;
     const table::Table& table_;
     bool emptyClears_;
     std::vector<std::wstring> columns_;
     size_t source_ = 0;
     TrialFile trial_;
-    NameCache names_;
 };
 
 // The journal file: created new (an earlier import's journal is never overwritten), each

@@ -270,6 +270,50 @@ TEST_F(Variables, WriteOfAValueWithoutTextFailsAfterKeepingEarlierRecords) {
     EXPECT_EQ(testsupport::ReadBytes(path), std::vector<unsigned char>(10, 'x'));
 }
 
+// The list a batch tool reads instead of guessing names: what ReadVariable answers, each name
+// once, and writable exactly where WriteVariable stores.
+TEST_F(Variables, TheVariableListIsWhatReadAndWriteAnswer) {
+    struct Case {
+        std::vector<std::string> records;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {{"srcdocid: DOC-7", "rtype: 1", "rpelcnt: 001728,002200", "date: 20240305", "notes: free text"},
+         {L"srcdocid", L"rtype", L"rpelcnt", L"width", L"height", L"colordepth", L"date", L"yy", L"mm", L"dd",
+          L"notes"}},
+        // A record named like an earlier sub-field, a second date, a read-only tag's sub-fields.
+        {{"mm: 12", "date: 20240305", "Date: 19991231", "rpelcnt: 000010,000020"},
+         {L"mm", L"date", L"yy", L"dd", L"rpelcnt", L"width", L"height", L"colordepth"}},
+    };
+    for (const Case& c : cases) {
+        ComPtr<IVorFileNavigator> opened = OpenOrFail(WriteFile(MakeCalsImage(c.records), L"list.cal"));
+        ASSERT_TRUE(opened);
+        ComPtr<ICalsVariableList> list;
+        ASSERT_EQ(opened->QueryInterface(IID_ICalsVariableList, list.PutVoid()), S_OK);
+        ULONG count = 7;
+        CalsVariableInfo* items = nullptr;
+        ASSERT_EQ(list->GetVariables(&count, &items), S_OK);
+        std::vector<std::wstring> names;
+        for (ULONG i = 0; i < count; ++i) {
+            names.emplace_back(items[i].name, SysStringLen(items[i].name));
+            LONG stored = -1;
+            EXPECT_EQ(Write(opened.Get(), items[i].name, L"1", &stored), S_OK);
+            EXPECT_EQ(stored, items[i].writable) << names.back();
+            EXPECT_NE(Read(opened.Get(), items[i].name), L"<missing>") << names.back();
+            SysFreeString(items[i].name);
+        }
+        CoTaskMemFree(items);
+        EXPECT_EQ(names, c.names);
+    }
+    ComPtr<ICalsVariableList> list;
+    ASSERT_EQ(navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid()), S_OK);
+    ULONG count = 7;
+    CalsVariableInfo* items = reinterpret_cast<CalsVariableInfo*>(1);
+    EXPECT_EQ(list->GetVariables(nullptr, &items), E_POINTER);
+    EXPECT_EQ(items, nullptr);
+    EXPECT_EQ(list->GetVariables(&count, nullptr), E_POINTER);
+    EXPECT_EQ(count, 0u);
+}
+
 TEST_F(NavigatorTest, ANavigatorNeverOpenedFindsNothingAndSavesNothing) {
     ComPtr<IVorFileNavigator> navigator;
     ASSERT_EQ(dll.Create(CLSID_CalsFile, IID_IVorFileNavigator, navigator.PutVoid()), S_OK);
@@ -280,6 +324,13 @@ TEST_F(NavigatorTest, ANavigatorNeverOpenedFindsNothingAndSavesNothing) {
     EXPECT_EQ(navigator->ReadVariable(0, 0, 0, r.Count(), r.Data()), S_OK);
     EXPECT_EQ(r[0].found, 0);
     EXPECT_EQ(navigator->SaveFile(), S_OK);
+    ComPtr<ICalsVariableList> list;
+    ASSERT_EQ(navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid()), S_OK);
+    ULONG count = 7;
+    CalsVariableInfo* items = nullptr;
+    EXPECT_EQ(list->GetVariables(&count, &items), S_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(items, nullptr);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "tools/common/Plugin.h"
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -93,20 +94,29 @@ public:
     CardSpool& operator=(const CardSpool&) = delete;
 
     bool Ok() const { return file_ && ok_; }
+    // One write per row: its length, then the path and each value with its column.
     void Add(const std::wstring& path, const std::vector<uint32_t>& columns, const std::vector<CardEntry>& card) {
+        row_.clear();
         PutCount(card.size());
         PutText(path);
         for (size_t i = 0; i < card.size(); ++i) {
             PutCount(columns[i]);
             PutText(card[i].value);
         }
+        uint32_t size = static_cast<uint32_t>(row_.size());
+        ok_ = ok_ && file_ && fwrite(&size, sizeof size, 1, file_) == 1 && fwrite(row_.data(), 1, size, file_) == size;
     }
     bool Rewind() { return file_ && fflush(file_) == 0 && fseek(file_, 0, SEEK_SET) == 0; }
     // The next row's cells, the path first, `columns` of them in all; false at the end.
     bool Next(size_t columns, std::vector<std::wstring>& cells) {
+        uint32_t size = 0;
+        if (!file_ || fread(&size, sizeof size, 1, file_) != 1) return false;
+        row_.resize(size);
+        if (fread(row_.data(), 1, size, file_) != size) return ok_ = false;
+        read_ = 0;
         cells.assign(columns + 1, std::wstring());
         uint32_t count = 0, column = 0;
-        if (!GetCount(count) || !GetText(cells[0])) return false;
+        if (!GetCount(count) || !GetText(cells[0])) return ok_ = false;
         for (uint32_t i = 0; i < count; ++i)
             if (!GetCount(column) || column >= columns || !GetText(cells[column + 1])) return ok_ = false;
         return true;
@@ -115,20 +125,28 @@ public:
 private:
     void PutCount(size_t n) {
         uint32_t count = static_cast<uint32_t>(n);
-        ok_ = ok_ && file_ && fwrite(&count, sizeof count, 1, file_) == 1;
+        row_.append(reinterpret_cast<const char*>(&count), sizeof count);
     }
     void PutText(const std::wstring& text) {
         PutCount(text.size());
-        ok_ = ok_ && (text.empty() || fwrite(text.data(), sizeof(wchar_t), text.size(), file_) == text.size());
+        row_.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
     }
-    bool GetCount(uint32_t& n) { return fread(&n, sizeof n, 1, file_) == 1; }
+    bool GetCount(uint32_t& n) {
+        if (row_.size() - read_ < sizeof n) return false;
+        std::memcpy(&n, row_.data() + read_, sizeof n);
+        read_ += sizeof n;
+        return true;
+    }
     bool GetText(std::wstring& text) {
         uint32_t n = 0;
-        if (!GetCount(n) || n > (1u << 20)) return false;
-        text.resize(n);
-        return n == 0 || fread(text.data(), sizeof(wchar_t), n, file_) == n;
+        if (!GetCount(n) || (row_.size() - read_) / sizeof(wchar_t) < n) return false;
+        text.assign(reinterpret_cast<const wchar_t*>(row_.data() + read_), n);
+        read_ += n * sizeof(wchar_t);
+        return true;
     }
 
+    std::string row_;
+    size_t read_ = 0;
     FILE* file_ = nullptr;
     bool ok_ = true;
 };

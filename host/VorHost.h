@@ -158,7 +158,7 @@ struct ICalsFile : public IUnknown {};
 struct ICalsPreview : public IUnknown {};
 
 // Not the host's: the host names the variables it wants, a batch tool needs them listed. Not in
-// the type library and never marshalled; a caller in another apartment gets E_NOINTERFACE.
+// the type library and without a proxy: only a caller in the navigator's apartment reaches it.
 struct CalsVariableInfo {
     BSTR name;
     LONG writable; // 1: WriteVariable stores a value under this name; 0: it refuses one

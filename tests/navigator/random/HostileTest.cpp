@@ -212,6 +212,33 @@ protected:
         return hr;
     }
 
+    // Every listed name reads, and is stored exactly where the list says it is writable (the
+    // values read are written back, as a host that saves an unchanged card does).
+    void CheckTheVariableList(IVorFileNavigator* navigator) {
+        ComPtr<ICalsVariableList> list;
+        ASSERT_EQ(S_OK, navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid()));
+        ULONG count = 0;
+        CalsVariableInfo* items = nullptr;
+        ASSERT_EQ(S_OK, list->GetVariables(&count, &items));
+        if (count == 0) return;
+        std::vector<VorVariable> records(count);
+        for (ULONG i = 0; i < count; ++i) {
+            records[i].name = items[i].name; // handed over, freed below
+            records[i].block = SysAllocString(L"CALS");
+            VariantInit(&records[i].value);
+        }
+        EXPECT_EQ(S_OK, navigator->ReadVariable(0, 0, 0, LONG(count), records.data()));
+        for (ULONG i = 0; i < count; ++i) EXPECT_EQ(records[i].found, 1) << "listed, not read: " << i;
+        EXPECT_EQ(S_OK, navigator->WriteVariable(0, 0, 0, LONG(count), records.data(), 0));
+        for (ULONG i = 0; i < count; ++i) EXPECT_EQ(records[i].found, items[i].writable) << "writable? " << i;
+        for (VorVariable& r : records) {
+            SysFreeString(r.name);
+            SysFreeString(r.block);
+            VariantClear(&r.value);
+        }
+        CoTaskMemFree(items);
+    }
+
     void RunCase(unsigned long seed) {
         Rng rng(seed);
         std::vector<std::wstring> names = {L"width", L"height", L"colordepth"};
@@ -233,6 +260,7 @@ protected:
         ASSERT_TRUE(Defined(hr)) << std::hex << hr;
         if (FAILED(hr)) return;
 
+        CheckTheVariableList(navigator.Get());
         std::vector<VorVariable> records(names.size());
         for (size_t i = 0; i < names.size(); ++i) {
             records[i].name = SysAllocString(names[i].c_str());

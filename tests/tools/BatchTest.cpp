@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -46,11 +47,15 @@ protected:
 
 TEST_F(BatchTest, ExportTableDocumentsItselfAndLeavesFailedFilesOut) {
     WriteBytes(files.File(L"broken.cal"), {'n', 'o', 't'});
+    const std::wstring blank = files.File(L"blank.cal"); // a header without records: a row of empty cells
+    WriteBytes(blank, MakeCalsImage({}));
     ToolRun run = Run(L"export -o " + Quoted(tablePath) + L" " + Quoted(files.Path()));
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("broken.cal: cannot read header")) << run.err;
-    EXPECT_NE(std::string::npos, run.err.find("files read 3, changed 0, unchanged 0, failed 1")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("files read 4, changed 0, unchanged 0, failed 1")) << run.err;
     std::string table = ReadText(tablePath);
+    const size_t columns = std::count(table.begin(), table.begin() + table.find('\n'), ',');
+    EXPECT_NE(std::string::npos, table.find("\n" + Narrow(blank) + std::string(columns, ',') + "\r\n")) << table;
     EXPECT_EQ(0u, table.find("\xEF\xBB\xBFSourceFile,srcdocid [ro],drawingno,revision,rtype [ro],rpelcnt,width [ro]"))
         << table;
     EXPECT_NE(std::string::npos, table.find(",notes\r\n" + A() + ",12345678 A,12345678,A,1,\"001728,002200\",1728,"))

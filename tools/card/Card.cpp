@@ -55,6 +55,7 @@ HRESULT CardReader::Read(const std::wstring& path, std::vector<CardEntry>& card)
         entry.readOnly = !list.Writable(i);
         card.push_back(std::move(entry));
     }
+    if (card.empty()) return S_OK; // a header without records: nothing to read, and no array to pass
     bool same = records_ && names_.size() == card.size();
     for (size_t i = 0; same && i < card.size(); ++i) same = names_[i] == card[i].name;
     if (!same) {

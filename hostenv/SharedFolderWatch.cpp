@@ -1,21 +1,11 @@
 #include "hostenv/SharedFolderWatch.h"
 
+#include "hostenv/ExclusiveLock.h"
 #include "hostenv/SettingsLight.h"
 
 namespace scanleaf {
 
 namespace {
-
-class Exclusive {
-public:
-    explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
 
 std::wstring ReadSharedFolder() {
     SettingsLight settings;
@@ -58,7 +48,7 @@ bool SharedFolderWatch::Arm() {
 }
 
 std::wstring SharedFolderWatch::Get() {
-    Exclusive guard(lock_);
+    ExclusiveLock guard(lock_);
     // A signal may also come from the registering thread's end: then the value is read again.
     if (valid_ && WaitForSingleObject(changed_, 0) == WAIT_TIMEOUT) return folder_;
     valid_ = false; // stays so if the read below throws

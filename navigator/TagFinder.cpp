@@ -1,6 +1,7 @@
 // Building the tag list when a file is opened.
 #include "navigator/TagFinder.h"
 
+#include "hostenv/ExclusiveLock.h"
 #include "hostenv/SettingsLight.h"
 #include "hostenv/SharedFolderWatch.h"
 #include "navigator/LowerCase.h"
@@ -65,7 +66,7 @@ public:
         GetSystemTimeAsFileTime(&clock);
         const bool settled = exists && Ticks(clock) >= Ticks(now.ftLastWriteTime) &&
                              Ticks(clock) - Ticks(now.ftLastWriteTime) >= kSettledTime;
-        Guard guard(lock_);
+        ExclusiveLock guard(lock_);
         if (path_ == path && usable_ && settled && Same(stamp_, now)) return;
         sections_.clear();
         chars_ = 0;
@@ -75,7 +76,7 @@ public:
     }
 
     bool Find(const std::wstring& path, const std::wstring& section, SectionAnswers& out) {
-        Guard guard(lock_);
+        ExclusiveLock guard(lock_);
         if (!usable_ || path != path_) return false;
         auto it = sections_.find(section);
         if (it == sections_.end()) return false;
@@ -85,7 +86,7 @@ public:
 
     SectionAnswers Read(const std::wstring& path, const std::wstring& section) {
         {
-            Guard guard(lock_);
+            ExclusiveLock guard(lock_);
             if (!usable_ || path != path_) return ReadSection(section, path);
         }
         // Held open, with the sharing of the profile functions' own open, while they read:
@@ -95,7 +96,7 @@ public:
         SectionAnswers answers = ReadSection(section, path);
         if (probe == INVALID_HANDLE_VALUE) return answers;
         CloseHandle(probe);
-        Guard guard(lock_);
+        ExclusiveLock guard(lock_);
         const std::size_t size = section.size() + answers.names.size() + answers.positions.size();
         if (usable_ && path == path_ && chars_ + size <= kMaxChars) {
             if (sections_.emplace(section, answers).second) chars_ += size;
@@ -106,17 +107,6 @@ public:
 private:
     static constexpr unsigned long long kSettledTime = 3 * 10000000ULL; // 3 s in 100 ns units
     static constexpr std::size_t kMaxChars = 1 << 20;
-
-    class Guard {
-    public:
-        explicit Guard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-        ~Guard() { ReleaseSRWLockExclusive(&lock_); }
-        Guard(const Guard&) = delete;
-        Guard& operator=(const Guard&) = delete;
-
-    private:
-        SRWLOCK& lock_;
-    };
 
     static unsigned long long Ticks(const FILETIME& t) {
         return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;

@@ -1,22 +1,19 @@
 #include "tools/card/HeaderFile.h"
 
+#include "hostenv/ComError.h"
 #include "tools/card/Journal.h"
 
 namespace card {
 
 using scanleaf::FileHandle;
+using scanleaf::LastErrorAsHresult;
 
 namespace {
-
-HRESULT LastError() {
-    DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 HRESULT ReadBytes(HANDLE file, std::string& header) {
     header.assign(journal::kHeaderBytes, '\0');
     DWORD read = 0;
-    if (!ReadFile(file, header.data(), DWORD(header.size()), &read, nullptr)) return LastError();
+    if (!ReadFile(file, header.data(), DWORD(header.size()), &read, nullptr)) return LastErrorAsHresult();
     if (read != header.size()) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
     return S_OK;
 }
@@ -24,7 +21,7 @@ HRESULT ReadBytes(HANDLE file, std::string& header) {
 HRESULT ReadState(HANDLE file, HeaderState& state) {
     LARGE_INTEGER size;
     FILETIME written;
-    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) return LastError();
+    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) return LastErrorAsHresult();
     state.size = static_cast<uint64_t>(size.QuadPart);
     state.modified = (uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     return ReadBytes(file, state.header);
@@ -50,7 +47,7 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 
 HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state) {
     FileHandle file(OpenShared(path));
-    if (!file.Valid()) return LastError();
+    if (!file.Valid()) return LastErrorAsHresult();
     return ReadState(file.Get(), state);
 }
 
@@ -58,7 +55,7 @@ HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std
                       const std::string& header, uint64_t modified) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return LastError();
+    if (!file.Valid()) return LastErrorAsHresult();
     HeaderState now;
     HRESULT hr = ReadState(file.Get(), now);
     if (FAILED(hr)) return hr;
@@ -66,9 +63,9 @@ HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std
     LARGE_INTEGER start{};
     if (!SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) || !WriteAll(file.Get(), header) ||
         !FlushFileBuffers(file.Get()))
-        return LastError();
+        return LastErrorAsHresult();
     FILETIME time{DWORD(modified & 0xFFFFFFFF), DWORD(modified >> 32)};
-    if (!SetFileTime(file.Get(), nullptr, nullptr, &time)) return LastError();
+    if (!SetFileTime(file.Get(), nullptr, nullptr, &time)) return LastErrorAsHresult();
     return S_OK;
 }
 

@@ -89,6 +89,26 @@ bool FitsCodePage(const std::wstring& text) {
     return wide == text;
 }
 
+std::vector<std::wstring> NamesOf(const std::vector<Change>& changes) {
+    std::vector<std::wstring> names;
+    for (const Change& c : changes) names.push_back(c.name);
+    return names;
+}
+
+// Opens the file through the plug-in and writes the changes' new values into it, unsaved;
+// `allTaken` says whether the plug-in took every one.
+HRESULT WriteChanges(IVorFileFormat* format, const std::wstring& path, const std::vector<Change>& changes,
+                     ComPtr<IVorFileNavigator>& navigator, bool& allTaken) {
+    Bstr bpath(path);
+    HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    if (FAILED(hr)) return hr;
+    VariableArray vars(NamesOf(changes));
+    for (size_t i = 0; i < changes.size(); ++i) vars.SetText(i, changes[i].after);
+    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
+    allTaken = vars.AllFound();
+    return hr;
+}
+
 std::wstring TrimRight(std::wstring text) {
     while (!text.empty() && text.back() == L' ') text.pop_back();
     return text;
@@ -118,23 +138,19 @@ public:
                                         nullptr));
             if (!file.Valid() || !WriteAll(file.Get(), header)) return E_FAIL;
         }
-        std::vector<std::wstring> names;
-        for (const Change& c : changes) names.push_back(c.name);
-        Bstr bpath(path_);
         {
             ComPtr<IVorFileNavigator> navigator;
-            HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
-            if (FAILED(hr)) return hr;
-            VariableArray vars(names);
-            for (size_t i = 0; i < changes.size(); ++i) vars.SetText(i, changes[i].after);
-            hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
+            bool allTaken = false; // one not taken reads back unchanged, and is reported so
+            HRESULT hr = WriteChanges(format, path_, changes, navigator, allTaken);
             if (FAILED(hr)) return hr;
             hr = navigator->SaveFile();
             if (FAILED(hr)) return hr;
         }
         ComPtr<IVorFileNavigator> reopened;
+        Bstr bpath(path_);
         HRESULT hr = format->CreateNavigator(bpath.Get(), 0, reopened.Put());
         if (FAILED(hr)) return hr;
+        const std::vector<std::wstring> names = NamesOf(changes);
         VariableArray vars(names);
         hr = reopened->ReadVariable(0, 0, 0, vars.Count(), vars.Data());
         if (FAILED(hr)) return hr;
@@ -279,17 +295,11 @@ private:
 };
 
 HRESULT SaveChanges(IVorFileFormat* format, const FilePlan& plan) {
-    std::vector<std::wstring> names;
-    for (const Change& c : plan.changes) names.push_back(c.name);
     ComPtr<IVorFileNavigator> navigator;
-    Bstr bpath(plan.path);
-    HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    bool allTaken = false;
+    HRESULT hr = WriteChanges(format, plan.path, plan.changes, navigator, allTaken);
     if (FAILED(hr)) return hr;
-    VariableArray vars(names);
-    for (size_t i = 0; i < plan.changes.size(); ++i) vars.SetText(i, plan.changes[i].after);
-    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
-    if (FAILED(hr)) return hr;
-    if (!vars.AllFound()) return E_ACCESSDENIED; // checked before; a changed settings file since
+    if (!allTaken) return E_ACCESSDENIED; // checked before; a changed settings file since
     return navigator->SaveFile();
 }
 

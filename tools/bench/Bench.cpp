@@ -296,7 +296,6 @@ private:
 struct ExportRun {
     double seconds = 0;
     double pluginRead = 0; // (a) over the same files, the mean of a pass just before and just after
-
     size_t peakBytes = 0;
 };
 
@@ -352,7 +351,7 @@ std::wstring DefaultSettings() {
 
 int Usage() {
     std::fwprintf(stderr, L"usage: scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] "
-                          L"[--export]\n");
+                          L"[--export] [--json]\n");
     return 2;
 }
 

@@ -12,12 +12,15 @@ std::wstring ReadSharedFolder() {
     return settings.GetFolder(SharedFolder);
 }
 
-} // namespace
+const wchar_t kValueName[] = L"SharedLocation";
+// Every key of the path to the host's key lies below it; Windows does not let it be deleted.
+const wchar_t kRoot[] = L"Software";
 
-SharedFolderWatch& SharedFolderWatch::Instance() {
-    static SharedFolderWatch watch;
-    return watch;
+bool Watch(HKEY key, BOOL subtree, DWORD filter, HANDLE event) {
+    return RegNotifyChangeKeyValue(key, subtree, filter, event, TRUE) == ERROR_SUCCESS;
 }
+
+} // namespace
 
 SharedFolderWatch::~SharedFolderWatch() {
     Drop();
@@ -26,25 +29,44 @@ SharedFolderWatch::~SharedFolderWatch() {
 
 void SharedFolderWatch::Drop() {
     if (key_) RegCloseKey(key_);
+    if (software_) RegCloseKey(software_);
     key_ = nullptr;
+    software_ = nullptr;
     valid_ = false;
 }
 
 bool SharedFolderWatch::Arm() {
     if (!changed_ && !(changed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr))) return false;
-    // The same key and view that SettingsLight reads.
-    if (!key_ && RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHostApplicationKey, 0, KEY_READ | KEY_NOTIFY, &key_) != ERROR_SUCCESS) {
-        key_ = nullptr;
+    // Fresh handles every time: the old key may be a deleted one. Closing a watched key may
+    // signal the event, so it is reset only after.
+    Drop();
+    ResetEvent(changed_);
+    // The same view that SettingsLight reads; the subtree is watched first, so that the key
+    // deleted or made again between the two opens is seen too.
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_NOTIFY, &software_) != ERROR_SUCCESS) {
+        software_ = nullptr;
         return false;
     }
-    ResetEvent(changed_);
-    // Fails on a key deleted since it was opened: opened afresh at the next call.
-    if (RegNotifyChangeKeyValue(key_, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, changed_, TRUE) !=
-        ERROR_SUCCESS) {
+    if (!Watch(software_, TRUE, REG_NOTIFY_CHANGE_NAME, changed_) ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHostApplicationKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &key_) !=
+            ERROR_SUCCESS) {
+        key_ = nullptr;
+        Drop();
+        return false;
+    }
+    if (!Watch(key_, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_SECURITY,
+               changed_)) {
         Drop();
         return false;
     }
     return true;
+}
+
+// An expandable value's text follows the process's environment, which is not watched.
+bool SharedFolderWatch::Keepable() const {
+    DWORD type = REG_NONE;
+    return RegQueryValueExW(key_, kValueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS ||
+           type != REG_EXPAND_SZ;
 }
 
 std::wstring SharedFolderWatch::Get() {
@@ -53,7 +75,9 @@ std::wstring SharedFolderWatch::Get() {
     if (valid_ && WaitForSingleObject(changed_, 0) == WAIT_TIMEOUT) return folder_;
     valid_ = false; // stays so if the read below throws
     if (!Arm()) return ReadSharedFolder();
-    folder_ = ReadSharedFolder();
+    std::wstring folder = ReadSharedFolder();
+    if (!Keepable()) return folder;
+    folder_ = folder;
     valid_ = true;
     return folder_;
 }

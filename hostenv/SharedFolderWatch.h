@@ -1,8 +1,14 @@
 // The host's shared folder, as SettingsLight reads it, kept between file opens for as long as
-// the host's machine key stays unchanged. The key is watched: setting or deleting any of its
-// values, or deleting the key, signals a change notification, and the next call reads the
-// registry again (after arming the next notification, so no change slips between the two).
-// Where the key cannot be opened or watched, every call reads, as without the watch.
+// nothing that a read of it depends on has changed. Two change notifications share one event:
+//  - on the host's application key: any of its values set or deleted, its security changed;
+//  - on "Software" with its whole subtree: any key below it made or deleted. A notification
+//    on a key says nothing when that key itself is deleted (and, under Wine, one armed again
+//    on the deleted key's handle succeeds and never fires), so the key's own deletion, a
+//    parent's, and the key made again are seen from here.
+// A signalled event drops both keys and the kept text: the next call opens them again, arms
+// both notifications, then reads, so no change slips between the read and the watch. Where
+// either key cannot be opened or watched, or the value is REG_EXPAND_SZ (its text depends on
+// the environment, which no notification covers), every call reads, as without the watch.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +19,7 @@ namespace scanleaf {
 
 class SharedFolderWatch {
 public:
-    static SharedFolderWatch& Instance();
+    SharedFolderWatch() = default;
     ~SharedFolderWatch();
     SharedFolderWatch(const SharedFolderWatch&) = delete;
     SharedFolderWatch& operator=(const SharedFolderWatch&) = delete;
@@ -22,11 +28,12 @@ public:
     std::wstring Get();
 
 private:
-    SharedFolderWatch() = default;
     bool Arm(); // under the lock; false: not watchable now
+    bool Keepable() const;
     void Drop();
 
     SRWLOCK lock_ = SRWLOCK_INIT;
+    HKEY software_ = nullptr;
     HKEY key_ = nullptr;
     HANDLE changed_ = nullptr;
     bool valid_ = false;

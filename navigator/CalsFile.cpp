@@ -32,6 +32,11 @@ const InterfaceEntry* CCalsFile::InterfaceMap() {
     return map;
 }
 
+HRESULT CCalsFile::OpenFile(const std::wstring& path, SettingsSource& settings) {
+    tagFinder_.UseSettings(settings);
+    return OpenFile(path);
+}
+
 HRESULT CCalsFile::OpenFile(const std::wstring& path) {
     path_ = path;
     // Deny-write: others may read while the header is read, nobody may change it under us.

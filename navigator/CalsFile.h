@@ -21,6 +21,8 @@ public:
 
     // Opens the file once, right after creation; the navigator does not keep it open.
     HRESULT OpenFile(const std::wstring& path);
+    // The same with the settings read from the given source instead of the process's.
+    HRESULT OpenFile(const std::wstring& path, SettingsSource& settings);
 
     // IVorFileNavigator
     HRESULT STDMETHODCALLTYPE Method1(VorWord, VorWord, VorWord) override;

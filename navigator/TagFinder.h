@@ -23,10 +23,15 @@ struct Tag {
     std::list<SubTag> subTags;
 };
 
+class SettingsSource;
+
 class TagFinder {
 public:
-    TagFinder() = default;
+    TagFinder(); // with the process's settings source
     virtual ~TagFinder() = default;
+
+    // Where the next Reset and AddTag calls read their settings.
+    void UseSettings(SettingsSource& settings) noexcept { settings_ = &settings; }
 
     // Opening a file.
     bool Reset(unsigned char fillByte);
@@ -51,6 +56,9 @@ public:
     std::wstring settingsPath;
     std::list<Tag> tags;
     unsigned char fillByte = ' ';
+
+private:
+    SettingsSource* settings_;
 };
 
 } // namespace scanleaf

@@ -3,14 +3,17 @@
 #
 #   sh scripts/soak.sh N
 #
-# runs N cases, spread evenly over six kinds: the three model-checked random runs (random
-# settings, headers and sequences of reads, writes, saves and reopens, checked against a
-# reference model; code page 1252) and the hostile-input run (any header bytes, any settings,
-# values beyond the code page; no model, only what must always hold) under the code pages 1252,
-# 932 (Japanese, double-byte) and 1251. Cases run in chunks of SCANLEAF_SOAK_CHUNK (5000), each
-# chunk a process of its own in a Wine prefix per worker; each worker takes the next chunk
-# when it is free, so the slow kinds do not pile up on one core. A failing case prints the command
-# that replays it; a crash prints the case it crashed in. Ends with "N passed, M failed".
+# runs N cases over seven kinds: the three model-checked random runs (random settings, headers
+# and sequences of reads, writes, saves and reopens, checked against a reference model; code
+# page 1252), the hostile-input run (any header bytes, any settings, values beyond the code page;
+# no model, only what must always hold) under the code pages 1252, 932 (Japanese, double-byte)
+# and 1251, and the open's caches against a fresh read (random changes to the host's key, the
+# shared folder and the settings file; 200 steps a case). Cases run in chunks of
+# SCANLEAF_SOAK_CHUNK (5000; a hundredth of it for the caches, whose cases are long), the kinds
+# taking turns, each chunk a process of its own in a Wine prefix per worker; each worker takes
+# the next chunk when it is free, so the slow kinds do not pile up on one core. A failing case
+# prints the command that replays it; a crash prints the case it crashed in. Ends with
+# "N passed, M failed".
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SCANLEAF_BUILD:-"$root/build"}
@@ -34,23 +37,27 @@ cmake --build "$build" -j "$workers" --target Scanleaf test_navigator_random >/d
 work="$build/soak"
 rm -rf "$work/results" "$work/chunks"
 mkdir -p "$work/results"
-# kind: locale, test
-kinds="C.UTF-8 RandomRuns.SequencesUnderLastingSettings
-C.UTF-8 RandomRuns.SequencesUnderChangingSettings
-C.UTF-8 RandomRuns.HeadersOpenSaveAndReopen
-C.UTF-8 HostileInput.AnyHeaderSettingsAndValuesKeepTheImageAndTheLength
-ja_JP.UTF-8 HostileInput.AnyHeaderSettingsAndValuesKeepTheImageAndTheLength
-ru_RU.UTF-8 HostileInput.AnyHeaderSettingsAndValuesKeepTheImageAndTheLength"
-nkinds=6
+# kind: locale, test, its chunk's share of SCANLEAF_SOAK_CHUNK (1 = all, 100 = a hundredth)
+kinds="C.UTF-8 RandomRuns.SequencesUnderLastingSettings 1
+C.UTF-8 RandomRuns.SequencesUnderChangingSettings 1
+C.UTF-8 RandomRuns.HeadersOpenSaveAndReopen 1
+C.UTF-8 HostileInput.AnyHeaderSettingsAndValuesKeepTheImageAndTheLength 1
+ja_JP.UTF-8 HostileInput.AnyHeaderSettingsAndValuesKeepTheImageAndTheLength 1
+ru_RU.UTF-8 HostileInput.AnyHeaderSettingsAndValuesKeepTheImageAndTheLength 1
+C.UTF-8 OpenCaches.EveryOpenSeesWhatAFreshReadSees 100"
+nkinds=7
 # The chunk list: every kind in turn, seeds apart by kind and by chunk.
 left=$total
 index=0
 while [ "$left" -gt 0 ]; do
     k=$((index % nkinds))
-    n=$chunk
+    read -r loc test share <<EOL
+$(echo "$kinds" | sed -n "$((k + 1))p")
+EOL
+    n=$((chunk / share))
+    [ "$n" -lt 1 ] && n=1
     [ "$n" -gt "$left" ] && n=$left
-    line=$(echo "$kinds" | sed -n "$((k + 1))p")
-    echo "$index ${line%% *} ${line#* } $((first_seed + k * 10000000 + (index / nkinds) * chunk)) $n"
+    echo "$index $loc $test $((first_seed + k * 10000000 + (index / nkinds) * chunk)) $n"
     left=$((left - n))
     index=$((index + 1))
 done >"$work/chunks"

@@ -192,7 +192,8 @@ TEST_F(SettingsFaults, HostValueMissingOrOfTheWrongType) {
 
 // The shared folder is kept between opens only while the host's key stays unchanged: a change
 // made by this thread, by a thread that has ended since, by another program, or to the key
-// itself (deleted and made again) is seen by the very next open.
+// itself or a parent (deleted and made again, with or without an open in between) is seen by
+// the very next open.
 TEST_F(SettingsFaults, EveryChangeOfTheHostKeyIsSeenByTheNextOpen) {
     Configure("1");
     hostenvtest::SavedKey saved(HKEY_LOCAL_MACHINE, kHostKey); // the key is deleted below
@@ -231,6 +232,17 @@ TEST_F(SettingsFaults, EveryChangeOfTheHostKeyIsSeenByTheNextOpen) {
         {"the key deleted and made again",
          [](const std::wstring& f) {
              hostenvtest::DeleteTree(HKEY_LOCAL_MACHINE, kHostKey);
+             testsupport::HostSettings::SetSharedLocation(f.c_str());
+         }},
+        {"the key deleted, an open while it is missing, the key made again",
+         [this](const std::wstring& f) {
+             hostenvtest::DeleteTree(HKEY_LOCAL_MACHINE, kHostKey);
+             EXPECT_EQ("open failed " + std::to_string(E_FAIL), Seen());
+             testsupport::HostSettings::SetSharedLocation(f.c_str());
+         }},
+        {"a parent deleted and the key made again",
+         [](const std::wstring& f) {
+             hostenvtest::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Kestravo");
              testsupport::HostSettings::SetSharedLocation(f.c_str());
          }},
     };

@@ -55,10 +55,10 @@ TEST_F(BatchTest, ExportTableDocumentsItselfAndLeavesFailedFilesOut) {
     EXPECT_NE(std::string::npos, run.err.find("files read 4, changed 0, unchanged 0, failed 1")) << run.err;
     std::string table = ReadText(tablePath);
     const size_t columns = std::count(table.begin(), table.begin() + table.find('\n'), ',');
-    EXPECT_NE(std::string::npos, table.find("\n" + Narrow(blank) + std::string(columns, ',') + "\r\n")) << table;
+    EXPECT_NE(std::string::npos, table.find("\n" + Narrow(blank) + std::string(columns, ',') + "card-")) << table;
     EXPECT_EQ(0u, table.find("\xEF\xBB\xBFSourceFile,srcdocid [ro],drawingno,revision,rtype [ro],rpelcnt,width [ro]"))
         << table;
-    EXPECT_NE(std::string::npos, table.find(",notes\r\n" + A() + ",12345678 A,12345678,A,1,\"001728,002200\",1728,"))
+    EXPECT_NE(std::string::npos, table.find(",notes,CardState [ro]\r\n" + A() + ",12345678 A,12345678,A,1,\"001728,002200\",1728,"))
         << table;
     EXPECT_EQ(std::string::npos, table.find("broken"));
 
@@ -132,7 +132,9 @@ TEST_F(BatchTest, BadTablesAreReportedWhereTheyAreAndChangeNothing) {
         {"SourceFile,notes\r\n" + A() + "," + std::string(200, 'n') + "\r\n", {"row 2, column notes: ", "does not fit its slot"}},
         {"SourceFile,notes\r\n" + A() + ",\"open\r\n", {"row 2: a quoted cell is not closed"}},
         {"SourceFile,notes\r\n" + A() + ",x,y\r\n", {"row 2: 3 cells, but the header has 2"}},
-        {"SourceFile,notes\r\n" + A() + ",\xFF\r\n", {"row 2: invalid UTF-8"}},
+        {"SourceFile,notes\r\n" + A() + ",\xFF\r\n", {"row 2: invalid UTF-8", "--encoding ansi", "\"CSV UTF-8\""}},
+        {"SourceFile,notes,CardState [ro]\r\n" + A() + ",x,1E5\r\n",
+         {"row 2, column CardState: \"1E5\" is not a card state written by export"}},
         {"", {"table: the table is empty"}},
         // Every problem is reported, not only the first.
         {"SourceFile,rtype,colour\r\n" + A() + ",2,\r\n" + B() + ",,red\r\n",
@@ -146,6 +148,67 @@ TEST_F(BatchTest, BadTablesAreReportedWhereTheyAreAndChangeNothing) {
         for (const std::string& m : c.messages) EXPECT_NE(std::string::npos, run.err.find(m)) << m << "\n" << run.err;
         EXPECT_EQ(before, Snapshot()) << c.table;
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(journalPath.c_str())) << c.table;
+    }
+}
+
+// A colleague changes b.cal after the export; the table's old value for it must not come back.
+TEST_F(BatchTest, RowsOfFilesChangedSinceTheExportAreRefusedOrSkipped) {
+    ASSERT_EQ(0u, Run(L"export -o " + Quoted(tablePath) + L" " + Quoted(files.Path())).exitCode);
+    ASSERT_EQ(0u, Run(L"set " + Quoted(drawings[1]) + L" notes=colleague").exitCode);
+    std::string table = ReadText(tablePath);
+    const size_t aRow = table.find("\n" + A() + ",");
+    const size_t revision = table.find("12345678,A,", aRow);
+    ASSERT_LT(revision, table.find('\n', aRow + 1));
+    table.replace(revision, 11, "12345678,C,"); // only a.cal's revision is edited
+    WriteTable(table);
+    auto before = Snapshot();
+
+    for (const wchar_t* options : {L"", L"--dry-run "}) {
+        ToolRun run = Import(options);
+        EXPECT_EQ(1u, run.exitCode);
+        EXPECT_NE(std::string::npos,
+                  run.err.find("row 3: " + B() + ": changed since the export: export it again, or drop the row"))
+            << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("1 problem(s); no file was changed")) << run.err;
+        EXPECT_EQ(before, Snapshot());
+    }
+    ToolRun run = Import(L"--skip-changed ");
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find(B() + ": skipped, changed since the export (row 3)")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("changed 1, unchanged 1, failed 0, skipped 1")) << run.out;
+    auto after = Snapshot();
+    EXPECT_NE(before[drawings[0]], after[drawings[0]]);
+    EXPECT_EQ(before[drawings[1]], after[drawings[1]]);
+    EXPECT_EQ(before[drawings[2]], after[drawings[2]]);
+    EXPECT_NE(std::string::npos, Run(L"show " + Quoted(drawings[0])).out.find("revision         C"));
+}
+
+// The two ways spreadsheets commonly save CSV on Windows, and how each is read.
+TEST_F(BatchTest, TablesAsSpreadsheetsSaveThem) {
+    ASSERT_EQ(0u, Run(L"export --delimiter ; -o " + Quoted(tablePath) + L" " + Quoted(drawings[0])).exitCode);
+    EXPECT_EQ(0u, ReadText(tablePath).find("\xEF\xBB\xBFSourceFile;srcdocid [ro];")) << ReadText(tablePath);
+    EXPECT_EQ(0u, Import().exitCode) << "an exported semicolon table reads back unchanged";
+    const struct {
+        std::string table;
+        const wchar_t* options;
+        const char* notes; // a.cal's notes afterwards; null: refused
+        const char* message;
+    } cases[] = {
+        {"SourceFile;notes\r\n" + A() + ";1,5 mm\r\n", L"", "1,5 mm", ""},
+        {"notes;SourceFile\r\n2,5 mm;" + A() + "\r\n", L"--delimiter ; ", "2,5 mm", ""},
+        {"SourceFile,notes\r\n" + A() + ",caf\xE9\r\n", L"--encoding ansi ", "caf\xC3\xA9", ""},
+        {"SourceFile,notes\r\n" + A() + ",caf\xE9\r\n", L"", nullptr, "read it in the system's ANSI code page"},
+        {"\xEF\xBB\xBFSourceFile,notes\r\n" + A() + ",x\r\n", L"--encoding ansi ", nullptr, "it is UTF-8"},
+    };
+    for (const auto& c : cases) {
+        WriteTable(c.table);
+        ToolRun run = Import(c.options);
+        EXPECT_EQ(c.notes ? 0u : 1u, run.exitCode) << c.table << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
+        if (c.notes)
+            EXPECT_NE(std::string::npos, Run(L"show --json " + Quoted(drawings[0])).out.find(
+                                             std::string("\"notes\",\"value\":\"") + c.notes + "\""));
+        DeleteFileW(journalPath.c_str());
     }
 }
 

@@ -16,6 +16,7 @@ TEST(CardTable, CsvLineQuotesOnlyWhereNeeded) {
     const struct {
         std::vector<std::wstring> cells;
         const char* line;
+        wchar_t delimiter = L',';
     } cases[] = {
         {{L"a", L"", L"b c"}, "a,,b c\r\n"},
         {{L"a,b"}, "\"a,b\"\r\n"},
@@ -23,8 +24,9 @@ TEST(CardTable, CsvLineQuotesOnlyWhereNeeded) {
         {{L"two\r\nlines"}, "\"two\r\nlines\"\r\n"},
         {{L" padded", L"end "}, "\" padded\",\"end \"\r\n"},
         {{L"\u00e9t\u00e9"}, "\xc3\xa9t\xc3\xa9\r\n"},
+        {{L"a,b", L"c;d"}, "a,b;\"c;d\"\r\n", L';'},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.line, table::CsvLine(c.cells));
+    for (const auto& c : cases) EXPECT_EQ(c.line, table::CsvLine(c.cells, c.delimiter));
 }
 
 TEST(CardTable, ReadsWhatExportAndPeopleWrite) {
@@ -32,6 +34,7 @@ TEST(CardTable, ReadsWhatExportAndPeopleWrite) {
         std::string text;
         std::vector<std::wstring> header;
         std::vector<std::vector<std::wstring>> rows;
+        wchar_t delimiter = 0;
     } cases[] = {
         {"\xEF\xBB\xBFSourceFile,a [ro],b\r\nx.cal,1,\"q,\"\"r\"\"\"\r\n", {L"SourceFile", L"a [ro]", L"b"},
          {{L"x.cal", L"1", L"q,\"r\""}}},
@@ -39,11 +42,16 @@ TEST(CardTable, ReadsWhatExportAndPeopleWrite) {
         {"SourceFile,b\r\nx.cal,", {L"SourceFile", L"b"}, {{L"x.cal", L""}}},
         {" [ {\"SourceFile\":\"x.cal\",\"b\":\"1\\u00e9\"}, {\"c\":\"\\\"\",\"SourceFile\":\"y.cal\"} ] ",
          {L"SourceFile", L"b", L"c"}, {{L"x.cal", L"1\u00e9", L""}, {L"y.cal", L"", L"\""}}},
+        // As spreadsheets in decimal-comma locales save it: known by its first row.
+        {"\xEF\xBB\xBFsourcefile;b\r\nx.cal;1,5\r\n", {L"sourcefile", L"b"}, {{L"x.cal", L"1,5"}}},
+        {"\"SourceFile\";\"b\"\r\n\"x;y.cal\";2\r\n", {L"SourceFile", L"b"}, {{L"x;y.cal", L"2"}}},
+        {"b;SourceFile\r\n1;x.cal\r\n", {L"b;SourceFile"}, {{L"1;x.cal"}}}, // not detected: one column
+        {"b;SourceFile\r\n1,5;x.cal\r\n", {L"b", L"SourceFile"}, {{L"1,5", L"x.cal"}}, L';'}, // forced
     };
     for (const auto& c : cases) {
         table::Table t;
         std::vector<table::Problem> problems;
-        ASSERT_TRUE(table::Parse(c.text, t, problems)) << c.text << (problems.empty() ? std::wstring() : problems[0].where + L": " + problems[0].message);
+        ASSERT_TRUE(table::Parse(c.text, t, problems, {c.delimiter})) << c.text << (problems.empty() ? std::wstring() : problems[0].where + L": " + problems[0].message);
         EXPECT_EQ(c.header, t.header) << c.text;
         ASSERT_EQ(c.rows.size(), t.rows.size()) << c.text;
         for (size_t i = 0; i < c.rows.size(); ++i) EXPECT_EQ(c.rows[i], t.rows[i].cells) << c.text;

@@ -73,6 +73,37 @@ HRESULT CardReader::Read(const std::wstring& path, std::vector<CardEntry>& card)
     return S_OK;
 }
 
+namespace {
+
+const wchar_t kStatePrefix[] = L"card-";
+constexpr size_t kStateDigits = 16;
+
+} // namespace
+
+std::wstring CardState(const std::vector<CardEntry>& card) {
+    unsigned long long hash = 14695981039346656037ULL;
+    auto add = [&hash](const std::wstring& text) {
+        // Each character as two bytes, and a separator no name or value holds.
+        for (wchar_t c : text) {
+            for (unsigned byte : {unsigned(c) & 0xFF, (unsigned(c) >> 8) & 0xFF}) hash = (hash ^ byte) * 1099511628211ULL;
+        }
+        hash = (hash ^ 0x100) * 1099511628211ULL;
+    };
+    for (const CardEntry& e : card) {
+        add(e.name);
+        add(e.value);
+    }
+    std::wstring text = kStatePrefix;
+    for (int shift = 60; shift >= 0; shift -= 4) text += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return text;
+}
+
+bool IsCardState(const std::wstring& text) {
+    const std::wstring prefix = kStatePrefix;
+    if (text.size() != prefix.size() + kStateDigits || text.compare(0, prefix.size(), prefix) != 0) return false;
+    return text.find_first_not_of(L"0123456789abcdef", prefix.size()) == std::wstring::npos;
+}
+
 HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card) {
     return CardReader(format).Read(path, card);
 }

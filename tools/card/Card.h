@@ -32,6 +32,13 @@ private:
     std::unique_ptr<toolsupport::VariableArray> records_;
 };
 
+// The card's state as one short text, "card-" and 16 hexadecimal digits (a 64-bit FNV-1a hash
+// of every name and value in card order): plain ASCII that no spreadsheet reads as a number
+// or a date. Equal cards give equal texts; any change to a name or value changes it but for
+// a chance of one in 2^64.
+std::wstring CardState(const std::vector<CardEntry>& card);
+bool IsCardState(const std::wstring& text);
+
 // One file's card.
 HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card);
 

@@ -25,6 +25,9 @@ int Export(const std::vector<std::wstring>& args, const Options& options);
 int Import(const std::vector<std::wstring>& args, const Options& options);
 int Undo(const std::vector<std::wstring>& args);
 
+// A table's delimiter as given after --delimiter: "," or ";".
+bool ParseDelimiter(const std::wstring& text, wchar_t& delimiter);
+
 // "2024-03-05", "2024-03-05T14:07" or "2024-03-05T14:07:09" as an OLE Automation date.
 bool ParseDate(const std::wstring& text, double& date);
 

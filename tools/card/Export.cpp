@@ -20,6 +20,7 @@ struct ExportRequest {
     bool recursive = false;
     bool json = false;
     bool bom = true;
+    wchar_t delimiter = L',';
     std::wstring output; // empty: standard output
     std::vector<std::wstring> paths;
 };
@@ -35,6 +36,8 @@ bool ParseRequest(const std::vector<std::wstring>& args, ExportRequest& request)
             const std::wstring& format = args[++i];
             if (format != L"csv" && format != L"json") return false;
             request.json = format == L"json";
+        } else if (a == L"--delimiter" && i + 1 < args.size()) {
+            if (!ParseDelimiter(args[++i], request.delimiter)) return false;
         } else if (a == L"-o" && i + 1 < args.size()) {
             request.output = args[++i];
         } else if (a.size() > 1 && a[0] == L'-') {
@@ -66,9 +69,11 @@ public:
         return columns;
     }
     size_t Count() const { return names_.size(); }
+    // SourceFile, the variables, and last the card's state.
     std::vector<std::wstring> Header() const {
         std::vector<std::wstring> header{table::kSourceColumn};
         for (size_t i = 0; i < names_.size(); ++i) header.push_back(names_[i] + (readOnly_[i] ? table::kReadOnlyMark : L""));
+        header.push_back(std::wstring(table::kCardStateColumn) + table::kReadOnlyMark);
         return header;
     }
 
@@ -94,11 +99,12 @@ public:
     CardSpool& operator=(const CardSpool&) = delete;
 
     bool Ok() const { return file_ && ok_; }
-    // One write per row: its length, then the path and each value with its column.
+    // One write per row: its length, then the path, the card's state and each value with its column.
     void Add(const std::wstring& path, const std::vector<uint32_t>& columns, const std::vector<CardEntry>& card) {
         row_.clear();
         PutCount(card.size());
         PutText(path);
+        PutText(CardState(card));
         for (size_t i = 0; i < card.size(); ++i) {
             PutCount(columns[i]);
             PutText(card[i].value);
@@ -107,16 +113,16 @@ public:
         ok_ = ok_ && file_ && fwrite(&size, sizeof size, 1, file_) == 1 && fwrite(row_.data(), 1, size, file_) == size;
     }
     bool Rewind() { return file_ && fflush(file_) == 0 && fseek(file_, 0, SEEK_SET) == 0; }
-    // The next row's cells, the path first, `columns` of them in all; false at the end.
+    // The next row's cells: the path, `columns` values, the card's state; false at the end.
     bool Next(size_t columns, std::vector<std::wstring>& cells) {
         uint32_t size = 0;
         if (!file_ || fread(&size, sizeof size, 1, file_) != 1) return false;
         row_.resize(size);
         if (fread(row_.data(), 1, size, file_) != size) return ok_ = false;
         read_ = 0;
-        cells.assign(columns + 1, std::wstring());
+        cells.assign(columns + 2, std::wstring());
         uint32_t count = 0, column = 0;
-        if (!GetCount(count) || !GetText(cells[0])) return ok_ = false;
+        if (!GetCount(count) || !GetText(cells[0]) || !GetText(cells[columns + 1])) return ok_ = false;
         for (uint32_t i = 0; i < count; ++i)
             if (!GetCount(column) || column >= columns || !GetText(cells[column + 1])) return ok_ = false;
         return true;
@@ -228,14 +234,14 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         ok = sink.Write("[");
     } else {
         if (request.bom) ok = sink.Write(table::kUtf8Bom);
-        ok = ok && sink.Write(table::CsvLine(header));
+        ok = ok && sink.Write(table::CsvLine(header, request.delimiter));
     }
     std::vector<std::wstring> cells;
     for (size_t row = 0; ok && spool.Next(columns.Count(), cells); ++row) {
         if (request.json)
             ok = sink.Write(Utf8((row ? L",\n" : L"\n") + table::JsonObject(header, cells)));
         else
-            ok = sink.Write(table::CsvLine(cells));
+            ok = sink.Write(table::CsvLine(cells, request.delimiter));
     }
     if (request.json) ok = ok && sink.Write("\n]\n");
     if (!ok || !spool.Ok() || !sink.Finish()) {

@@ -29,6 +29,9 @@ using toolsupport::VariableArray;
 struct ImportRequest {
     bool dryRun = false;
     bool emptyClears = false;
+    bool skipChanged = false;
+    bool ansi = false; // the table is in the system's ANSI code page, not UTF-8
+    table::ParseOptions parse;
     std::wstring journal;
     std::wstring table;
 };
@@ -40,6 +43,15 @@ bool ParseRequest(const std::vector<std::wstring>& args, ImportRequest& request)
             request.dryRun = true;
         else if (a == L"--empty-clears")
             request.emptyClears = true;
+        else if (a == L"--skip-changed")
+            request.skipChanged = true;
+        else if (a == L"--delimiter" && i + 1 < args.size()) {
+            if (!ParseDelimiter(args[++i], request.parse.delimiter)) return false;
+        } else if (a == L"--encoding" && i + 1 < args.size()) {
+            const std::wstring& encoding = args[++i];
+            if (encoding != L"utf8" && encoding != L"ansi") return false;
+            request.ansi = encoding == L"ansi";
+        }
         else if (a == L"--journal" && i + 1 < args.size())
             request.journal = args[++i];
         else if (a.size() > 1 && a[0] == L'-')
@@ -165,8 +177,11 @@ private:
 
 class TableCheck {
 public:
-    TableCheck(IVorFileFormat* format, const table::Table& table, bool emptyClears)
-        : format_(format), reader_(format), table_(table), emptyClears_(emptyClears) {}
+    TableCheck(IVorFileFormat* format, const table::Table& table, bool emptyClears, bool skipChanged)
+        : format_(format), reader_(format), table_(table), emptyClears_(emptyClears), skipChanged_(skipChanged) {}
+
+    // The files left out by --skip-changed, each with its row.
+    std::vector<FilePlan> skipped;
 
     // Every problem of the table; the plans of the files with changes.
     void Run(std::vector<FilePlan>& plans, std::vector<table::Problem>& problems, Summary& summary) {
@@ -179,13 +194,15 @@ public:
             progress.Step(r, given);
             size_t before = problems.size();
             FilePlan plan;
-            CheckRow(row, plan, seen, problems);
+            const bool changedSince = CheckRow(row, plan, seen, problems);
             if (problems.size() != before) {
                 ++summary.failed;
                 continue;
             }
             ++summary.read;
-            if (plan.changes.empty()) {
+            if (changedSince) {
+                skipped.push_back(std::move(plan));
+            } else if (plan.changes.empty()) {
                 ++summary.unchanged;
             } else {
                 ++summary.changed;
@@ -208,6 +225,9 @@ private:
                 if (haveSource) problems.push_back({L"header", L"the column SourceFile appears twice"});
                 haveSource = true;
                 source_ = c;
+            } else if (Lower(name) == Lower(table::kCardStateColumn)) {
+                if (state_ != kNone) problems.push_back({L"header", L"the column CardState appears twice"});
+                state_ = c;
             } else if (!names.emplace(Lower(name), c).second) {
                 problems.push_back({L"header", L"the column " + name + L" appears twice"});
             }
@@ -217,10 +237,13 @@ private:
         return problems.empty();
     }
 
-    void CheckRow(const table::Row& row, FilePlan& plan, std::map<std::wstring, std::wstring>& seen,
+    // True when the row would change a file whose card has changed since the export, and
+    // --skip-changed leaves it out; without it, that is one of the row's problems.
+    bool CheckRow(const table::Row& row, FilePlan& plan, std::map<std::wstring, std::wstring>& seen,
                   std::vector<table::Problem>& problems) {
         auto problem = [&](const std::wstring& column, const std::wstring& message) {
             problems.push_back({row.where + (column.empty() ? L"" : L", column " + column), message});
+            return false;
         };
         const std::wstring& given = row.cells[source_];
         if (given.empty()) return problem(L"", L"SourceFile is empty");
@@ -232,9 +255,13 @@ private:
         std::vector<CardEntry> card;
         HRESULT hr = reader_.Read(plan.path, card);
         if (FAILED(hr)) return problem(L"", plan.path + L": " + DescribeHresult(hr));
+        // A table without the column, or a row added by hand, is taken as it stands.
+        const std::wstring exported = state_ == kNone ? std::wstring() : row.cells[state_];
+        if (!exported.empty() && !IsCardState(exported))
+            return problem(table::kCardStateColumn, Quote(exported) + L" is not a card state written by export");
 
         for (size_t c = 0; c < columns_.size(); ++c) {
-            if (c == source_) continue;
+            if (c == source_ || c == state_) continue;
             const std::wstring& name = columns_[c];
             const std::wstring& value = row.cells[c];
             const CardEntry* entry = nullptr;
@@ -257,7 +284,12 @@ private:
             }
             plan.changes.push_back({entry->name, entry->value, value});
         }
-        if (plan.changes.empty()) return;
+        if (plan.changes.empty()) return false; // nothing written, nothing lost
+        // Someone changed the file after the export: the row's old values would undo that.
+        if (!exported.empty() && exported != CardState(card)) {
+            if (skipChanged_) return true;
+            return problem(L"", plan.path + L": changed since the export: export it again, or drop the row");
+        }
         HeaderState state;
         std::vector<std::wstring> stored;
         hr = ReadHeaderState(plan.path, state);
@@ -269,14 +301,19 @@ private:
                 problem(change.name, Quote(change.after) + L" does not fit its slot: " + Quote(stored[i]) +
                                          L" would be stored");
         }
+        return false;
     }
+
+    static constexpr size_t kNone = size_t(-1);
 
     IVorFileFormat* format_;
     CardReader reader_;
     const table::Table& table_;
     bool emptyClears_;
+    bool skipChanged_;
     std::vector<std::wstring> columns_;
     size_t source_ = 0;
+    size_t state_ = kNone;
     TrialFile trial_;
 };
 
@@ -363,6 +400,28 @@ int WritePlans(IVorFileFormat* format, const std::vector<FilePlan>& plans, const
     return 0;
 }
 
+// The table's text in its encoding: UTF-8, or with --encoding ansi the system's ANSI code page
+// (as spreadsheets save "CSV (Comma delimited)"). Never guessed.
+bool ParseTable(const std::string& bytes, const ImportRequest& request, table::Table& table,
+                std::vector<table::Problem>& problems) {
+    if (!request.ansi) return table::Parse(bytes, table, problems, request.parse);
+    if (bytes.rfind(table::kUtf8Bom, 0) == 0) {
+        problems.push_back({L"table", L"it begins with a UTF-8 byte-order mark: it is UTF-8, leave out --encoding ansi"});
+        return false;
+    }
+    std::wstring text;
+    if (!bytes.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
+        if (n <= 0) {
+            problems.push_back({L"table", L"not text of the code page " + std::to_wstring(GetACP())});
+            return false;
+        }
+        text.resize(size_t(n));
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), text.data(), n);
+    }
+    return table::ParseText(text, table, problems, request.parse);
+}
+
 } // namespace
 
 int Import(const std::vector<std::wstring>& args, const Options& options) {
@@ -380,7 +439,7 @@ int Import(const std::vector<std::wstring>& args, const Options& options) {
         Err(std::to_wstring(problems.size()) + L" problem(s); no file was changed\n");
         return 1;
     };
-    if (!table::Parse(bytes, table, problems)) return report();
+    if (!ParseTable(bytes, request, table, problems)) return report();
 
     toolsupport::Plugin plugin;
     HRESULT hr = plugin.Load(options.dllPath);
@@ -390,11 +449,15 @@ int Import(const std::vector<std::wstring>& args, const Options& options) {
     }
     std::vector<FilePlan> plans;
     Summary summary;
-    TableCheck(plugin.Format(), table, request.emptyClears).Run(plans, problems, summary);
+    TableCheck check(plugin.Format(), table, request.emptyClears, request.skipChanged);
+    check.Run(plans, problems, summary);
     if (!problems.empty()) {
         Out(L"import: " + summary.Line() + L"\n");
         return report();
     }
+    for (const FilePlan& plan : check.skipped)
+        Out(plan.path + L": skipped, changed since the export (" + plan.where + L")\n");
+    summary.skipped = check.skipped.size();
     if (request.dryRun || plans.empty()) {
         size_t count = 0;
         for (const FilePlan& plan : plans) {

@@ -35,7 +35,7 @@ void Progress::Clear() {
 std::wstring Summary::Line() const {
     wchar_t line[128];
     swprintf(line, 128, L"files read %zu, changed %zu, unchanged %zu, failed %zu", read, changed, unchanged, failed);
-    return line;
+    return skipped ? line + (L", skipped " + std::to_wstring(skipped)) : std::wstring(line);
 }
 
 } // namespace card

@@ -30,7 +30,8 @@ struct Summary {
     size_t changed = 0;
     size_t unchanged = 0;
     size_t failed = 0;
-    std::wstring Line() const; // "files read 3, changed 1, unchanged 2, failed 0"
+    size_t skipped = 0; // read, and left as they are on purpose
+    std::wstring Line() const; // "files read 3, changed 1, unchanged 2, failed 0[, skipped 1]"
 };
 
 } // namespace card

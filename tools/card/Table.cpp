@@ -11,9 +11,10 @@ namespace {
 
 std::wstring Where(const wchar_t* what, size_t number) { return std::wstring(what) + L" " + std::to_wstring(number); }
 
-bool NeedsQuotes(const std::wstring& cell) {
+bool NeedsQuotes(const std::wstring& cell, wchar_t delimiter) {
     if (cell.empty()) return false;
-    return cell.find_first_of(L",\"\r\n") != std::wstring::npos || cell.front() == L' ' || cell.back() == L' ';
+    return cell.find_first_of(L"\"\r\n") != std::wstring::npos || cell.find(delimiter) != std::wstring::npos ||
+           cell.front() == L' ' || cell.back() == L' ';
 }
 
 // The row number of a byte offset: records counted by their line ends outside quotes.
@@ -27,7 +28,15 @@ size_t RowOfOffset(const std::string& bytes, size_t offset) {
     return row;
 }
 
-bool ParseCsv(const std::wstring& text, Table& table, std::vector<Problem>& problems) {
+// ';' where the first row begins with the SourceFile column followed by a semicolon, quoted or
+// not, as spreadsheets in decimal-comma locales save it.
+wchar_t DetectDelimiter(const std::wstring& text, size_t first) {
+    std::wstring start = text.substr(first, 16);
+    for (wchar_t& c : start) c = static_cast<wchar_t>(std::towlower(c));
+    return start.rfind(L"sourcefile;", 0) == 0 || start.rfind(L"\"sourcefile\";", 0) == 0 ? L';' : L',';
+}
+
+bool ParseCsv(const std::wstring& text, wchar_t delimiter, Table& table, std::vector<Problem>& problems) {
     std::vector<std::vector<std::wstring>> records;
     std::vector<std::wstring> record;
     std::wstring cell;
@@ -63,11 +72,11 @@ bool ParseCsv(const std::wstring& text, Table& table, std::vector<Problem>& prob
                 }
             }
             ++i;
-            if (i < text.size() && text[i] != L',' && text[i] != L'\r' && text[i] != L'\n') {
+            if (i < text.size() && text[i] != delimiter && text[i] != L'\r' && text[i] != L'\n') {
                 problems.push_back({here(), L"text after a closing quote"});
                 return false;
             }
-        } else if (c == L',') {
+        } else if (c == delimiter) {
             record.push_back(cell);
             cell.clear();
             cellStarted = true;
@@ -222,11 +231,11 @@ private:
 
 } // namespace
 
-std::string CsvLine(const std::vector<std::wstring>& cells) {
+std::string CsvLine(const std::vector<std::wstring>& cells, wchar_t delimiter) {
     std::wstring line;
     for (size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += L',';
-        if (!NeedsQuotes(cells[i])) {
+        if (i) line += delimiter;
+        if (!NeedsQuotes(cells[i], delimiter)) {
             line += cells[i];
             continue;
         }
@@ -268,15 +277,21 @@ size_t FirstInvalidUtf8(const std::string& bytes) {
     return std::string::npos;
 }
 
-bool Parse(const std::string& bytes, Table& table, std::vector<Problem>& problems) {
+bool Parse(const std::string& bytes, Table& table, std::vector<Problem>& problems, ParseOptions options) {
     table = Table{};
     size_t bad = FirstInvalidUtf8(bytes);
     if (bad != std::string::npos) {
         problems.push_back({Where(L"row", RowOfOffset(bytes, bad)),
-                            L"invalid UTF-8 at byte " + std::to_wstring(bad + 1) + L" of the table"});
+                            L"invalid UTF-8 at byte " + std::to_wstring(bad + 1) +
+                                L" of the table: save it as \"CSV UTF-8\", or read it in the system's ANSI code "
+                                L"page with --encoding ansi"});
         return false;
     }
-    std::wstring text = FromUtf8(bytes);
+    return ParseText(FromUtf8(bytes), table, problems, options);
+}
+
+bool ParseText(std::wstring text, Table& table, std::vector<Problem>& problems, ParseOptions options) {
+    table = Table{};
     if (!text.empty() && text[0] == 0xFEFF) text.erase(0, 1);
     size_t first = text.find_first_not_of(L" \t\r\n");
     if (first == std::wstring::npos) {
@@ -292,7 +307,7 @@ bool Parse(const std::string& bytes, Table& table, std::vector<Problem>& problem
         }
         return true;
     }
-    return ParseCsv(text, table, problems);
+    return ParseCsv(text, options.delimiter ? options.delimiter : DetectDelimiter(text, first), table, problems);
 }
 
 } // namespace card::table

@@ -1,6 +1,8 @@
 // Dates as text in numbered styles.
 #pragma once
 
+#include "core/DateText.h"
+
 #include <oaidl.h>
 
 #include <string>
@@ -21,12 +23,8 @@ private:
     std::wstring text_;
 };
 
-struct MonthName {
-    wchar_t longName[52];
-    wchar_t shortName[4];
-};
-// Indexed by the month number 1 to 12 (entry 0 is unused).
-extern const MonthName MonthNames[13];
+using core::MonthName;
+using core::MonthNames;
 
 // False, with out untouched, for a date of exactly 0.0 and for a date the platform can't split
 // into calendar fields (NaN, infinite, outside the years 100 to 9999); the caller then writes the

@@ -1,13 +1,9 @@
 #include "navigator/LowerCase.h"
 
-#include <windows.h>
+#include "hostenv/SystemText.h"
 
 namespace scanleaf {
 
-std::wstring LowerCase(std::wstring text) {
-    // The system's mapping, not the C locale's, so non-ASCII letters of the ANSI code page fold too.
-    if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
-}
+std::wstring LowerCase(std::wstring text) { return SystemLowerCaser().Lower(std::move(text)); }
 
 } // namespace scanleaf

@@ -10,6 +10,8 @@
 //    settings count as soon as it is readable again.
 #pragma once
 
+#include "core/TagList.h"
+
 #include <windows.h>
 
 #include <map>
@@ -17,12 +19,7 @@
 
 namespace scanleaf {
 
-// What the settings file answers for one section: the three keys that a record reads.
-struct SectionAnswers {
-    int readonly = 0;
-    std::wstring names;
-    std::wstring positions;
-};
+using core::SectionAnswers;
 
 // The profile calls themselves, uncached.
 SectionAnswers ReadSection(const std::wstring& section, const std::wstring& path);

@@ -1,9 +1,8 @@
 // Building the tag list when a file is opened.
 #include "navigator/TagFinder.h"
 
-#include "navigator/LowerCase.h"
+#include "hostenv/SystemText.h"
 #include "navigator/SettingsSource.h"
-#include "navigator/TagSettings.h"
 
 namespace scanleaf {
 
@@ -13,7 +12,7 @@ const wchar_t kSettingsFile[] = L"FileFormats\\Scanleaf.ini";
 
 } // namespace
 
-TagFinder::TagFinder() : settings_(&ProcessSettings()) {}
+TagFinder::TagFinder() : TagList(SystemLowerCaser(), AnsiCodePage()), settings_(&ProcessSettings()) {}
 
 bool TagFinder::Reset(unsigned char fill) {
     tags.clear();
@@ -31,40 +30,8 @@ bool TagFinder::LocateSettings() {
 }
 
 bool TagFinder::AddTag(const std::wstring& name, const std::wstring& value) {
-    Tag tag;
-    tag.name = LowerCase(name);
-    tag.value = value;
-    const std::wstring& section = tag.name;
-
-    SectionAnswers answers = settings_->Section(settingsPath, section);
-    tag.readOnly = answers.readonly == 1;
-    const std::wstring names = TerminateList(std::move(answers.names));
-    const std::wstring positions = TerminateList(std::move(answers.positions));
-
-    const int nameLength = static_cast<int>(tag.name.size());
-    if (!ReadSubTags(names, positions, nameLength, tag.subTags, tag.valueWidth)) return false;
-    if (tag.subTags.empty()) tag.valueWidth = kRecordTextWidth - nameLength;
-
-    tags.push_back(tag);
-
-    if (tag.name == L"rpelcnt" && tag.value.find(L',') != std::wstring::npos) {
-        std::wstring width;
-        std::wstring height;
-        ReadPixelCounts(tag.value, width, height);
-        tag.readOnly = true;
-        tag.inHeader = false;
-        tag.subTags.clear();
-        tag.name = L"width";
-        tag.value = width;
-        tags.push_back(tag);
-        tag.name = L"height";
-        tag.value = height;
-        tags.push_back(tag);
-        tag.name = L"colordepth";
-        tag.value = L"1";
-        tags.push_back(tag);
-    }
-    return true;
+    const std::wstring section = Lower(name);
+    return AddRecord(section, value, settings_->Section(settingsPath, section));
 }
 
 } // namespace scanleaf

@@ -1,37 +1,21 @@
-// The pure side of a record's settings: the "Tagnames"/"Tagpositions" lists, the
-// "%d-%d" items, the refusal rules, and the numbers of "rpelcnt".
+// The pure side of a record's settings, with the system's lower-casing of sub-field names.
 #pragma once
 
-#include "navigator/TagFinder.h"
+#include "core/TagSettings.h"
 
 #include <list>
 #include <string>
 
 namespace scanleaf {
 
-// A record slot less the ": " after the name: the most characters a value can hold.
-inline constexpr int kRecordTextWidth = 126;
+using core::kRecordTextWidth;
+using core::ReadDecimal;
+using core::ReadPixelCounts;
+using core::ReadPosition;
+using core::SubTag;
+using core::TerminateList;
 
-// Reads one decimal integer the way "%d" does: leading blanks skipped, an optional sign,
-// at least one digit. Advances pos past it. False (pos and out untouched) when no number
-// stands there or it does not fit 32 bits.
-bool ReadDecimal(const std::wstring& text, std::size_t& pos, int& out);
-
-// "%d-%d": both preset to -1 and left so when they can't be read; the hyphen must follow
-// the first number directly; text after the second number is ignored.
-void ReadPosition(const std::wstring& item, int& start, int& end);
-
-// A non-empty list that does not end in ";" is read as if it did.
-std::wstring TerminateList(std::wstring list);
-
-// Pairs the name items with the position items until either list runs out, checks each
-// pair and appends the sub-fields. False when a pair is refused (start > end, neither
-// number read, or end beyond 126 minus nameLength); subTags and valueWidth are then
-// partly filled and must be dropped by the caller.
 bool ReadSubTags(const std::wstring& names, const std::wstring& positions, int nameLength,
                  std::list<SubTag>& subTags, int& valueWidth);
-
-// "%d,%d" for the derived width and height: a number that can't be read gives empty text.
-void ReadPixelCounts(const std::wstring& value, std::wstring& width, std::wstring& height);
 
 } // namespace scanleaf

@@ -4,7 +4,7 @@
 #include "tools/card/Files.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
-#include "tools/card/Table.h"
+#include "core/CardTable.h"
 #include "tools/common/Plugin.h"
 
 #include <cstdint>

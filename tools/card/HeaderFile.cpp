@@ -1,7 +1,7 @@
 #include "tools/card/HeaderFile.h"
 
 #include "hostenv/ComError.h"
-#include "tools/card/Journal.h"
+#include "core/CardJournal.h"
 
 namespace card {
 

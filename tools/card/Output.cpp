@@ -35,28 +35,6 @@ void Err(const std::wstring& text) {
     fflush(stderr);
 }
 
-std::wstring JsonString(const std::wstring& text) {
-    std::wstring out = L"\"";
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'"': out += L"\\\""; break;
-        case L'\\': out += L"\\\\"; break;
-        case L'\n': out += L"\\n"; break;
-        case L'\r': out += L"\\r"; break;
-        case L'\t': out += L"\\t"; break;
-        default:
-            if (c < 0x20) {
-                wchar_t escaped[8];
-                swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + L"\"";
-}
-
 std::wstring Hex(HRESULT hr) {
     wchar_t text[16];
     swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));

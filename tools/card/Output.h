@@ -1,6 +1,8 @@
 // Console output for people and scripts: UTF-8 text, JSON strings, HRESULTs in words.
 #pragma once
 
+#include "core/CardTable.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,8 +15,7 @@ std::wstring FromUtf8(const std::string& text);
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);
 
-// A JSON string literal, quotes included.
-std::wstring JsonString(const std::wstring& text);
+using table::JsonString;
 
 // "cannot open file (0x80040228)"
 std::wstring DescribeHresult(HRESULT hr);

@@ -3,7 +3,7 @@
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
 #include "tools/card/HeaderFile.h"
-#include "tools/card/Journal.h"
+#include "core/CardJournal.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
 

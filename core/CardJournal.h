@@ -4,17 +4,20 @@
 // half-way still leaves every saved file undoable. Pure: records to text and back.
 #pragma once
 
+#include "core/Text.h"
+
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace card::journal {
+
+using scanleaf::core::Text;
 
 inline constexpr size_t kHeaderBytes = 2048;
 inline constexpr char kFirstLine[] = "SCANLEAF-CARD-JOURNAL 1\n";
 
 struct Entry {
-    std::wstring path;
+    Text path;
     uint64_t size = 0;
     uint64_t modified = 0; // FILETIME as one number
     std::string before;    // kHeaderBytes
@@ -23,10 +26,10 @@ struct Entry {
 };
 
 std::string BeforeLine(const Entry& entry);
-std::string AfterLine(const std::wstring& path, const std::string& after);
+std::string AfterLine(const Text& path, const std::string& after);
 
 // False with `error` ("line 7: ...") for anything but a whole journal: a wrong first line, a
 // damaged or cut-off record, an "after" without its "before".
-bool Parse(const std::string& text, std::vector<Entry>& entries, std::wstring& error);
+bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error);
 
 } // namespace card::journal

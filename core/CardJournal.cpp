@@ -1,13 +1,16 @@
-#include "tools/card/Journal.h"
-
-#include "tools/card/Output.h"
+#include "core/CardJournal.h"
 
 #include <cstdlib>
 #include <map>
 
 namespace card::journal {
 
+using scanleaf::core::Decimal;
+using scanleaf::core::FromUtf8;
+
 namespace {
+
+std::string Utf8(const Text& text) { return scanleaf::core::ToUtf8(text); }
 
 const char kHex[] = "0123456789abcdef";
 
@@ -62,24 +65,24 @@ std::string BeforeLine(const Entry& entry) {
            ToHex(entry.before) + "\t" + Utf8(entry.path) + "\n";
 }
 
-std::string AfterLine(const std::wstring& path, const std::string& after) {
+std::string AfterLine(const Text& path, const std::string& after) {
     return "after\t" + ToHex(after) + "\t" + Utf8(path) + "\n";
 }
 
-bool Parse(const std::string& text, std::vector<Entry>& entries, std::wstring& error) {
+bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error) {
     std::vector<Entry> out;
-    std::map<std::wstring, size_t> byPath;
+    std::map<Text, size_t> byPath;
     const std::string first = kFirstLine;
     if (text.compare(0, first.size(), first) != 0) {
-        error = L"line 1: not an import journal of scanleaf-card";
+        error = SL_T("line 1: not an import journal of scanleaf-card");
         return false;
     }
     size_t at = first.size();
     for (size_t line = 2; at < text.size(); ++line) {
         size_t end = text.find('\n', at);
-        std::wstring where = L"line " + std::to_wstring(line) + L": ";
+        Text where = SL_T("line ") + Decimal(line) + SL_T(": ");
         if (end == std::string::npos) {
-            error = where + L"the journal is cut off (a record without its line end)";
+            error = where + SL_T("the journal is cut off (a record without its line end)");
             return false;
         }
         std::vector<std::string> f = Fields(text.substr(at, end - at));
@@ -89,7 +92,7 @@ bool Parse(const std::string& text, std::vector<Entry>& entries, std::wstring& e
             FromHex(f[3], entry.before) && !f[4].empty()) {
             entry.path = FromUtf8(f[4]);
             if (!byPath.emplace(entry.path, out.size()).second) {
-                error = where + L"a second \"before\" record of " + entry.path;
+                error = where + SL_T("a second \"before\" record of ") + entry.path;
                 return false;
             }
             out.push_back(std::move(entry));
@@ -100,18 +103,18 @@ bool Parse(const std::string& text, std::vector<Entry>& entries, std::wstring& e
             auto found = byPath.find(FromUtf8(f[2]));
             Entry* target = found == byPath.end() ? nullptr : &out[found->second];
             if (!target || target->saved) {
-                error = where + L"an \"after\" record without its \"before\" record";
+                error = where + SL_T("an \"after\" record without its \"before\" record");
                 return false;
             }
             target->saved = true;
             target->after = after;
             continue;
         }
-        error = where + L"a damaged record";
+        error = where + SL_T("a damaged record");
         return false;
     }
     if (out.empty()) {
-        error = L"the journal records no file";
+        error = SL_T("the journal records no file");
         return false;
     }
     entries = std::move(out);

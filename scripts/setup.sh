@@ -1,10 +1,25 @@
 #!/bin/sh
 # Installs what building and testing Scanleaf needs on a Debian machine (run as root).
-# Quick and silent when everything is already there.
+# Quick and silent when everything is already there. "setup.sh native": only the core's native
+# build (clang, its sanitizers and libFuzzer, llvm-cov), for scripts/fuzz.sh.
 set -eu
 
 need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
+# The core's native build: clang with its sanitizers and libFuzzer, llvm-cov, GoogleTest.
+native="clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14 googletest cmake make"
+if [ "${1:-}" = native ]; then
+    for p in $native; do
+        have_pkg "$p" || need="$need $p"
+    done
+    if [ -n "$need" ]; then
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends $need >/dev/null
+    fi
+    exit 0
+fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
@@ -15,7 +30,7 @@ fi
 
 for p in cmake make wine wine32:i386 wine64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev \
-         googletest imagemagick graphicsmagick python3 wixl msitools osslsigncode openssl; do
+         googletest imagemagick graphicsmagick python3 wixl msitools osslsigncode openssl $native; do
     have_pkg "$p" || need="$need $p"
 done
 

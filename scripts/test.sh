@@ -3,7 +3,8 @@
 # (build64/), and runs the whole suite of each under Wine. The 32-bit run also registers both
 # DLLs side by side, tests the installer packages, and runs once more under Wine's heap check
 # (any heap fault Wine reports fails the case). SCANLEAF_ARCHS="32" (or "64") limits the run
-# to one build.
+# to one build. Then the core natively: its unit tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and every fuzz target for SCANLEAF_FUZZ_SECONDS (20) seconds.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build32=${SCANLEAF_BUILD:-"$root/build"}
@@ -39,4 +40,14 @@ for arch in $archs; do
         (cd "$dir" && SCANLEAF_HEAPCHECK=1 ctest -j "$jobs" --output-on-failure --timeout 300 -LE 'msi|long') || status=1
     fi
 done
+echo "== core, natively with AddressSanitizer and UndefinedBehaviorSanitizer"
+native=${SCANLEAF_NATIVE_BUILD:-"$root/build-native"}
+if cmake -S "$root/tests/native" -B "$native" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null &&
+    cmake --build "$native" -j "$jobs" >/dev/null; then
+    "$native/core_tests" --gtest_brief=1 || status=1
+else
+    status=1
+fi
+echo "== fuzz targets"
+sh "$root/scripts/fuzz.sh" "${SCANLEAF_FUZZ_SECONDS:-20}" || status=1
 exit $status

@@ -56,6 +56,10 @@ bool SetFileTimes(const std::wstring& path, unsigned long long ticks, bool creat
 // A moment long past (2019), for settings files that may be kept between opens.
 inline constexpr unsigned long long kLongAgo = 132000000000000000ULL;
 
+// Runs a command line without a window and waits for it (at most a minute); its exit code, or
+// -1 when it could not be started.
+long RunCommand(std::wstring commandLine);
+
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 

@@ -205,9 +205,10 @@ TEST_F(BatchTest, TablesAsSpreadsheetsSaveThem) {
         ToolRun run = Import(c.options);
         EXPECT_EQ(c.notes ? 0u : 1u, run.exitCode) << c.table << run.err;
         EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
-        if (c.notes)
+        if (c.notes) {
             EXPECT_NE(std::string::npos, Run(L"show --json " + Quoted(drawings[0])).out.find(
                                              std::string("\"notes\",\"value\":\"") + c.notes + "\""));
+        }
         DeleteFileW(journalPath.c_str());
     }
 }

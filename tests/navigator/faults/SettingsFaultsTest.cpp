@@ -207,17 +207,7 @@ TEST_F(SettingsFaults, EveryChangeOfTheHostKeyIsSeenByTheNextOpen) {
     auto byProgram = [](const std::wstring& folder) {
         std::wstring command = L"reg.exe add \"HKLM\\" + std::wstring(kHostKey) +
                                L"\" /v SharedLocation /t REG_SZ /d \"" + folder + L"\\\" /f";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                   nullptr, &startup, &process));
-        WaitForSingleObject(process.hProcess, 60000);
-        DWORD code = 1;
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        ASSERT_EQ(0u, code) << "reg.exe";
+        ASSERT_EQ(0, testsupport::RunCommand(command)) << "reg.exe";
     };
     const struct {
         const char* what;

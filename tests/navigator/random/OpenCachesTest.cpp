@@ -140,14 +140,7 @@ protected:
                       (text.find(L'%') != std::wstring::npos ? L"REG_EXPAND_SZ" : L"REG_SZ") + L" /d \"" + text +
                       L"\" /f";
         }
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                   nullptr, &startup, &process));
-        WaitForSingleObject(process.hProcess, 60000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        ASSERT_NE(-1, testsupport::RunCommand(command));
     }
 
     // --- the settings file

@@ -1,14 +1,15 @@
 #!/bin/sh
 # Installs what building and testing Scanleaf needs on a Debian machine (run as root).
 # Quick and silent when everything is already there. "setup.sh native": only the core's native
-# build (clang, its sanitizers and libFuzzer, llvm-cov), for scripts/fuzz.sh.
+# build (clang, its sanitizers and libFuzzer, llvm-cov; libtiff as a reference), for scripts/fuzz.sh.
 set -eu
 
 need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
-# The core's native build: clang with its sanitizers and libFuzzer, llvm-cov, GoogleTest.
-native="clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14 googletest cmake make"
+# The core's native build: clang with its sanitizers and libFuzzer, llvm-cov, GoogleTest, and
+# libtiff (the reference the Group 4 decoder is held against; it does not ship).
+native="clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14 libtiff-dev googletest cmake make"
 if [ "${1:-}" = native ]; then
     for p in $native; do
         have_pkg "$p" || need="$need $p"

@@ -1,0 +1,120 @@
+// The Group 4 decoder against libtiff's fax codec: random drawings that libtiff encodes decode to
+// the same pixels, and each kind of malformed stream ends with its own reason and the rows
+// before it.
+#include "core/Group4.h"
+#include "tests/native/Libtiff.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using scanleaf::core::G4Stop;
+using scanleaf::core::Group4Decoder;
+
+struct Decoded {
+    libtiff::Rows rows;
+    G4Stop stop = G4Stop::None;
+};
+
+Decoded DecodeAll(const std::vector<std::uint8_t>& stream, std::uint32_t width) {
+    Decoded out;
+    Group4Decoder decoder(stream.data(), stream.size(), width);
+    std::vector<std::uint8_t> row(decoder.RowBytes());
+    while (decoder.NextRow(row.data())) out.rows.push_back(row);
+    out.stop = decoder.Stop();
+    return out;
+}
+
+// A drawing of horizontal and vertical strokes, noise and long runs, in the row's bits only.
+libtiff::Rows Drawing(std::uint32_t width, std::uint32_t height, std::mt19937& rng) {
+    const std::size_t bytes = (width + 7) / 8;
+    libtiff::Rows rows(height, std::vector<std::uint8_t>(bytes, 0));
+    std::uniform_int_distribution<std::uint32_t> x(0, width - 1), y(0, height - 1), kind(0, 3);
+    for (int stroke = 0; stroke < 40; ++stroke) {
+        const std::uint32_t x0 = x(rng), y0 = y(rng), k = kind(rng);
+        for (std::uint32_t r = y0; r < height && r < y0 + (k == 0 ? 1 + rng() % height : 3); ++r)
+            for (std::uint32_t c = x0; c < width && c < x0 + (k == 1 ? 1 + rng() % width : k == 2 ? 1 : 4); ++c)
+                rows[r][c >> 3] |= std::uint8_t(0x80 >> (c & 7));
+    }
+    for (std::uint32_t r = 0; r < height; ++r)
+        if (rng() % 7 == 0)
+            for (std::size_t b = 0; b < bytes; ++b) rows[r][b] ^= std::uint8_t(rng());
+    for (auto& row : rows)
+        if (width % 8) row.back() &= std::uint8_t(0xFF << (8 - width % 8)); // no bits past the width
+    return rows;
+}
+
+TEST(Group4, RandomDrawingsDecodeAsLibtiffEncodedThem) {
+    std::mt19937 rng(4);
+    for (std::uint32_t width : {1u, 7u, 8u, 9u, 63u, 64u, 65u, 1728u, 2561u, 2625u, 5200u, 9001u}) {
+        for (int round = 0; round < 3; ++round) {
+            const std::uint32_t height = 1 + rng() % 40;
+            const libtiff::Rows rows = Drawing(width, height, rng);
+            const std::vector<std::uint8_t> stream = libtiff::Encode(rows, width);
+            ASSERT_FALSE(stream.empty());
+            const Decoded ours = DecodeAll(stream, width);
+            EXPECT_EQ(G4Stop::EndOfBlock, ours.stop) << width << "x" << height;
+            EXPECT_EQ(rows, ours.rows) << width << "x" << height;
+        }
+    }
+}
+
+// Hand-made streams: each bit string is the whole input (padded with zeros to whole bytes).
+std::vector<std::uint8_t> Bits(const std::string& bits) {
+    std::vector<std::uint8_t> bytes((bits.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        if (bits[i] == '1') bytes[i / 8] |= std::uint8_t(0x80 >> (i % 8));
+    return bytes;
+}
+
+TEST(Group4, MalformedStreamsEndWithTheirReason) {
+    const std::string eofb = "000000000001000000000001";
+    const struct {
+        const char* what;
+        std::string bits;
+        std::uint32_t width;
+        G4Stop stop;
+        std::size_t rows;
+    } cases[] = {
+        {"empty", "", 16, G4Stop::EndOfData, 0},
+        {"two white rows, end of block", "1" "1" + eofb, 16, G4Stop::EndOfBlock, 2},
+        {"no end of block", "1" "1", 16, G4Stop::EndOfData, 2},
+        {"zeros after the last row", "1" "1" + std::string(30, '0'), 16, G4Stop::EndOfData, 2},
+        {"cut mid-row: horizontal, no runs", "1" "001", 16, G4Stop::EndOfData, 1},
+        {"a white run past the row", "001" "11011" "00110101", 16, G4Stop::RunPastRow, 0}, // 64 white
+        {"vertical right of the end", "011", 1, G4Stop::RunPastRow, 0},                      // VR1 at b1 = width
+        // A row with black at 2-3; then V0 (a1 = 2) and VL3 (4 - 3 = 1, left of 2).
+        {"vertical backwards", "001" "0111" "11" "1" "1" "0000010", 16, G4Stop::CodeBackwards, 1},
+        {"an extension code", "0000001111", 16, G4Stop::Unsupported, 0},
+        {"no such code", "1" "000000001111", 16, G4Stop::BadCode, 1},
+        {"width 0", "1", 0, G4Stop::BadWidth, 0},
+        {"width beyond the limit", "1", scanleaf::core::kMaxG4Width + 1, G4Stop::BadWidth, 0},
+    };
+    for (const auto& c : cases) {
+        const Decoded ours = DecodeAll(Bits(c.bits), c.width);
+        EXPECT_EQ(c.stop, ours.stop) << c.what << ": " << scanleaf::core::G4StopText(ours.stop);
+        EXPECT_EQ(c.rows, ours.rows.size()) << c.what;
+    }
+}
+
+TEST(Group4, MutatedStreamsGiveLibtiffsRowsUpToTheFirstProblem) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 300; ++round) {
+        const std::uint32_t width = 1 + rng() % 300, height = 1 + rng() % 20;
+        std::vector<std::uint8_t> stream = libtiff::Encode(Drawing(width, height, rng), width);
+        for (int flips = 1 + int(rng() % 3); flips > 0 && !stream.empty(); --flips)
+            stream[rng() % stream.size()] ^= std::uint8_t(1u << (rng() % 8));
+        if (rng() % 4 == 0) stream.resize(rng() % (stream.size() + 1));
+        long problem = -1;
+        const libtiff::Rows theirs = libtiff::Decode(stream, width, height, problem);
+        const Decoded ours = DecodeAll(stream, width);
+        std::size_t same = ours.rows.size();
+        if (problem >= 0 && std::size_t(problem) < same) same = std::size_t(problem);
+        for (std::size_t r = 0; r < same && r < theirs.size(); ++r)
+            ASSERT_EQ(theirs[r], ours.rows[r]) << "round " << round << " row " << r;
+    }
+}
+
+} // namespace

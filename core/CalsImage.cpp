@@ -1,0 +1,93 @@
+#include "core/CalsImage.h"
+
+#include "core/TagSettings.h"
+
+namespace scanleaf::core {
+
+namespace {
+
+// "name: value" of a slot as ASCII, or false.
+bool Record(const unsigned char* slot, Text& name, Text& value) {
+    Text text;
+    for (std::size_t i = 0; i < kSlotSize && slot[i]; ++i) text += Unit(slot[i]);
+    if (!SplitRecord(text, name, value)) return false;
+    for (Unit& c : name) c = AsciiLower(c);
+    return true;
+}
+
+bool Positive(const Text& text, std::size_t& pos, std::uint32_t& out) {
+    int number = 0;
+    if (!ReadDecimal(text, pos, number) || number <= 0) return false;
+    out = std::uint32_t(number);
+    return true;
+}
+
+} // namespace
+
+CalsImageInfo ReadImageInfo(const unsigned char* header) {
+    CalsImageInfo info;
+    bool seen[4] = {};
+    for (std::size_t slot = 0; slot < kHeaderSize / kSlotSize; ++slot) {
+        Text name, value;
+        if (!Record(header + slot * kSlotSize, name, value)) continue;
+        std::size_t pos = 0;
+        if (name == SL_T("rtype") && !seen[0]) {
+            seen[0] = true;
+            int type = 0;
+            info.type1 = ReadDecimal(value, pos, type) && type == 1 && pos == value.size();
+        } else if (name == SL_T("rpelcnt") && !seen[1]) {
+            seen[1] = true;
+            std::uint32_t w = 0, h = 0;
+            if (Positive(value, pos, w) && pos < value.size() && value[pos] == ',' && Positive(value, ++pos, h)) {
+                info.sizeKnown = true;
+                info.width = w;
+                info.height = h;
+            }
+        } else if (name == SL_T("rdensty") && !seen[2]) {
+            seen[2] = true;
+            Positive(value, pos, info.density);
+        } else if (name == SL_T("rorient") && !seen[3]) {
+            seen[3] = true;
+            int path = 0, lines = 0;
+            if (ReadDecimal(value, pos, path) && pos < value.size() && value[pos] == ',' &&
+                ReadDecimal(value, ++pos, lines) && path % 90 == 0 && path >= 0 && path < 360 &&
+                (lines == 90 || lines == 270)) {
+                info.orientationKnown = true;
+                info.pelPath = path;
+                info.lineProgression = lines;
+            }
+        }
+    }
+    return info;
+}
+
+Orientation::Orientation(int pelPath, int lineProgression, std::uint32_t width, std::uint32_t height)
+    : width_(width), height_(height) {
+    // The directions on the page (x right, y down): pels along the pel path, lines along the
+    // pel path turned by the line progression, both counted counter-clockwise.
+    const int lines = (pelPath + lineProgression) % 360;
+    turned_ = pelPath == 90 || pelPath == 270;
+    pelsBack_ = pelPath == 180 || pelPath == 90;  // pels run left (180) or up (90)
+    linesBack_ = lines == 90 || lines == 180;      // lines run up (90) or left (180)
+}
+
+void Orientation::Place(std::uint32_t x, std::uint32_t y, std::uint32_t& shownX, std::uint32_t& shownY) const {
+    const std::uint32_t along = pelsBack_ ? width_ - 1 - x : x;    // position along the pel path
+    const std::uint32_t across = linesBack_ ? height_ - 1 - y : y; // position along the lines
+    shownX = turned_ ? across : along;
+    shownY = turned_ ? along : across;
+}
+
+std::vector<std::uint8_t> Orientation::Apply(const std::vector<std::uint8_t>& grey) const {
+    std::vector<std::uint8_t> shown(grey.size());
+    const std::size_t shownWidth = ShownWidth();
+    for (std::uint32_t y = 0; y < height_; ++y)
+        for (std::uint32_t x = 0; x < width_; ++x) {
+            std::uint32_t sx = 0, sy = 0;
+            Place(x, y, sx, sy);
+            shown[std::size_t(sy) * shownWidth + sx] = grey[std::size_t(y) * width_ + x];
+        }
+    return shown;
+}
+
+} // namespace scanleaf::core

@@ -1,0 +1,46 @@
+// What a CALS header says of its picture: the type, the size in pels and lines ("rpelcnt"), the
+// density ("rdensty") and the orientation ("rorient"), read from whichever slot holds each
+// record; and the orientation applied to a decoded picture.
+#pragma once
+
+#include "core/HeaderRecord.h"
+
+#include <vector>
+
+namespace scanleaf::core {
+
+struct CalsImageInfo {
+    bool type1 = false;          // "rtype: 1"
+    bool sizeKnown = false;      // "rpelcnt: PELS,LINES", both above 0
+    std::uint32_t width = 0;     // pels per line
+    std::uint32_t height = 0;    // lines
+    std::uint32_t density = 0;   // dots per inch; 0 when not given
+    bool orientationKnown = false;
+    int pelPath = 0;             // degrees counter-clockwise from the x axis: 0, 90, 180 or 270
+    int lineProgression = 270;   // degrees counter-clockwise from the pel path: 90 or 270
+};
+
+// The header's records, read as ASCII (the numbers and names here are ASCII in every code page).
+CalsImageInfo ReadImageInfo(const unsigned char* header);
+
+// Where a decoded pixel (pel x of line y, of a picture `width` pels by `height` lines) is shown
+// upright, following the standard's angles: the pel path's direction, and the line progression's
+// counter-clockwise from it. "000,270" leaves the picture as decoded; "090,270" turns it a quarter
+// to the left, and so on for the eight cases.
+class Orientation {
+public:
+    Orientation(int pelPath, int lineProgression, std::uint32_t width, std::uint32_t height);
+    std::uint32_t ShownWidth() const { return turned_ ? height_ : width_; }
+    std::uint32_t ShownHeight() const { return turned_ ? width_ : height_; }
+    void Place(std::uint32_t x, std::uint32_t y, std::uint32_t& shownX, std::uint32_t& shownY) const;
+    // A grey picture (width by height bytes, row after row) as shown.
+    std::vector<std::uint8_t> Apply(const std::vector<std::uint8_t>& grey) const;
+
+private:
+    std::uint32_t width_, height_;
+    bool turned_ = false;   // pels run up or down
+    bool pelsBack_ = false; // pels run left, or up
+    bool linesBack_ = false; // lines run up, or left
+};
+
+} // namespace scanleaf::core

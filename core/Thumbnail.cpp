@@ -1,0 +1,73 @@
+#include "core/Thumbnail.h"
+
+#include <algorithm>
+
+namespace scanleaf::core {
+
+Thumbnailer::Thumbnailer(std::uint32_t width, std::uint32_t height, std::uint32_t outWidth, std::uint32_t outHeight)
+    : width_(std::max<std::uint32_t>(width, 1)), height_(std::max<std::uint32_t>(height, 1)),
+      outWidth_(std::clamp<std::uint32_t>(outWidth, 1, width_)), outHeight_(std::clamp<std::uint32_t>(outHeight, 1, height_)),
+      columnStart_(outWidth_ + 1), black_(outWidth_, 0), grey_(std::size_t(outWidth_) * outHeight_, 255) {
+    for (std::uint32_t c = 0; c <= outWidth_; ++c)
+        columnStart_[c] = std::uint32_t(std::uint64_t(c) * width_ / outWidth_);
+}
+
+void Thumbnailer::Fit(std::uint32_t width, std::uint32_t height, std::uint32_t longest, std::uint32_t& outWidth,
+                      std::uint32_t& outHeight) {
+    outWidth = std::max<std::uint32_t>(width, 1);
+    outHeight = std::max<std::uint32_t>(height, 1);
+    if (longest == 0 || (outWidth <= longest && outHeight <= longest)) return;
+    if (outWidth >= outHeight) {
+        outHeight = std::max<std::uint32_t>(1, std::uint32_t((std::uint64_t(outHeight) * longest + outWidth / 2) / outWidth));
+        outWidth = longest;
+    } else {
+        outWidth = std::max<std::uint32_t>(1, std::uint32_t((std::uint64_t(outWidth) * longest + outHeight / 2) / outHeight));
+        outHeight = longest;
+    }
+}
+
+std::uint32_t Thumbnailer::OutRow(std::uint32_t line) const {
+    return std::uint32_t(std::uint64_t(line) * outHeight_ / height_);
+}
+
+void Thumbnailer::AddLine(const std::vector<std::uint32_t>& changes) {
+    if (line_ >= height_) return;
+    for (std::size_t i = 0; i < changes.size(); i += 2) {
+        std::uint32_t from = std::min(changes[i], width_);
+        const std::uint32_t to = i + 1 < changes.size() ? std::min(changes[i + 1], width_) : width_;
+        // Column by column over the run: whole columns at once.
+        std::size_t c = std::size_t(std::upper_bound(columnStart_.begin(), columnStart_.end(), from) - columnStart_.begin()) - 1;
+        while (from < to && c < outWidth_) {
+            const std::uint32_t end = std::min(to, columnStart_[c + 1]);
+            black_[c] += end - from;
+            from = end;
+            ++c;
+        }
+    }
+    ++line_;
+    if (line_ == height_ || OutRow(line_) != OutRow(line_ - 1)) Flush();
+}
+
+// The first line that output row `row` stands for.
+std::uint32_t Thumbnailer::FirstLine(std::uint32_t row) const {
+    return std::uint32_t((std::uint64_t(row) * height_ + outHeight_ - 1) / outHeight_);
+}
+
+void Thumbnailer::Flush() {
+    const std::uint32_t row = OutRow(line_ - 1);
+    // The whole block's area: lines not added (a stream cut short) count as white.
+    const std::uint64_t lines = (row + 1 < outHeight_ ? FirstLine(row + 1) : height_) - FirstLine(row);
+    for (std::uint32_t c = 0; c < outWidth_; ++c) {
+        const std::uint64_t area = lines * (columnStart_[c + 1] - columnStart_[c]);
+        const std::uint64_t white = area - std::min(area, black_[c]);
+        grey_[std::size_t(row) * outWidth_ + c] = area ? std::uint8_t((white * 255 + area / 2) / area) : 255;
+        black_[c] = 0;
+    }
+}
+
+std::vector<std::uint8_t> Thumbnailer::Finish() {
+    if (line_ > 0 && line_ < height_ && OutRow(line_) == OutRow(line_ - 1)) Flush(); // a block cut short
+    return std::move(grey_);
+}
+
+} // namespace scanleaf::core

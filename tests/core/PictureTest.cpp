@@ -1,0 +1,90 @@
+// What a header says of its picture, the eight orientations on an asymmetric picture, and the
+// area-averaged thumbnail.
+#include "core/CalsImage.h"
+#include "core/Thumbnail.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace scanleaf::core;
+
+std::vector<unsigned char> Header(const std::vector<std::string>& records) {
+    std::vector<unsigned char> header(kHeaderSize, ' ');
+    for (std::size_t i = 0; i < records.size(); ++i) std::memcpy(&header[i * kSlotSize], records[i].data(), records[i].size());
+    return header;
+}
+
+TEST(CalsImageInfo, RecordsWhereverTheyStand) {
+    const struct {
+        std::vector<std::string> records;
+        bool type1, sized;
+        std::uint32_t width, height, density;
+        bool oriented;
+        int path, lines;
+    } cases[] = {
+        {{"rtype: 1", "rorient: 000,270", "rpelcnt: 001700,001100", "rdensty: 0200"}, true, true, 1700, 1100, 200, true, 0, 270},
+        {{"notes: x", "RPELCNT: 9,8", "RTYPE: 1", "rorient: 090,090"}, true, true, 9, 8, 0, true, 90, 90},
+        {{"rtype: 2", "rpelcnt: 0,5", "rorient: 045,270"}, false, false, 0, 0, 0, false, 0, 270},
+        {{"rtype: 1x", "rpelcnt: 5", "rorient: 180,180", "rdensty: -3"}, false, false, 0, 0, 0, false, 0, 270},
+        {{"rpelcnt: 2147483647,2147483648"}, false, false, 0, 0, 0, false, 0, 270},
+        {{}, false, false, 0, 0, 0, false, 0, 270},
+    };
+    for (const auto& c : cases) {
+        const CalsImageInfo info = ReadImageInfo(Header(c.records).data());
+        const std::string what = c.records.empty() ? "none" : c.records[0];
+        EXPECT_EQ(c.type1, info.type1) << what;
+        EXPECT_EQ(c.sized, info.sizeKnown) << what;
+        EXPECT_EQ(c.width, info.width) << what;
+        EXPECT_EQ(c.height, info.height) << what;
+        EXPECT_EQ(c.density, info.density) << what;
+        EXPECT_EQ(c.oriented, info.orientationKnown) << what;
+        EXPECT_EQ(c.path, info.pelPath) << what;
+        EXPECT_EQ(c.lines, info.lineProgression) << what;
+    }
+}
+
+// Decoded "ABC" over "DEF" as each orientation shows it.
+TEST(CalsImageOrientation, TheEightCases) {
+    const std::vector<std::uint8_t> picture = {'A', 'B', 'C', 'D', 'E', 'F'};
+    const struct {
+        int path, lines;
+        std::uint32_t width;
+        const char* shown;
+    } cases[] = {
+        {0, 270, 3, "ABCDEF"},   {180, 90, 3, "CBAFED"}, {180, 270, 3, "FEDCBA"}, {0, 90, 3, "DEFABC"},
+        {270, 90, 2, "ADBECF"},  {270, 270, 2, "DAEBFC"}, {90, 90, 2, "FCEBDA"},  {90, 270, 2, "CFBEAD"},
+    };
+    for (const auto& c : cases) {
+        const Orientation o(c.path, c.lines, 3, 2);
+        EXPECT_EQ(c.width, o.ShownWidth()) << c.path << "," << c.lines;
+        const std::vector<std::uint8_t> shown = o.Apply(picture);
+        EXPECT_EQ(c.shown, std::string(shown.begin(), shown.end())) << c.path << "," << c.lines;
+    }
+}
+
+TEST(CalsThumbnail, ThinLinesShowAsGreyAndMissingLinesAsWhite) {
+    Thumbnailer t(4, 4, 2, 2);
+    for (int line = 0; line < 3; ++line) t.AddLine({1, 2}); // one pel wide, the fourth line never comes
+    EXPECT_EQ((std::vector<std::uint8_t>{128, 255, 191, 255}), t.Finish());
+
+    Thumbnailer odd(5, 3, 2, 1);
+    odd.AddLine({0});       // all black
+    odd.AddLine({3, 4});    // one pel of the right block
+    odd.AddLine({});
+    EXPECT_EQ((std::vector<std::uint8_t>{170, 142}), odd.Finish()); // 2 of 6 and 4 of 9 pels black
+
+    std::uint32_t w = 0, h = 0;
+    const std::uint32_t fits[][5] = {{13000, 19000, 256, 175, 256}, {19000, 13000, 256, 256, 175},
+                                     {100, 50, 256, 100, 50},        {100, 50, 0, 100, 50}, {9000, 1, 256, 256, 1}};
+    for (const auto& f : fits) {
+        Thumbnailer::Fit(f[0], f[1], f[2], w, h);
+        EXPECT_EQ(f[3], w) << f[0] << "x" << f[1];
+        EXPECT_EQ(f[4], h) << f[0] << "x" << f[1];
+    }
+}
+
+} // namespace

@@ -27,6 +27,8 @@ const wchar_t kUsage[] =
     L"  import [--dry-run] [--empty-clears] [--skip-changed] [--delimiter ,|;] [--encoding utf8|ansi]\n"
     L"         [--journal FILE] TABLE     check a whole table, then write its changes\n"
     L"  undo JOURNAL                      put back the headers that an import changed\n"
+    L"  verify [--recursive] [--format csv|json] FILE|FOLDER...\n"
+    L"                                    decode every drawing in full and report the damaged\n"
     L"\n"
     L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
     L"  --version   print the version and exit\n";

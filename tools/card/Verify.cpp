@@ -1,0 +1,105 @@
+// verify: every drawing decoded in full, and what was found; nothing is written to them.
+#include "tools/card/Commands.h"
+#include "tools/card/Drawing.h"
+#include "tools/card/Files.h"
+#include "tools/card/Output.h"
+#include "tools/card/Progress.h"
+#include "tools/common/Plugin.h"
+
+namespace card {
+
+namespace {
+
+struct VerifyRequest {
+    bool recursive = false;
+    enum { Text, Csv, Json } format = Text;
+    std::vector<std::wstring> paths;
+};
+
+bool ParseRequest(const std::vector<std::wstring>& args, VerifyRequest& request) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (a == L"--recursive") {
+            request.recursive = true;
+        } else if (a == L"--format" && i + 1 < args.size()) {
+            const std::wstring& f = args[++i];
+            if (f != L"csv" && f != L"json") return false;
+            request.format = f == L"csv" ? VerifyRequest::Csv : VerifyRequest::Json;
+        } else if (a.size() > 1 && a[0] == L'-') {
+            return false;
+        } else {
+            request.paths.push_back(a);
+        }
+    }
+    return !request.paths.empty();
+}
+
+// "sound", "damaged" or "not type 1" (a picture this tool cannot check, not a damaged one).
+std::wstring Status(const DrawingCheck& c) {
+    if (c.unreadable.empty() && !c.info.type1) return L"not type 1";
+    return c.Sound() ? L"sound" : L"damaged";
+}
+
+std::wstring Ending(const DrawingCheck& c) {
+    if (!c.Decodable()) return std::wstring();
+    if (c.stop == scanleaf::core::G4Stop::EndOfBlock) return L"end of block";
+    if (c.stop == scanleaf::core::G4Stop::EndOfData) return L"no end of block";
+    return c.moreRows ? L"more lines" : L"error";
+}
+
+std::vector<std::wstring> Cells(const std::wstring& path, const DrawingCheck& c) {
+    auto number = [](std::uint64_t n, bool known) { return known ? std::to_wstring(n) : std::wstring(); };
+    return {path,
+            Status(c),
+            c.unreadable.empty() ? (c.info.type1 ? L"yes" : L"no") : L"",
+            number(c.info.width, c.info.sizeKnown),
+            number(c.info.height, c.info.sizeKnown),
+            number(c.rows, c.Decodable()),
+            Ending(c),
+            number(c.trailing, c.stop == scanleaf::core::G4Stop::EndOfBlock),
+            c.Problem()};
+}
+
+const std::vector<std::wstring> kColumns = {L"SourceFile", L"Status", L"Type1", L"Width", L"Height", L"Lines",
+                                            L"Ending", L"TrailingBytes", L"Problem"};
+
+} // namespace
+
+int Verify(const std::vector<std::wstring>& args, const Options& options) {
+    VerifyRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    toolsupport::Plugin plugin;
+    HRESULT hr = plugin.Load(options.dllPath);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    size_t files = 0, sound = 0, damaged = 0, other = 0;
+    if (request.format == VerifyRequest::Csv) Out(FromUtf8(table::CsvLine(kColumns)));
+    if (request.format == VerifyRequest::Json) Out(L"[");
+    VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
+        const std::wstring path = AbsolutePath(file);
+        const DrawingCheck check = DecodeDrawing(path);
+        const std::vector<std::wstring> cells = Cells(path, check);
+        const std::wstring status = cells[1];
+        ++(status == L"sound" ? sound : status == L"damaged" ? damaged : other);
+        if (request.format == VerifyRequest::Csv)
+            Out(FromUtf8(table::CsvLine(cells)));
+        else if (request.format == VerifyRequest::Json)
+            Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
+        else
+            Out(path + L": " + status + (check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + check.Problem()) +
+                L"\n");
+        ++files;
+    });
+    if (request.format == VerifyRequest::Json) Out(L"\n]\n");
+    if (files == 0) {
+        Err(L"scanleaf-card: no CALS files found\n");
+        return 1;
+    }
+    Err(L"verify: files " + std::to_wstring(files) + L", sound " + std::to_wstring(sound) + L", damaged " +
+        std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) + L"\n");
+    return damaged ? 1 : 0;
+}
+
+} // namespace card

@@ -69,7 +69,7 @@ std::wstring DrawingCheck::Problem() const {
     return std::wstring();
 }
 
-DrawingCheck DecodeDrawing(const std::wstring& path, const std::function<void(const std::vector<std::uint32_t>&)>& line) {
+DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink) {
     DrawingCheck check;
     MappedFile file(path);
     if (!file.Data()) {
@@ -82,13 +82,14 @@ DrawingCheck DecodeDrawing(const std::wstring& path, const std::function<void(co
     }
     check.info = scanleaf::core::ReadImageInfo(file.Data());
     if (!check.Decodable()) return check;
+    if (sink) sink->Begin(check.info);
     const std::uint8_t* stream = file.Data() + scanleaf::core::kHeaderSize;
     check.streamBytes = file.Size() - scanleaf::core::kHeaderSize;
     scanleaf::core::Group4Decoder decoder(stream, std::size_t(check.streamBytes), check.info.width);
     std::vector<std::uint8_t> row(decoder.RowBytes());
     while (check.rows < check.info.height && decoder.NextRow(row.data())) {
         ++check.rows;
-        if (line) line(decoder.Changes());
+        if (sink) sink->Line(decoder.Changes(), row.data());
     }
     // One more: the end-of-block code, or a line the header does not name.
     if (check.rows == check.info.height && decoder.Stop() == G4Stop::None) check.moreRows = decoder.NextRow(row.data());

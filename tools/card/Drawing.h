@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,9 +29,17 @@ struct DrawingCheck {
     std::wstring Problem() const;
 };
 
-// Decodes the file in full; each decoded line's changing elements go to `line` (if given),
-// at most the lines that the header names.
-DrawingCheck DecodeDrawing(const std::wstring& path,
-                           const std::function<void(const std::vector<std::uint32_t>&)>& line = {});
+// What takes the picture as it is decoded: first what the header says, then each line.
+class DrawingSink {
+public:
+    virtual ~DrawingSink() = default;
+    virtual void Begin(const scanleaf::core::CalsImageInfo&) {}
+    // A line: its changing elements, and its pels packed (most significant bit first, 1 = black).
+    virtual void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t* packed) = 0;
+};
+
+// Decodes the file in full; each decoded line (at most the lines the header names) goes to the
+// sink, if one is given.
+DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink = nullptr);
 
 } // namespace card

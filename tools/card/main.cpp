@@ -29,6 +29,8 @@ const wchar_t kUsage[] =
     L"  undo JOURNAL                      put back the headers that an import changed\n"
     L"  verify [--recursive] [--format csv|json] FILE|FOLDER...\n"
     L"                                    decode every drawing in full and report the damaged\n"
+    L"  render [--recursive] [--size N] [-o FILE|DIR] FILE|FOLDER...\n"
+    L"                                    PNG pictures, longest side N (256; 0: full size)\n"
     L"\n"
     L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
     L"  --version   print the version and exit\n";

@@ -1,0 +1,196 @@
+// render: drawings as PNG pictures, upright as their orientation says; thumbnails are scaled
+// while the stream is decoded, so an A0 scan needs no more memory than a line and the thumbnail.
+#include "core/Thumbnail.h"
+#include "tools/card/Commands.h"
+#include "tools/card/Drawing.h"
+#include "tools/card/Files.h"
+#include "tools/card/Output.h"
+#include "tools/card/Png.h"
+#include "tools/common/Plugin.h"
+
+#include <memory>
+#include <set>
+
+namespace card {
+
+namespace {
+
+using scanleaf::core::CalsImageInfo;
+using scanleaf::core::Orientation;
+using scanleaf::core::Thumbnailer;
+
+struct RenderRequest {
+    bool recursive = false;
+    std::uint32_t size = 256; // the longest side; 0: full size
+    std::wstring output;
+    std::vector<std::wstring> paths;
+};
+
+bool ParseRequest(const std::vector<std::wstring>& args, RenderRequest& request) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (a == L"--recursive") {
+            request.recursive = true;
+        } else if (a == L"--size" && i + 1 < args.size()) {
+            const std::wstring& n = args[++i];
+            if (n.empty() || n.size() > 6 || n.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+            request.size = std::uint32_t(std::stoul(n));
+        } else if (a == L"-o" && i + 1 < args.size()) {
+            request.output = args[++i];
+        } else if (a.size() > 1 && a[0] == L'-') {
+            return false;
+        } else {
+            request.paths.push_back(a);
+        }
+    }
+    return !request.paths.empty();
+}
+
+Orientation ShownAs(const CalsImageInfo& info, std::uint32_t width, std::uint32_t height) {
+    return info.orientationKnown ? Orientation(info.pelPath, info.lineProgression, width, height)
+                                 : Orientation(0, 270, width, height);
+}
+
+// The thumbnail, scaled line by line.
+class ThumbnailSink : public DrawingSink {
+public:
+    explicit ThumbnailSink(std::uint32_t longest) : longest_(longest) {}
+    void Begin(const CalsImageInfo& info) override {
+        info_ = info;
+        Thumbnailer::Fit(info.width, info.height, longest_, width_, height_);
+        thumbnail_ = std::make_unique<Thumbnailer>(info.width, info.height, width_, height_);
+    }
+    void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) override { thumbnail_->AddLine(changes); }
+    HRESULT Write(const std::wstring& path) {
+        const Orientation shown = ShownAs(info_, width_, height_);
+        const double dpi = info_.density ? double(info_.density) * width_ / info_.width : 0;
+        return WriteGreyPng(path, shown.ShownWidth(), shown.ShownHeight(), shown.Apply(thumbnail_->Finish()), dpi);
+    }
+
+private:
+    std::uint32_t longest_;
+    CalsImageInfo info_;
+    std::uint32_t width_ = 0, height_ = 0;
+    std::unique_ptr<Thumbnailer> thumbnail_;
+};
+
+// Full size, one bit a pel: upright drawings go to the file line by line; others are held
+// packed (an eighth of a byte a pel) and turned at the end.
+class FullSizeSink : public DrawingSink {
+public:
+    explicit FullSizeSink(const std::wstring& path) : path_(path) {}
+    void Begin(const CalsImageInfo& info) override {
+        info_ = info;
+        rowBytes_ = (info.width + 7) / 8;
+        upright_ = !info.orientationKnown || (info.pelPath == 0 && info.lineProgression == 270);
+        if (upright_)
+            hr_ = png_.Begin(path_, info.width, info.height, PngWriter::Pixels::BlackWhite, info.density);
+        else
+            held_.assign(std::size_t(rowBytes_) * info.height, 0);
+        line_.assign(rowBytes_, 0xFF);
+    }
+    void Line(const std::vector<std::uint32_t>&, const std::uint8_t* packed) override {
+        if (!upright_) {
+            std::copy(packed, packed + rowBytes_, held_.begin() + std::ptrdiff_t(std::size_t(rows_) * rowBytes_));
+        } else if (SUCCEEDED(hr_)) {
+            for (std::uint32_t b = 0; b < rowBytes_; ++b) line_[b] = std::uint8_t(~packed[b]); // 1 = white
+            hr_ = png_.Write(line_.data(), 1, rowBytes_);
+        }
+        ++rows_;
+    }
+    HRESULT Finish() {
+        if (upright_) {
+            std::fill(line_.begin(), line_.end(), 0xFF);
+            for (; rows_ < info_.height && SUCCEEDED(hr_); ++rows_) hr_ = png_.Write(line_.data(), 1, rowBytes_);
+            return SUCCEEDED(hr_) ? png_.Finish() : hr_;
+        }
+        const Orientation shown = ShownAs(info_, info_.width, info_.height);
+        const std::uint32_t shownBytes = (shown.ShownWidth() + 7) / 8;
+        std::vector<std::uint8_t> turned(std::size_t(shownBytes) * shown.ShownHeight(), 0xFF);
+        for (std::uint32_t y = 0; y < info_.height; ++y)
+            for (std::uint32_t x = 0; x < info_.width; ++x)
+                if (held_[std::size_t(y) * rowBytes_ + (x >> 3)] & (0x80 >> (x & 7))) {
+                    std::uint32_t sx = 0, sy = 0;
+                    shown.Place(x, y, sx, sy);
+                    turned[std::size_t(sy) * shownBytes + (sx >> 3)] &= std::uint8_t(~(0x80 >> (sx & 7)));
+                }
+        HRESULT hr = png_.Begin(path_, shown.ShownWidth(), shown.ShownHeight(), PngWriter::Pixels::BlackWhite, info_.density);
+        if (SUCCEEDED(hr)) hr = png_.Write(turned.data(), shown.ShownHeight(), shownBytes);
+        return SUCCEEDED(hr) ? png_.Finish() : hr;
+    }
+
+private:
+    std::wstring path_;
+    CalsImageInfo info_;
+    std::uint32_t rowBytes_ = 0, rows_ = 0;
+    bool upright_ = true;
+    PngWriter png_;
+    HRESULT hr_ = S_OK;
+    std::vector<std::uint8_t> line_, held_;
+};
+
+std::wstring BaseName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+bool EndsWithPng(const std::wstring& path) { return path.size() > 4 && Lower(path.substr(path.size() - 4)) == L".png"; }
+
+} // namespace
+
+int Render(const std::vector<std::wstring>& args, const Options& options) {
+    RenderRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    toolsupport::Plugin plugin;
+    HRESULT hr = plugin.Load(options.dllPath);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    const std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
+    if (files.empty()) {
+        Err(L"scanleaf-card: no CALS files found\n");
+        return 1;
+    }
+    const bool oneFile = files.size() == 1 && EndsWithPng(request.output);
+    std::wstring folder = oneFile ? std::wstring() : (request.output.empty() ? L"." : request.output);
+    if (!folder.empty() && !IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) {
+        Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
+        return 1;
+    }
+    std::set<std::wstring> taken;
+    size_t written = 0, failed = 0;
+    for (const std::wstring& file : files) {
+        std::wstring out = request.output;
+        if (!oneFile) {
+            const std::wstring base = folder + L"\\" + BaseName(file);
+            out = base + L".png";
+            for (int n = 2; taken.count(Lower(out)); ++n) out = base + L" (" + std::to_wstring(n) + L").png";
+        }
+        taken.insert(Lower(out));
+        DrawingCheck check;
+        if (request.size == 0) {
+            FullSizeSink sink(out);
+            check = DecodeDrawing(AbsolutePath(file), &sink);
+            hr = check.Decodable() ? sink.Finish() : E_FAIL;
+        } else {
+            ThumbnailSink sink(request.size);
+            check = DecodeDrawing(AbsolutePath(file), &sink);
+            hr = check.Decodable() ? sink.Write(out) : E_FAIL;
+        }
+        if (!check.Decodable() || FAILED(hr)) {
+            Err(file + L": " + (check.Decodable() ? L"cannot write " + out + L": " + DescribeHresult(hr) : check.Problem()) + L"\n");
+            ++failed;
+            continue;
+        }
+        if (!check.Sound()) Err(file + L": damaged (" + check.Problem() + L"); the lines after it are white\n");
+        Out(file + L" -> " + out + L"\n");
+        ++written;
+    }
+    Err(L"render: pictures " + std::to_wstring(written) + L", failed " + std::to_wstring(failed) + L"\n");
+    return failed ? 1 : 0;
+}
+
+} // namespace card

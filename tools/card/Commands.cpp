@@ -70,6 +70,7 @@ int Run(const std::wstring& command, const std::vector<std::wstring>& args, cons
     if (command == L"undo") return Undo(args);
     if (command == L"verify") return Verify(args, options);
     if (command == L"render") return Render(args, options);
+    if (command == L"sheet") return Sheet(args, options);
     Err(L"scanleaf-card: unknown command \"" + command + L"\"\n");
     return kUsageError;
 }

@@ -26,6 +26,7 @@ int Import(const std::vector<std::wstring>& args, const Options& options);
 int Undo(const std::vector<std::wstring>& args);
 int Verify(const std::vector<std::wstring>& args, const Options& options);
 int Render(const std::vector<std::wstring>& args, const Options& options);
+int Sheet(const std::vector<std::wstring>& args, const Options& options);
 
 // A table's delimiter as given after --delimiter: "," or ";".
 bool ParseDelimiter(const std::wstring& text, wchar_t& delimiter);

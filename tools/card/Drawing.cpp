@@ -69,6 +69,33 @@ std::wstring DrawingCheck::Problem() const {
     return std::wstring();
 }
 
+scanleaf::core::Orientation ShownAs(const scanleaf::core::CalsImageInfo& info, std::uint32_t width, std::uint32_t height) {
+    return info.orientationKnown ? scanleaf::core::Orientation(info.pelPath, info.lineProgression, width, height)
+                                 : scanleaf::core::Orientation(0, 270, width, height);
+}
+
+ThumbnailSink::ThumbnailSink(std::uint32_t longest) : longest_(longest) {}
+ThumbnailSink::~ThumbnailSink() = default;
+
+void ThumbnailSink::Begin(const scanleaf::core::CalsImageInfo& info) {
+    info_ = info;
+    scanleaf::core::Thumbnailer::Fit(info.width, info.height, longest_, width_, height_);
+    thumbnail_ = std::make_unique<scanleaf::core::Thumbnailer>(info.width, info.height, width_, height_);
+}
+
+void ThumbnailSink::Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) { thumbnail_->AddLine(changes); }
+
+ThumbnailSink::Picture ThumbnailSink::Shown() {
+    Picture picture;
+    if (!thumbnail_) return picture;
+    const scanleaf::core::Orientation shown = ShownAs(info_, width_, height_);
+    picture.width = shown.ShownWidth();
+    picture.height = shown.ShownHeight();
+    picture.grey = shown.Apply(thumbnail_->Finish());
+    picture.dpi = info_.density ? double(info_.density) * width_ / info_.width : 0;
+    return picture;
+}
+
 DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink) {
     DrawingCheck check;
     MappedFile file(path);

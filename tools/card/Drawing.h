@@ -4,9 +4,11 @@
 
 #include "core/CalsImage.h"
 #include "core/Group4.h"
+#include "core/Thumbnail.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,31 @@ public:
     // A line: its changing elements, and its pels packed (most significant bit first, 1 = black).
     virtual void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t* packed) = 0;
 };
+
+// A thumbnail scaled line by line (area averaging), shown upright as the header's orientation says.
+class ThumbnailSink : public DrawingSink {
+public:
+    explicit ThumbnailSink(std::uint32_t longest);
+    ~ThumbnailSink() override;
+    void Begin(const scanleaf::core::CalsImageInfo& info) override;
+    void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) override;
+    struct Picture {
+        std::uint32_t width = 0, height = 0;
+        std::vector<std::uint8_t> grey; // 0 black, 255 white, row after row
+        double dpi = 0;
+    };
+    // Once decoding is done.
+    Picture Shown();
+
+private:
+    std::uint32_t longest_;
+    scanleaf::core::CalsImageInfo info_;
+    std::uint32_t width_ = 0, height_ = 0;
+    std::unique_ptr<scanleaf::core::Thumbnailer> thumbnail_;
+};
+
+// The orientation the header gives (upright when it gives none it knows) for a picture of that size.
+scanleaf::core::Orientation ShownAs(const scanleaf::core::CalsImageInfo& info, std::uint32_t width, std::uint32_t height);
 
 // Decodes the file in full; each decoded line (at most the lines the header names) goes to the
 // sink, if one is given.

@@ -1,6 +1,5 @@
 // render: drawings as PNG pictures, upright as their orientation says; thumbnails are scaled
 // while the stream is decoded, so an A0 scan needs no more memory than a line and the thumbnail.
-#include "core/Thumbnail.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
@@ -17,7 +16,6 @@ namespace {
 
 using scanleaf::core::CalsImageInfo;
 using scanleaf::core::Orientation;
-using scanleaf::core::Thumbnailer;
 
 struct RenderRequest {
     bool recursive = false;
@@ -45,34 +43,6 @@ bool ParseRequest(const std::vector<std::wstring>& args, RenderRequest& request)
     }
     return !request.paths.empty();
 }
-
-Orientation ShownAs(const CalsImageInfo& info, std::uint32_t width, std::uint32_t height) {
-    return info.orientationKnown ? Orientation(info.pelPath, info.lineProgression, width, height)
-                                 : Orientation(0, 270, width, height);
-}
-
-// The thumbnail, scaled line by line.
-class ThumbnailSink : public DrawingSink {
-public:
-    explicit ThumbnailSink(std::uint32_t longest) : longest_(longest) {}
-    void Begin(const CalsImageInfo& info) override {
-        info_ = info;
-        Thumbnailer::Fit(info.width, info.height, longest_, width_, height_);
-        thumbnail_ = std::make_unique<Thumbnailer>(info.width, info.height, width_, height_);
-    }
-    void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) override { thumbnail_->AddLine(changes); }
-    HRESULT Write(const std::wstring& path) {
-        const Orientation shown = ShownAs(info_, width_, height_);
-        const double dpi = info_.density ? double(info_.density) * width_ / info_.width : 0;
-        return WriteGreyPng(path, shown.ShownWidth(), shown.ShownHeight(), shown.Apply(thumbnail_->Finish()), dpi);
-    }
-
-private:
-    std::uint32_t longest_;
-    CalsImageInfo info_;
-    std::uint32_t width_ = 0, height_ = 0;
-    std::unique_ptr<Thumbnailer> thumbnail_;
-};
 
 // Full size, one bit a pel: upright drawings go to the file line by line; others are held
 // packed (an eighth of a byte a pel) and turned at the end.
@@ -178,7 +148,12 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
         } else {
             ThumbnailSink sink(request.size);
             check = DecodeDrawing(AbsolutePath(file), &sink);
-            hr = check.Decodable() ? sink.Write(out) : E_FAIL;
+            if (check.Decodable()) {
+                const ThumbnailSink::Picture picture = sink.Shown();
+                hr = WriteGreyPng(out, picture.width, picture.height, picture.grey, picture.dpi);
+            } else {
+                hr = E_FAIL;
+            }
         }
         if (!check.Decodable() || FAILED(hr)) {
             Err(file + L": " + (check.Decodable() ? L"cannot write " + out + L": " + DescribeHresult(hr) : check.Problem()) + L"\n");

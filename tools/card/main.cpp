@@ -31,6 +31,8 @@ const wchar_t kUsage[] =
     L"                                    decode every drawing in full and report the damaged\n"
     L"  render [--recursive] [--size N] [-o FILE|DIR] FILE|FOLDER...\n"
     L"                                    PNG pictures, longest side N (256; 0: full size)\n"
+    L"  sheet [--recursive] -o PAGE.html FILE|FOLDER...\n"
+    L"                                    one page: each drawing's thumbnail, card and status\n"
     L"\n"
     L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
     L"  --version   print the version and exit\n";

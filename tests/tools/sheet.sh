@@ -1,0 +1,38 @@
+#!/bin/sh
+# The review page of a folder of drawings, as a browser shows it (Debian's Chromium, headless):
+# one thumbnail per drawing, the damaged one named, no console message, and the thumbnails
+# really drawn (the screenshot is darker than the same page without them).
+#   sheet.sh WINE-RUN BIN
+set -eu
+run=$1
+bin=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+win() { "$run" winepath -w "$1" | tr -d '\r'; }
+browser=$(command -v chromium || command -v chromium-browser || true)
+[ -n "$browser" ] || fail "Chromium is not installed (scripts/setup.sh installs it)"
+
+cp "$bin"/samples/*.cal "$work/"
+head -c 2200 "$bin/samples/imagemagick-64x48.cal" >"$work/cut.cal"
+"$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" sheet -o "$(win "$work/review.html")" \
+    "$(win "$work")" >"$work/out.txt" || fail "sheet: $(cat "$work/out.txt")"
+grep -q "drawings 3, sound 2, not sound 1" "$work/out.txt" || fail "summary: $(cat "$work/out.txt")"
+[ "$(grep -c '<img' "$work/review.html")" = 3 ] || fail "not one thumbnail per drawing"
+grep -q 'damaged: the data ends after line' "$work/review.html" || fail "the cut drawing is not named"
+! grep -q '<script\|http:\|https:' "$work/review.html" || fail "the page fetches or runs something"
+
+shot() { # PAGE PNG
+    "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+        --disable-component-update --disable-sync --user-data-dir="$work/profile" --enable-logging=stderr --v=0 \
+        --window-size=800,900 --screenshot="$2" "file://$1" 2>>"$work/browser.log" >/dev/null
+}
+shot "$work/review.html" "$work/with.png"
+sed 's/<img[^>]*>//g' "$work/review.html" >"$work/bare.html"
+shot "$work/bare.html" "$work/without.png"
+[ -s "$work/with.png" ] || fail "no screenshot"
+! grep -q 'CONSOLE' "$work/browser.log" || fail "console messages: $(grep CONSOLE "$work/browser.log")"
+with=$(convert "$work/with.png" -colorspace Gray -format '%[fx:mean]' info:)
+without=$(convert "$work/without.png" -colorspace Gray -format '%[fx:mean]' info:)
+awk -v a="$with" -v b="$without" 'BEGIN { exit !(a < b - 0.002) }' || fail "thumbnails not drawn ($with against $without)"
+echo "sheet: page shown, thumbnails drawn ($with against $without)"

@@ -1,0 +1,159 @@
+// sheet: one self-contained HTML page for reviewing a batch: each drawing's thumbnail beside its
+// card and its verify status, sorted by path. No script, nothing fetched: the thumbnails are
+// embedded; it reads on a phone (one column) and prints (no backgrounds needed, no card split).
+#include "tools/card/Card.h"
+#include "tools/card/Commands.h"
+#include "tools/card/Drawing.h"
+#include "tools/card/Files.h"
+#include "tools/card/Output.h"
+#include "tools/card/Png.h"
+#include "tools/card/Progress.h"
+#include "tools/common/Plugin.h"
+
+#include <algorithm>
+
+namespace card {
+
+namespace {
+
+struct SheetRequest {
+    bool recursive = false;
+    std::wstring output;
+    std::vector<std::wstring> paths;
+};
+
+bool ParseRequest(const std::vector<std::wstring>& args, SheetRequest& request) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (a == L"--recursive")
+            request.recursive = true;
+        else if (a == L"-o" && i + 1 < args.size())
+            request.output = args[++i];
+        else if (a.size() > 1 && a[0] == L'-')
+            return false;
+        else
+            request.paths.push_back(a);
+    }
+    return !request.paths.empty() && !request.output.empty();
+}
+
+std::wstring Html(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'&': out += L"&amp;"; break;
+        case L'<': out += L"&lt;"; break;
+        case L'>': out += L"&gt;"; break;
+        case L'"': out += L"&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::wstring Base64(const std::string& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::wstring out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const unsigned n = (unsigned(static_cast<unsigned char>(bytes[i])) << 16) |
+                           (i + 1 < bytes.size() ? unsigned(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0) |
+                           (i + 2 < bytes.size() ? unsigned(static_cast<unsigned char>(bytes[i + 2])) : 0);
+        out += kDigits[(n >> 18) & 63];
+        out += kDigits[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+    }
+    return out;
+}
+
+const wchar_t kHead[] = LR"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Drawings for review</title>
+<style>
+body { font: 14px/1.4 system-ui, sans-serif; margin: 1rem; color: #111; }
+h1 { font-size: 1.3rem; }
+.drawing { display: grid; grid-template-columns: 260px 1fr; gap: 1rem; padding: 1rem 0;
+           border-top: 1px solid #bbb; break-inside: avoid; }
+.drawing img { max-width: 256px; max-height: 256px; border: 1px solid #888; image-rendering: auto; }
+.path { font-weight: 600; word-break: break-all; }
+.status { display: inline-block; padding: 0 .4em; border: 1px solid; border-radius: 3px; margin: .3em 0; }
+.sound { color: #075; } .damaged { color: #b00; font-weight: 600; } .other { color: #555; }
+table { border-collapse: collapse; } td { padding: 0 .8em 0 0; vertical-align: top; }
+td.name { color: #555; white-space: nowrap; } .ro { color: #999; font-size: .85em; }
+@media (max-width: 600px) { .drawing { grid-template-columns: 1fr; } }
+@media print { body { margin: 0; } .drawing { page-break-inside: avoid; } }
+</style></head><body>
+)";
+
+} // namespace
+
+int Sheet(const std::vector<std::wstring>& args, const Options& options) {
+    SheetRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    toolsupport::Plugin plugin;
+    HRESULT hr = plugin.Load(options.dllPath);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
+    for (std::wstring& f : files) f = AbsolutePath(f);
+    std::sort(files.begin(), files.end(), [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });
+    if (files.empty()) {
+        Err(L"scanleaf-card: no CALS files found\n");
+        return 1;
+    }
+    AtomicFile page(request.output);
+    if (!page.IsOpen()) {
+        Err(L"scanleaf-card: cannot write " + request.output + L"\n");
+        return 1;
+    }
+    size_t sound = 0, damaged = 0;
+    bool ok = page.Write(Utf8(std::wstring(kHead) + L"<h1>" + std::to_wstring(files.size()) + L" drawing(s)</h1>\n"));
+    CardReader reader(plugin.Format());
+    std::vector<CardEntry> card;
+    Progress progress(files.size());
+    for (size_t i = 0; i < files.size() && ok; ++i) {
+        progress.Step(i, files[i]);
+        ThumbnailSink sink(256);
+        const DrawingCheck check = DecodeDrawing(files[i], &sink);
+        std::wstring picture = L"<div>no picture</div>";
+        if (check.Decodable()) {
+            const ThumbnailSink::Picture shown = sink.Shown();
+            std::string png;
+            if (SUCCEEDED(GreyPngBytes(shown.width, shown.height, shown.grey, shown.dpi, png)))
+                picture = L"<img alt=\"thumbnail\" width=\"" + std::to_wstring(shown.width) + L"\" height=\"" +
+                          std::to_wstring(shown.height) + L"\" src=\"data:image/png;base64," + Base64(png) + L"\">";
+        }
+        const bool isSound = check.Sound();
+        const bool other = check.unreadable.empty() && !check.info.type1;
+        ++(isSound ? sound : damaged);
+        std::wstring html = L"<section class=\"drawing\"><div>" + picture + L"</div><div><div class=\"path\">" +
+                            Html(files[i]) + L"</div><div class=\"status " +
+                            (isSound ? L"sound\">sound" : other ? L"other\">not type 1" : L"damaged\">damaged: " + Html(check.Problem())) +
+                            L"</div>";
+        const HRESULT read = reader.Read(files[i], card);
+        if (FAILED(read)) {
+            html += L"<div>card: " + Html(DescribeHresult(read)) + L"</div>";
+        } else {
+            html += L"<table>";
+            for (const CardEntry& e : card)
+                html += L"<tr><td class=\"name\">" + Html(e.name) + (e.readOnly ? L" <span class=\"ro\">ro</span>" : L"") +
+                        L"</td><td>" + Html(e.value) + L"</td></tr>";
+            html += L"</table>";
+        }
+        ok = page.Write(Utf8(html + L"</div></section>\n"));
+    }
+    progress.Clear();
+    ok = ok && page.Write(Utf8(L"</body></html>\n")) && page.Commit();
+    if (!ok) {
+        Err(L"scanleaf-card: writing the page failed: " + request.output + L"\n");
+        return 1;
+    }
+    Out(L"sheet: " + request.output + L": drawings " + std::to_wstring(files.size()) + L", sound " +
+        std::to_wstring(sound) + L", not sound " + std::to_wstring(damaged) + L"\n");
+    return 0;
+}
+
+} // namespace card

@@ -4,22 +4,56 @@
 
 namespace scanleaf::core {
 
-namespace {
-
-struct Code {
+// A code as its bits, and what it stands for.
+struct G4Code {
     const char* bits;
     int value;
 };
 
+struct G4Entry {
+    std::int16_t value = -1; // -1: no code starts with these bits
+    std::uint8_t length = 0;
+};
+
+// Every code's bits as an index of `bits` bits, with what the code stands for.
+class G4CodeTable {
+public:
+    G4CodeTable(unsigned bits, const G4Code* codes, std::size_t count, const G4Code* more = nullptr, std::size_t moreCount = 0)
+        : bits_(bits), entries_(std::size_t(1) << bits) {
+        Add(codes, count);
+        Add(more, moreCount);
+    }
+    unsigned Bits() const { return bits_; }
+    const G4Entry& operator[](std::uint32_t index) const { return entries_[index]; }
+
+private:
+    void Add(const G4Code* codes, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const unsigned length = unsigned(std::strlen(codes[i].bits));
+            std::uint32_t value = 0;
+            for (unsigned k = 0; k < length; ++k) value = (value << 1) | std::uint32_t(codes[i].bits[k] == '1');
+            const std::uint32_t first = value << (bits_ - length), last = (value + 1) << (bits_ - length);
+            for (std::uint32_t index = first; index < last; ++index)
+                entries_[index] = G4Entry{std::int16_t(codes[i].value), std::uint8_t(length)};
+        }
+    }
+    unsigned bits_;
+    std::vector<G4Entry> entries_;
+};
+
+
+namespace {
+
+
 // Modes: pass, horizontal, vertical -3..3 (as 2..8), extension.
 constexpr int kPass = 0, kHorizontal = 1, kVertical0 = 5, kExtension = 9;
-const Code kModeCodes[] = {{"0001", kPass}, {"001", kHorizontal}, {"1", 5},       {"011", 6},
+const G4Code kModeCodes[] = {{"0001", kPass}, {"001", kHorizontal}, {"1", 5},       {"011", 6},
                            {"000011", 7},   {"0000011", 8},       {"010", 4},     {"000010", 3},
                            {"0000010", 2},  {"0000001", kExtension}};
 
 // Run lengths, terminating (0-63) and make-up (64-1728); the extended make-up codes
 // (1792-2560) serve both colours.
-const Code kWhiteCodes[] = {
+const G4Code kWhiteCodes[] = {
     {"00110101", 0},   {"000111", 1},     {"0111", 2},       {"1000", 3},       {"1011", 4},       {"1100", 5},
     {"1110", 6},       {"1111", 7},       {"10011", 8},      {"10100", 9},      {"00111", 10},     {"01000", 11},
     {"001000", 12},    {"000011", 13},    {"110100", 14},    {"110101", 15},    {"101010", 16},    {"101011", 17},
@@ -37,7 +71,7 @@ const Code kWhiteCodes[] = {
     {"011011000", 1216}, {"011011001", 1280}, {"011011010", 1344}, {"011011011", 1408}, {"010011000", 1472},
     {"010011001", 1536}, {"010011010", 1600}, {"011000", 1664}, {"010011011", 1728},
 };
-const Code kBlackCodes[] = {
+const G4Code kBlackCodes[] = {
     {"0000110111", 0},     {"010", 1},            {"11", 2},             {"10", 3},             {"011", 4},
     {"0011", 5},           {"0010", 6},           {"00011", 7},          {"000101", 8},         {"000100", 9},
     {"0000100", 10},       {"0000101", 11},       {"0000111", 12},       {"00000100", 13},      {"00000111", 14},
@@ -59,55 +93,24 @@ const Code kBlackCodes[] = {
     {"0000001010101", 1472}, {"0000001011010", 1536}, {"0000001011011", 1600}, {"0000001100100", 1664},
     {"0000001100101", 1728},
 };
-const Code kExtendedMakeUp[] = {
+const G4Code kExtendedMakeUp[] = {
     {"00000001000", 1792}, {"00000001100", 1856}, {"00000001101", 1920}, {"000000010010", 1984},
     {"000000010011", 2048}, {"000000010100", 2112}, {"000000010101", 2176}, {"000000010110", 2240},
     {"000000010111", 2304}, {"000000011100", 2368}, {"000000011101", 2432}, {"000000011110", 2496},
     {"000000011111", 2560},
 };
 
-struct Entry {
-    std::int16_t value = -1; // -1: no code starts with these bits
-    std::uint8_t length = 0;
-};
-
-// Every code's bits as an index of `bits` bits, with what the code stands for.
-class Table {
-public:
-    Table(unsigned bits, const Code* codes, std::size_t count, const Code* more = nullptr, std::size_t moreCount = 0)
-        : bits_(bits), entries_(std::size_t(1) << bits) {
-        Add(codes, count);
-        Add(more, moreCount);
-    }
-    unsigned Bits() const { return bits_; }
-    const Entry& operator[](std::uint32_t index) const { return entries_[index]; }
-
-private:
-    void Add(const Code* codes, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const unsigned length = unsigned(std::strlen(codes[i].bits));
-            std::uint32_t value = 0;
-            for (unsigned k = 0; k < length; ++k) value = (value << 1) | std::uint32_t(codes[i].bits[k] == '1');
-            const std::uint32_t first = value << (bits_ - length), last = (value + 1) << (bits_ - length);
-            for (std::uint32_t index = first; index < last; ++index)
-                entries_[index] = {std::int16_t(codes[i].value), std::uint8_t(length)};
-        }
-    }
-    unsigned bits_;
-    std::vector<Entry> entries_;
-};
-
-const Table& Modes() {
-    static const Table table(7, kModeCodes, sizeof kModeCodes / sizeof kModeCodes[0]);
+const G4CodeTable& Modes() {
+    static const G4CodeTable table(7, kModeCodes, sizeof kModeCodes / sizeof kModeCodes[0]);
     return table;
 }
-const Table& WhiteRuns() {
-    static const Table table(12, kWhiteCodes, sizeof kWhiteCodes / sizeof kWhiteCodes[0], kExtendedMakeUp,
+const G4CodeTable& WhiteRuns() {
+    static const G4CodeTable table(12, kWhiteCodes, sizeof kWhiteCodes / sizeof kWhiteCodes[0], kExtendedMakeUp,
                              sizeof kExtendedMakeUp / sizeof kExtendedMakeUp[0]);
     return table;
 }
-const Table& BlackRuns() {
-    static const Table table(13, kBlackCodes, sizeof kBlackCodes / sizeof kBlackCodes[0], kExtendedMakeUp,
+const G4CodeTable& BlackRuns() {
+    static const G4CodeTable table(13, kBlackCodes, sizeof kBlackCodes / sizeof kBlackCodes[0], kExtendedMakeUp,
                              sizeof kExtendedMakeUp / sizeof kExtendedMakeUp[0]);
     return table;
 }
@@ -145,7 +148,7 @@ void SetBits(std::uint8_t* row, std::uint32_t from, std::uint32_t to) {
 }
 
 Group4Decoder::Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
-    : data_(data), size_(size), width_(width) {
+    : data_(data), size_(size), width_(width), modes_(&Modes()), white_(&WhiteRuns()), black_(&BlackRuns()) {
     if (width_ == 0 || width_ > kMaxG4Width) {
         stop_ = G4Stop::BadWidth;
         return;
@@ -155,13 +158,20 @@ Group4Decoder::Group4Decoder(const std::uint8_t* data, std::size_t size, std::ui
     // The row before the first is white.
 }
 
-// The next `bits` bits (at most 24), zeros past the end of the input.
+// The next `bits` bits (at most 24), zeros past the end of the input: eight bytes at once where
+// eight remain, byte by byte near the end.
 std::uint32_t Group4Decoder::Peek(unsigned bits) const {
-    std::uint32_t value = 0;
-    std::size_t byte = bit_ >> 3;
-    for (unsigned k = 0; k < 4; ++k, ++byte) value = (value << 8) | (byte < size_ ? data_[byte] : 0u);
-    value <<= (bit_ & 7);
-    return value >> (32 - bits);
+    const std::size_t byte = bit_ >> 3;
+    std::uint64_t value = 0;
+    if (byte + 8 <= size_) {
+        std::memcpy(&value, data_ + byte, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        value = __builtin_bswap64(value);
+#endif
+    } else {
+        for (unsigned k = 0; k < 8; ++k) value = (value << 8) | (byte + k < size_ ? data_[byte + k] : 0u);
+    }
+    return std::uint32_t((value << (bit_ & 7)) >> (64 - bits));
 }
 
 // False when the bits taken reach past the end of the input.
@@ -183,10 +193,10 @@ bool Group4Decoder::Fail(G4Stop stop) {
 }
 
 bool Group4Decoder::ReadRun(bool black, std::uint32_t& run) {
-    const Table& table = black ? BlackRuns() : WhiteRuns();
+    const G4CodeTable& table = black ? *black_ : *white_;
     run = 0;
     for (;;) {
-        const Entry& e = table[Peek(table.Bits())];
+        const G4Entry& e = table[Peek(table.Bits())];
         if (e.value < 0) return Fail(bit_ + table.Bits() > size_ * 8 ? G4Stop::EndOfData : G4Stop::BadCode);
         if (!Take(e.length)) return Fail(G4Stop::EndOfData);
         run += std::uint32_t(e.value);
@@ -219,7 +229,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             while (ref(j) <= a0 && ref(j) < width) j += 2;
     };
     while (a0 < width) {
-        const Entry& mode = Modes()[Peek(7)];
+        const G4Entry& mode = (*modes_)[Peek(7)];
         if (mode.value < 0) {
             if (cur_.empty() && a0 == 0) {
                 // At a row's start: the end-of-block code (two end-of-line codes; a lone one at the
@@ -265,9 +275,11 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
     }
     // A change at the row's end is no change of a pixel.
     if (!cur_.empty() && cur_.back() == width_) cur_.pop_back();
-    std::memset(row, 0, RowBytes());
-    for (std::size_t i = 0; i < cur_.size(); i += 2)
-        SetBits(row, cur_[i], i + 1 < cur_.size() ? cur_[i + 1] : width_);
+    if (row) {
+        std::memset(row, 0, RowBytes());
+        for (std::size_t i = 0; i < cur_.size(); i += 2)
+            SetBits(row, cur_[i], i + 1 < cur_.size() ? cur_[i + 1] : width_);
+    }
     ref_.swap(cur_);
     ++rows_;
     return true;

@@ -26,6 +26,8 @@ const char* G4StopText(G4Stop stop);
 
 inline constexpr std::uint32_t kMaxG4Width = 1u << 20;
 
+class G4CodeTable;
+
 class Group4Decoder {
 public:
     Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width);
@@ -33,8 +35,9 @@ public:
     std::uint32_t Width() const { return width_; }
     std::size_t RowBytes() const { return (std::size_t(width_) + 7) / 8; }
 
-    // The next row into `row` (RowBytes() bytes, most significant bit first, 1 = black). False
-    // when there is none: Stop() says why, and `row` holds nothing of a row cut short.
+    // The next row into `row` (RowBytes() bytes, most significant bit first, 1 = black; null: the
+    // row's changing elements only, in Changes()). False when there is none: Stop() says why,
+    // and `row` holds nothing of a row cut short.
     bool NextRow(std::uint8_t* row);
     G4Stop Stop() const { return stop_; }
     std::uint32_t Rows() const { return rows_; }
@@ -53,6 +56,9 @@ private:
     void AddChange(std::uint32_t at);
 
     const std::uint8_t* data_;
+    const G4CodeTable* modes_;
+    const G4CodeTable* white_;
+    const G4CodeTable* black_;
     std::size_t size_;
     std::size_t bit_ = 0;
     std::uint32_t width_;

@@ -32,16 +32,18 @@ std::uint32_t Thumbnailer::OutRow(std::uint32_t line) const {
 
 void Thumbnailer::AddLine(const std::vector<std::uint32_t>& changes) {
     if (line_ >= height_) return;
+    // The runs come in order, so the column only moves right.
+    std::size_t c = 0;
     for (std::size_t i = 0; i < changes.size(); i += 2) {
         std::uint32_t from = std::min(changes[i], width_);
         const std::uint32_t to = i + 1 < changes.size() ? std::min(changes[i + 1], width_) : width_;
+        while (c < outWidth_ && columnStart_[c + 1] <= from) ++c;
         // Column by column over the run: whole columns at once.
-        std::size_t c = std::size_t(std::upper_bound(columnStart_.begin(), columnStart_.end(), from) - columnStart_.begin()) - 1;
         while (from < to && c < outWidth_) {
             const std::uint32_t end = std::min(to, columnStart_[c + 1]);
             black_[c] += end - from;
             from = end;
-            ++c;
+            if (from == columnStart_[c + 1]) ++c;
         }
     }
     ++line_;

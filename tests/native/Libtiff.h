@@ -77,18 +77,23 @@ inline void Note(const char*, const char* format, va_list args) {
     if (FirstProblemLine() < 0 || line < FirstProblemLine()) FirstProblemLine() = line;
 }
 
+// A TIFF file whose one strip is the stream as it stands.
+inline void WriteRaw(const std::vector<std::uint8_t>& stream, std::uint32_t width, std::uint32_t height, const char* path) {
+    if (TIFF* out = TIFFOpen(path, "w")) {
+        Describe(out, width, height);
+        std::vector<std::uint8_t> copy = stream;
+        TIFFWriteRawStrip(out, 0, copy.empty() ? nullptr : copy.data(), tmsize_t(copy.size()));
+        TIFFClose(out);
+    }
+}
+
 // libtiff's rows of the stream; its first problem line in `problem` (-1: none).
 inline Rows Decode(const std::vector<std::uint8_t>& stream, std::uint32_t width, std::uint32_t height, long& problem) {
     TIFFErrorHandler oldError = TIFFSetErrorHandler(Note), oldWarning = TIFFSetWarningHandler(Note);
     FirstProblemLine() = -1;
     Rows rows;
     TempPath path;
-    if (TIFF* out = TIFFOpen(path.c_str(), "w")) {
-        Describe(out, width, height);
-        std::vector<std::uint8_t> copy = stream;
-        TIFFWriteRawStrip(out, 0, copy.empty() ? nullptr : copy.data(), tmsize_t(copy.size()));
-        TIFFClose(out);
-    }
+    WriteRaw(stream, width, height, path.c_str());
     if (TIFF* in = TIFFOpen(path.c_str(), "r")) {
         const std::size_t rowBytes = (std::size_t(width) + 7) / 8;
         std::vector<std::uint8_t> strip(rowBytes * height);

@@ -114,12 +114,14 @@ DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink) {
     check.streamBytes = file.Size() - scanleaf::core::kHeaderSize;
     scanleaf::core::Group4Decoder decoder(stream, std::size_t(check.streamBytes), check.info.width);
     std::vector<std::uint8_t> row(decoder.RowBytes());
-    while (check.rows < check.info.height && decoder.NextRow(row.data())) {
+    // Verify and thumbnails need the changing elements only.
+    std::uint8_t* pels = sink && sink->WantsPels() ? row.data() : nullptr;
+    while (check.rows < check.info.height && decoder.NextRow(pels)) {
         ++check.rows;
-        if (sink) sink->Line(decoder.Changes(), row.data());
+        if (sink) sink->Line(decoder.Changes(), pels);
     }
     // One more: the end-of-block code, or a line the header does not name.
-    if (check.rows == check.info.height && decoder.Stop() == G4Stop::None) check.moreRows = decoder.NextRow(row.data());
+    if (check.rows == check.info.height && decoder.Stop() == G4Stop::None) check.moreRows = decoder.NextRow(nullptr);
     check.stop = check.moreRows ? G4Stop::None : decoder.Stop();
     if (check.stop == G4Stop::EndOfBlock) check.trailing = check.streamBytes - decoder.BytesUsed();
     return check;

@@ -36,8 +36,10 @@ class DrawingSink {
 public:
     virtual ~DrawingSink() = default;
     virtual void Begin(const scanleaf::core::CalsImageInfo&) {}
-    // A line: its changing elements, and its pels packed (most significant bit first, 1 = black).
+    // A line: its changing elements, and its pels packed (most significant bit first, 1 = black;
+    // null for a sink that does not want them).
     virtual void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t* packed) = 0;
+    virtual bool WantsPels() const { return true; }
 };
 
 // A thumbnail scaled line by line (area averaging), shown upright as the header's orientation says.
@@ -47,6 +49,7 @@ public:
     ~ThumbnailSink() override;
     void Begin(const scanleaf::core::CalsImageInfo& info) override;
     void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) override;
+    bool WantsPels() const override { return false; }
     struct Picture {
         std::uint32_t width = 0, height = 0;
         std::vector<std::uint8_t> grey; // 0 black, 255 white, row after row

@@ -2,7 +2,8 @@
 // path against a bare full decode: generated drawings from A4 to A0 at 200 and 400 dpi (lines,
 // circles and lettering), and one dense halftone-like page. Prints milliseconds (best of a few
 // runs) and the ratios; not a test.
-//   decode_bench [--quick]
+//   decode_bench [--quick] [--cals DIR]    (--cals: also each page as a CALS type 1 file in DIR)
+#include "core/CalsImage.h"
 #include "core/Group4.h"
 #include "core/Thumbnail.h"
 #include "tests/native/Libtiff.h"
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -89,8 +91,27 @@ double BestMs(int runs, const std::function<void()>& work) {
 
 } // namespace
 
+// The page as a CALS type 1 file: the 2048-byte header, then the stream.
+void WriteCals(const std::string& path, const Page& page, int dpi, const std::vector<std::uint8_t>& stream) {
+    std::string header(kHeaderSize, ' ');
+    const std::string records[] = {"srcdocid: NONE", "rtype: 1", "rorient: 000,270",
+                                   "rpelcnt: " + std::to_string(page.width) + "," + std::to_string(page.height),
+                                   "rdensty: " + std::to_string(dpi), "notes: NONE"};
+    for (std::size_t i = 0; i < 6; ++i) header.replace(i * kSlotSize, records[i].size(), records[i]);
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(header.data(), 1, header.size(), out);
+        std::fwrite(stream.data(), 1, stream.size(), out);
+        std::fclose(out);
+    }
+}
+
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    bool quick = false;
+    std::string cals;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+        if (std::strcmp(argv[i], "--cals") == 0 && i + 1 < argc) cals = argv[++i];
+    }
     const Page pages[] = {
         {"A4 200 dpi", 1654, 2339, false}, {"A4 400 dpi", 3307, 4677, false}, {"A3 400 dpi", 4677, 6614, false},
         {"A1 200 dpi", 4677, 6622, false}, {"A0 200 dpi", 6622, 9362, false}, {"A0 400 dpi", 13244, 18724, false},
@@ -104,6 +125,12 @@ int main(int argc, char** argv) {
         if (quick && page.width > 5000) continue;
         const libtiff::Rows rows = Draw(page, rng);
         const std::vector<std::uint8_t> stream = libtiff::Encode(rows, page.width);
+        if (!cals.empty()) {
+            std::string name = page.name;
+            for (char& c : name)
+                if (c == ' ') c = '-';
+            WriteCals(cals + "/" + name + ".cal", page, std::strstr(page.name, "400") ? 400 : 200, stream);
+        }
         // libtiff reads its strip from a file (in the page cache by then); only its decoding is timed.
         libtiff::TempPath path;
         libtiff::WriteRaw(stream, page.width, page.height, path.c_str());

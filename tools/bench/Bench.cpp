@@ -17,6 +17,7 @@
 // --json prints the same figures (with the detail) as one JSON document, for comparing runs.
 //
 //   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] [--export] [--json]
+//   scanleaf-bench --card ARGUMENTS...   (one scanleaf-card run: seconds and peak memory)
 #include "host/VorHost.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
@@ -299,9 +300,10 @@ struct ExportRun {
     size_t peakBytes = 0;
 };
 
-bool RunExport(const std::wstring& dll, const std::wstring& files, const std::wstring& table, ExportRun& run) {
-    std::wstring command = L"\"" + ProgramFolder() + L"\\scanleaf-card.exe\" --dll \"" + dll +
-                           L"\" export --recursive -o \"" + table + L"\" \"" + files + L"\"";
+// scanleaf-card with these arguments, as a user runs it: seconds and peak private memory; false
+// when it cannot be started or fails.
+bool RunCard(const std::wstring& arguments, double& seconds, size_t& peakBytes) {
+    std::wstring command = L"\"" + ProgramFolder() + L"\\scanleaf-card.exe\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -313,14 +315,20 @@ bool RunExport(const std::wstring& dll, const std::wstring& files, const std::ws
     memory.cb = sizeof memory;
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
         if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
-            run.peakBytes = std::max<size_t>({run.peakBytes, memory.PeakPagefileUsage, memory.PagefileUsage});
-    run.seconds = Now() - start;
+            peakBytes = std::max<size_t>({peakBytes, memory.PeakPagefileUsage, memory.PagefileUsage});
+    seconds = Now() - start;
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    DeleteFileW(table.c_str());
     return exitCode == 0;
+}
+
+bool RunExport(const std::wstring& dll, const std::wstring& files, const std::wstring& table, ExportRun& run) {
+    const bool ok = RunCard(L"--dll \"" + dll + L"\" export --recursive -o \"" + table + L"\" \"" + files + L"\"",
+                            run.seconds, run.peakBytes);
+    DeleteFileW(table.c_str());
+    return ok;
 }
 
 bool RemoveFolder(const std::wstring& folder) {
@@ -409,7 +417,17 @@ int wmain(int argc, wchar_t** argv) {
         else if (a == L"--detail") detail = true;
         else if (a == L"--export") exportToo = true;
         else if (a == L"--json") json = detail = true;
-        else return Usage();
+        else if (a == L"--card") {
+            // The rest is a scanleaf-card command line: its time and peak memory, nothing else.
+            std::wstring arguments;
+            for (++i; i < argc; ++i) arguments += (arguments.empty() ? L"\"" : L" \"") + std::wstring(argv[i]) + L"\"";
+            double seconds = 0;
+            size_t peak = 0;
+            const bool ok = RunCard(arguments, seconds, peak);
+            std::wprintf(L"scanleaf-card %ls: %.2f s, peak memory %.2f MB%ls\n", arguments.c_str(), seconds,
+                         peak / 1048576.0, ok ? L"" : L" (failed)");
+            return ok ? 0 : 1;
+        } else return Usage();
     }
     if (max < 1) return Usage();
 

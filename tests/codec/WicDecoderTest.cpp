@@ -1,0 +1,243 @@
+// The codec as programs meet it: registered with regsvr32's entry point, chosen by WIC's factory
+// from its pattern alone, its frame's size, resolution, format and pixels against the core's
+// decoding and ImageMagick's, WIC's scaler and converter over it, every argument and malformed
+// stream answered with a WIC error, eight threads at once; and unregistration removing exactly
+// what registration wrote.
+#include "codec/CodecIds.h"
+#include "codec/CodecRegistration.h"
+#include "core/CalsImage.h"
+#include "core/Group4.h"
+#include "hostenv/ComPtr.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+#include <wincodec.h>
+
+#include <fstream>
+#include <thread>
+
+using namespace scanleaf;
+using testsupport::ProgramFolder;
+
+namespace {
+
+// ScanleafCodec.dll loaded and registered for the test, unregistered at the end.
+class CodecDll {
+public:
+    CodecDll() : module_(LoadLibraryW((ProgramFolder() + L"\\ScanleafCodec.dll").c_str())) {}
+    ~CodecDll() {
+        if (module_) FreeLibrary(module_);
+    }
+    HRESULT Call(const char* name) const {
+        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        return entry ? entry() : E_NOTIMPL;
+    }
+
+private:
+    HMODULE module_;
+};
+
+class WicDecoder : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(dll.Call("DllRegisterServer"));
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                                  IID_IWICImagingFactory, factory.PutVoid()));
+        sample = ProgramFolder() + L"\\samples\\imagemagick-64x48.cal";
+    }
+    void TearDown() override { dll.Call("DllUnregisterServer"); }
+
+    HRESULT Open(const std::wstring& path, ComPtr<IWICBitmapFrameDecode>& frame) {
+        ComPtr<IWICBitmapDecoder> decoder;
+        HRESULT hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                        WICDecodeMetadataCacheOnDemand, decoder.Put());
+        if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.Put());
+        return hr;
+    }
+    // The whole picture as WIC's BlackWhite lines (1 white).
+    static HRESULT Pixels(IWICBitmapSource* source, std::vector<BYTE>& pixels, UINT& stride) {
+        UINT w = 0, h = 0;
+        HRESULT hr = source->GetSize(&w, &h);
+        stride = (w + 7) / 8;
+        pixels.assign(std::size_t(stride) * h, 0);
+        return SUCCEEDED(hr) ? source->CopyPixels(nullptr, stride, UINT(pixels.size()), pixels.data()) : hr;
+    }
+    // The core's decoding of the same file, inverted to WIC's sense.
+    static std::vector<BYTE> CorePixels(const std::wstring& path) {
+        const std::vector<unsigned char> file = testsupport::ReadBytes(path);
+        const core::CalsImageInfo info = core::ReadImageInfo(file.data());
+        core::Group4Decoder decoder(file.data() + core::kHeaderSize, file.size() - core::kHeaderSize, info.width);
+        std::vector<BYTE> pixels, row(decoder.RowBytes());
+        while (decoder.NextRow(row.data()))
+            for (BYTE b : row) pixels.push_back(BYTE(~b));
+        if (info.width % 8)
+            for (std::size_t i = decoder.RowBytes() - 1; i < pixels.size(); i += decoder.RowBytes())
+                pixels[i] &= BYTE(0xFF << (8 - info.width % 8));
+        return pixels;
+    }
+
+    CodecDll dll;
+    ComPtr<IWICImagingFactory> factory;
+    std::wstring sample;
+};
+
+TEST_F(WicDecoder, TheFactoryChoosesItByItsPatternAndItsPixelsAreTheWritersOwn) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateDecoderFromFilename(sample.c_str(), nullptr, GENERIC_READ,
+                                                                WICDecodeMetadataCacheOnDemand, decoder.Put()));
+    GUID container{};
+    ASSERT_HRESULT_SUCCEEDED(decoder->GetContainerFormat(&container));
+    EXPECT_TRUE(IsEqualGUID(GUID_ContainerFormatCals, container));
+    UINT frames = 0;
+    EXPECT_HRESULT_SUCCEEDED(decoder->GetFrameCount(&frames));
+    EXPECT_EQ(1u, frames);
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ASSERT_HRESULT_SUCCEEDED(decoder->GetFrame(0, frame.Put()));
+    UINT w = 0, h = 0;
+    double dpiX = 0, dpiY = 0;
+    WICPixelFormatGUID format{};
+    EXPECT_HRESULT_SUCCEEDED(frame->GetSize(&w, &h));
+    EXPECT_HRESULT_SUCCEEDED(frame->GetResolution(&dpiX, &dpiY));
+    EXPECT_HRESULT_SUCCEEDED(frame->GetPixelFormat(&format));
+    EXPECT_EQ(64u, w);
+    EXPECT_EQ(48u, h);
+    EXPECT_EQ(200.0, dpiX);
+    EXPECT_TRUE(IsEqualGUID(GUID_WICPixelFormatBlackWhite, format));
+    std::vector<BYTE> pixels;
+    UINT stride = 0;
+    ASSERT_HRESULT_SUCCEEDED(Pixels(frame.Get(), pixels, stride));
+    EXPECT_EQ(CorePixels(sample), pixels);
+    // ImageMagick's decoding (raw PBM: 1 black) is the inverse of every byte.
+    std::ifstream pbm(testsupport::Narrow(ProgramFolder() + L"\\samples\\imagemagick-64x48.pbm"), std::ios::binary);
+    std::string magic;
+    unsigned pw = 0, ph = 0;
+    pbm >> magic >> pw >> ph;
+    pbm.get();
+    std::vector<BYTE> theirs(std::size_t(stride) * ph);
+    pbm.read(reinterpret_cast<char*>(theirs.data()), std::streamsize(theirs.size()));
+    for (BYTE& b : theirs) b = BYTE(~b);
+    EXPECT_EQ(theirs, pixels);
+
+    // The same through a stream that WIC is handed, and through its scaler and converter.
+    ComPtr<IStream> stream;
+    ASSERT_HRESULT_SUCCEEDED(SHCreateStreamOnFileW(sample.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE, stream.Put()));
+    ComPtr<IWICBitmapDecoder> fromStream;
+    ASSERT_HRESULT_SUCCEEDED(
+        factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, fromStream.Put()));
+    ComPtr<IWICBitmapFrameDecode> streamFrame;
+    ASSERT_HRESULT_SUCCEEDED(fromStream->GetFrame(0, streamFrame.Put()));
+    std::vector<BYTE> again;
+    ASSERT_HRESULT_SUCCEEDED(Pixels(streamFrame.Get(), again, stride));
+    EXPECT_EQ(pixels, again);
+    ComPtr<IWICBitmapScaler> scaler;
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateBitmapScaler(scaler.Put()));
+    ASSERT_HRESULT_SUCCEEDED(scaler->Initialize(streamFrame.Get(), 16, 12, WICBitmapInterpolationModeFant));
+    ComPtr<IWICBitmapSource> bgra;
+    ASSERT_HRESULT_SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, scaler.Get(), bgra.Put()));
+    std::vector<BYTE> thumbnail(16 * 12 * 4);
+    EXPECT_HRESULT_SUCCEEDED(bgra->CopyPixels(nullptr, 16 * 4, UINT(thumbnail.size()), thumbnail.data()));
+}
+
+TEST_F(WicDecoder, BadArgumentsAndMalformedStreamsGetWicErrors) {
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ASSERT_HRESULT_SUCCEEDED(Open(sample, frame));
+    std::vector<BYTE> buffer(64 * 48);
+    const WICRect outside{60, 0, 8, 1}, negative{-1, 0, 4, 1}, part{3, 5, 20, 4};
+    EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(nullptr, 8, UINT(buffer.size()), nullptr));
+    EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(&outside, 8, UINT(buffer.size()), buffer.data()));
+    EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(&negative, 8, UINT(buffer.size()), buffer.data()));
+    EXPECT_EQ(E_INVALIDARG, frame->CopyPixels(nullptr, 7, UINT(buffer.size()), buffer.data()));
+    EXPECT_EQ(WINCODEC_ERR_INSUFFICIENTBUFFER, frame->CopyPixels(nullptr, 8, 8 * 47, buffer.data()));
+    EXPECT_EQ(E_INVALIDARG, frame->GetSize(nullptr, nullptr));
+    ComPtr<IWICBitmapSource> none;
+    EXPECT_EQ(WINCODEC_ERR_CODECNOTHUMBNAIL, frame->GetThumbnail(none.Put()));
+    // A rectangle inside, at an odd place: the same pels as the whole picture's.
+    std::vector<BYTE> whole;
+    UINT stride = 0;
+    ASSERT_HRESULT_SUCCEEDED(Pixels(frame.Get(), whole, stride));
+    ASSERT_HRESULT_SUCCEEDED(frame->CopyPixels(&part, 3, UINT(buffer.size()), buffer.data()));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 20; ++x)
+            EXPECT_EQ((whole[std::size_t(5 + y) * stride + (3 + x) / 8] >> (7 - (3 + x) % 8)) & 1,
+                      (buffer[std::size_t(y) * 3 + x / 8] >> (7 - x % 8)) & 1)
+                << x << "," << y;
+
+    testsupport::TempFolder temp;
+    const std::vector<unsigned char> good = testsupport::ReadBytes(sample);
+    const struct {
+        const wchar_t* name;
+        std::size_t keep;  // bytes kept
+        std::size_t flip;  // a byte inverted (0: none)
+    } cases[] = {{L"cut.cal", 2048 + 40, 0}, {L"header-only.cal", 2048, 0}, {L"flipped.cal", good.size(), 2048 + 30}};
+    for (const auto& c : cases) {
+        std::vector<unsigned char> bytes(good.begin(), good.begin() + std::ptrdiff_t(c.keep));
+        if (c.flip) bytes[c.flip] = static_cast<unsigned char>(~bytes[c.flip]);
+        testsupport::WriteBytes(temp.File(c.name), bytes);
+        ComPtr<IWICBitmapFrameDecode> broken;
+        std::vector<BYTE> pixels;
+        HRESULT hr = Open(temp.File(c.name), broken);
+        if (SUCCEEDED(hr)) hr = Pixels(broken.Get(), pixels, stride);
+        EXPECT_EQ(WINCODEC_ERR_BADIMAGE, hr) << testsupport::Narrow(c.name);
+    }
+    std::vector<unsigned char> notType1 = good;
+    notType1[768 + 7] = '2'; // "rtype: 2": not this decoder's
+    testsupport::WriteBytes(temp.File(L"type2.cal"), notType1);
+    ComPtr<IWICBitmapFrameDecode> other;
+    EXPECT_TRUE(FAILED(Open(temp.File(L"type2.cal"), other)));
+}
+
+TEST_F(WicDecoder, EightThreadsDecodeAtOnce) {
+    const std::vector<BYTE> expected = CorePixels(sample);
+    std::vector<int> same(8, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            {
+                ComPtr<IWICBitmapFrameDecode> frame;
+                std::vector<BYTE> pixels;
+                UINT stride = 0;
+                for (int round = 0; round < 10; ++round)
+                    same[t] += SUCCEEDED(Open(sample, frame)) && SUCCEEDED(Pixels(frame.Get(), pixels, stride)) &&
+                               pixels == expected;
+            }
+            CoUninitialize();
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(std::vector<int>(8, 10), same);
+}
+
+TEST(WicRegistration, UnregisteringRemovesExactlyWhatRegistrationWrote) {
+    // A value of another program's on an extension's key stays, and so does the key.
+    HKEY cal = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, L".ct4", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &cal, nullptr));
+    RegSetValueExW(cal, L"OtherProgram", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+    RegCloseKey(cal);
+    CodecDll dll;
+    ASSERT_HRESULT_SUCCEEDED(dll.Call("DllRegisterServer"));
+    for (const CodecRow& row : CodecRows(L"")) {
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, row.key.c_str(), 0, KEY_READ, &key)) << testsupport::Narrow(row.key);
+        if (key) RegCloseKey(key);
+    }
+    ASSERT_HRESULT_SUCCEEDED(dll.Call("DllUnregisterServer"));
+    for (const std::wstring& owned : CodecOwnedKeys()) {
+        HKEY key = nullptr;
+        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, owned.c_str(), 0, KEY_READ, &key)) << testsupport::Narrow(owned);
+        if (key) RegCloseKey(key);
+    }
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L".cg4", 0, KEY_READ, &key)) << "made by registration";
+    if (key) RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L".ct4", 0, KEY_READ, &key));
+    DWORD type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"OtherProgram", nullptr, &type, nullptr, nullptr));
+    EXPECT_NE(ERROR_SUCCESS, RegQueryValueExW(key, L"PerceivedType", nullptr, &type, nullptr, nullptr));
+    RegCloseKey(key);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".ct4");
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, L".ct4");
+}
+
+} // namespace

@@ -60,7 +60,8 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
         {clsid, L"SupportMultiframe", REG_DWORD, Dword(0)},
         {clsid + L"\\InprocServer32", L"", REG_SZ, Text(modulePath)},
         {clsid + L"\\InprocServer32", L"ThreadingModel", REG_SZ, Text(L"Both")},
-        {clsid + L"\\Formats\\" + Guid(GUID_WICPixelFormatBlackWhite), L"", REG_NONE, {}},
+        // WIC reads the subkey's name; its default value only makes the key a row an installer can write.
+        {clsid + L"\\Formats\\" + Guid(GUID_WICPixelFormatBlackWhite), L"", REG_SZ, Text(L"BlackWhite")},
         // A CALS header's first record, its letters in either case (the mask clears the case bit).
         {clsid + L"\\Patterns\\0", L"Position", REG_DWORD, Dword(0)},
         {clsid + L"\\Patterns\\0", L"Length", REG_DWORD, Dword(9)},
@@ -92,7 +93,7 @@ HRESULT RegisterCodec(const std::wstring& modulePath) {
         HKEY key = nullptr;
         LONG error = RegCreateKeyExW(HKEY_CLASSES_ROOT, row.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                                      nullptr);
-        if (error == ERROR_SUCCESS && row.type != REG_NONE)
+        if (error == ERROR_SUCCESS)
             error = RegSetValueExW(key, row.name.empty() ? nullptr : row.name.c_str(), 0, row.type, row.data.data(),
                                    DWORD(row.data.size()));
         if (key) RegCloseKey(key);

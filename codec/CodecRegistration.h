@@ -14,7 +14,7 @@ namespace scanleaf {
 struct CodecRow {
     std::wstring key;   // below HKEY_CLASSES_ROOT
     std::wstring name;  // empty: the default value
-    DWORD type;         // REG_SZ, REG_DWORD or REG_BINARY; REG_NONE: the key alone
+    DWORD type;         // REG_SZ, REG_DWORD or REG_BINARY
     std::vector<BYTE> data;
 };
 

@@ -31,7 +31,7 @@ $version
 EOV
 [ "$major" -le 255 ] && [ "$minor" -le 255 ] && [ "$patch" -le 65535 ] ||
     die "version '$version' is out of range (at most 255.255.65535)"
-for f in Scanleaf.dll scanleaf-card.exe scanleaf-regrows.exe; do
+for f in Scanleaf.dll ScanleafCodec.dll scanleaf-card.exe scanleaf-regrows.exe; do
     [ -f "$build/bin/$f" ] || die "$build/bin/$f is missing: build the $arch targets first"
 done
 signing=no
@@ -50,7 +50,7 @@ trap 'exit 1' INT TERM
 mkdir -p "$stage/debug"
 
 # Stripped binaries that still name their debug files.
-for f in Scanleaf.dll scanleaf-card.exe; do
+for f in Scanleaf.dll ScanleafCodec.dll scanleaf-card.exe; do
     "$triple-objcopy" --only-keep-debug "$build/bin/$f" "$stage/debug/$f.debug"
     "$triple-objcopy" --strip-all --add-gnu-debuglink="$stage/debug/$f.debug" "$build/bin/$f" "$stage/$f"
 done
@@ -66,6 +66,8 @@ win() { "$build/wine-run" winepath -w "$1" | tr -d '\r'; }
 "$build/wine-run" "$build/bin/scanleaf-regrows.exe" "$(win "$stage/Scanleaf.dll")" '[#ScanleafDll]' \
     "[$program_files]Scanleaf" "$(win "$stage")" >/dev/null ||
     die "the DLL's registration could not be turned into installer rows (see above)"
+"$build/wine-run" "$build/bin/scanleaf-regrows.exe" --codec '[#CodecDll]' "$(win "$stage")" >/dev/null ||
+    die "the codec's registration could not be turned into installer rows"
 
 sign() {
     file=$1
@@ -80,10 +82,16 @@ sign() {
 
 if [ "$signing" = yes ]; then
     sign "$stage/Scanleaf.dll"
+    sign "$stage/ScanleafCodec.dll"
     sign "$stage/scanleaf-card.exe"
 fi
 (cd "$stage" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -o Scanleaf.msi Scanleaf.wxs) \
     >"$stage/wixl.log" 2>&1 || { cat "$stage/wixl.log" >&2; die "wixl failed to build the $arch package"; }
+# wixl writes no binary registry value: the codec's rows carry "binary:HEX", turned here into
+# the installer's own "#xHEX".
+(cd "$stage" && msiinfo export Scanleaf.msi Registry >Registry.idt &&
+    sed -i 's/\tbinary:\([0-9A-F]*\)\t/\t#x\1\t/' Registry.idt && msibuild Scanleaf.msi -i Registry.idt) ||
+    die "the binary registry values could not be written into the $arch package"
 if [ "$signing" = yes ]; then sign "$stage/Scanleaf.msi"; fi
 
 mkdir -p "$out/debug/$arch"

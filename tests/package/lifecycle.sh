@@ -1,6 +1,7 @@
 #!/bin/sh
 # The life of the packages under Wine's msiexec, in a fresh 64-bit prefix: the registry an
-# install writes equals what regsvr32 writes; install, repair, upgrade, refused downgrade,
+# install writes (the plug-in's and, with the feature "Thumbnails and image support", the WIC
+# codec's) equals what regsvr32 writes; install, repair, upgrade, refused downgrade,
 # x86 and x64 side by side, and an uninstall that leaves exactly what was there before.
 #   lifecycle.sh WINE-RUN SOURCE-DIR BUILD32 [BUILD64]
 test_name=lifecycle
@@ -24,7 +25,10 @@ CLSID\{2DEF5E83-C876-467B-B0A5-291DB592FF2F} CLSID\{777ACCEA-0227-4B1A-9B53-F05B
 Interface\{48441332-6F5B-4FD1-A7A1-FE816EE2747E} Interface\{777ACCEA-0227-4B1A-9B53-F05BC750DF20}
 Interface\{BF58DC29-7CC4-463F-BA4F-D04FE203F699} TypeLib\{15420759-5820-4882-943E-A432716CB9DA}
 Scanleaf.CalsFormat Scanleaf.CalsFormat.1 Scanleaf.CalsFile Scanleaf.CalsFile.1
-Scanleaf.CalsPreview Scanleaf.CalsPreview.1'
+Scanleaf.CalsPreview Scanleaf.CalsPreview.1
+CLSID\{85A57CD6-22E9-4CD0-82FF-1A0B30A00D2F}
+CLSID\{7ED96837-96F0-4812-B211-F13C24117ED3}\Instance\{85A57CD6-22E9-4CD0-82FF-1A0B30A00D2F}
+.cal .ct1 .ct2 .ct3 .nif .ct4 .c4 .cg4 .gp4 .mil .rst'
 reg_tree() { # KEY VIEW: Wine's reg writes its "not found" to standard output, so go by its status
     out=$("$run" reg query "$1" /s "/reg:$2" 2>/dev/null) || return 1
     printf '%s\n' "$out" | tr -d '\r' | grep -v '^$'
@@ -56,15 +60,22 @@ pf64='C:\Program Files\Scanleaf'
 card() { wine_ "$1\\scanleaf-card.exe" "$2" "$drawing"; }
 drive_c="$SCANLEAF_WINEPREFIX/drive_c"
 
-# 1. regsvr32 of the build's DLLs: the reference tree, then gone again.
+# 1. regsvr32 of the build's DLLs (the plug-in and the WIC codec beside it): the reference
+# tree, then gone again.
 dll32=$(win "$build32/bin/Scanleaf.dll")
+codec32=$(win "$build32/bin/ScanleafCodec.dll")
 "$run" regsvr32 /s "$dll32" || fail "regsvr32 of the 32-bit DLL"
+"$run" regsvr32 /s "$codec32" || fail "regsvr32 of the 32-bit codec"
 tree 32 "$dll32" >"$work/regsvr32-x86.txt"
+"$run" regsvr32 /u /s "$codec32" || fail "regsvr32 /u of the 32-bit codec"
 "$run" regsvr32 /u /s "$dll32" || fail "regsvr32 /u of the 32-bit DLL"
 if [ -n "$build64" ]; then
     dll64=$(win "$build64/bin/Scanleaf.dll")
+    codec64=$(win "$build64/bin/ScanleafCodec.dll")
     "$run" regsvr32 /s "$dll64" || fail "regsvr32 of the 64-bit DLL"
+    "$run" regsvr32 /s "$codec64" || fail "regsvr32 of the 64-bit codec"
     tree 64 "$dll64" >"$work/regsvr32-x64.txt"
+    "$run" regsvr32 /u /s "$codec64" || fail "regsvr32 /u of the 64-bit codec"
     "$run" regsvr32 /u /s "$dll64" || fail "regsvr32 /u of the 64-bit DLL"
 fi
 [ "$(absent_tree 32)" = "(absent)" ] || fail "regsvr32 /u left keys: $(tree 32 none)"
@@ -114,7 +125,8 @@ ok
 msiexec /i "$x86_newer" || fail "upgrade to $newer"
 [ "$(uninstall_entries '(32-bit)')" = "$newer" ] || fail "installed programs after the upgrade: $(uninstall_entries '(32-bit)')"
 [ "$(ls -R "$drive_c/Program Files (x86)/Scanleaf")" = "$(printf '%s\n' "$drive_c/Program Files (x86)/Scanleaf:" \
-    Scanleaf.dll samples scanleaf-card.exe '' "$drive_c/Program Files (x86)/Scanleaf/samples:" Scanleaf.ini)" ] ||
+    Scanleaf.dll ScanleafCodec.dll samples scanleaf-card.exe '' "$drive_c/Program Files (x86)/Scanleaf/samples:" \
+    Scanleaf.ini)" ] ||
     fail "files after the upgrade: $(ls -R "$drive_c/Program Files (x86)/Scanleaf")"
 card "$pf86" show | grep -q "^  *rpelcnt" || fail "scanleaf-card after the upgrade"
 ok

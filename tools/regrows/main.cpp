@@ -9,7 +9,12 @@
 // replaced by FILE-REFERENCE (such as [#ScanleafDll]) and its folder by FOLDER-REFERENCE
 // (such as [ProgramFilesFolder]Scanleaf: the type library records its folder, without the
 // closing backslash that the installer's folder properties carry).
+//
+//   scanleaf-regrows --codec FILE-REFERENCE OUTPUT-FOLDER
+//
+// writes CodecRegistration.wxi and SharedCodecRegistration.wxi from the WIC codec's own list.
 #include "tools/regrows/Capture.h"
+#include "tools/regrows/CodecRows.h"
 #include "tools/regrows/RegistryRows.h"
 
 #include <objbase.h>
@@ -37,6 +42,13 @@ bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wstring(argv[1]) == L"--codec") {
+        for (bool shared : {false, true}) {
+            const std::wstring path = std::wstring(argv[3]) + (shared ? L"\\SharedCodecRegistration.wxi" : L"\\CodecRegistration.wxi");
+            if (!WriteUtf8(path, regrows::CodecWixInclude(argv[2], shared))) return Fail(L"cannot write " + path, E_FAIL);
+        }
+        return 0;
+    }
     if (argc != 5) {
         fwprintf(stderr, L"usage: scanleaf-regrows DLL FILE-REFERENCE FOLDER-REFERENCE OUTPUT-FOLDER\n");
         return 2;

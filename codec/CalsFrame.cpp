@@ -46,19 +46,20 @@ HRESULT CCalsFrame::CopyPalette(IWICPalette* palette) {
     return palette->InitializePredefined(WICBitmapPaletteTypeFixedBW, FALSE);
 }
 
-bool CCalsFrame::Reach(std::uint32_t line) {
-    if (!decoder_ || line + 1 < next_) {
-        // Behind the decoder (or not started): from the first line again.
+const std::uint8_t* CCalsFrame::Line(std::uint32_t line) {
+    if (!decoder_ || line + kLinesKept < next_) {
+        // Not started, or further back than the lines kept: from the first line again.
         decoder_ = std::make_unique<core::Group4Decoder>(file_->data() + core::kHeaderSize,
                                                           file_->size() - core::kHeaderSize, info_.width);
-        row_.assign(decoder_->RowBytes(), 0);
+        rowBytes_ = decoder_->RowBytes();
+        kept_.assign(rowBytes_ * kLinesKept, 0);
         next_ = 0;
     }
     while (next_ <= line) {
-        if (!decoder_->NextRow(row_.data())) return false;
+        if (!decoder_->NextRow(&kept_[(next_ % kLinesKept) * rowBytes_])) return nullptr;
         ++next_;
     }
-    return true;
+    return &kept_[(line % kLinesKept) * rowBytes_];
 }
 
 HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize, BYTE* buffer) {
@@ -76,15 +77,16 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize
     try {
         ExclusiveLock guard(lock_);
         for (INT y = 0; y < r.Height; ++y) {
-            if (!Reach(std::uint32_t(r.Y + y))) return WINCODEC_ERR_BADIMAGE;
+            const std::uint8_t* row = Line(std::uint32_t(r.Y + y));
+            if (!row) return WINCODEC_ERR_BADIMAGE;
             // Byte by byte from the rectangle's first pel on, inverted: WIC's BlackWhite has 1 white.
             BYTE* out = buffer + std::size_t(stride) * UINT(y);
             const unsigned shift = unsigned(r.X) & 7;
             const std::size_t first = std::size_t(r.X) >> 3;
             for (UINT k = 0; k < lineBytes; ++k) {
                 const std::size_t b = first + k;
-                unsigned pels = unsigned(row_[b]) << shift;
-                if (shift && b + 1 < row_.size()) pels |= unsigned(row_[b + 1]) >> (8 - shift);
+                unsigned pels = unsigned(row[b]) << shift;
+                if (shift && b + 1 < rowBytes_) pels |= unsigned(row[b + 1]) >> (8 - shift);
                 out[k] = BYTE(~pels);
             }
             if (r.Width % 8) out[lineBytes - 1] &= BYTE(0xFF << (8 - r.Width % 8));

@@ -1,7 +1,7 @@
 // The one frame of a CALS type 1 file: the picture as WIC's BlackWhite pixels (1 white, 0 black),
-// decoded from the kept compressed stream as far as each CopyPixels needs, with no more than the
-// decoder's two lines and one line of pels held (a rectangle above the last one read starts the
-// decoding again).
+// decoded from the kept compressed stream as far as each CopyPixels needs. Held besides the
+// decoder's two lines: the last kLinesKept lines of pels, so that a caller stepping back a little
+// (a scaler's next band) costs nothing; a line further back starts the decoding again.
 #pragma once
 
 #include "core/CalsImage.h"
@@ -34,15 +34,17 @@ public:
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override;
 
 private:
-    // Decodes up to line `line` (into row_); false when the stream ends or breaks before it.
-    bool Reach(std::uint32_t line);
+    static constexpr std::uint32_t kLinesKept = 256;
+    // The pels of line `line`, decoded as far as needed; null when the stream ends or breaks before it.
+    const std::uint8_t* Line(std::uint32_t line);
 
     std::shared_ptr<const std::vector<std::uint8_t>> file_;
     core::CalsImageInfo info_;
     SRWLOCK lock_ = SRWLOCK_INIT; // one CopyPixels at a time: they share the decoder
     std::unique_ptr<core::Group4Decoder> decoder_;
-    std::vector<std::uint8_t> row_; // the last line decoded: CALS pels, 1 black
-    std::uint32_t next_ = 0;        // the line the decoder gives next
+    std::vector<std::uint8_t> kept_; // the last kLinesKept lines decoded, line n at n % kLinesKept
+    std::size_t rowBytes_ = 0;
+    std::uint32_t next_ = 0; // the line the decoder gives next
 };
 
 } // namespace scanleaf

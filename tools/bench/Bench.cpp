@@ -18,7 +18,9 @@
 //
 //   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] [--export] [--json]
 //   scanleaf-bench --card ARGUMENTS...   (one scanleaf-card run: seconds and peak memory)
+//   scanleaf-bench --wic-thumbnail FILE  (a 256-pixel thumbnail through WIC against the core's path)
 #include "host/VorHost.h"
+#include "tools/bench/WicBench.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
 
@@ -417,7 +419,10 @@ int wmain(int argc, wchar_t** argv) {
         else if (a == L"--detail") detail = true;
         else if (a == L"--export") exportToo = true;
         else if (a == L"--json") json = detail = true;
-        else if (a == L"--card") {
+        else if (a == L"--wic-thumbnail" && i + 1 < argc) {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            return WicThumbnailBench(ProgramFolder() + L"\\ScanleafCodec.dll", argv[i + 1]);
+        } else if (a == L"--card") {
             // The rest is a scanleaf-card command line: its time and peak memory, nothing else.
             std::wstring arguments;
             for (++i; i < argc; ++i) arguments += (arguments.empty() ? L"\"" : L" \"") + std::wstring(argv[i]) + L"\"";

@@ -56,12 +56,12 @@ private:
     void AddChange(std::uint32_t at);
 
     const std::uint8_t* data_;
-    const G4CodeTable* modes_;
-    const G4CodeTable* white_;
-    const G4CodeTable* black_;
     std::size_t size_;
     std::size_t bit_ = 0;
     std::uint32_t width_;
+    const G4CodeTable* modes_;
+    const G4CodeTable* white_;
+    const G4CodeTable* black_;
     std::uint32_t rows_ = 0;
     G4Stop stop_ = G4Stop::None;
     std::vector<std::uint32_t> ref_; // the reference row's changing elements

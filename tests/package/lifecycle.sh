@@ -107,6 +107,11 @@ if [ -n "$build64" ]; then
     tree 64 "$pf64\\Scanleaf.dll" >"$work/msi-x64.txt"
     diff -u "$work/regsvr32-x64.txt" "$work/msi-x64.txt" >&2 || fail "the x64 package's registry differs from regsvr32's"
     wine_ "$pf64\\scanleaf-card.exe" info | grep -qF "registered: $pf64\\Scanleaf.dll" || fail "x64 tool"
+    # What the package installed is what WIC finds: a drawing opened by its pattern alone.
+    SCANLEAF_CODEC_INSTALLED=1 "$run" "$build64/bin/test_codec.exe" \
+        --gtest_filter='WicDecoder.InstalledByThePackage*' >"$work/wic.log" 2>&1 ||
+        fail "WIC through the installed x64 codec: $(grep -a -E 'Failure|Expected|Which' "$work/wic.log" | head -5)"
+    grep -aq '\[  PASSED  \] 1 test' "$work/wic.log" || fail "the installed-codec case did not run: $(tail -3 "$work/wic.log")"
     msiexec /x "$x64" || fail "msiexec /x $x64"
     [ "$(absent_tree 64)" = "(absent)" ] || fail "keys left after removing x64: $(tree 64 none | grep -v absent)"
     msiexec /i "$x86" || fail "msiexec /i $x86 again"

@@ -20,8 +20,6 @@ using scanleaf::ComPtr;
 using toolsupport::Plugin;
 using toolsupport::VariableArray;
 
-namespace {
-
 int LoadPlugin(Plugin& plugin, const Options& options) {
     HRESULT hr = plugin.Load(options.dllPath);
     if (FAILED(hr)) {
@@ -30,6 +28,8 @@ int LoadPlugin(Plugin& plugin, const Options& options) {
     }
     return 0;
 }
+
+namespace {
 
 void PrintCardText(const std::wstring& path, const std::vector<CardEntry>& entries) {
     Out(path + L"\n");

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace toolsupport {
+class Plugin;
+}
+
 namespace card {
 
 struct Options {
@@ -11,6 +15,9 @@ struct Options {
 };
 
 inline constexpr int kUsageError = 2;
+
+// Loads the plug-in as the options say; 0, or 1 after saying why it could not.
+int LoadPlugin(toolsupport::Plugin& plugin, const Options& options);
 
 // Returns the process exit code: 0 success, 1 a failure, 2 a usage error.
 int Run(const std::wstring& command, const std::vector<std::wstring>& args, const Options& options);

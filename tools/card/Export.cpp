@@ -180,11 +180,7 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
     ExportRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
-    HRESULT hr = plugin.Load(options.dllPath);
-    if (FAILED(hr)) {
-        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
+    if (int rc = LoadPlugin(plugin, options)) return rc;
     // The files are visited, not listed, so that memory stays flat however many there are;
     // only a progress line needs their number first.
     size_t total = 0;

@@ -442,11 +442,7 @@ int Import(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseTable(bytes, request, table, problems)) return report();
 
     toolsupport::Plugin plugin;
-    HRESULT hr = plugin.Load(options.dllPath);
-    if (FAILED(hr)) {
-        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
+    if (int rc = LoadPlugin(plugin, options)) return rc;
     std::vector<FilePlan> plans;
     Summary summary;
     TableCheck check(plugin.Format(), table, request.emptyClears, request.skipChanged);

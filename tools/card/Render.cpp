@@ -114,11 +114,7 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
     RenderRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
-    HRESULT hr = plugin.Load(options.dllPath);
-    if (FAILED(hr)) {
-        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
+    if (int rc = LoadPlugin(plugin, options)) return rc;
     const std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
     if (files.empty()) {
         Err(L"scanleaf-card: no CALS files found\n");
@@ -141,6 +137,7 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
         }
         taken.insert(Lower(out));
         DrawingCheck check;
+        HRESULT hr = S_OK;
         if (request.size == 0) {
             FullSizeSink sink(out);
             check = DecodeDrawing(AbsolutePath(file), &sink);

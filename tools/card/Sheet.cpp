@@ -92,11 +92,7 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
     SheetRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
-    HRESULT hr = plugin.Load(options.dllPath);
-    if (FAILED(hr)) {
-        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
+    if (int rc = LoadPlugin(plugin, options)) return rc;
     std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
     for (std::wstring& f : files) f = AbsolutePath(f);
     std::sort(files.begin(), files.end(), [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });

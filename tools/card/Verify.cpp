@@ -69,11 +69,7 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
     VerifyRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
-    HRESULT hr = plugin.Load(options.dllPath);
-    if (FAILED(hr)) {
-        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
+    if (int rc = LoadPlugin(plugin, options)) return rc;
     size_t files = 0, sound = 0, damaged = 0, other = 0;
     if (request.format == VerifyRequest::Csv) Out(FromUtf8(table::CsvLine(kColumns)));
     if (request.format == VerifyRequest::Json) Out(L"[");

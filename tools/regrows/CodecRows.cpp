@@ -9,15 +9,7 @@ namespace {
 
 std::wstring Xml(const std::wstring& text) {
     std::wstring out;
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'&': out += L"&amp;"; break;
-        case L'<': out += L"&lt;"; break;
-        case L'>': out += L"&gt;"; break;
-        case L'"': out += L"&quot;"; break;
-        default: out += c;
-        }
-    }
+    AppendXmlText(out, text);
     return out;
 }
 

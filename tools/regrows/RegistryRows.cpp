@@ -32,17 +32,6 @@ std::wstring Describe(const Key& key, const Value* value) {
     return where;
 }
 
-void AppendXmlText(std::wstring& out, const std::wstring& text) {
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'&': out += L"&amp;"; break;
-        case L'<': out += L"&lt;"; break;
-        case L'>': out += L"&gt;"; break;
-        case L'"': out += L"&quot;"; break;
-        default: out += c;
-        }
-    }
-}
 
 } // namespace
 
@@ -91,6 +80,18 @@ bool ToRows(const std::vector<Key>& tree, const std::vector<Substitution>& subst
     }
     rows = std::move(out);
     return true;
+}
+
+void AppendXmlText(std::wstring& out, const std::wstring& text) {
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'&': out += L"&amp;"; break;
+        case L'<': out += L"&lt;"; break;
+        case L'>': out += L"&gt;"; break;
+        case L'"': out += L"&quot;"; break;
+        default: out += c;
+        }
+    }
 }
 
 std::wstring WixInclude(const std::vector<Row>& rows, bool shared, bool firstIsKeyPath) {

@@ -47,6 +47,9 @@ struct Substitution {
 bool ToRows(const std::vector<Key>& tree, const std::vector<Substitution>& substitutions, std::vector<Row>& rows,
             std::wstring& error);
 
+// Text as XML attribute text: & < > " escaped.
+void AppendXmlText(std::wstring& out, const std::wstring& text);
+
 // The rows whose `shared` flag equals `shared`, as a WiX include: RegistryValue elements
 // under HKCR in tree order, the first one marked as the key path when `firstIsKeyPath`.
 std::wstring WixInclude(const std::vector<Row>& rows, bool shared, bool firstIsKeyPath);

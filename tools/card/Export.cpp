@@ -1,10 +1,10 @@
 // export: every CALS file's data card as one row of a table.
+#include "core/CardTable.h"
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
-#include "core/CardTable.h"
 #include "tools/common/Plugin.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "tools/card/HeaderFile.h"
 
-#include "hostenv/ComError.h"
 #include "core/CardJournal.h"
+#include "hostenv/ComError.h"
 
 namespace card {
 

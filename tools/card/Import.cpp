@@ -2,16 +2,16 @@
 // (with a trial save of each changed header on a scratch copy, so that what the plug-in would
 // store is known); only a table without a single problem is written, file by file, behind an
 // undo journal.
+#include "core/CardJournal.h"
+#include "core/CardTable.h"
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
 #include "tools/card/HeaderFile.h"
-#include "core/CardJournal.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
-#include "core/CardTable.h"
-#include "hostenv/Bstr.h"
-#include "hostenv/ComPtr.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
 

@@ -1,9 +1,9 @@
 // undo: an import's journal played back. A saved file whose header is still what the import
 // left gets its earlier header and modification time back; any other is left as it is.
+#include "core/CardJournal.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
 #include "tools/card/HeaderFile.h"
-#include "core/CardJournal.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
 

@@ -1,9 +1,15 @@
 // The Group 4 decoder against libtiff's: the input is a row width, a height and a stream (or,
 // with the first byte odd, a drawing that libtiff encodes first). Both must give the same rows
 // up to the first problem that either reports, and an encoded drawing must come back whole.
+// The lines also go through a thumbnail and an orientation, and the stream's first bytes
+// through the header's picture records.
+#include "core/CalsImage.h"
 #include "core/Group4.h"
+#include "core/Thumbnail.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/native/Libtiff.h"
+
+#include <algorithm>
 
 using scanleaf::core::G4Stop;
 using scanleaf::core::Group4Decoder;
@@ -31,7 +37,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Group4Decoder decoder(stream.data(), stream.size(), width);
     libtiff::Rows ours;
     std::vector<std::uint8_t> row(decoder.RowBytes());
-    while (ours.size() < height && decoder.NextRow(row.data())) ours.push_back(row);
+    // The lines also feed a thumbnail, shown in one of the eight orientations.
+    std::uint32_t tw = 0, th = 0;
+    scanleaf::core::Thumbnailer::Fit(width, height, 1 + (width * 7 + height) % 64, tw, th);
+    scanleaf::core::Thumbnailer thumbnail(width, height, tw, th);
+    while (ours.size() < height && decoder.NextRow(row.data())) {
+        ours.push_back(row);
+        thumbnail.AddLine(decoder.Changes());
+    }
+    const scanleaf::core::Orientation shown((width % 4) * 90, height % 2 ? 90 : 270, tw, th);
+    FUZZ_CHECK(shown.Apply(thumbnail.Finish()).size() == std::size_t(tw) * th);
+    // What a header made of the stream's first bytes says of its picture.
+    std::vector<unsigned char> header(scanleaf::core::kHeaderSize, ' ');
+    std::copy(stream.begin(), stream.begin() + std::ptrdiff_t(std::min(stream.size(), header.size())), header.begin());
+    const scanleaf::core::CalsImageInfo info = scanleaf::core::ReadImageInfo(header.data());
+    FUZZ_CHECK(!info.sizeKnown || (info.width > 0 && info.height > 0));
     FUZZ_CHECK(decoder.BytesUsed() <= stream.size());
     if (drawing) {
         FUZZ_CHECK(ours == rows);

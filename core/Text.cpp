@@ -15,6 +15,20 @@ Text Decimal(std::int64_t value) {
 
 Text Ascii(const std::string& text) { return Text(text.begin(), text.end()); }
 
+Text MarkupEscaped(const Text& text) {
+    Text out;
+    for (Unit c : text) {
+        switch (c) {
+        case '&': out += SL_T("&amp;"); break;
+        case '<': out += SL_T("&lt;"); break;
+        case '>': out += SL_T("&gt;"); break;
+        case '"': out += SL_T("&quot;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 bool IsBlank(Unit c) {
     const std::uint32_t u = std::uint32_t(c);
     return (u >= 0x09 && u <= 0x0D) || u == 0x20 || u == 0xA0 || u == 0x1680 || (u >= 0x2000 && u <= 0x200A) ||

@@ -36,6 +36,9 @@ inline bool IsDigit(Unit c) { return c >= '0' && c <= '9'; }
 // 'A' to 'Z' folded, nothing else.
 inline Unit AsciiLower(Unit c) { return c >= 'A' && c <= 'Z' ? Unit(c + ('a' - 'A')) : c; }
 
+// Text for HTML or XML (attribute values too): & < > " as their entities.
+Text MarkupEscaped(const Text& text);
+
 // UTF-8 as Windows converts well-formed text; an unpaired surrogate becomes U+FFFD, and a lead
 // byte with the continuation bytes after it that form no character one U+FFFD (Windows may give
 // several: only damaged text differs, which every reader here refuses before converting).

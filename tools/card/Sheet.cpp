@@ -37,19 +37,7 @@ bool ParseRequest(const std::vector<std::wstring>& args, SheetRequest& request) 
     return !request.paths.empty() && !request.output.empty();
 }
 
-std::wstring Html(const std::wstring& text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'&': out += L"&amp;"; break;
-        case L'<': out += L"&lt;"; break;
-        case L'>': out += L"&gt;"; break;
-        case L'"': out += L"&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+std::wstring Html(const std::wstring& text) { return scanleaf::core::MarkupEscaped(text); }
 
 std::wstring Base64(const std::string& bytes) {
     static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -1,5 +1,7 @@
 #include "tools/regrows/RegistryRows.h"
 
+#include "core/Text.h"
+
 #include <cwctype>
 
 namespace regrows {
@@ -82,17 +84,7 @@ bool ToRows(const std::vector<Key>& tree, const std::vector<Substitution>& subst
     return true;
 }
 
-void AppendXmlText(std::wstring& out, const std::wstring& text) {
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'&': out += L"&amp;"; break;
-        case L'<': out += L"&lt;"; break;
-        case L'>': out += L"&gt;"; break;
-        case L'"': out += L"&quot;"; break;
-        default: out += c;
-        }
-    }
-}
+void AppendXmlText(std::wstring& out, const std::wstring& text) { out += scanleaf::core::MarkupEscaped(text); }
 
 std::wstring WixInclude(const std::vector<Row>& rows, bool shared, bool firstIsKeyPath) {
     std::wstring xml = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"

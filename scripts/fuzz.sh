@@ -7,7 +7,9 @@
 #
 # The committed corpus (tests/fuzz/corpus/TARGET) is read; what a run adds goes to
 # build-fuzz/corpus/TARGET. A failing input is kept in build-fuzz/crashes with a one-line
-# replay command. Installs what it lacks (as root).
+# replay command. SCANLEAF_FUZZ_TARGETS="DateFuzz ..." runs only those targets; SCANLEAF_FUZZ_BUILD
+# picks another build folder, so that long runs can go on beside each other. Installs what it
+# lacks (as root).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SCANLEAF_FUZZ_BUILD:-"$root/build-fuzz"}
@@ -24,7 +26,10 @@ configure() { # DIR [cmake options...]
     cmake -S "$root/tests/native" -B "$dir" -DCMAKE_CXX_COMPILER=clang++-14 -DSCANLEAF_FUZZ=ON "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)" >/dev/null
 }
-targets() { (cd "$root/tests/fuzz" && ls ./*Fuzz.cpp | sed 's|^\./||; s|\.cpp$||'); }
+targets() {
+    if [ -n "${SCANLEAF_FUZZ_TARGETS:-}" ]; then echo "$SCANLEAF_FUZZ_TARGETS"; return; fi
+    (cd "$root/tests/fuzz" && ls ./*Fuzz.cpp | sed 's|^\./||; s|\.cpp$||')
+}
 dict() { [ -f "$root/tests/fuzz/$1.dict" ] && echo "-dict=$root/tests/fuzz/$1.dict" || true; }
 
 if [ "$arg" = --coverage ]; then

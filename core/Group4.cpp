@@ -1,5 +1,6 @@
 #include "core/Group4.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace scanleaf::core {
@@ -24,7 +25,7 @@ public:
         Add(more, moreCount);
     }
     unsigned Bits() const { return bits_; }
-    const G4Entry& operator[](std::uint32_t index) const { return entries_[index]; }
+    const G4Entry* Entries() const { return entries_.data(); }
 
 private:
     void Add(const G4Code* codes, std::size_t count) {
@@ -117,6 +118,7 @@ const G4CodeTable& BlackRuns() {
 
 constexpr std::uint32_t kEndOfLine = 1; // 000000000001, 12 bits
 
+
 } // namespace
 
 const char* G4StopText(G4Stop stop) {
@@ -147,44 +149,151 @@ void SetBits(std::uint8_t* row, std::uint32_t from, std::uint32_t to) {
     row[last] |= tail;
 }
 
+namespace {
+
+// Each byte's bits as a running parity, most significant first: bit k of the result is the
+// exclusive or of bits 0 to k of the byte.
+struct ParityTable {
+    std::uint8_t bytes[256];
+    ParityTable() {
+        for (unsigned b = 0; b < 256; ++b) {
+            unsigned out = 0, on = 0;
+            for (unsigned k = 0; k < 8; ++k) {
+                on ^= (b >> (7 - k)) & 1;
+                out |= on << (7 - k);
+            }
+            bytes[b] = std::uint8_t(out);
+        }
+    }
+};
+const ParityTable kParity;
+
+// A row from its changing elements. Few changes: run by run. Many (a halftone): a flip marked
+// at each change, then one pass of running parity over the row, with no branch per run.
+void FillRow(std::uint8_t* row, std::size_t rowBytes, const std::uint32_t* changes, std::size_t count,
+             std::uint32_t width) {
+    std::memset(row, 0, rowBytes);
+    if (count * 2 < rowBytes) {
+        for (std::size_t i = 0; i < count; i += 2) SetBits(row, changes[i], i + 1 < count ? changes[i + 1] : width);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (changes[i] < width) row[changes[i] >> 3] ^= std::uint8_t(0x80 >> (changes[i] & 7));
+    std::uint64_t carry = 0;
+    std::size_t b = 0;
+    for (; b + 8 <= rowBytes; b += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, row + b, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#else
+        word = __builtin_bswap64(word);
+#endif
+        word ^= word >> 1;
+        word ^= word >> 2;
+        word ^= word >> 4;
+        word ^= word >> 8;
+        word ^= word >> 16;
+        word ^= word >> 32;
+        word ^= carry;
+        carry = 0 - (word & 1);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#else
+        word = __builtin_bswap64(word);
+#endif
+        std::memcpy(row + b, &word, 8);
+    }
+    for (; b < rowBytes; ++b) {
+        const std::uint8_t value = std::uint8_t(kParity.bytes[row[b]] ^ carry);
+        row[b] = value;
+        carry = 0 - std::uint64_t(value & 1);
+    }
+    if (width & 7) row[rowBytes - 1] &= std::uint8_t(0xFF << (8 - (width & 7)));
+}
+
+// The stream's bits, most significant first, zeros past its end. A row is decoded with a copy
+// in locals, so that the compiler keeps the bits in registers rather than in the decoder.
+class G4Bits {
+public:
+    G4Bits(const std::uint8_t* data, std::size_t size, std::size_t bit) : data_(data), size_(size), bit_(bit) {
+        next_ = bit >> 3;
+        if (next_ < size_) {
+            acc_ = std::uint64_t(data_[next_++]) << (56 + (bit & 7));
+            count_ = 8 - unsigned(bit & 7);
+        }
+    }
+    std::size_t Position() const { return bit_; }
+    // The next `bits` bits (at most 24); zeros past the end.
+    std::uint32_t Peek(unsigned bits) {
+        if (count_ < bits) Refill();
+        return std::uint32_t(acc_ >> (64 - bits));
+    }
+    // False when the bits taken reach past the end of the input.
+    // At most the bits just peeked at.
+    void Take(unsigned bits) {
+        acc_ <<= bits;
+        count_ -= bits;
+        bit_ += bits;
+    }
+    // Whether the bits taken, or `bits` more, reach past the end of the input.
+    bool Beyond(unsigned bits = 0) const { return bit_ + bits > size_ * 8; }
+    bool RestIsZero() const {
+        std::size_t byte = bit_ >> 3;
+        if (byte >= size_) return true;
+        if (std::uint8_t(data_[byte] << (bit_ & 7)) != 0) return false;
+        for (++byte; byte < size_; ++byte)
+            if (data_[byte]) return false;
+        return true;
+    }
+
+private:
+    // Whole bytes into the accumulator behind the `count_` bits it holds. Eight at once where
+    // eight remain: the bits loaded beyond the bytes counted are the stream's own, so loading
+    // them again later changes nothing.
+    void Refill() {
+        if (next_ + 8 <= size_) {
+            std::uint64_t value;
+            std::memcpy(&value, data_ + next_, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            value = __builtin_bswap64(value);
+#endif
+            acc_ |= value >> count_;
+            next_ += (63 - count_) >> 3;
+            count_ |= 56;
+            return;
+        }
+        for (; count_ <= 56 && next_ < size_; count_ += 8) acc_ |= std::uint64_t(data_[next_++]) << (56 - count_);
+        if (next_ >= size_) count_ = 64; // nothing but zeros beyond
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t bit_;       // bits taken
+    std::size_t next_ = 0;  // the next byte to load
+    std::uint64_t acc_ = 0; // the next bits, first at the top
+    unsigned count_ = 0;    // how many of them are loaded
+};
+
+// Row storage: a 0 before the first change and the width four times after the last, so that
+// the reference row reads as 0 before its first change and as the width after its last
+// without a test; the index is still held within them.
+constexpr std::size_t kBefore = 1, kAfter = 4;
+
+inline std::int64_t RefAt(const std::uint32_t* refs, std::int64_t count, std::int64_t i) {
+    return refs[std::min(std::max(i, std::int64_t(-1)), count + std::int64_t(kAfter) - 1)];
+}
+
+} // namespace
+
 Group4Decoder::Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
-    : data_(data), size_(size), width_(width), modes_(&Modes()), white_(&WhiteRuns()), black_(&BlackRuns()) {
+    : data_(data), size_(size), width_(width) {
     if (width_ == 0 || width_ > kMaxG4Width) {
         stop_ = G4Stop::BadWidth;
         return;
     }
-    ref_.reserve(std::size_t(width_) + 1);
-    cur_.reserve(std::size_t(width_) + 1);
+    ref_.assign(kBefore + std::size_t(width_) + 2 + kAfter, width_);
+    cur_.assign(ref_.size(), width_);
+    ref_[0] = cur_[0] = 0;
     // The row before the first is white.
-}
-
-// The next `bits` bits (at most 24), zeros past the end of the input: eight bytes at once where
-// eight remain, byte by byte near the end.
-std::uint32_t Group4Decoder::Peek(unsigned bits) const {
-    const std::size_t byte = bit_ >> 3;
-    std::uint64_t value = 0;
-    if (byte + 8 <= size_) {
-        std::memcpy(&value, data_ + byte, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        value = __builtin_bswap64(value);
-#endif
-    } else {
-        for (unsigned k = 0; k < 8; ++k) value = (value << 8) | (byte + k < size_ ? data_[byte + k] : 0u);
-    }
-    return std::uint32_t((value << (bit_ & 7)) >> (64 - bits));
-}
-
-// False when the bits taken reach past the end of the input.
-bool Group4Decoder::Take(unsigned bits) {
-    bit_ += bits;
-    return bit_ <= size_ * 8;
-}
-
-bool Group4Decoder::RestIsZero() const {
-    if (Peek(8 - unsigned(bit_ & 7)) != 0) return false;
-    for (std::size_t byte = (bit_ >> 3) + 1; byte < size_; ++byte)
-        if (data_[byte]) return false;
-    return true;
 }
 
 bool Group4Decoder::Fail(G4Stop stop) {
@@ -192,95 +301,120 @@ bool Group4Decoder::Fail(G4Stop stop) {
     return false;
 }
 
-bool Group4Decoder::ReadRun(bool black, std::uint32_t& run) {
-    const G4CodeTable& table = black ? *black_ : *white_;
+namespace {
+
+// A run's make-up codes and its terminating code, into `run`.
+inline G4Stop ReadRun(G4Bits& in, const G4Entry* table, unsigned bits, std::uint32_t width, std::uint32_t& run) {
     run = 0;
     for (;;) {
-        const G4Entry& e = table[Peek(table.Bits())];
-        if (e.value < 0) return Fail(bit_ + table.Bits() > size_ * 8 ? G4Stop::EndOfData : G4Stop::BadCode);
-        if (!Take(e.length)) return Fail(G4Stop::EndOfData);
+        const G4Entry e = table[in.Peek(bits)];
+        if (e.value < 0) return in.Beyond(bits) ? G4Stop::EndOfData : G4Stop::BadCode;
+        in.Take(e.length);
         run += std::uint32_t(e.value);
-        if (run > width_) return Fail(G4Stop::RunPastRow);
-        if (e.value < 64) return true;
+        if (run > width) return G4Stop::RunPastRow;
+        if (e.value < 64) return G4Stop::None;
     }
 }
 
-// Appends a changing element. A run of length 0 (two at the same place) is kept: the next row's
-// b1 and b2 count it, as libtiff's decoder (the reference that other readers use) does.
-void Group4Decoder::AddChange(std::uint32_t at) { cur_.push_back(at); }
+} // namespace
 
 bool Group4Decoder::NextRow(std::uint8_t* row) {
     if (stop_ != G4Stop::None) return false;
     if (bit_ >= size_ * 8) return Fail(G4Stop::EndOfData);
+    G4Bits in(data_, size_, bit_);
+    const G4Entry* const modes = Modes().Entries();
+    const G4Entry* const whites = WhiteRuns().Entries();
+    const G4Entry* const blacks = BlackRuns().Entries();
     const std::int64_t width = width_;
-    cur_.clear();
+    const std::uint32_t* const refs = ref_.data() + kBefore;
+    const std::int64_t refCount = std::int64_t(refCount_);
+    std::uint32_t* first = cur_.data() + kBefore;
+    std::uint32_t* out = first;            // the next change of this row
+    std::uint32_t* room = cur_.data() + cur_.size() - kAfter - 2; // room for two more up to here
     // b1 is tracked as libtiff's decoder (the reference other readers use) tracks it, so that both
     // read even odd streams (runs of length 0) alike: an index into the reference row's changes
     // that moves on by one after a vertical code, back by one after a vertical-left code, by two
     // after a pass, and skips pairs left of a0 once the row has a change of its own.
-    auto ref = [this](std::int64_t i) -> std::int64_t {
-        return i < 0 ? 0 : std::size_t(i) < ref_.size() ? std::int64_t(ref_[std::size_t(i)]) : std::int64_t(width_);
-    };
     std::int64_t a0 = 0;
     std::int64_t j = 0;
     bool black = false;
-    auto checkB1 = [&] {
-        if (!cur_.empty())
-            while (ref(j) <= a0 && ref(j) < width) j += 2;
-    };
+    G4Stop stop = G4Stop::None;
     while (a0 < width) {
-        const G4Entry& mode = (*modes_)[Peek(7)];
+        const G4Entry mode = modes[in.Peek(7)];
         if (mode.value < 0) {
-            if (cur_.empty() && a0 == 0) {
+            stop = in.Beyond(12) ? G4Stop::EndOfData : G4Stop::BadCode;
+            if (out == first && a0 == 0) {
                 // At a row's start: the end-of-block code (two end-of-line codes; a lone one at the
                 // very end too), or zeros that pad the stream to its end.
-                if (Peek(12) == kEndOfLine) {
-                    Take(12);
-                    if (Peek(12) == kEndOfLine) Take(12);
-                    return Fail(G4Stop::EndOfBlock);
+                if (in.Peek(12) == kEndOfLine) {
+                    in.Take(12);
+                    if (in.Peek(12) == kEndOfLine) in.Take(12);
+                    stop = G4Stop::EndOfBlock;
+                } else if (in.RestIsZero()) {
+                    stop = G4Stop::EndOfData;
                 }
-                if (RestIsZero()) return Fail(G4Stop::EndOfData);
             }
-            return Fail(bit_ + 12 > size_ * 8 ? G4Stop::EndOfData : G4Stop::BadCode);
+            break;
         }
-        if (!Take(mode.length)) return Fail(G4Stop::EndOfData);
-        if (mode.value == kPass) {
-            checkB1();
-            const std::int64_t b2 = ref(j + 1);
-            if (b2 > width) return Fail(G4Stop::RunPastRow);
-            if (b2 < a0) return Fail(G4Stop::CodeBackwards);
-            a0 = b2;
-            j += 2;
-        } else if (mode.value == kHorizontal) {
-            std::uint32_t first = 0, second = 0;
-            if (!ReadRun(black, first) || !ReadRun(!black, second)) return false;
-            const std::int64_t a1 = a0 + first, a2 = a1 + second;
-            if (a2 > width) return Fail(G4Stop::RunPastRow);
-            AddChange(std::uint32_t(a1));
-            AddChange(std::uint32_t(a2));
-            a0 = a2;
-            checkB1();
-        } else if (mode.value == kExtension) {
-            return Fail(G4Stop::Unsupported);
-        } else {
-            checkB1();
-            const std::int64_t d = mode.value - kVertical0, a1 = ref(j) + d;
-            if (a1 > width) return Fail(G4Stop::RunPastRow);
-            if (a1 < a0) return Fail(G4Stop::CodeBackwards);
-            AddChange(std::uint32_t(a1));
+        in.Take(mode.length);
+        if (out > room) {
+            const std::size_t count = std::size_t(out - first);
+            cur_.resize(cur_.size() * 2);
+            first = cur_.data() + kBefore;
+            out = first + count;
+            room = cur_.data() + cur_.size() - kAfter - 2;
+        }
+        // (a0 is left of the width here, and the storage ends in the width.)
+        if (mode.value != kHorizontal && out != first)
+            while (RefAt(refs, refCount, j) <= a0) j += 2;
+        if (mode.value >= kVertical0 - 3 && mode.value <= kVertical0 + 3) {
+            const std::int64_t d = mode.value - kVertical0, a1 = RefAt(refs, refCount, j) + d;
+            if (a1 > width || a1 < a0) {
+                stop = a1 > width ? G4Stop::RunPastRow : G4Stop::CodeBackwards;
+                break;
+            }
+            *out++ = std::uint32_t(a1);
             a0 = a1;
             black = !black;
             j += d < 0 ? -1 : 1;
+        } else if (mode.value == kHorizontal) {
+            std::uint32_t first = 0, second = 0;
+            stop = ReadRun(in, black ? blacks : whites, black ? 13 : 12, width_, first);
+            if (stop == G4Stop::None) stop = ReadRun(in, black ? whites : blacks, black ? 12 : 13, width_, second);
+            const std::int64_t a1 = a0 + first, a2 = a1 + second;
+            if (stop == G4Stop::None && a2 > width) stop = G4Stop::RunPastRow;
+            if (stop != G4Stop::None) break;
+            // A run of length 0 (two changes at the same place) is kept: the next row's b1 and b2
+            // count it, as libtiff's do.
+            *out++ = std::uint32_t(a1);
+            *out++ = std::uint32_t(a2);
+            a0 = a2;
+            if (a0 < width)
+                while (RefAt(refs, refCount, j) <= a0) j += 2;
+        } else if (mode.value == kPass) {
+            const std::int64_t b2 = RefAt(refs, refCount, j + 1);
+            if (b2 > width || b2 < a0) {
+                stop = b2 > width ? G4Stop::RunPastRow : G4Stop::CodeBackwards;
+                break;
+            }
+            a0 = b2;
+            j += 2;
+        } else {
+            stop = G4Stop::Unsupported;
+            break;
         }
     }
+    bit_ = in.Position();
+    // A code that reached into the zeros past the input's end ends the data, whatever followed.
+    if (in.Beyond()) stop = G4Stop::EndOfData;
+    if (stop != G4Stop::None) return Fail(stop);
     // A change at the row's end is no change of a pixel.
-    if (!cur_.empty() && cur_.back() == width_) cur_.pop_back();
-    if (row) {
-        std::memset(row, 0, RowBytes());
-        for (std::size_t i = 0; i < cur_.size(); i += 2)
-            SetBits(row, cur_[i], i + 1 < cur_.size() ? cur_[i + 1] : width_);
-    }
+    if (out != first && out[-1] == width_) --out;
+    const std::size_t count = std::size_t(out - first);
+    if (row) FillRow(row, RowBytes(), first, count, width_);
+    std::fill(out, out + kAfter, width_);
     ref_.swap(cur_);
+    refCount_ = count;
     ++rows_;
     return true;
 }

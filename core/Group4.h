@@ -26,7 +26,13 @@ const char* G4StopText(G4Stop stop);
 
 inline constexpr std::uint32_t kMaxG4Width = 1u << 20;
 
-class G4CodeTable;
+// A row's changing elements: where the colour flips, ascending (two at the same place for a run
+// of length 0). A view of the decoder's own, good until its next row.
+struct G4Changes {
+    G4Changes(const std::uint32_t* data, std::size_t size) : data(data), size(size) {}
+    const std::uint32_t* data;
+    std::size_t size;
+};
 
 class Group4Decoder {
 public:
@@ -43,29 +49,23 @@ public:
     std::uint32_t Rows() const { return rows_; }
     // Bytes taken up to the end-of-block code (or all of them).
     std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
-    // The changing elements of the last row: where the colour flips, ascending (two at the same
-    // place for a run of length 0).
-    const std::vector<std::uint32_t>& Changes() const { return ref_; }
+    // The changing elements of the last row.
+    G4Changes Changes() const { return {ref_.data() + 1, refCount_}; }
 
 private:
-    std::uint32_t Peek(unsigned bits) const;
-    bool Take(unsigned bits);
-    bool RestIsZero() const;
-    bool ReadRun(bool black, std::uint32_t& run);
     bool Fail(G4Stop stop);
-    void AddChange(std::uint32_t at);
 
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t bit_ = 0;
     std::uint32_t width_;
-    const G4CodeTable* modes_;
-    const G4CodeTable* white_;
-    const G4CodeTable* black_;
     std::uint32_t rows_ = 0;
     G4Stop stop_ = G4Stop::None;
-    std::vector<std::uint32_t> ref_; // the reference row's changing elements
+    // The reference row's changing elements and the row's own: storage that only grows (a row
+    // of runs of length 0 may hold more than its width), with the counts in use.
+    std::vector<std::uint32_t> ref_;
     std::vector<std::uint32_t> cur_;
+    std::size_t refCount_ = 0;
 };
 
 // Sets bits [from, to) of a packed row (most significant bit first).

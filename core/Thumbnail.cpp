@@ -10,6 +10,9 @@ Thumbnailer::Thumbnailer(std::uint32_t width, std::uint32_t height, std::uint32_
       columnStart_(outWidth_ + 1), black_(outWidth_, 0), grey_(std::size_t(outWidth_) * outHeight_, 255) {
     for (std::uint32_t c = 0; c <= outWidth_; ++c)
         columnStart_[c] = std::uint32_t(std::uint64_t(c) * width_ / outWidth_);
+    columnOf_.resize(width_);
+    for (std::uint32_t c = 0; c < outWidth_; ++c)
+        std::fill(columnOf_.begin() + columnStart_[c], columnOf_.begin() + columnStart_[c + 1], c);
 }
 
 void Thumbnailer::Fit(std::uint32_t width, std::uint32_t height, std::uint32_t longest, std::uint32_t& outWidth,
@@ -30,21 +33,23 @@ std::uint32_t Thumbnailer::OutRow(std::uint32_t line) const {
     return std::uint32_t(std::uint64_t(line) * outHeight_ / height_);
 }
 
-void Thumbnailer::AddLine(const std::vector<std::uint32_t>& changes) {
+void Thumbnailer::AddLine(G4Changes changes) {
     if (line_ >= height_) return;
     // The runs come in order, so the column only moves right.
-    std::size_t c = 0;
-    for (std::size_t i = 0; i < changes.size(); i += 2) {
-        std::uint32_t from = std::min(changes[i], width_);
-        const std::uint32_t to = i + 1 < changes.size() ? std::min(changes[i + 1], width_) : width_;
-        while (c < outWidth_ && columnStart_[c + 1] <= from) ++c;
-        // Column by column over the run: whole columns at once.
-        while (from < to && c < outWidth_) {
-            const std::uint32_t end = std::min(to, columnStart_[c + 1]);
-            black_[c] += end - from;
-            from = end;
-            if (from == columnStart_[c + 1]) ++c;
+    for (std::size_t i = 0; i < changes.size; i += 2) {
+        const std::uint32_t from = std::min(changes.data[i], width_);
+        const std::uint32_t to = i + 1 < changes.size ? std::min(changes.data[i + 1], width_) : width_;
+        if (from >= to) continue;
+        std::uint32_t c = columnOf_[from];
+        const std::uint32_t last = columnOf_[to - 1];
+        if (c == last) {
+            black_[c] += to - from;
+            continue;
         }
+        // Column by column over the run: whole columns at once.
+        black_[c] += columnStart_[c + 1] - from;
+        for (++c; c < last; ++c) black_[c] += columnStart_[c + 1] - columnStart_[c];
+        black_[last] += to - columnStart_[last];
     }
     ++line_;
     if (line_ == height_ || OutRow(line_) != OutRow(line_ - 1)) Flush();

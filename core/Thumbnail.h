@@ -1,7 +1,9 @@
 // A picture scaled down as it is decoded: each grey pixel of the thumbnail is the share of white
 // in the block of pels it stands for (area averaging, so that a line one pel wide still shows as
-// grey). Memory is one row of sums and the thumbnail itself.
+// grey). Memory is one row of sums, a column for each pel of a line, and the thumbnail itself.
 #pragma once
+
+#include "core/Group4.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,7 +18,8 @@ public:
 
     // The next line, as its changing elements (ascending; black from the first to the second,
     // and so on, to the line's end after an odd one).
-    void AddLine(const std::vector<std::uint32_t>& changes);
+    void AddLine(G4Changes changes);
+    void AddLine(const std::vector<std::uint32_t>& changes) { AddLine(G4Changes(changes.data(), changes.size())); }
     // The grey pixels (0 black, 255 white), row after row; lines never added count as white.
     std::vector<std::uint8_t> Finish();
 
@@ -32,6 +35,7 @@ private:
     std::uint32_t width_, height_, outWidth_, outHeight_;
     std::uint32_t line_ = 0;
     std::vector<std::uint32_t> columnStart_; // the first pel of each output column, and width
+    std::vector<std::uint32_t> columnOf_;    // each pel's output column
     std::vector<std::uint64_t> black_;       // black pels per output column in the current block
     std::vector<std::uint8_t> grey_;
 };

@@ -50,7 +50,9 @@ bool Installed() {
 class WicDecoder : public testing::Test {
 protected:
     void SetUp() override {
-        if (!Installed()) ASSERT_HRESULT_SUCCEEDED(dll.Call("DllRegisterServer"));
+        if (!Installed()) {
+            ASSERT_HRESULT_SUCCEEDED(dll.Call("DllRegisterServer"));
+        }
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                                   IID_IWICImagingFactory, factory.PutVoid()));
         sample = ProgramFolder() + L"\\samples\\imagemagick-64x48.cal";

@@ -2,7 +2,8 @@
 // path against a bare full decode: generated drawings from A4 to A0 at 200 and 400 dpi (lines,
 // circles and lettering), and one dense halftone-like page. Prints milliseconds (best of a few
 // runs) and the ratios; not a test.
-//   decode_bench [--quick] [--cals DIR]    (--cals: also each page as a CALS type 1 file in DIR)
+//   decode_bench [--quick] [--only TEXT] [--runs N] [--cals DIR]
+// (--only: the pages whose name holds TEXT; --cals: also each page as a CALS type 1 file in DIR)
 #include "core/CalsImage.h"
 #include "core/Group4.h"
 #include "core/Thumbnail.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -108,8 +110,12 @@ void WriteCals(const std::string& path, const Page& page, int dpi, const std::ve
 int main(int argc, char** argv) {
     bool quick = false;
     std::string cals;
+    const char* only = "";
+    int runs = 3;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+        if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--cals") == 0 && i + 1 < argc) cals = argv[++i];
     }
     const Page pages[] = {
@@ -117,12 +123,12 @@ int main(int argc, char** argv) {
         {"A1 200 dpi", 4677, 6622, false}, {"A0 200 dpi", 6622, 9362, false}, {"A0 400 dpi", 13244, 18724, false},
         {"A4 halftone 200 dpi", 1654, 2339, true},
     };
-    const int runs = quick ? 1 : 3;
+    if (quick) runs = 1;
     std::printf("%-22s %9s %11s %10s %7s %11s %9s\n", "page", "stream KB", "libtiff ms", "ours ms", "ratio",
                 "thumb ms", "/ decode");
     std::mt19937 rng(7);
     for (const Page& page : pages) {
-        if (quick && page.width > 5000) continue;
+        if ((quick && page.width > 5000) || !std::strstr(page.name, only)) continue;
         const libtiff::Rows rows = Draw(page, rng);
         const std::vector<std::uint8_t> stream = libtiff::Encode(rows, page.width);
         if (!cals.empty()) {

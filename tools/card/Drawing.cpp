@@ -83,7 +83,7 @@ void ThumbnailSink::Begin(const scanleaf::core::CalsImageInfo& info) {
     thumbnail_ = std::make_unique<scanleaf::core::Thumbnailer>(info.width, info.height, width_, height_);
 }
 
-void ThumbnailSink::Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) { thumbnail_->AddLine(changes); }
+void ThumbnailSink::Line(scanleaf::core::G4Changes changes, const std::uint8_t*) { thumbnail_->AddLine(changes); }
 
 ThumbnailSink::Picture ThumbnailSink::Shown() {
     Picture picture;

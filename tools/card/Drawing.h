@@ -38,7 +38,7 @@ public:
     virtual void Begin(const scanleaf::core::CalsImageInfo&) {}
     // A line: its changing elements, and its pels packed (most significant bit first, 1 = black;
     // null for a sink that does not want them).
-    virtual void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t* packed) = 0;
+    virtual void Line(scanleaf::core::G4Changes changes, const std::uint8_t* packed) = 0;
     virtual bool WantsPels() const { return true; }
 };
 
@@ -48,7 +48,7 @@ public:
     explicit ThumbnailSink(std::uint32_t longest);
     ~ThumbnailSink() override;
     void Begin(const scanleaf::core::CalsImageInfo& info) override;
-    void Line(const std::vector<std::uint32_t>& changes, const std::uint8_t*) override;
+    void Line(scanleaf::core::G4Changes changes, const std::uint8_t*) override;
     bool WantsPels() const override { return false; }
     struct Picture {
         std::uint32_t width = 0, height = 0;

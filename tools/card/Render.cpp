@@ -59,7 +59,7 @@ public:
             held_.assign(std::size_t(rowBytes_) * info.height, 0);
         line_.assign(rowBytes_, 0xFF);
     }
-    void Line(const std::vector<std::uint32_t>&, const std::uint8_t* packed) override {
+    void Line(scanleaf::core::G4Changes, const std::uint8_t* packed) override {
         if (!upright_) {
             std::copy(packed, packed + rowBytes_, held_.begin() + std::ptrdiff_t(std::size_t(rows_) * rowBytes_));
         } else if (SUCCEEDED(hr_)) {

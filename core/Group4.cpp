@@ -11,9 +11,12 @@ struct G4Code {
     int value;
 };
 
+// Two bytes, so that the tables stay in the first-level cache.
 struct G4Entry {
-    std::int16_t value = -1; // -1: no code starts with these bits
-    std::uint8_t length = 0;
+    std::uint16_t packed = 0; // the value above four bits of length; length 0: no code starts so
+    bool Valid() const { return (packed & 15) != 0; }
+    int Value() const { return packed >> 4; }
+    unsigned Length() const { return packed & 15u; }
 };
 
 // Every code's bits as an index of `bits` bits, with what the code stands for.
@@ -35,7 +38,7 @@ private:
             for (unsigned k = 0; k < length; ++k) value = (value << 1) | std::uint32_t(codes[i].bits[k] == '1');
             const std::uint32_t first = value << (bits_ - length), last = (value + 1) << (bits_ - length);
             for (std::uint32_t index = first; index < last; ++index)
-                entries_[index] = G4Entry{std::int16_t(codes[i].value), std::uint8_t(length)};
+                entries_[index] = G4Entry{std::uint16_t(codes[i].value << 4 | int(length))};
         }
     }
     unsigned bits_;
@@ -308,11 +311,11 @@ inline G4Stop ReadRun(G4Bits& in, const G4Entry* table, unsigned bits, std::uint
     run = 0;
     for (;;) {
         const G4Entry e = table[in.Peek(bits)];
-        if (e.value < 0) return in.Beyond(bits) ? G4Stop::EndOfData : G4Stop::BadCode;
-        in.Take(e.length);
-        run += std::uint32_t(e.value);
+        if (!e.Valid()) return in.Beyond(bits) ? G4Stop::EndOfData : G4Stop::BadCode;
+        in.Take(e.Length());
+        run += std::uint32_t(e.Value());
         if (run > width) return G4Stop::RunPastRow;
-        if (e.value < 64) return G4Stop::None;
+        if (e.Value() < 64) return G4Stop::None;
     }
 }
 
@@ -341,7 +344,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
     G4Stop stop = G4Stop::None;
     while (a0 < width) {
         const G4Entry mode = modes[in.Peek(7)];
-        if (mode.value < 0) {
+        if (!mode.Valid()) {
             stop = in.Beyond(12) ? G4Stop::EndOfData : G4Stop::BadCode;
             if (out == first && a0 == 0) {
                 // At a row's start: the end-of-block code (two end-of-line codes; a lone one at the
@@ -356,7 +359,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             }
             break;
         }
-        in.Take(mode.length);
+        in.Take(mode.Length());
         if (out > room) {
             const std::size_t count = std::size_t(out - first);
             cur_.resize(cur_.size() * 2);
@@ -365,10 +368,10 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             room = cur_.data() + cur_.size() - kAfter - 2;
         }
         // (a0 is left of the width here, and the storage ends in the width.)
-        if (mode.value != kHorizontal && out != first)
+        if (mode.Value() != kHorizontal && out != first)
             while (RefAt(refs, refCount, j) <= a0) j += 2;
-        if (mode.value >= kVertical0 - 3 && mode.value <= kVertical0 + 3) {
-            const std::int64_t d = mode.value - kVertical0, a1 = RefAt(refs, refCount, j) + d;
+        if (mode.Value() >= kVertical0 - 3 && mode.Value() <= kVertical0 + 3) {
+            const std::int64_t d = mode.Value() - kVertical0, a1 = RefAt(refs, refCount, j) + d;
             if (a1 > width || a1 < a0) {
                 stop = a1 > width ? G4Stop::RunPastRow : G4Stop::CodeBackwards;
                 break;
@@ -377,7 +380,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             a0 = a1;
             black = !black;
             j += d < 0 ? -1 : 1;
-        } else if (mode.value == kHorizontal) {
+        } else if (mode.Value() == kHorizontal) {
             std::uint32_t first = 0, second = 0;
             stop = ReadRun(in, black ? blacks : whites, black ? 13 : 12, width_, first);
             if (stop == G4Stop::None) stop = ReadRun(in, black ? whites : blacks, black ? 12 : 13, width_, second);
@@ -391,7 +394,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             a0 = a2;
             if (a0 < width)
                 while (RefAt(refs, refCount, j) <= a0) j += 2;
-        } else if (mode.value == kPass) {
+        } else if (mode.Value() == kPass) {
             const std::int64_t b2 = RefAt(refs, refCount, j + 1);
             if (b2 > width || b2 < a0) {
                 stop = b2 > width ? G4Stop::RunPastRow : G4Stop::CodeBackwards;

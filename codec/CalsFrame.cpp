@@ -1,5 +1,6 @@
 #include "codec/CalsFrame.h"
 
+#include "core/Thumbnail.h"
 #include "hostenv/ExclusiveLock.h"
 
 #include <cstring>
@@ -7,10 +8,31 @@
 
 namespace scanleaf {
 
+namespace {
+
+// The rectangle within width by height, the stride and the buffer large enough at `bits` a pel.
+// S_FALSE: an empty rectangle, nothing to copy.
+HRESULT CheckCopy(const WICRect& r, UINT width, UINT height, UINT bits, UINT stride, UINT bufferSize, const BYTE* buffer,
+                  UINT& lineBytes) {
+    if (!buffer) return E_INVALIDARG;
+    if (r.X < 0 || r.Y < 0 || r.Width < 0 || r.Height < 0 || UINT(r.X) > width || UINT(r.Width) > width - UINT(r.X) ||
+        UINT(r.Y) > height || UINT(r.Height) > height - UINT(r.Y))
+        return E_INVALIDARG;
+    if (r.Width == 0 || r.Height == 0) return S_FALSE;
+    lineBytes = UINT((std::uint64_t(r.Width) * bits + 7) / 8);
+    if (stride < lineBytes) return E_INVALIDARG;
+    if (bufferSize / stride < UINT(r.Height) - 1 || bufferSize - stride * (UINT(r.Height) - 1) < lineBytes)
+        return WINCODEC_ERR_INSUFFICIENTBUFFER;
+    return S_OK;
+}
+
+} // namespace
+
 const InterfaceEntry* CCalsFrame::InterfaceMap() {
     static const InterfaceEntry map[] = {
         InterfaceEntry::Of<CCalsFrame, IWICBitmapFrameDecode>(IID_IWICBitmapFrameDecode),
         InterfaceEntry::Of<CCalsFrame, IWICBitmapFrameDecode>(IID_IWICBitmapSource),
+        InterfaceEntry::Of<CCalsFrame, IWICBitmapSourceTransform>(IID_IWICBitmapSourceTransform),
         InterfaceEntry::End(),
     };
     return map;
@@ -65,15 +87,9 @@ const std::uint8_t* CCalsFrame::Line(std::uint32_t line) {
 HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize, BYTE* buffer) {
     const WICRect whole{0, 0, INT(info_.width), INT(info_.height)};
     const WICRect& r = rect ? *rect : whole;
-    if (!buffer) return E_INVALIDARG;
-    if (r.X < 0 || r.Y < 0 || r.Width < 0 || r.Height < 0 || UINT(r.X) > info_.width ||
-        UINT(r.Width) > info_.width - UINT(r.X) || UINT(r.Y) > info_.height || UINT(r.Height) > info_.height - UINT(r.Y))
-        return E_INVALIDARG;
-    if (r.Width == 0 || r.Height == 0) return S_OK;
-    const UINT lineBytes = (UINT(r.Width) + 7) / 8;
-    if (stride < lineBytes) return E_INVALIDARG;
-    if (bufferSize / stride < UINT(r.Height) - 1 || bufferSize - stride * (UINT(r.Height) - 1) < lineBytes)
-        return WINCODEC_ERR_INSUFFICIENTBUFFER;
+    UINT lineBytes = 0;
+    const HRESULT check = CheckCopy(r, info_.width, info_.height, 1, stride, bufferSize, buffer, lineBytes);
+    if (check != S_OK) return check == S_FALSE ? S_OK : check;
     try {
         ExclusiveLock guard(lock_);
         for (INT y = 0; y < r.Height; ++y) {
@@ -94,6 +110,89 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+    return S_OK;
+}
+
+void CCalsFrame::ClosestSize(UINT& width, UINT& height) const {
+    if (width == 0 || height == 0 || width > info_.width || height > info_.height ||
+        std::uint64_t(width) * height > kMaxScaledPels) {
+        width = info_.width;
+        height = info_.height;
+    }
+}
+
+const std::vector<std::uint8_t>* CCalsFrame::Scaled(UINT width, UINT height) {
+    if (scaled_.empty() || scaledWidth_ != width || scaledHeight_ != height) {
+        scaled_.clear();
+        core::Thumbnailer thumbnail(info_.width, info_.height, width, height);
+        core::Group4Decoder decoder(file_->data() + core::kHeaderSize, file_->size() - core::kHeaderSize, info_.width);
+        std::uint32_t lines = 0;
+        for (; lines < info_.height && decoder.NextRow(nullptr); ++lines) thumbnail.AddLine(decoder.Changes());
+        if (lines < info_.height) return nullptr;
+        scaled_ = thumbnail.Finish();
+        scaledWidth_ = width;
+        scaledHeight_ = height;
+    }
+    return &scaled_;
+}
+
+HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT width, UINT height, WICPixelFormatGUID* format,
+                               WICBitmapTransformOptions transform, UINT stride, UINT bufferSize, BYTE* buffer) {
+    if (!format) return E_INVALIDARG;
+    if (transform != WICBitmapTransformRotate0) return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    const bool grey = IsEqualGUID(*format, GUID_WICPixelFormat8bppGray) != 0;
+    if (!grey && !IsEqualGUID(*format, GUID_WICPixelFormatBlackWhite)) return WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
+    UINT closestWidth = width, closestHeight = height;
+    ClosestSize(closestWidth, closestHeight);
+    if (closestWidth != width || closestHeight != height) return E_INVALIDARG;
+    const bool whole = width == info_.width && height == info_.height;
+    if (whole && !grey) return CopyPixels(rect, stride, bufferSize, buffer);
+    const WICRect all{0, 0, INT(width), INT(height)};
+    const WICRect& r = rect ? *rect : all;
+    UINT lineBytes = 0;
+    const HRESULT check = CheckCopy(r, width, height, grey ? 8 : 1, stride, bufferSize, buffer, lineBytes);
+    if (check != S_OK) return check == S_FALSE ? S_OK : check;
+    try {
+        ExclusiveLock guard(lock_);
+        const std::vector<std::uint8_t>* scaled = whole ? nullptr : Scaled(width, height);
+        if (!whole && !scaled) return WINCODEC_ERR_BADIMAGE;
+        for (INT y = 0; y < r.Height; ++y) {
+            const UINT line = UINT(r.Y + y);
+            const std::uint8_t* row = whole ? Line(line) : nullptr;
+            if (whole && !row) return WINCODEC_ERR_BADIMAGE;
+            BYTE* out = buffer + std::size_t(stride) * UINT(y);
+            if (!grey) std::memset(out, 0, lineBytes);
+            for (INT x = 0; x < r.Width; ++x) {
+                const UINT pel = UINT(r.X + x);
+                const BYTE value = whole ? BYTE((row[pel >> 3] >> (7 - (pel & 7))) & 1 ? 0 : 255)
+                                         : (*scaled)[std::size_t(line) * width + pel];
+                if (grey)
+                    out[x] = value;
+                else if (value >= 128)
+                    out[x >> 3] |= BYTE(0x80 >> (x & 7));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CCalsFrame::GetClosestSize(UINT* width, UINT* height) {
+    if (!width || !height) return E_INVALIDARG;
+    ClosestSize(*width, *height);
+    return S_OK;
+}
+
+HRESULT CCalsFrame::GetClosestPixelFormat(WICPixelFormatGUID* format) {
+    if (!format) return E_INVALIDARG;
+    if (!IsEqualGUID(*format, GUID_WICPixelFormatBlackWhite)) *format = GUID_WICPixelFormat8bppGray;
+    return S_OK;
+}
+
+HRESULT CCalsFrame::DoesSupportTransform(WICBitmapTransformOptions transform, BOOL* supported) {
+    if (!supported) return E_INVALIDARG;
+    *supported = transform == WICBitmapTransformRotate0;
     return S_OK;
 }
 

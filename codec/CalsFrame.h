@@ -2,9 +2,12 @@
 // decoded from the kept compressed stream as far as each CopyPixels needs. Held besides the
 // decoder's two lines: the last kLinesKept lines of pels, so that a caller stepping back a little
 // (a scaler's next band) costs nothing; a line further back starts the decoding again.
+// Smaller sizes come from the frame itself (IWICBitmapSourceTransform): the core's area-averaging
+// thumbnail of the whole picture in one decoding, kept for the bands that follow.
 #pragma once
 
 #include "core/CalsImage.h"
+#include "codec/SourceTransform.h"
 #include "core/Group4.h"
 #include "module/ComObject.h"
 
@@ -15,7 +18,9 @@
 
 namespace scanleaf {
 
-class CCalsFrame : public ComObjectRoot<MultiThreadModel>, public IWICBitmapFrameDecode {
+class CCalsFrame : public ComObjectRoot<MultiThreadModel>,
+                   public IWICBitmapFrameDecode,
+                   public IWICBitmapSourceTransform {
 public:
     CCalsFrame() = default;
     static const InterfaceEntry* InterfaceMap();
@@ -32,9 +37,22 @@ public:
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override;
     HRESULT STDMETHODCALLTYPE GetColorContexts(UINT count, IWICColorContext** contexts, UINT* actual) override;
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override;
+    // IWICBitmapSourceTransform: any smaller size, in grey (or black and white, a grey below the
+    // middle black); the rectangle is one of the scaled picture. No flips or rotations.
+    HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT width, UINT height, WICPixelFormatGUID* format,
+                                         WICBitmapTransformOptions transform, UINT stride, UINT bufferSize,
+                                         BYTE* buffer) override;
+    HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) override;
+    HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID* format) override;
+    HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions transform, BOOL* supported) override;
 
 private:
     static constexpr std::uint32_t kLinesKept = 256;
+    // The largest scaled picture kept whole (grey, a byte a pel); larger sizes are the picture's own.
+    static constexpr std::uint64_t kMaxScaledPels = 4u << 20;
+    void ClosestSize(UINT& width, UINT& height) const;
+    // Null when the stream breaks before the last line.
+    const std::vector<std::uint8_t>* Scaled(UINT width, UINT height);
     // The pels of line `line`, decoded as far as needed; null when the stream ends or breaks before it.
     const std::uint8_t* Line(std::uint32_t line);
 
@@ -45,6 +63,8 @@ private:
     std::vector<std::uint8_t> kept_; // the last kLinesKept lines decoded, line n at n % kLinesKept
     std::size_t rowBytes_ = 0;
     std::uint32_t next_ = 0; // the line the decoder gives next
+    std::vector<std::uint8_t> scaled_; // the last scaled picture, grey
+    UINT scaledWidth_ = 0, scaledHeight_ = 0;
 };
 
 } // namespace scanleaf

@@ -5,8 +5,10 @@
 // what registration wrote.
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
+#include "codec/SourceTransform.h"
 #include "core/CalsImage.h"
 #include "core/Group4.h"
+#include "core/Thumbnail.h"
 #include "hostenv/ComPtr.h"
 #include "tests/support/TestSupport.h"
 
@@ -15,6 +17,7 @@
 #include <shlwapi.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -172,6 +175,80 @@ TEST_F(WicDecoder, InstalledByThePackageItOpensDrawingsByTheirPattern) {
     EXPECT_EQ(ImageMagickPixels(stride), pixels);
 }
 
+// The frame's own scaling, which Windows' scaler asks for first: the core's area-averaging
+// thumbnail, in bands as in one piece, black and white where a grey is below the middle.
+TEST_F(WicDecoder, TheFrameScalesItselfAsTheCoresThumbnail) {
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ASSERT_HRESULT_SUCCEEDED(Open(sample, frame));
+    ComPtr<IWICBitmapSourceTransform> transform;
+    ASSERT_HRESULT_SUCCEEDED(frame->QueryInterface(IID_IWICBitmapSourceTransform, transform.PutVoid()));
+    BOOL supported = FALSE;
+    EXPECT_HRESULT_SUCCEEDED(transform->DoesSupportTransform(WICBitmapTransformRotate0, &supported));
+    EXPECT_TRUE(supported);
+    EXPECT_HRESULT_SUCCEEDED(transform->DoesSupportTransform(WICBitmapTransformFlipVertical, &supported));
+    EXPECT_FALSE(supported);
+    // Sizes asked -> sizes given: any size down from 64x48; anything else, the picture's own.
+    const UINT sizes[][4] = {{16, 12, 16, 12}, {64, 1, 64, 1}, {0, 5, 64, 48}, {65, 5, 64, 48}, {64, 48, 64, 48}};
+    for (const auto& s : sizes) {
+        UINT w = s[0], h = s[1];
+        EXPECT_HRESULT_SUCCEEDED(transform->GetClosestSize(&w, &h));
+        EXPECT_EQ(s[2], w) << s[0] << "x" << s[1];
+        EXPECT_EQ(s[3], h) << s[0] << "x" << s[1];
+    }
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+    EXPECT_HRESULT_SUCCEEDED(transform->GetClosestPixelFormat(&format));
+    EXPECT_TRUE(IsEqualGUID(GUID_WICPixelFormat8bppGray, format));
+
+    const std::vector<unsigned char> file = testsupport::ReadBytes(sample);
+    core::Thumbnailer thumbnail(64, 48, 16, 12);
+    core::Group4Decoder decoder(file.data() + core::kHeaderSize, file.size() - core::kHeaderSize, 64);
+    while (decoder.NextRow(nullptr)) thumbnail.AddLine(decoder.Changes());
+    const std::vector<std::uint8_t> expected = thumbnail.Finish();
+    std::vector<BYTE> grey(16 * 12, 7), bands(16 * 12, 9), bw(2 * 12, 0);
+    ASSERT_HRESULT_SUCCEEDED(transform->CopyPixels(nullptr, 16, 12, &format, WICBitmapTransformRotate0, 16, 192, grey.data()));
+    EXPECT_EQ(expected, grey);
+    for (INT y = 0; y < 12; y += 5) {
+        const WICRect band{0, y, 16, std::min(5, 12 - y)};
+        ASSERT_HRESULT_SUCCEEDED(transform->CopyPixels(&band, 16, 12, &format, WICBitmapTransformRotate0, 16,
+                                                       UINT(192 - 16 * y), bands.data() + 16 * y));
+    }
+    EXPECT_EQ(expected, bands);
+    WICPixelFormatGUID blackWhite = GUID_WICPixelFormatBlackWhite;
+    ASSERT_HRESULT_SUCCEEDED(transform->CopyPixels(nullptr, 16, 12, &blackWhite, WICBitmapTransformRotate0, 2, 24, bw.data()));
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(expected[i] >= 128, (bw[(i / 16) * 2 + (i % 16) / 8] >> (7 - i % 8)) & 1) << i;
+    // At full size in grey: the frame's pels, 0 or 255.
+    std::vector<BYTE> full(64 * 48), pixels;
+    UINT stride = 0;
+    ASSERT_HRESULT_SUCCEEDED(Pixels(frame.Get(), pixels, stride));
+    ASSERT_HRESULT_SUCCEEDED(transform->CopyPixels(nullptr, 64, 48, &format, WICBitmapTransformRotate0, 64, 64 * 48, full.data()));
+    for (std::size_t i = 0; i < full.size(); ++i)
+        EXPECT_EQ((pixels[(i / 64) * 8 + (i % 64) / 8] >> (7 - i % 8)) & 1 ? 255 : 0, full[i]) << i;
+
+    // What it refuses.
+    WICPixelFormatGUID bgra = GUID_WICPixelFormat32bppBGRA;
+    const WICRect outside{10, 0, 7, 1};
+    struct Refused {
+        const WICRect* rect;
+        UINT w, h;
+        WICPixelFormatGUID* format;
+        WICBitmapTransformOptions transform;
+        UINT stride, size;
+        HRESULT hr;
+    } const refused[] = {
+        {nullptr, 16, 12, &format, WICBitmapTransformFlipVertical, 16, 192, WINCODEC_ERR_UNSUPPORTEDOPERATION},
+        {nullptr, 16, 12, &bgra, WICBitmapTransformRotate0, 64, 768, WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT},
+        {nullptr, 16, 12, nullptr, WICBitmapTransformRotate0, 16, 192, E_INVALIDARG},
+        {nullptr, 65, 12, &format, WICBitmapTransformRotate0, 65, 780, E_INVALIDARG}, // not a size it gives
+        {&outside, 16, 12, &format, WICBitmapTransformRotate0, 16, 192, E_INVALIDARG},
+        {nullptr, 16, 12, &format, WICBitmapTransformRotate0, 15, 192, E_INVALIDARG},
+        {nullptr, 16, 12, &format, WICBitmapTransformRotate0, 16, 191, WINCODEC_ERR_INSUFFICIENTBUFFER},
+    };
+    for (const Refused& r : refused)
+        EXPECT_EQ(r.hr, transform->CopyPixels(r.rect, r.w, r.h, r.format, r.transform, r.stride, r.size, grey.data()))
+            << &r - refused;
+}
+
 TEST_F(WicDecoder, BadArgumentsAndMalformedStreamsGetWicErrors) {
     ComPtr<IWICBitmapFrameDecode> frame;
     ASSERT_HRESULT_SUCCEEDED(Open(sample, frame));
@@ -212,6 +289,17 @@ TEST_F(WicDecoder, BadArgumentsAndMalformedStreamsGetWicErrors) {
         HRESULT hr = Open(temp.File(c.name), broken);
         if (SUCCEEDED(hr)) hr = Pixels(broken.Get(), pixels, stride);
         EXPECT_EQ(WINCODEC_ERR_BADIMAGE, hr) << testsupport::Narrow(c.name);
+        // Scaled by the frame itself, twice: no picture kept from the first try.
+        ComPtr<IWICBitmapSourceTransform> transform;
+        WICPixelFormatGUID grey = GUID_WICPixelFormat8bppGray;
+        BYTE small[48];
+        if (broken) {
+            ASSERT_HRESULT_SUCCEEDED(broken->QueryInterface(IID_IWICBitmapSourceTransform, transform.PutVoid()));
+        }
+        for (int attempt = 0; broken && attempt < 2; ++attempt)
+            EXPECT_EQ(WINCODEC_ERR_BADIMAGE,
+                      transform->CopyPixels(nullptr, 8, 6, &grey, WICBitmapTransformRotate0, 8, sizeof small, small))
+                << testsupport::Narrow(c.name);
     }
     std::vector<unsigned char> notType1 = good;
     notType1[768 + 7] = '2'; // "rtype: 2": not this decoder's

@@ -187,8 +187,7 @@ void FillRow(std::uint8_t* row, std::size_t rowBytes, const std::uint32_t* chang
     for (; b + 8 <= rowBytes; b += 8) {
         std::uint64_t word;
         std::memcpy(&word, row + b, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-#else
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         word = __builtin_bswap64(word);
 #endif
         word ^= word >> 1;
@@ -199,8 +198,7 @@ void FillRow(std::uint8_t* row, std::size_t rowBytes, const std::uint32_t* chang
         word ^= word >> 32;
         word ^= carry;
         carry = 0 - (word & 1);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-#else
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         word = __builtin_bswap64(word);
 #endif
         std::memcpy(row + b, &word, 8);
@@ -230,7 +228,6 @@ public:
         if (count_ < bits) Refill();
         return std::uint32_t(acc_ >> (64 - bits));
     }
-    // False when the bits taken reach past the end of the input.
     // At most the bits just peeked at.
     void Take(unsigned bits) {
         acc_ <<= bits;
@@ -381,10 +378,10 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             black = !black;
             j += d < 0 ? -1 : 1;
         } else if (mode.Value() == kHorizontal) {
-            std::uint32_t first = 0, second = 0;
-            stop = ReadRun(in, black ? blacks : whites, black ? 13 : 12, width_, first);
-            if (stop == G4Stop::None) stop = ReadRun(in, black ? whites : blacks, black ? 12 : 13, width_, second);
-            const std::int64_t a1 = a0 + first, a2 = a1 + second;
+            std::uint32_t run1 = 0, run2 = 0;
+            stop = ReadRun(in, black ? blacks : whites, black ? 13 : 12, width_, run1);
+            if (stop == G4Stop::None) stop = ReadRun(in, black ? whites : blacks, black ? 12 : 13, width_, run2);
+            const std::int64_t a1 = a0 + run1, a2 = a1 + run2;
             if (stop == G4Stop::None && a2 > width) stop = G4Stop::RunPastRow;
             if (stop != G4Stop::None) break;
             // A run of length 0 (two changes at the same place) is kept: the next row's b1 and b2

@@ -50,7 +50,7 @@ public:
     // Bytes taken up to the end-of-block code (or all of them).
     std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
     // The changing elements of the last row.
-    G4Changes Changes() const { return {ref_.data() + 1, refCount_}; }
+    G4Changes Changes() const { return {ref_.data() + 1, refCount_}; } // past the storage's leading 0
 
 private:
     bool Fail(G4Stop stop);

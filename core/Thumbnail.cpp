@@ -35,7 +35,7 @@ std::uint32_t Thumbnailer::OutRow(std::uint32_t line) const {
 
 void Thumbnailer::AddLine(G4Changes changes) {
     if (line_ >= height_) return;
-    // The runs come in order, so the column only moves right.
+    // Each black run into the columns it covers: its first and last from the table, whole ones between.
     for (std::size_t i = 0; i < changes.size; i += 2) {
         const std::uint32_t from = std::min(changes.data[i], width_);
         const std::uint32_t to = i + 1 < changes.size ? std::min(changes.data[i + 1], width_) : width_;
@@ -46,7 +46,6 @@ void Thumbnailer::AddLine(G4Changes changes) {
             black_[c] += to - from;
             continue;
         }
-        // Column by column over the run: whole columns at once.
         black_[c] += columnStart_[c + 1] - from;
         for (++c; c < last; ++c) black_[c] += columnStart_[c + 1] - columnStart_[c];
         black_[last] += to - columnStart_[last];

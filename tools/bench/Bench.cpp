@@ -19,8 +19,9 @@
 //   scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] [--export] [--json]
 //   scanleaf-bench --card ARGUMENTS...   (one scanleaf-card run: seconds and peak memory)
 //   scanleaf-bench --wic-thumbnail FILE  (a 256-pixel thumbnail through WIC against the core's path)
+//   scanleaf-bench --decode FILE...      (the core's decoder: a bare decode against a thumbnail)
 #include "host/VorHost.h"
-#include "tools/bench/WicBench.h"
+#include "tools/bench/PictureBench.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
 
@@ -361,7 +362,8 @@ std::wstring DefaultSettings() {
 
 int Usage() {
     std::fwprintf(stderr, L"usage: scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] "
-                          L"[--export] [--json]\n");
+                          L"[--export] [--json]\n"
+                          L"       scanleaf-bench --card ARGUMENTS... | --wic-thumbnail FILE | --decode FILE...\n");
     return 2;
 }
 
@@ -422,6 +424,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (a == L"--wic-thumbnail" && i + 1 < argc) {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             return WicThumbnailBench(ProgramFolder() + L"\\ScanleafCodec.dll", argv[i + 1]);
+        } else if (a == L"--decode" && i + 1 < argc) {
+            return DecodeBench(std::vector<std::wstring>(argv + i + 1, argv + argc));
         } else if (a == L"--card") {
             // The rest is a scanleaf-card command line: its time and peak memory, nothing else.
             std::wstring arguments;

@@ -1,4 +1,4 @@
-#include "tools/bench/WicBench.h"
+#include "tools/bench/PictureBench.h"
 
 #include "codec/CodecIds.h"
 #include "codec/SourceTransform.h"
@@ -107,6 +107,36 @@ bool ThroughCore(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_
 }
 
 } // namespace
+
+int DecodeBench(const std::vector<std::wstring>& files) {
+    std::wprintf(L"%-40ls %10ls %10ls %9ls\n", L"file", L"decode ms", L"thumb ms", L"/ decode");
+    for (const std::wstring& file : files) {
+        std::ifstream in(file.c_str(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        if (bytes.size() < scanleaf::core::kHeaderSize) {
+            std::fwprintf(stderr, L"scanleaf-bench: %ls is no CALS file\n", file.c_str());
+            return 1;
+        }
+        const scanleaf::core::CalsImageInfo info = scanleaf::core::ReadImageInfo(bytes.data());
+        const std::uint8_t* stream = bytes.data() + scanleaf::core::kHeaderSize;
+        const std::size_t size = bytes.size() - scanleaf::core::kHeaderSize;
+        std::vector<std::uint8_t> row((std::size_t(info.width) + 7) / 8), pixels;
+        double decode = 1e30, thumb = 1e30;
+        for (int run = 0; run < 5; ++run) {
+            double start = Seconds();
+            scanleaf::core::Group4Decoder decoder(stream, size, info.width);
+            while (decoder.NextRow(row.data())) {
+            }
+            decode = std::min(decode, Seconds() - start);
+            start = Seconds();
+            ThroughCore(bytes, pixels);
+            thumb = std::min(thumb, Seconds() - start);
+        }
+        std::wprintf(L"%-40ls %10.1f %10.1f %9.2f\n", PathFindFileNameW(file.c_str()), decode * 1000, thumb * 1000,
+                     thumb / decode);
+    }
+    return 0;
+}
 
 int WicThumbnailBench(const std::wstring& codecDll, const std::wstring& file) {
     HMODULE codec = LoadLibraryW(codecDll.c_str());

@@ -1,0 +1,16 @@
+// The picture benchmarks, in this build of the product's code (32- or 64-bit, under Windows or
+// Wine). Not tests: they print times.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A 256-pixel thumbnail of one CALS file through WIC (the codec's decoder and the factory's
+// scaler; the frame's own scaling) against the core's own thumbnail path, in the same run, with
+// the process's peak working set after the WIC runs.
+int WicThumbnailBench(const std::wstring& codecDll, const std::wstring& file);
+
+// Per CALS file, the core's decoder: a bare decode into packed lines against a 256-pixel
+// thumbnail, each its best of five, taking turns. (The native decode_bench holds the decoder
+// against libtiff; `decode_bench --cals DIR` writes its drawings for this.)
+int DecodeBench(const std::vector<std::wstring>& files);

@@ -4,6 +4,7 @@
 #   sh scripts/fuzz.sh SECONDS     each target for SECONDS over its corpus; ends "N passed, M failed"
 #   sh scripts/fuzz.sh --coverage  the core's line coverage by the committed corpus (llvm-cov)
 #   sh scripts/fuzz.sh --merge     the committed corpus merged with what runs found, minimized
+#                                  (inputs named regression-* are always kept)
 #
 # The committed corpus (tests/fuzz/corpus/TARGET) is read; what a run adds goes to
 # build-fuzz/corpus/TARGET. A failing input is kept in build-fuzz/crashes with a one-line
@@ -61,6 +62,10 @@ if [ "$arg" = --merge ]; then
         rm -rf "$merged"
         mkdir -p "$merged"
         "$build/$t" -merge=1 -max_len=8192 "$merged" "$root/tests/fuzz/corpus/$t" "$build/corpus/$t" >/dev/null 2>&1
+        # Inputs kept by name (regression-*) stay, whatever they add to the coverage.
+        for kept in "$root/tests/fuzz/corpus/$t"/regression-*; do
+            [ -f "$kept" ] && cp "$kept" "$merged/"
+        done
         rm -rf "$root/tests/fuzz/corpus/$t"
         mv "$merged" "$root/tests/fuzz/corpus/$t"
         echo "$t: $(ls "$root/tests/fuzz/corpus/$t" | wc -l) inputs"

@@ -154,22 +154,13 @@ void SetBits(std::uint8_t* row, std::uint32_t from, std::uint32_t to) {
 
 namespace {
 
-// Each byte's bits as a running parity, most significant first: bit k of the result is the
-// exclusive or of bits 0 to k of the byte.
-struct ParityTable {
-    std::uint8_t bytes[256];
-    ParityTable() {
-        for (unsigned b = 0; b < 256; ++b) {
-            unsigned out = 0, on = 0;
-            for (unsigned k = 0; k < 8; ++k) {
-                on ^= (b >> (7 - k)) & 1;
-                out |= on << (7 - k);
-            }
-            bytes[b] = std::uint8_t(out);
-        }
-    }
-};
-const ParityTable kParity;
+// Eight bytes as one number, the first byte highest.
+inline std::uint64_t BigEndian64(std::uint64_t value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    value = __builtin_bswap64(value);
+#endif
+    return value;
+}
 
 // A row from its changing elements. Few changes: run by run. Many (a halftone): a flip marked
 // at each change, then one pass of running parity over the row, with no branch per run.
@@ -185,11 +176,10 @@ void FillRow(std::uint8_t* row, std::size_t rowBytes, const std::uint32_t* chang
     std::uint64_t carry = 0;
     std::size_t b = 0;
     for (; b + 8 <= rowBytes; b += 8) {
+        // Running parity from the highest bit down, then the words before carried in.
         std::uint64_t word;
         std::memcpy(&word, row + b, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        word = __builtin_bswap64(word);
-#endif
+        word = BigEndian64(word);
         word ^= word >> 1;
         word ^= word >> 2;
         word ^= word >> 4;
@@ -198,14 +188,16 @@ void FillRow(std::uint8_t* row, std::size_t rowBytes, const std::uint32_t* chang
         word ^= word >> 32;
         word ^= carry;
         carry = 0 - (word & 1);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        word = __builtin_bswap64(word);
-#endif
+        word = BigEndian64(word);
         std::memcpy(row + b, &word, 8);
     }
     for (; b < rowBytes; ++b) {
-        const std::uint8_t value = std::uint8_t(kParity.bytes[row[b]] ^ carry);
-        row[b] = value;
+        unsigned value = row[b];
+        value ^= value >> 1;
+        value ^= value >> 2;
+        value ^= value >> 4;
+        value ^= unsigned(carry) & 0xFF;
+        row[b] = std::uint8_t(value);
         carry = 0 - std::uint64_t(value & 1);
     }
     if (width & 7) row[rowBytes - 1] &= std::uint8_t(0xFF << (8 - (width & 7)));
@@ -253,10 +245,7 @@ private:
         if (next_ + 8 <= size_) {
             std::uint64_t value;
             std::memcpy(&value, data_ + next_, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            value = __builtin_bswap64(value);
-#endif
-            acc_ |= value >> count_;
+            acc_ |= BigEndian64(value) >> count_;
             next_ += (63 - count_) >> 3;
             count_ |= 56;
             return;

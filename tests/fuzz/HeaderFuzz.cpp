@@ -5,6 +5,8 @@
 //  - no double-byte character is split at a slot's end;
 //  - every listed variable reads, and is stored exactly where the list says it is writable;
 //  - a record written in full reads back as the same name and value.
+// And what the header says of its picture stays within the picture's bounds.
+#include "core/CalsImage.h"
 #include "core/TagList.h"
 #include "core/native/StandIns.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -67,6 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const int kPages[] = {1252, 1251, 932};
     const CodePage& page = StandInCodePage(kPages[in.ConsumeIntegralInRange<int>(0, 2)]);
     const LowerCaser& lower = StandInLowerCaser();
+
+    const CalsImageInfo picture = ReadImageInfo(file.data());
+    FUZZ_CHECK(!picture.orientationKnown || (picture.pelPath % 90 == 0 && picture.pelPath >= 0 && picture.pelPath < 360 &&
+                                             (picture.lineProgression == 90 || picture.lineProgression == 270)));
+    if (picture.sizeKnown) {
+        FUZZ_CHECK(picture.width > 0 && picture.height > 0);
+        const Orientation shown(picture.pelPath, picture.lineProgression, picture.width, picture.height);
+        std::uint32_t x = 0, y = 0;
+        shown.Place(picture.width - 1, picture.height - 1, x, y);
+        FUZZ_CHECK(x < shown.ShownWidth() && y < shown.ShownHeight());
+    }
 
     // The open: the records of the parsed slots, each under its section's settings.
     TagList list(lower, page);

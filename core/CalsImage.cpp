@@ -61,6 +61,22 @@ CalsImageInfo ReadImageInfo(const unsigned char* header) {
     return info;
 }
 
+HeaderKind ClassifyHeader(const unsigned char* header) {
+    bool type = false, size = false;
+    for (std::size_t slot = 0; slot < kHeaderSize / kSlotSize; ++slot) {
+        const unsigned char* bytes = header + slot * kSlotSize;
+        for (std::size_t i = 0; i < kSlotSize && bytes[i]; ++i) {
+            const unsigned char c = bytes[i];
+            if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) return HeaderKind::Binary;
+        }
+        Text name, value;
+        if (!Record(bytes, name, value)) continue;
+        type = type || name == SL_T("rtype");
+        size = size || name == SL_T("rpelcnt");
+    }
+    return type && size ? HeaderKind::Cals : HeaderKind::MissingRecords;
+}
+
 Orientation::Orientation(int pelPath, int lineProgression, std::uint32_t width, std::uint32_t height)
     : width_(width), height_(height) {
     // The directions on the page (x right, y down): pels along the pel path, lines along the

@@ -23,6 +23,17 @@ struct CalsImageInfo {
 // The header's records, read as ASCII (the numbers and names here are ASCII in every code page).
 CalsImageInfo ReadImageInfo(const unsigned char* header);
 
+// Whether kHeaderSize bytes are a CALS header at all, before anything is read from them as one.
+// Every writer fills all 16 slots with text (records, then blanks or NULs) and writes "rtype" and
+// "rpelcnt"; a picture or archive of another format renamed ".cal" has control bytes in its first
+// 2048, and a text file lacks those two records at the start of a slot.
+enum class HeaderKind {
+    Cals,
+    Binary,         // a slot holds a byte below 0x20 (other than tab, CR and LF) or 0x7F before its first NUL
+    MissingRecords, // text, but without both "rtype" and "rpelcnt" records
+};
+HeaderKind ClassifyHeader(const unsigned char* header);
+
 // Where a decoded pixel (pel x of line y, of a picture `width` pels by `height` lines) is shown
 // upright, following the standard's angles: the pel path's direction, and the line progression's
 // counter-clockwise from it. "000,270" leaves the picture as decoded; "090,270" turns it a quarter

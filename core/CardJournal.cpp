@@ -69,8 +69,9 @@ std::string AfterLine(const Text& path, const std::string& after) {
     return "after\t" + ToHex(after) + "\t" + Utf8(path) + "\n";
 }
 
-bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error) {
+bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error, bool* undone) {
     std::vector<Entry> out;
+    bool undoneSeen = false;
     std::map<Text, size_t> byPath;
     const std::string first = kFirstLine;
     if (text.compare(0, first.size(), first) != 0) {
@@ -85,8 +86,16 @@ bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error) {
             error = where + SL_T("the journal is cut off (a record without its line end)");
             return false;
         }
+        if (undoneSeen) {
+            error = where + SL_T("a record after \"undone\"");
+            return false;
+        }
         std::vector<std::string> f = Fields(text.substr(at, end - at));
         at = end + 1;
+        if (f.size() == 1 && f[0] == "undone") {
+            undoneSeen = true;
+            continue;
+        }
         Entry entry;
         if (f[0] == "before" && f.size() == 5 && ToNumber(f[1], entry.size) && ToNumber(f[2], entry.modified) &&
             FromHex(f[3], entry.before) && !f[4].empty()) {
@@ -118,6 +127,7 @@ bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error) {
         return false;
     }
     entries = std::move(out);
+    if (undone) *undone = undoneSeen;
     return true;
 }
 

@@ -15,6 +15,9 @@ using scanleaf::core::Text;
 
 inline constexpr size_t kHeaderBytes = 2048;
 inline constexpr char kFirstLine[] = "SCANLEAF-CARD-JOURNAL 1\n";
+// Appended by undo once every saved file has its earlier header back: the journal stays for the
+// record, a second undo has nothing to do, and a new import may take its name.
+inline constexpr char kUndoneLine[] = "undone\n";
 
 struct Entry {
     Text path;
@@ -29,7 +32,8 @@ std::string BeforeLine(const Entry& entry);
 std::string AfterLine(const Text& path, const std::string& after);
 
 // False with `error` ("line 7: ...") for anything but a whole journal: a wrong first line, a
-// damaged or cut-off record, an "after" without its "before".
-bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error);
+// damaged or cut-off record, an "after" without its "before", a record after "undone".
+// `undone` (when given) tells whether the journal ends with kUndoneLine.
+bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error, bool* undone = nullptr);
 
 } // namespace card::journal

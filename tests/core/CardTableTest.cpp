@@ -111,6 +111,12 @@ TEST(CardJournal, RecordsReadBackAndDamageIsRefused) {
     EXPECT_TRUE(entries[0].saved);
     EXPECT_EQ(after, entries[0].after);
     EXPECT_FALSE(entries[1].saved);
+    bool undone = true;
+    ASSERT_TRUE(journal::Parse(whole, entries, error, &undone));
+    EXPECT_FALSE(undone);
+    ASSERT_TRUE(journal::Parse(whole + journal::kUndoneLine, entries, error, &undone));
+    EXPECT_TRUE(undone);
+    EXPECT_EQ(2u, entries.size());
 
     const std::string beforeLine = journal::BeforeLine(one);
     const struct {
@@ -124,6 +130,8 @@ TEST(CardJournal, RecordsReadBackAndDamageIsRefused) {
         {std::string(journal::kFirstLine) + beforeLine + beforeLine, SL_T("line 3: a second \"before\" record")},
         {std::string(journal::kFirstLine), SL_T("the journal records no file")},
         {std::string(journal::kFirstLine) + "before\t-1\t0\t00\tx\n", SL_T("line 2: a damaged record")},
+        {whole + journal::kUndoneLine + journal::AfterLine(two.path, after), SL_T("line 6: a record after \"undone\"")},
+        {std::string(journal::kFirstLine) + journal::kUndoneLine, SL_T("the journal records no file")},
     };
     for (const auto& d : damaged) {
         entries.clear();

@@ -47,6 +47,42 @@ TEST(CalsImageInfo, RecordsWhereverTheyStand) {
     }
 }
 
+// What the card tool takes for a CALS file before it reads one as such. Headers as the writers
+// lay them out pass; the openings of other formats, and text without the two records, do not.
+TEST(CalsHeaderKind, WritersPassOtherFormatsDoNot) {
+    auto bytes = [](std::string text, char pad) {
+        text.resize(kHeaderSize, pad);
+        return std::vector<unsigned char>(text.begin(), text.end());
+    };
+    std::vector<unsigned char> nulPadded(kHeaderSize, 0);
+    for (const char* r : {"rtype: 1", "rpelcnt: 000064,000048"})
+        std::memcpy(&nulPadded[(r[1] == 't' ? 0 : 3) * kSlotSize], r, std::strlen(r));
+    std::vector<unsigned char> crlf = Header({"srcdocid: NONE\r\n", "rtype: 1\r\n", "rpelcnt: 1,1\r\n", "notes: caf\xE9"});
+    std::vector<unsigned char> random(kHeaderSize);
+    std::uint32_t seed = 12345;
+    for (unsigned char& b : random) b = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 16);
+    const struct {
+        const char* what;
+        std::vector<unsigned char> header;
+        HeaderKind kind;
+    } cases[] = {
+        {"space padded", Header({"srcdocid: NONE", "rtype: 1", "rorient: 000,270", "rpelcnt: 000064,000048"}), HeaderKind::Cals},
+        {"NUL padded, records anywhere", nulPadded, HeaderKind::Cals},
+        {"CR LF ends, a code-page letter", crlf, HeaderKind::Cals},
+        {"names in capitals", Header({"RTYPE: 2", "RPELCNT: 5,5"}), HeaderKind::Cals},
+        {"PNG", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", '\0'), HeaderKind::Binary},
+        {"TIFF", bytes("II*\0\x08\0\0\0", '\0'), HeaderKind::MissingRecords},
+        {"TIFF with its directory", bytes(std::string("II*\0\x08\0\0\0\x0e\0\0\x01\x03\0", 14), '\0'), HeaderKind::Binary},
+        {"ZIP", bytes("PK\x03\x04\x14\0", '\0'), HeaderKind::Binary},
+        {"PDF of plain text", bytes("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Type /Catalog >>\nendobj\n", ' '), HeaderKind::MissingRecords},
+        {"random bytes", random, HeaderKind::Binary},
+        {"a header without records", Header({}), HeaderKind::MissingRecords},
+        {"rtype alone", Header({"rtype: 1", "notes: rpelcnt: 1,1"}), HeaderKind::MissingRecords},
+        {"a form feed", Header({"rtype: 1", "rpelcnt: 1,1", "notes: \f"}), HeaderKind::Binary},
+    };
+    for (const auto& c : cases) EXPECT_EQ(int(c.kind), int(ClassifyHeader(c.header.data()))) << c.what;
+}
+
 // Decoded "ABC" over "DEF" as each orientation shows it.
 TEST(CalsImageOrientation, TheEightCases) {
     const std::vector<std::uint8_t> picture = {'A', 'B', 'C', 'D', 'E', 'F'};

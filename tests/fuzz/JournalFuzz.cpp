@@ -38,9 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         e.after = std::string(journal::kHeaderBytes, char(in.ConsumeIntegral<std::uint8_t>()));
         text += journal::AfterLine(e.path, e.after);
     }
+    const bool markUndone = in.ConsumeBool();
+    if (markUndone) text += journal::kUndoneLine;
     std::vector<journal::Entry> read;
     scanleaf::core::Text error;
-    FUZZ_CHECK(journal::Parse(text, read, error));
+    bool undone = !markUndone;
+    FUZZ_CHECK(journal::Parse(text, read, error, &undone));
+    FUZZ_CHECK(undone == markUndone);
     FUZZ_CHECK(read.size() == written.size());
     for (std::size_t i = 0; i < read.size(); ++i) {
         FUZZ_CHECK(read[i].path == written[i].path && read[i].size == written[i].size);

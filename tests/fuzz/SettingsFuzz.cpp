@@ -2,6 +2,7 @@
 // lists, numbers of every size, and the sub-fields they give cut from and spliced into random
 // values. What must hold: a refused section adds nothing; an accepted one gives sub-fields that
 // lie inside the slot; a splice keeps the value's other characters and reads back as the text.
+#include "core/SettingsLines.h"
 #include "core/SubField.h"
 #include "core/TagList.h"
 #include "core/native/StandIns.h"
@@ -22,6 +23,16 @@ Text Pad(Text text, std::size_t width) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The same bytes as a whole settings file, line by line: every slip and key on a line it has.
+    {
+        const Text file(data, data + size);
+        std::size_t lines = 1;
+        for (Unit c : file) lines += c == '\n';
+        const SettingsLines read = ReadSettingsLines(file);
+        for (const SettingsSlip& slip : read.slips) FUZZ_CHECK(slip.line >= 1 && slip.line <= lines && !slip.message.empty());
+        for (const auto& section : read.keys)
+            for (const auto& key : section.second) FUZZ_CHECK(key.second >= 1 && key.second <= lines);
+    }
     FuzzedDataProvider in(data, size);
     const Text name = DrawText(in, 20, SL_T("abc"));
     SectionAnswers answers;

@@ -77,7 +77,7 @@ TEST_F(CardToolTest, ShowJsonAndOneErrorLinePerFailedFile) {
 }
 
 TEST_F(CardToolTest, ShowFolderTakesOnlyCalsExtensions) {
-    WriteBytes(files.File(L"second.CT1"), MakeCalsImage({"notes: two"}));
+    WriteBytes(files.File(L"second.CT1"), MakeCalsImage({"rtype: 1", "rpelcnt: 1,1", "notes: two"}));
     WriteBytes(files.File(L"readme.txt"), MakeCalsImage({"notes: not a drawing"}));
     ToolRun run = Card(L"show " + Quoted(files.Path()), scratch);
     EXPECT_EQ(0u, run.exitCode) << run.err;
@@ -86,18 +86,32 @@ TEST_F(CardToolTest, ShowFolderTakesOnlyCalsExtensions) {
     EXPECT_EQ(std::string::npos, run.out.find("readme.txt"));
 }
 
-TEST_F(CardToolTest, SetSavesTextAndDatesAndNamesTheRefused) {
+TEST_F(CardToolTest, SetSavesTextAndDatesOnlyWhenTheWholeRequestIsSound) {
+    std::vector<unsigned char> before = ReadBytes(drawing);
     ToolRun run = Card(L"set " + Quoted(drawing) +
-                       L" drawingno=A1-77 notes=\"new notes\" width=5 rtype=2 nosuch=1 --date revision=2024-03-05 "
-                       L"--style 112",
-                   scratch);
-    EXPECT_EQ(1u, run.exitCode) << "refused names make the exit non-zero";
-    EXPECT_NE(std::string::npos, run.out.find("3 value(s) saved"));
-    for (const char* name : {"width", "rtype", "nosuch"})
-        EXPECT_NE(std::string::npos, run.err.find(std::string("refused: ") + name + " (unknown or read-only)"));
+                           L" drawingno=A1-77 notes=\"new notes\" width=5 rtype=2 nosuch=1 --date revision=2024-03-05 "
+                           L"--style 112",
+                       scratch);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ("", run.out) << "nothing is saved";
+    for (const char* problem : {"width: read-only: the request changes \"1728\" to \"5\"",
+                                "rtype: read-only: the request changes \"1\" to \"2\"", "nosuch: not a variable of",
+                                "4 problem(s); the file was not changed"})
+        EXPECT_NE(std::string::npos, run.err.find(problem)) << problem << "\n" << run.err;
+    EXPECT_EQ(before, ReadBytes(drawing));
+
+    run = Card(L"set " + Quoted(drawing) + L" drawingno=A1-77 notes=\"new notes\" --date revision=2024-03-05 --style 1",
+               scratch);
+    EXPECT_EQ(1u, run.exitCode) << "03/05/24 does not fit the one-character revision";
+    EXPECT_NE(std::string::npos, run.err.find("revision: 2024-03-05 in date style 1 is \"03/05/24\", which does not fit "
+                                              "its slot: \"0\" would be stored; no date style fits its 1 characters"))
+        << run.err;
+    run = Card(L"set " + Quoted(drawing) + L" drawingno=A1-77 notes=\"new notes\"", scratch);
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("2 value(s) saved"));
     std::vector<unsigned char> bytes = ReadBytes(drawing);
     std::string slot0(bytes.begin(), bytes.begin() + 128);
-    EXPECT_EQ(0u, slot0.find("srcdocid: A1-77    2")) << slot0; // revision is one character wide
+    EXPECT_EQ(0u, slot0.find("srcdocid: A1-77    A")) << slot0;
     std::string slot3(bytes.begin() + 384, bytes.begin() + 512);
     EXPECT_EQ(0u, slot3.find("notes: new notes   "));
 }

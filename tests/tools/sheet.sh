@@ -14,11 +14,20 @@ browser=$(command -v chromium || command -v chromium-browser || true)
 [ -n "$browser" ] || fail "Chromium is not installed (scripts/setup.sh installs it)"
 
 cp "$bin"/samples/*.cal "$work/"
+sound=$(ls "$work"/*.cal | wc -l)
 head -c 2200 "$bin/samples/imagemagick-64x48.cal" >"$work/cut.cal"
+cp "$bin/samples/foreign.png" "$work/photo.cal"
+# A damaged drawing on the page, and a file of another format left out: both make the exit 1.
+status=0
 "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" sheet -o "$(win "$work/review.html")" \
-    "$(win "$work")" >"$work/out.txt" || fail "sheet: $(cat "$work/out.txt")"
-grep -q "drawings 3, sound 2, not sound 1" "$work/out.txt" || fail "summary: $(cat "$work/out.txt")"
-[ "$(grep -c '<img' "$work/review.html")" = 3 ] || fail "not one thumbnail per drawing"
+    "$(win "$work")" >"$work/out.txt" 2>"$work/err.txt" || status=$?
+[ "$status" = 1 ] || fail "sheet exited $status: $(cat "$work/out.txt" "$work/err.txt")"
+grep -q "drawings $((sound + 1)), sound $sound, damaged 1, not type 1 0, left out (not CALS) 1" "$work/out.txt" ||
+    fail "summary: $(cat "$work/out.txt")"
+grep -q 'photo.cal: not a CALS file' "$work/err.txt" || fail "the foreign file is not named: $(cat "$work/err.txt")"
+grep -q "<h1>$((sound + 1)) drawing(s), 1 damaged</h1>" "$work/review.html" || fail "the heading does not count the damaged"
+[ "$(grep -c '<img' "$work/review.html")" = $((sound + 1)) ] || fail "not one thumbnail per drawing"
+! grep -q 'photo.cal' "$work/review.html" || fail "the foreign file is on the page"
 grep -q 'damaged: the data ends after line' "$work/review.html" || fail "the cut drawing is not named"
 ! grep -q '<script\|http:\|https:' "$work/review.html" || fail "the page fetches or runs something"
 

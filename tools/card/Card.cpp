@@ -2,6 +2,7 @@
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
+#include "tools/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 
 namespace card {
@@ -41,9 +42,11 @@ private:
 
 HRESULT CardReader::Read(const std::wstring& path, std::vector<CardEntry>& card) {
     card.clear();
+    HRESULT hr = CheckCalsFile(path);
+    if (FAILED(hr)) return hr;
     ComPtr<IVorFileNavigator> navigator;
     Bstr bpath(path);
-    HRESULT hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());
     if (FAILED(hr)) return hr;
 
     VariableList list;

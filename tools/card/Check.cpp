@@ -1,13 +1,16 @@
 // check: reads a settings file as the plug-in will and reports what would fail an open.
 #include "tools/card/Commands.h"
 
+#include "core/SettingsLines.h"
 #include "hostenv/SettingsLight.h"
+#include "tools/card/Files.h"
 #include "navigator/LowerCase.h"
 #include "navigator/TagSettings.h"
 #include "tools/card/Output.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace card {
@@ -44,18 +47,61 @@ std::vector<std::wstring> Items(const std::wstring& list) {
     return items;
 }
 
-struct Report {
+// Every finding with its line, printed in line order once the file has been read.
+class Report {
+public:
+    explicit Report(const scanleaf::core::SettingsLines& lines) : lines_(lines) {}
     int errors = 0;
     int warnings = 0;
-    void Error(const std::wstring& section, const std::wstring& text) {
-        ++errors;
-        Out(L"error   [" + section + L"] " + text + L"\n");
+    // At the line of `key` in the section, or of the section's header when the key is not there.
+    void Error(const std::wstring& section, const wchar_t* key, const std::wstring& text) {
+        Add(true, LineOf(section, key), L"[" + section + L"] " + text);
     }
-    void Warning(const std::wstring& section, const std::wstring& text) {
-        ++warnings;
-        Out(L"warning [" + section + L"] " + text + L"\n");
+    void Warning(const std::wstring& section, const wchar_t* key, const std::wstring& text) {
+        Add(false, LineOf(section, key), L"[" + section + L"] " + text);
     }
+    void Add(bool error, size_t line, const std::wstring& text) {
+        ++(error ? errors : warnings);
+        findings_.push_back({line, std::wstring(error ? L"error   " : L"warning ") + text});
+    }
+    void Print() {
+        std::stable_sort(findings_.begin(), findings_.end(),
+                         [](const Finding& a, const Finding& b) { return a.line < b.line; });
+        for (const Finding& f : findings_)
+            Out((f.line ? L"line " + std::to_wstring(f.line) + L": " : std::wstring()) + f.text + L"\n");
+    }
+
+private:
+    size_t LineOf(const std::wstring& section, const wchar_t* key) const {
+        const size_t line = key ? lines_.LineOf(section, key) : 0;
+        return line ? line : lines_.SectionLine(section);
+    }
+    struct Finding {
+        size_t line;
+        std::wstring text;
+    };
+    const scanleaf::core::SettingsLines& lines_;
+    std::vector<Finding> findings_;
 };
+
+// The file's text as the profile functions read it: UTF-16 after its byte-order mark, UTF-8
+// after its own, else the ANSI code page.
+std::wstring FileText(const std::string& bytes) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return FromUtf8(bytes.substr(3));
+    if (bytes.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring text(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), text.data(), n);
+    return text;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& items, size_t from) {
+    std::wstring list;
+    for (size_t i = from; i < items.size(); ++i) list += (i > from ? L", \"" : L"\"") + items[i] + L"\"";
+    return list;
+}
 
 std::wstring Number(long n) { return std::to_wstring(n); }
 
@@ -74,39 +120,41 @@ void CheckSection(const std::wstring& file, const std::wstring& section, Report&
         scanleaf::ReadPosition(positionItems[i], start, end);
         std::wstring what = L"sub-field \"" + nameItems[i] + L"\" at \"" + positionItems[i] + L"\": ";
         if (start == -1 && end == -1)
-            report.Error(section, what + L"no readable position (expected START-END)");
+            report.Error(section, L"Tagpositions", what + L"no readable position (expected START-END)");
         else if (start > end)
-            report.Error(section, what + L"start " + Number(start) + L" is after end " + Number(end));
+            report.Error(section, L"Tagpositions", what + L"start " + Number(start) + L" is after end " + Number(end));
         else if (end > limit)
-            report.Error(section, what + L"end " + Number(end) + L" is beyond the record's width of " +
+            report.Error(section, L"Tagpositions", what + L"end " + Number(end) + L" is beyond the record's width of " +
                                       Number(limit) + L" characters");
         else if (start < 1)
-            report.Warning(section, what + L"start below 1 reads from the first character");
+            report.Warning(section, L"Tagpositions", what + L"start below 1 reads from the first character");
         const std::wstring& n = nameItems[i];
         if (n.empty())
-            report.Warning(section, L"sub-field " + Number(static_cast<long>(i + 1)) + L" has an empty name");
+            report.Warning(section, L"Tagnames", L"sub-field " + Number(static_cast<long>(i + 1)) + L" has an empty name");
         else if (n.find_first_of(L" \t") != std::wstring::npos)
-            report.Warning(section, L"sub-field name \"" + n + L"\" contains blanks; they are part of the name");
+            report.Warning(section, L"Tagnames", L"sub-field name \"" + n + L"\" contains blanks; they are part of the name");
     }
     if (nameItems.size() > pairs)
-        report.Warning(section, Number(static_cast<long>(nameItems.size() - pairs)) +
-                                    L" surplus name(s) without a position are ignored");
+        report.Warning(section, L"Tagnames",
+                       Number(static_cast<long>(nameItems.size() - pairs)) +
+                           L" surplus name(s) without a position are ignored: " + Joined(nameItems, pairs));
     if (positionItems.size() > pairs)
-        report.Warning(section, Number(static_cast<long>(positionItems.size() - pairs)) +
-                                    L" surplus position(s) without a name are ignored");
+        report.Warning(section, L"Tagpositions",
+                       Number(static_cast<long>(positionItems.size() - pairs)) +
+                           L" surplus position(s) without a name are ignored: " + Joined(positionItems, pairs));
 
     // The plug-in's own verdict decides; the lines above only explain it.
     std::list<scanleaf::SubTag> subTags;
     int width = 0;
     bool accepted = scanleaf::ReadSubTags(names, positions, static_cast<int>(tagName.size()), subTags, width);
     if (!accepted && report.errors == errorsBefore)
-        report.Error(section, L"the plug-in refuses this section; a file holding this record can't be opened");
+        report.Error(section, L"Tagpositions", L"the plug-in refuses this section; a file holding this record can't be opened");
 
     std::wstring raw = ReadKey(file, section, L"Readonly");
     if (!raw.empty() && raw != L"0" && raw != L"1") {
         // Read as the plug-in reads it: only the number 1 makes a record read-only.
         UINT value = GetPrivateProfileIntW(section.c_str(), L"Readonly", 0, file.c_str());
-        report.Warning(section, L"Readonly=" + raw + L" is read as " + Number(static_cast<long>(value)) +
+        report.Warning(section, L"Readonly", L"Readonly=" + raw + L" is read as " + Number(static_cast<long>(value)) +
                                     (value == 1 ? L": read-only" : L": writable"));
     }
 }
@@ -132,9 +180,18 @@ int Check(const std::vector<std::wstring>& args) {
         Err(L"scanleaf-card: " + file + L": no such file; every record would be writable without sub-fields\n");
         return 1;
     }
-    Report report;
+    std::string bytes;
+    if (!ReadWholeFile(file, bytes)) {
+        Err(L"scanleaf-card: " + file + L": cannot be read\n");
+        return 1;
+    }
+    const scanleaf::core::SettingsLines lines = scanleaf::core::ReadSettingsLines(FileText(bytes));
+    Report report(lines);
+    for (const scanleaf::core::SettingsSlip& slip : lines.slips)
+        report.Add(slip.error, slip.line, (slip.section.empty() ? L"" : L"[" + slip.section + L"] ") + slip.message);
     std::vector<std::wstring> sections = SectionNames(file);
     for (const std::wstring& section : sections) CheckSection(file, section, report);
+    report.Print();
     Out(file + L": " + Number(static_cast<long>(sections.size())) + L" section(s), " + Number(report.errors) +
         L" error(s), " + Number(report.warnings) + L" warning(s)\n");
     return report.errors ? 1 : 0;

@@ -20,6 +20,11 @@ using scanleaf::ComPtr;
 using toolsupport::Plugin;
 using toolsupport::VariableArray;
 
+int UsageError(const std::wstring& message) {
+    Err(L"scanleaf-card: " + message + L"\n");
+    return kUsageError;
+}
+
 int LoadPlugin(Plugin& plugin, const Options& options) {
     HRESULT hr = plugin.Load(options.dllPath);
     if (FAILED(hr)) {
@@ -71,8 +76,7 @@ int Run(const std::wstring& command, const std::vector<std::wstring>& args, cons
     if (command == L"verify") return Verify(args, options);
     if (command == L"render") return Render(args, options);
     if (command == L"sheet") return Sheet(args, options);
-    Err(L"scanleaf-card: unknown command \"" + command + L"\"\n");
-    return kUsageError;
+    return UsageError(L"unknown command \"" + command + L"\"");
 }
 
 int Info(const Options& options) {
@@ -197,87 +201,27 @@ bool ParseDate(const std::wstring& text, double& date) {
     return SystemTimeToVariantTime(&t, &date) != 0;
 }
 
-int Set(const std::vector<std::wstring>& args, const Options& options) {
-    if (args.empty()) return kUsageError;
-    std::wstring path = args[0];
-    std::vector<std::wstring> names;
-    std::vector<std::wstring> texts;
-    std::vector<double> dates;
-    std::vector<bool> isDate;
-    long style = 0;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        bool date = false;
-        std::wstring pair = a;
-        if (a == L"--style" || a == L"--date") {
-            if (i + 1 >= args.size()) return kUsageError;
-            if (a == L"--style") {
-                wchar_t* end = nullptr;
-                style = wcstol(args[++i].c_str(), &end, 10);
-                if (!end || *end) return kUsageError;
-                continue;
-            }
-            date = true;
-            pair = args[++i];
-        }
-        size_t eq = pair.find(L'=');
-        if (eq == std::wstring::npos || eq == 0) {
-            Err(L"scanleaf-card: expected NAME=VALUE, got \"" + pair + L"\"\n");
-            return kUsageError;
-        }
-        names.push_back(pair.substr(0, eq));
-        std::wstring value = pair.substr(eq + 1);
-        double d = 0;
-        if (date && !ParseDate(value, d)) {
-            Err(L"scanleaf-card: not a date (YYYY-MM-DD[THH:MM[:SS]]): \"" + value + L"\"\n");
-            return kUsageError;
-        }
-        texts.push_back(value);
-        dates.push_back(d);
-        isDate.push_back(date);
-    }
-    if (names.empty()) return kUsageError;
+namespace {
 
-    Plugin plugin;
-    if (int rc = LoadPlugin(plugin, options)) return rc;
-    ComPtr<IVorFileNavigator> navigator;
-    Bstr bpath(path);
-    HRESULT hr = plugin.Format()->CreateNavigator(bpath.Get(), 0, navigator.Put());
-    if (FAILED(hr)) {
-        Err(path + L": " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
-    VariableArray vars(names);
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (isDate[i])
-            vars.SetDate(i, dates[i]);
-        else
-            vars.SetText(i, texts[i]);
-    }
-    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), style);
-    if (FAILED(hr)) {
-        Err(path + L": writing the values failed: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
-    std::vector<std::wstring> refused;
-    for (size_t i = 0; i < names.size(); ++i)
-        if (!vars[i].found) refused.push_back(names[i]);
-    hr = navigator->SaveFile();
-    if (FAILED(hr)) {
-        Err(path + L": saving failed: " + DescribeHresult(hr) + L"\n");
-        return 1;
-    }
-    size_t stored = names.size() - refused.size();
-    wchar_t line[64];
-    swprintf(line, 64, L"%zu value(s) saved", stored);
-    Out(path + L": " + line + L"\n");
-    for (const std::wstring& name : refused) Err(L"refused: " + name + L" (unknown or read-only)\n");
-    return refused.empty() ? 0 : 1;
+// Whether the format class has a server in this process's view of the registry.
+bool FormatRegistered() {
+    wchar_t clsid[40] = {};
+    StringFromGUID2(CLSID_CalsFormat, clsid, 40);
+    scanleaf::Registry key;
+    return key.Open(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32").c_str(), KEY_READ, false);
 }
 
+} // namespace
+
 int Registration(bool registering, const Options& options) {
+    const bool wasRegistered = registering || FormatRegistered();
     HRESULT hr = Plugin::CallRegistration(options.dllPath, registering);
     std::wstring what = registering ? L"register" : L"unregister";
+    if (!wasRegistered) {
+        // What is left of an earlier registration is removed all the same; there may be nothing.
+        Out(L"the plug-in is not registered; nothing to unregister\n");
+        return 0;
+    }
     if (FAILED(hr)) {
         Err(L"scanleaf-card: " + what + L" failed: " + DescribeHresult(hr) + L"\n");
         return 1;

@@ -16,6 +16,10 @@ struct Options {
 
 inline constexpr int kUsageError = 2;
 
+// Says what is wrong with the arguments in one line; returns kUsageError (the command's
+// synopsis and where to find help follow from main).
+int UsageError(const std::wstring& message);
+
 // Loads the plug-in as the options say; 0, or 1 after saying why it could not.
 int LoadPlugin(toolsupport::Plugin& plugin, const Options& options);
 

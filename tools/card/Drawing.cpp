@@ -1,6 +1,7 @@
 #include "tools/card/Drawing.h"
 
 #include "hostenv/FileHandle.h"
+#include "tools/card/HeaderFile.h"
 #include "tools/card/Output.h"
 
 #include <cstring>
@@ -101,6 +102,11 @@ DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink) {
     MappedFile file(path);
     if (!file.Data()) {
         check.unreadable = file.Error() ? DescribeHresult(HRESULT_FROM_WIN32(file.Error())) : L"an empty file";
+        return check;
+    }
+    if (IsForeignHeader(file.Data(), std::size_t(file.Size()))) {
+        check.foreign = true;
+        check.unreadable = kNotCalsText;
         return check;
     }
     if (file.Size() < scanleaf::core::kHeaderSize) {

@@ -17,6 +17,7 @@ namespace card {
 // What decoding a file in full found.
 struct DrawingCheck {
     std::wstring unreadable;             // why the file could not be read; empty when it could
+    bool foreign = false;                // a file of another format (unreadable says so)
     scanleaf::core::CalsImageInfo info;
     std::uint32_t rows = 0;              // lines decoded
     scanleaf::core::G4Stop stop = scanleaf::core::G4Stop::None;

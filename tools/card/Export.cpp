@@ -244,7 +244,8 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         Err(L"scanleaf-card: writing the table failed" + (request.output.empty() ? L"" : L": " + request.output) + L"\n");
         return 1;
     }
-    Err(L"export: " + summary.Line() + L"\n");
+    Err(L"export: files " + std::to_wstring(summary.read + summary.failed) + L", exported " +
+        std::to_wstring(summary.read) + L", failed " + std::to_wstring(summary.failed) + L"\n");
     return summary.failed ? 1 : 0;
 }
 

@@ -1,7 +1,11 @@
 #include "tools/card/HeaderFile.h"
 
+#include "core/CalsImage.h"
 #include "core/CardJournal.h"
+#include "tools/card/Output.h"
 #include "hostenv/ComError.h"
+
+#include <algorithm>
 
 namespace card {
 
@@ -51,15 +55,34 @@ HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state) {
     return ReadState(file.Get(), state);
 }
 
+HRESULT CheckCalsFile(const std::wstring& path) {
+    FileHandle file(OpenShared(path));
+    std::string header(journal::kHeaderBytes, '\0');
+    DWORD read = 0;
+    if (!file.Valid() || !ReadFile(file.Get(), header.data(), DWORD(header.size()), &read, nullptr)) return S_OK;
+    return IsForeignHeader(header.data(), read) ? kNotCalsFile : S_OK;
+}
+
+bool IsForeignHeader(const void* bytes, size_t size) {
+    std::string header(static_cast<const char*>(bytes), std::min<size_t>(size, journal::kHeaderBytes));
+    const bool whole = header.size() == journal::kHeaderBytes;
+    header.resize(journal::kHeaderBytes, '\0');
+    const auto kind = scanleaf::core::ClassifyHeader(reinterpret_cast<const unsigned char*>(header.data()));
+    // A header cut short is a damaged CALS file unless its bytes show another format.
+    return whole ? kind != scanleaf::core::HeaderKind::Cals : kind == scanleaf::core::HeaderKind::Binary;
+}
+
 HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
-                      const std::string& header, uint64_t modified) {
+                      const std::string& header, uint64_t modified, Restored& outcome) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return LastErrorAsHresult();
     HeaderState now;
     HRESULT hr = ReadState(file.Get(), now);
     if (FAILED(hr)) return hr;
-    if (now.size != expectedSize || now.header != expected) return S_FALSE;
+    outcome = now.size == expectedSize && now.header == header ? Restored::Already : Restored::ChangedSince;
+    if (now.size != expectedSize || now.header != expected) return S_OK;
+    outcome = Restored::Now;
     LARGE_INTEGER start{};
     if (!SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) || !WriteAll(file.Get(), header) ||
         !FlushFileBuffers(file.Get()))

@@ -20,11 +20,20 @@ struct HeaderState {
 // Reads while others may read and write the file, as the plug-in leaves it shared.
 HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state);
 
+// S_OK for a CALS file, and for one too short or unreadable to tell (the plug-in's open then says
+// why); kNotCalsFile for a file of another format, whatever its name.
+HRESULT CheckCalsFile(const std::wstring& path);
+// The rule behind it, for a file's first `size` bytes (all of them, when fewer than a header).
+bool IsForeignHeader(const void* bytes, size_t size);
+
+enum class Restored { Now, Already, ChangedSince };
+
 // Puts `header` back at offset 0 and the modification time to `modified`, only if the file's
-// size and header still equal `expectedSize` and `expected`. S_FALSE: the file has changed
-// since, and nothing was written.
+// size and header still equal `expectedSize` and `expected` (Restored::Now). A file that holds
+// `header` already is left alone (Already); any other has changed since (ChangedSince), and
+// nothing is written.
 HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
-                      const std::string& header, uint64_t modified);
+                      const std::string& header, uint64_t modified, Restored& outcome);
 
 // Writes all of `bytes` at the handle's position.
 bool WriteAll(HANDLE file, const std::string& bytes);

@@ -12,6 +12,7 @@
 #include "tools/card/HeaderFile.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
+#include "tools/card/Trial.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
 
@@ -24,7 +25,6 @@ namespace {
 using scanleaf::Bstr;
 using scanleaf::ComPtr;
 using scanleaf::FileHandle;
-using toolsupport::VariableArray;
 
 struct ImportRequest {
     bool dryRun = false;
@@ -84,96 +84,11 @@ struct FilePlan {
     std::vector<Change> changes;
 };
 
-// Text that the system's ANSI code page holds exactly: no default character, no best fit.
-bool FitsCodePage(const std::wstring& text) {
-    if (text.empty()) return true;
-    bool utf8 = GetACP() == CP_UTF8;
-    BOOL usedDefault = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
-                                nullptr, utf8 ? nullptr : &usedDefault);
-    if (n <= 0 || usedDefault) return false;
-    std::string bytes(size_t(n), '\0');
-    WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, nullptr, 0);
-    std::wstring wide(size_t(back), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, wide.data(), back);
-    return wide == text;
+std::vector<NewValue> ValuesOf(const std::vector<Change>& changes) {
+    std::vector<NewValue> values;
+    for (const Change& c : changes) values.push_back({c.name, c.after});
+    return values;
 }
-
-std::vector<std::wstring> NamesOf(const std::vector<Change>& changes) {
-    std::vector<std::wstring> names;
-    for (const Change& c : changes) names.push_back(c.name);
-    return names;
-}
-
-// Opens the file through the plug-in and writes the changes' new values into it, unsaved;
-// `allTaken` says whether the plug-in took every one.
-HRESULT WriteChanges(IVorFileFormat* format, const std::wstring& path, const std::vector<Change>& changes,
-                     ComPtr<IVorFileNavigator>& navigator, bool& allTaken) {
-    Bstr bpath(path);
-    HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
-    if (FAILED(hr)) return hr;
-    VariableArray vars(NamesOf(changes));
-    for (size_t i = 0; i < changes.size(); ++i) vars.SetText(i, changes[i].after);
-    hr = navigator->WriteVariable(0, 0, 0, vars.Count(), vars.Data(), 0);
-    allTaken = vars.AllFound();
-    return hr;
-}
-
-std::wstring TrimRight(std::wstring text) {
-    while (!text.empty() && text.back() == L' ') text.pop_back();
-    return text;
-}
-
-std::wstring Quote(const std::wstring& text) { return L"\"" + text + L"\""; }
-
-// A scratch copy of one header, removed when done: the plug-in saves the changes into it and
-// reads them back, which is exactly what it would store in the file itself.
-class TrialFile {
-public:
-    TrialFile() {
-        wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-        if (GetTempPathW(MAX_PATH + 1, folder) && GetTempFileNameW(folder, L"slt", 0, name)) path_ = name;
-    }
-    ~TrialFile() {
-        if (!path_.empty()) DeleteFileW(path_.c_str());
-    }
-    TrialFile(const TrialFile&) = delete;
-    TrialFile& operator=(const TrialFile&) = delete;
-
-    HRESULT Store(IVorFileFormat* format, const std::string& header, const std::vector<Change>& changes,
-                  std::vector<std::wstring>& stored) {
-        if (path_.empty()) return E_FAIL;
-        {
-            FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
-            if (!file.Valid() || !WriteAll(file.Get(), header)) return E_FAIL;
-        }
-        {
-            ComPtr<IVorFileNavigator> navigator;
-            bool allTaken = false; // one not taken reads back unchanged, and is reported so
-            HRESULT hr = WriteChanges(format, path_, changes, navigator, allTaken);
-            if (FAILED(hr)) return hr;
-            hr = navigator->SaveFile();
-            if (FAILED(hr)) return hr;
-        }
-        ComPtr<IVorFileNavigator> reopened;
-        Bstr bpath(path_);
-        HRESULT hr = format->CreateNavigator(bpath.Get(), 0, reopened.Put());
-        if (FAILED(hr)) return hr;
-        const std::vector<std::wstring> names = NamesOf(changes);
-        VariableArray vars(names);
-        hr = reopened->ReadVariable(0, 0, 0, vars.Count(), vars.Data());
-        if (FAILED(hr)) return hr;
-        stored.clear();
-        for (size_t i = 0; i < names.size(); ++i) stored.push_back(vars.Text(i));
-        return S_OK;
-    }
-
-private:
-    std::wstring path_;
-};
 
 class TableCheck {
 public:
@@ -259,6 +174,8 @@ private:
         const std::wstring exported = state_ == kNone ? std::wstring() : row.cells[state_];
         if (!exported.empty() && !IsCardState(exported))
             return problem(table::kCardStateColumn, Quote(exported) + L" is not a card state written by export");
+        // Someone (or an earlier import of this table) changed the file after the export.
+        const bool changedSince = !exported.empty() && exported != CardState(card);
 
         for (size_t c = 0; c < columns_.size(); ++c) {
             if (c == source_ || c == state_) continue;
@@ -274,30 +191,32 @@ private:
             if (value.empty() && !emptyClears_) continue;
             if (value == entry->value) continue;
             if (entry->readOnly) {
+                // A read-only value that differs is stale, not an edit, once the card has changed:
+                // a record with sub-fields follows them. The row is then judged by its writable cells.
+                if (changedSince) continue;
                 problem(name, L"read-only: the table changes " + Quote(entry->value) + L" to " + Quote(value));
                 continue;
             }
             if (!FitsCodePage(value)) {
-                problem(name, Quote(value) + L" has characters that the code page " + std::to_wstring(GetACP()) +
-                                  L" cannot store");
+                problem(name, CodePageProblem(value));
                 continue;
             }
             plan.changes.push_back({entry->name, entry->value, value});
         }
         if (plan.changes.empty()) return false; // nothing written, nothing lost
-        // Someone changed the file after the export: the row's old values would undo that.
-        if (!exported.empty() && exported != CardState(card)) {
+        // The row's old values would undo what was changed since the export.
+        if (changedSince) {
             if (skipChanged_) return true;
             return problem(L"", plan.path + L": changed since the export: export it again, or drop the row");
         }
         HeaderState state;
         std::vector<std::wstring> stored;
         hr = ReadHeaderState(plan.path, state);
-        if (SUCCEEDED(hr)) hr = trial_.Store(format_, state.header, plan.changes, stored);
+        if (SUCCEEDED(hr)) hr = trial_.Store(format_, state.header, ValuesOf(plan.changes), 0, stored);
         if (FAILED(hr)) return problem(L"", plan.path + L": a trial save failed: " + DescribeHresult(hr));
         for (size_t i = 0; i < stored.size(); ++i) {
             const Change& change = plan.changes[i];
-            if (TrimRight(stored[i]) != TrimRight(change.after))
+            if (!StoredAsAsked(change.after, stored[i]))
                 problem(change.name, Quote(change.after) + L" does not fit its slot: " + Quote(stored[i]) +
                                          L" would be stored");
         }
@@ -334,7 +253,7 @@ private:
 HRESULT SaveChanges(IVorFileFormat* format, const FilePlan& plan) {
     ComPtr<IVorFileNavigator> navigator;
     bool allTaken = false;
-    HRESULT hr = WriteChanges(format, plan.path, plan.changes, navigator, allTaken);
+    HRESULT hr = WriteValues(format, plan.path, ValuesOf(plan.changes), 0, navigator, allTaken);
     if (FAILED(hr)) return hr;
     if (!allTaken) return E_ACCESSDENIED; // checked before; a changed settings file since
     return navigator->SaveFile();
@@ -346,14 +265,43 @@ std::wstring FileList(const std::vector<FilePlan>& plans, size_t from, size_t to
     return list;
 }
 
+// A journal that undo has marked is done with: it moves to the first free "NAME.undone-N.EXT"
+// and stays there for the record, so that the import may take its name. Any other is left alone.
+HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs) {
+    std::string text;
+    std::vector<journal::Entry> entries;
+    std::wstring error;
+    bool undone = false;
+    if (!ReadWholeFile(path, text) || !journal::Parse(text, entries, error, &undone) || !undone) return S_FALSE;
+    const size_t slash = path.find_last_of(L"\\/");
+    size_t dot = path.find_last_of(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) dot = path.size();
+    for (int n = 1; n < 10000; ++n) {
+        keptAs = path.substr(0, dot) + L".undone-" + std::to_wstring(n) + path.substr(dot);
+        if (MoveFileW(path.c_str(), keptAs.c_str())) return S_OK;
+        const DWORD failure = GetLastError();
+        if (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS) return HRESULT_FROM_WIN32(failure);
+    }
+    return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+}
+
 int WritePlans(IVorFileFormat* format, const std::vector<FilePlan>& plans, const std::wstring& journalPath,
                Summary& summary) {
+    std::wstring keptAs;
+    const HRESULT aside = SetAsideUndone(journalPath, keptAs);
+    if (FAILED(aside)) {
+        Err(L"scanleaf-card: the undone journal " + journalPath + L" cannot be kept as " + keptAs + L": " +
+            DescribeHresult(aside) + L"\nno file was changed\n");
+        return 1;
+    }
+    if (aside == S_OK) Out(L"the undone journal " + journalPath + L" is kept as " + keptAs + L"\n");
     JournalFile journal(journalPath);
     if (!journal.Valid()) {
         DWORD error = GetLastError();
         Err(L"scanleaf-card: cannot create the journal " + journalPath +
-            (error == ERROR_FILE_EXISTS ? std::wstring(L": it exists (an earlier import's?); undo or remove it first, or "
-                                                       L"name another with --journal")
+            (error == ERROR_FILE_EXISTS ? L": it exists and records an import that has not been undone; undo it "
+                                          L"first (scanleaf-card undo " + journalPath +
+                                              L"), or name another journal with --journal"
                                         : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))) +
             L"\nno file was changed\n");
         return 1;
@@ -448,7 +396,8 @@ int Import(const std::vector<std::wstring>& args, const Options& options) {
     TableCheck check(plugin.Format(), table, request.emptyClears, request.skipChanged);
     check.Run(plans, problems, summary);
     if (!problems.empty()) {
-        Out(L"import: " + summary.Line() + L"\n");
+        Out(L"import: files read " + std::to_wstring(summary.read + summary.failed) + L", with problems " +
+            std::to_wstring(summary.failed) + L"\n");
         return report();
     }
     for (const FilePlan& plan : check.skipped)
@@ -464,8 +413,13 @@ int Import(const std::vector<std::wstring>& args, const Options& options) {
         }
         Out(std::to_wstring(count) + L" change(s) in " + std::to_wstring(plans.size()) + L" file(s)" +
             (request.dryRun ? L"; nothing written (dry run)\n" : L"; nothing to write\n"));
-        if (!request.dryRun) summary.changed = 0;
-        Out(L"import: " + summary.Line() + L"\n");
+        if (request.dryRun) {
+            Out(L"import (dry run): files read " + std::to_wstring(summary.read) + L", would change " +
+                std::to_wstring(summary.changed) + L", unchanged " + std::to_wstring(summary.unchanged) +
+                (summary.skipped ? L", skipped " + std::to_wstring(summary.skipped) : std::wstring()) + L"\n");
+        } else {
+            Out(L"import: " + summary.Line() + L"\n");
+        }
         return 0;
     }
     return WritePlans(plugin.Format(), plans,

@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include "host/VorHost.h"
+#include "hostenv/SettingsLight.h"
 
 namespace card {
 
@@ -41,12 +42,31 @@ std::wstring Hex(HRESULT hr) {
     return text;
 }
 
+namespace {
+
+// The plug-in fails an open with E_FAIL when it finds no settings folder, or when the settings
+// file refuses a record of the file.
+std::wstring SettingsFailure() {
+    scanleaf::SettingsLight settings;
+    const std::wstring shared = settings.GetFolder(scanleaf::SharedFolder);
+    if (shared.empty())
+        return L"the host's shared folder is not set, so the plug-in opens no file; set it with "
+               L"scanleaf-card settings --shared-folder DIR";
+    return L"the settings file " + shared + L"FileFormats\\Scanleaf.ini refuses a record of this file; "
+           L"scanleaf-card check shows what to mend";
+}
+
+} // namespace
+
 std::wstring DescribeHresult(HRESULT hr) {
     const wchar_t* words = nullptr;
     switch (hr) {
     case VOR_E_CANNOT_OPEN_FILE: words = L"cannot open file"; break;
     case VOR_E_CANNOT_READ_HEADER: words = L"cannot read header (not a CALS file?)"; break;
-    case E_FAIL: words = L"settings file not found or a record's settings are malformed"; break;
+    case E_FAIL: return SettingsFailure() + L" (" + Hex(hr) + L")";
+    case kNotCalsFile:
+        words = kNotCalsText;
+        break;
     case E_OUTOFMEMORY: words = L"out of memory"; break;
     case E_POINTER: words = L"invalid pointer"; break;
     case E_NOTIMPL: words = L"not implemented"; break;

@@ -17,7 +17,13 @@ void Err(const std::wstring& text);
 
 using table::JsonString;
 
-// "cannot open file (0x80040228)"
+// A file of another format named like a CALS file (the card tool's own code).
+inline constexpr HRESULT kNotCalsFile = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0300);
+inline constexpr wchar_t kNotCalsText[] =
+    L"not a CALS file: its first 2048 bytes are not a text header with rtype and rpelcnt records";
+
+// "cannot open file (0x80040228)"; a failed open for the settings' sake names the settings file
+// and what to run.
 std::wstring DescribeHresult(HRESULT hr);
 std::wstring Hex(HRESULT hr);
 

@@ -74,6 +74,63 @@ td.name { color: #555; white-space: nowrap; } .ro { color: #999; font-size: .85e
 </style></head><body>
 )";
 
+// The page's sections, held in a temporary file until the heading can count them.
+class SectionSpool {
+public:
+    SectionSpool() {
+        wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+        if (GetTempPathW(MAX_PATH + 1, folder) && GetTempFileNameW(folder, L"sls", 0, name))
+            file_ = _wfopen(name, L"w+bTD"); // removed when closed
+    }
+    ~SectionSpool() {
+        if (file_) fclose(file_);
+    }
+    SectionSpool(const SectionSpool&) = delete;
+    SectionSpool& operator=(const SectionSpool&) = delete;
+    bool Add(const std::string& bytes) { return file_ && fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size(); }
+    bool CopyTo(AtomicFile& page) {
+        if (!file_ || fflush(file_) != 0 || fseek(file_, 0, SEEK_SET) != 0) return false;
+        std::string buffer(65536, '\0');
+        size_t n;
+        while ((n = fread(buffer.data(), 1, buffer.size(), file_)) > 0)
+            if (!page.Write(buffer.substr(0, n))) return false;
+        return !ferror(file_);
+    }
+
+private:
+    FILE* file_ = nullptr;
+};
+
+std::wstring Section(const std::wstring& path, const DrawingCheck& check, ThumbnailSink& sink, CardReader& reader) {
+    std::wstring picture = L"<div>no picture</div>";
+    if (check.Decodable()) {
+        const ThumbnailSink::Picture shown = sink.Shown();
+        std::string png;
+        if (SUCCEEDED(GreyPngBytes(shown.width, shown.height, shown.grey, shown.dpi, png)))
+            picture = L"<img alt=\"thumbnail\" width=\"" + std::to_wstring(shown.width) + L"\" height=\"" +
+                      std::to_wstring(shown.height) + L"\" src=\"data:image/png;base64," + Base64(png) + L"\">";
+    }
+    const bool other = check.unreadable.empty() && !check.info.type1;
+    std::wstring html = L"<section class=\"drawing\"><div>" + picture + L"</div><div><div class=\"path\">" + Html(path) +
+                        L"</div><div class=\"status " +
+                        (check.Sound() ? L"sound\">sound"
+                         : other       ? L"other\">not type 1"
+                                       : L"damaged\">damaged: " + Html(check.Problem())) +
+                        L"</div>";
+    std::vector<CardEntry> card;
+    const HRESULT read = reader.Read(path, card);
+    if (FAILED(read)) {
+        html += L"<div>card: " + Html(DescribeHresult(read)) + L"</div>";
+    } else {
+        html += L"<table>";
+        for (const CardEntry& e : card)
+            html += L"<tr><td class=\"name\">" + Html(e.name) + (e.readOnly ? L" <span class=\"ro\">ro</span>" : L"") +
+                    L"</td><td>" + Html(e.value) + L"</td></tr>";
+        html += L"</table>";
+    }
+    return html + L"</div></section>\n";
+}
+
 } // namespace
 
 int Sheet(const std::vector<std::wstring>& args, const Options& options) {
@@ -88,56 +145,41 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
         Err(L"scanleaf-card: no CALS files found\n");
         return 1;
     }
-    AtomicFile page(request.output);
-    if (!page.IsOpen()) {
-        Err(L"scanleaf-card: cannot write " + request.output + L"\n");
-        return 1;
-    }
-    size_t sound = 0, damaged = 0;
-    bool ok = page.Write(Utf8(std::wstring(kHead) + L"<h1>" + std::to_wstring(files.size()) + L" drawing(s)</h1>\n"));
+    SectionSpool sections;
+    size_t shown = 0, sound = 0, damaged = 0, other = 0, foreign = 0;
+    bool ok = true;
     CardReader reader(plugin.Format());
-    std::vector<CardEntry> card;
-    Progress progress(files.size());
-    for (size_t i = 0; i < files.size() && ok; ++i) {
-        progress.Step(i, files[i]);
-        ThumbnailSink sink(256);
-        const DrawingCheck check = DecodeDrawing(files[i], &sink);
-        std::wstring picture = L"<div>no picture</div>";
-        if (check.Decodable()) {
-            const ThumbnailSink::Picture shown = sink.Shown();
-            std::string png;
-            if (SUCCEEDED(GreyPngBytes(shown.width, shown.height, shown.grey, shown.dpi, png)))
-                picture = L"<img alt=\"thumbnail\" width=\"" + std::to_wstring(shown.width) + L"\" height=\"" +
-                          std::to_wstring(shown.height) + L"\" src=\"data:image/png;base64," + Base64(png) + L"\">";
+    {
+        Progress progress(files.size());
+        for (size_t i = 0; i < files.size() && ok; ++i) {
+            progress.Step(i, files[i]);
+            ThumbnailSink sink(256);
+            const DrawingCheck check = DecodeDrawing(files[i], &sink);
+            if (check.foreign) {
+                progress.Clear();
+                Err(files[i] + L": " + check.unreadable + L"; left out\n");
+                ++foreign;
+                continue;
+            }
+            ++shown;
+            ++(check.Sound() ? sound : check.unreadable.empty() && !check.info.type1 ? other : damaged);
+            ok = sections.Add(Utf8(Section(files[i], check, sink, reader)));
         }
-        const bool isSound = check.Sound();
-        const bool other = check.unreadable.empty() && !check.info.type1;
-        ++(isSound ? sound : damaged);
-        std::wstring html = L"<section class=\"drawing\"><div>" + picture + L"</div><div><div class=\"path\">" +
-                            Html(files[i]) + L"</div><div class=\"status " +
-                            (isSound ? L"sound\">sound" : other ? L"other\">not type 1" : L"damaged\">damaged: " + Html(check.Problem())) +
-                            L"</div>";
-        const HRESULT read = reader.Read(files[i], card);
-        if (FAILED(read)) {
-            html += L"<div>card: " + Html(DescribeHresult(read)) + L"</div>";
-        } else {
-            html += L"<table>";
-            for (const CardEntry& e : card)
-                html += L"<tr><td class=\"name\">" + Html(e.name) + (e.readOnly ? L" <span class=\"ro\">ro</span>" : L"") +
-                        L"</td><td>" + Html(e.value) + L"</td></tr>";
-            html += L"</table>";
-        }
-        ok = page.Write(Utf8(html + L"</div></section>\n"));
     }
-    progress.Clear();
-    ok = ok && page.Write(Utf8(L"</body></html>\n")) && page.Commit();
+    std::wstring heading = std::to_wstring(shown) + L" drawing(s)";
+    if (damaged) heading += L", " + std::to_wstring(damaged) + L" damaged";
+    if (other) heading += L", " + std::to_wstring(other) + L" not type 1";
+    AtomicFile page(request.output);
+    ok = ok && page.IsOpen() && page.Write(Utf8(std::wstring(kHead) + L"<h1>" + heading + L"</h1>\n")) &&
+         sections.CopyTo(page) && page.Write(Utf8(L"</body></html>\n")) && page.Commit();
     if (!ok) {
         Err(L"scanleaf-card: writing the page failed: " + request.output + L"\n");
         return 1;
     }
-    Out(L"sheet: " + request.output + L": drawings " + std::to_wstring(files.size()) + L", sound " +
-        std::to_wstring(sound) + L", not sound " + std::to_wstring(damaged) + L"\n");
-    return 0;
+    Out(L"sheet: " + request.output + L": drawings " + std::to_wstring(shown) + L", sound " + std::to_wstring(sound) +
+        L", damaged " + std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) +
+        (foreign ? L", left out (not CALS) " + std::to_wstring(foreign) : std::wstring()) + L"\n");
+    return damaged || foreign ? 1 : 0;
 }
 
 } // namespace card

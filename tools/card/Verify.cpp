@@ -34,8 +34,10 @@ bool ParseRequest(const std::vector<std::wstring>& args, VerifyRequest& request)
     return !request.paths.empty();
 }
 
-// "sound", "damaged" or "not type 1" (a picture this tool cannot check, not a damaged one).
+// "sound", "damaged", "not CALS" (another format under a CALS name) or "not type 1" (a picture
+// this tool cannot check, not a damaged one).
 std::wstring Status(const DrawingCheck& c) {
+    if (c.foreign) return L"not CALS";
     if (c.unreadable.empty() && !c.info.type1) return L"not type 1";
     return c.Sound() ? L"sound" : L"damaged";
 }
@@ -70,7 +72,7 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    size_t files = 0, sound = 0, damaged = 0, other = 0;
+    size_t files = 0, sound = 0, damaged = 0, foreign = 0, other = 0;
     if (request.format == VerifyRequest::Csv) Out(FromUtf8(table::CsvLine(kColumns)));
     if (request.format == VerifyRequest::Json) Out(L"[");
     VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
@@ -78,7 +80,7 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
         const DrawingCheck check = DecodeDrawing(path);
         const std::vector<std::wstring> cells = Cells(path, check);
         const std::wstring status = cells[1];
-        ++(status == L"sound" ? sound : status == L"damaged" ? damaged : other);
+        ++(status == L"sound" ? sound : status == L"damaged" ? damaged : check.foreign ? foreign : other);
         if (request.format == VerifyRequest::Csv)
             Out(FromUtf8(table::CsvLine(cells)));
         else if (request.format == VerifyRequest::Json)
@@ -94,8 +96,9 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
         return 1;
     }
     Err(L"verify: files " + std::to_wstring(files) + L", sound " + std::to_wstring(sound) + L", damaged " +
-        std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) + L"\n");
-    return damaged ? 1 : 0;
+        std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) + L", not CALS " + std::to_wstring(foreign) +
+        L"\n");
+    return damaged || foreign ? 1 : 0;
 }
 
 } // namespace card

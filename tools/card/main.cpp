@@ -12,30 +12,54 @@
 
 namespace {
 
-const wchar_t kUsage[] =
-    L"usage: scanleaf-card [--dll PATH] COMMAND ...\n"
-    L"\n"
-    L"  info                              the format, its extensions and their groups\n"
-    L"  show [--json] FILE|FOLDER...      the data card of each CALS file\n"
-    L"  set FILE NAME=VALUE... [--date NAME=YYYY-MM-DD[THH:MM[:SS]]]... [--style N]\n"
-    L"                                    write values into the header and save\n"
-    L"  check [SETTINGS-FILE]             report settings sections that would fail an open\n"
-    L"  register | unregister             (un)register the DLL with COM\n"
-    L"  settings [--shared-folder DIR]    show or set the host's shared folder\n"
-    L"  export [--recursive] [--format csv|json] [--delimiter ,|;] [--no-bom] [-o FILE] FILE|FOLDER...\n"
-    L"                                    every file's data card as one row of a table\n"
-    L"  import [--dry-run] [--empty-clears] [--skip-changed] [--delimiter ,|;] [--encoding utf8|ansi]\n"
-    L"         [--journal FILE] TABLE     check a whole table, then write its changes\n"
-    L"  undo JOURNAL                      put back the headers that an import changed\n"
-    L"  verify [--recursive] [--format csv|json] FILE|FOLDER...\n"
-    L"                                    decode every drawing in full and report the damaged\n"
-    L"  render [--recursive] [--size N] [-o FILE|DIR] FILE|FOLDER...\n"
-    L"                                    PNG pictures, longest side N (256; 0: full size)\n"
-    L"  sheet [--recursive] -o PAGE.html FILE|FOLDER...\n"
-    L"                                    one page: each drawing's thumbnail, card and status\n"
-    L"\n"
-    L"  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
-    L"  --version   print the version and exit\n";
+struct CommandHelp {
+    const wchar_t* name;
+    const wchar_t* synopsis;    // after "scanleaf-card "
+    const wchar_t* description;
+};
+
+const CommandHelp kCommands[] = {
+    {L"info", L"info", L"the format, its extensions and their groups"},
+    {L"show", L"show [--json] FILE|FOLDER...", L"the data card of each CALS file"},
+    {L"set", L"set FILE NAME=VALUE... [--date NAME=YYYY-MM-DD[THH:MM[:SS]]]... [--style N]",
+     L"check the values, then write them into the header and save"},
+    {L"check", L"check [SETTINGS-FILE]", L"report what the settings file does not say as meant"},
+    {L"register", L"register", L"register the DLL with COM"},
+    {L"unregister", L"unregister", L"unregister the DLL"},
+    {L"settings", L"settings [--shared-folder DIR]", L"show or set the host's shared folder"},
+    {L"export", L"export [--recursive] [--format csv|json] [--delimiter ,|;] [--no-bom] [-o FILE] FILE|FOLDER...",
+     L"every file's data card as one row of a table"},
+    {L"import",
+     L"import [--dry-run] [--empty-clears] [--skip-changed] [--delimiter ,|;] [--encoding utf8|ansi] "
+     L"[--journal FILE] TABLE",
+     L"check a whole table, then write its changes"},
+    {L"undo", L"undo JOURNAL", L"put back the headers that an import changed"},
+    {L"verify", L"verify [--recursive] [--format csv|json] FILE|FOLDER...",
+     L"decode every drawing in full and report the damaged"},
+    {L"render", L"render [--recursive] [--size N] [-o FILE|DIR] FILE|FOLDER...",
+     L"PNG pictures, longest side N (256; 0: full size)"},
+    {L"sheet", L"sheet [--recursive] -o PAGE.html FILE|FOLDER...",
+     L"one page: each drawing's thumbnail, card and status"},
+};
+
+std::wstring Usage() {
+    std::wstring text = L"usage: scanleaf-card [--dll PATH] COMMAND ...\n\n";
+    for (const CommandHelp& c : kCommands) {
+        std::wstring line = L"  " + std::wstring(c.synopsis);
+        text += line + (line.size() < 36 ? std::wstring(36 - line.size(), L' ') : L"\n" + std::wstring(36, L' ')) +
+                c.description + L"\n";
+    }
+    return text + L"\n  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
+                  L"  --version   print the version and exit\n";
+}
+
+// One line: the command's synopsis (or the program's), and where the rest is.
+std::wstring ShortUsage(const std::wstring& command) {
+    for (const CommandHelp& c : kCommands)
+        if (command == c.name)
+            return L"usage: scanleaf-card " + std::wstring(c.synopsis) + L"  (scanleaf-card --help for more)\n";
+    return L"usage: scanleaf-card [--dll PATH] COMMAND ...  (scanleaf-card --help lists the commands)\n";
+}
 
 } // namespace
 
@@ -53,15 +77,15 @@ int wmain(int argc, wchar_t** argv) {
             card::Out(L"scanleaf-card " SCANLEAF_VERSION_WTEXT L"\n");
             return 0;
         } else if (a == L"--help" || a == L"-h") {
-            card::Out(kUsage);
+            card::Out(Usage());
             return 0;
         } else {
             args.push_back(a);
         }
     }
     if (args.empty()) {
-        card::Err(kUsage);
-        return 2;
+        card::Err(ShortUsage(L""));
+        return card::kUsageError;
     }
     std::wstring command = args.front();
     args.erase(args.begin());
@@ -73,6 +97,6 @@ int wmain(int argc, wchar_t** argv) {
     int rc = card::Run(command, args, options);
     fflush(stdout);
     CoUninitialize();
-    if (rc == card::kUsageError) card::Err(kUsage);
+    if (rc == card::kUsageError) card::Err(ShortUsage(command));
     return rc;
 }

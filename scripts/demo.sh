@@ -52,7 +52,7 @@ card show "$file"
 
 echo "== changing two fields and a date"
 card set "$file" drawingno=A3-000471-00 revision=C notes="Rescanned after revision C" \
-    --date scandate="$(date +%Y-%m-%d)" --style 120 || echo "(some names were refused, see above)"
+    --date scandate="$(date +%Y-%m-%d)" --style 120 || echo "(the values were refused and nothing was written; see above)"
 
 echo "== data card after saving"
 card show "$file"

@@ -42,7 +42,7 @@ for arch in $archs; do
 done
 echo "== core, natively with AddressSanitizer and UndefinedBehaviorSanitizer"
 native=${SCANLEAF_NATIVE_BUILD:-"$root/build-native"}
-if cmake -S "$root/tests/native" -B "$native" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null &&
+if cmake -S "$root/tests/native" -B "$native" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null &&
     cmake --build "$native" -j "$jobs" >/dev/null; then
     "$native/core_tests" --gtest_brief=1 || status=1
 else

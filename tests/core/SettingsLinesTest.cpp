@@ -19,8 +19,8 @@ TEST(SettingsLines, EverySlipOnItsLine) {
     } cases[] = {
         {"; a comment\r\n[srcdocid]\r\nTagnames=a;b\r\nTagpositions=1-2;3-4\r\n\r\nReadonly = 1\r\n", 0, false, "", ""},
         {"[srcdocid]\nTagname=a;b\n", 2, false, "srcdocid", "unknown key \"Tagname\""},
-        {"[rtype]\nReadonly=1\n[rorient\nReadonly=1\n", 3, true, "rtype", "the section header [rorient has no \"]\""},
-        {"[rtype]\nReadonly=1\n[rorient\nReadonly=1\n", 4, true, "rtype", "Readonly counts for [rtype], under the unclosed header"},
+        {"[rtype]\nTagnames=a\n[rorient\nReadonly=1\n", 3, true, "rtype", "the section header [rorient has no \"]\""},
+        {"[rtype]\nTagnames=a\n[rorient\nReadonly=1\n", 4, true, "rtype", "Readonly counts for [rtype], under the unclosed header"},
         {"[rtype\nReadonly=1\n", 1, true, "", "its keys count for no section"},
         {"Readonly=1\n[rtype]\n", 1, false, "", "the key \"Readonly\" stands before the first section"},
         {"[rtype]\nread only\n", 2, false, "rtype", "neither a section, a key nor a comment"},

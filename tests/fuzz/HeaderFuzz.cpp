@@ -71,6 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const LowerCaser& lower = StandInLowerCaser();
 
     const CalsImageInfo picture = ReadImageInfo(file.data());
+    // A header taken for CALS holds the two records that every reading of it starts from.
+    if (ClassifyHeader(file.data()) == HeaderKind::Cals) {
+        int records = 0;
+        for (std::size_t slot = 0; slot < kHeaderSize / kSlotSize; ++slot) {
+            const unsigned char* bytes = file.data() + slot * kSlotSize;
+            for (std::size_t i = 0; i < kSlotSize && bytes[i]; ++i)
+                FUZZ_CHECK(bytes[i] >= 0x20 ? bytes[i] != 0x7F : (bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'));
+            records += std::memchr(bytes, ':', kSlotSize) != nullptr;
+        }
+        FUZZ_CHECK(records >= 2);
+    }
     FUZZ_CHECK(!picture.orientationKnown || (picture.pelPath % 90 == 0 && picture.pelPath >= 0 && picture.pelPath < 360 &&
                                              (picture.lineProgression == 90 || picture.lineProgression == 270)));
     if (picture.sizeKnown) {

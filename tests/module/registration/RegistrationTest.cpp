@@ -334,6 +334,41 @@ TEST_F(Registration, UnregisteringWhatWasNeverRegistered) {
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
 }
 
+// The card tool's unregister of what is not registered says so, and is no failure.
+TEST_F(Registration, TheCardToolUnregistersTwiceWithoutAFailure) {
+    const std::wstring card = L"\"" + testsupport::ProgramFolder() + L"\\scanleaf-card.exe\" --dll \"" + dll.Path() + L"\" ";
+    testsupport::TempFolder scratch;
+    const std::wstring outPath = scratch.File(L"out.txt");
+    auto run = [&](const wchar_t* command, std::string& out) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE file = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = file;
+        std::wstring line = card + command;
+        PROCESS_INFORMATION process{};
+        DWORD code = static_cast<DWORD>(-1);
+        if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+            WaitForSingleObject(process.hProcess, 60000);
+            GetExitCodeProcess(process.hProcess, &code);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        CloseHandle(file);
+        const std::vector<unsigned char> bytes = testsupport::ReadBytes(outPath);
+        out.assign(bytes.begin(), bytes.end());
+        return code;
+    };
+    std::string out;
+    ASSERT_EQ(0u, run(L"register", out)) << out;
+    EXPECT_EQ(0u, run(L"unregister", out)) << out;
+    EXPECT_NE(std::string::npos, out.find("unregistered ")) << out;
+    EXPECT_TRUE(RegisteredTree().empty());
+    EXPECT_EQ(0u, run(L"unregister", out)) << out;
+    EXPECT_EQ("the plug-in is not registered; nothing to unregister\n", out);
+}
+
 TEST_F(Registration, WineRegsvr32RegistersAndUnregisters) {
     const std::wstring quoted = L"\"" + dll.Path() + L"\"";
     ASSERT_EQ(RunProgram(L"regsvr32.exe /s " + quoted), 0u);

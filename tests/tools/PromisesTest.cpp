@@ -106,8 +106,8 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
          {{{}, L"set {a} --date scandate=2024-03-05 --style 999", 1, {"--style 999: no such date style (the styles: 0, 1,"}, {"saved"}, ""},
           {{}, L"set {a} --date scandate=5.3.2024", 2,
            {"scanleaf-card: not a date (YYYY-MM-DD[THH:MM[:SS]]): \"5.3.2024\"\n",
-            "usage: scanleaf-card set FILE NAME=VALUE... [--date NAME=YYYY-MM-DD[THH:MM[:SS]]]... [--style N]  "
-            "(scanleaf-card --help for more)\n"},
+            "usage: scanleaf-card set [--date NAME=YYYY-MM-DD[THH:MM[:SS]]]... [--style N] FILE NAME=VALUE...  "
+            "(scanleaf-card help set for more)\n"},
            {"import [--dry-run]"}, ""}}},
         {"a half-bad request",
          {{{}, L"set {a} rtype=2 bogus=1 notes=X notes=Y", 1,

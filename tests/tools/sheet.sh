@@ -13,8 +13,9 @@ win() { "$run" winepath -w "$1" | tr -d '\r'; }
 browser=$(command -v chromium || command -v chromium-browser || true)
 [ -n "$browser" ] || fail "Chromium is not installed (scripts/setup.sh installs it)"
 
-cp "$bin"/samples/*.cal "$work/"
-sound=$(ls "$work"/*.cal | wc -l)
+# The two noisy samples: their thumbnails differ from white in thousands of pixels.
+cp "$bin/samples/imagemagick-64x48.cal" "$bin/samples/graphicsmagick-97x61.cal" "$work/"
+sound=2
 head -c 2200 "$bin/samples/imagemagick-64x48.cal" >"$work/cut.cal"
 cp "$bin/samples/foreign.png" "$work/photo.cal"
 # A damaged drawing on the page, and a file of another format left out: both make the exit 1.

@@ -25,6 +25,25 @@ int UsageError(const std::wstring& message) {
     return kUsageError;
 }
 
+bool ReadArguments(const wchar_t* command, const std::vector<std::wstring>& args, Arguments& out) {
+    std::wstring error;
+    if (ParseArguments(*FindCommand(command), args, out, error)) return true;
+    UsageError(error);
+    return false;
+}
+
+bool ReadChoice(const Arguments& args, const wchar_t* option, std::initializer_list<const wchar_t*> choices,
+                const wchar_t* otherwise, std::wstring& value) {
+    value = args.Value(option, otherwise);
+    std::wstring list;
+    for (const wchar_t* c : choices) {
+        if (value == c) return true;
+        list += (list.empty() ? L"" : L" or ") + std::wstring(c);
+    }
+    UsageError(std::wstring(option) + L" takes " + list + L", not \"" + value + L"\"");
+    return false;
+}
+
 int LoadPlugin(Plugin& plugin, const Options& options) {
     HRESULT hr = plugin.Load(options.dllPath);
     if (FAILED(hr)) {
@@ -63,13 +82,15 @@ std::wstring CardJson(const std::wstring& path, const std::vector<CardEntry>& en
 } // namespace
 
 int Run(const std::wstring& command, const std::vector<std::wstring>& args, const Options& options) {
-    if (command == L"info") return args.empty() ? Info(options) : kUsageError;
+    Arguments none;
+    if (command == L"info") return ReadArguments(L"info", args, none) ? Info(options) : kUsageError;
     if (command == L"show") return Show(args, options);
     if (command == L"set") return Set(args, options);
-    if (command == L"check") return args.size() <= 1 ? Check(args) : kUsageError;
+    if (command == L"check") return ReadArguments(L"check", args, none) ? Check(none.operands) : kUsageError;
     if (command == L"register" || command == L"unregister")
-        return args.empty() ? Registration(command == L"register", options) : kUsageError;
+        return ReadArguments(command.c_str(), args, none) ? Registration(command == L"register", options) : kUsageError;
     if (command == L"settings") return Settings(args);
+    if (command == L"help") return Help(args);
     if (command == L"export") return Export(args, options);
     if (command == L"import") return Import(args, options);
     if (command == L"undo") return Undo(args);
@@ -125,15 +146,10 @@ int Info(const Options& options) {
 }
 
 int Show(const std::vector<std::wstring>& args, const Options& options) {
-    bool json = false;
-    std::vector<std::wstring> paths;
-    for (const std::wstring& a : args) {
-        if (a == L"--json")
-            json = true;
-        else
-            paths.push_back(a);
-    }
-    if (paths.empty()) return kUsageError;
+    Arguments a;
+    if (!ReadArguments(L"show", args, a)) return kUsageError;
+    const bool json = a.Has(L"--json");
+    const std::vector<std::wstring>& paths = a.operands;
     Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
     IVorFileFormat* format = plugin.Format();
@@ -230,17 +246,31 @@ int Registration(bool registering, const Options& options) {
     return 0;
 }
 
+int Help(const std::vector<std::wstring>& args) {
+    Arguments a;
+    if (!ReadArguments(L"help", args, a)) return kUsageError;
+    if (a.operands.empty()) {
+        Out(ProgramHelp());
+        return 0;
+    }
+    const CommandSpec* command = FindCommand(a.operands[0]);
+    if (!command) return UsageError(L"no command \"" + a.operands[0] + L"\"");
+    Out(CommandHelp(*command));
+    return 0;
+}
+
 int Settings(const std::vector<std::wstring>& args) {
-    if (args.size() == 2 && args[0] == L"--shared-folder") {
+    Arguments a;
+    if (!ReadArguments(L"settings", args, a)) return kUsageError;
+    if (a.Has(L"--shared-folder")) {
+        const std::wstring folder = a.Value(L"--shared-folder");
         scanleaf::Registry key;
         if (!key.Open(HKEY_LOCAL_MACHINE, scanleaf::kHostApplicationKey, KEY_READ | KEY_WRITE, true) ||
-            !key.SetString(L"SharedLocation", args[1].c_str())) {
+            !key.SetString(L"SharedLocation", folder.c_str())) {
             Err(L"scanleaf-card: cannot write the shared folder: " + DescribeHresult(HRESULT_FROM_WIN32(key.lastError)) +
                 L"\n");
             return 1;
         }
-    } else if (!args.empty()) {
-        return kUsageError;
     }
     scanleaf::SettingsLight settings;
     std::wstring shared = settings.GetFolder(scanleaf::SharedFolder);

@@ -1,6 +1,9 @@
 // The commands of scanleaf-card.
 #pragma once
 
+#include "tools/card/CommandTable.h"
+
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,13 @@ inline constexpr int kUsageError = 2;
 // synopsis and where to find help follow from main).
 int UsageError(const std::wstring& message);
 
+// The command's arguments read by its table; false after saying in one line what is wrong.
+bool ReadArguments(const wchar_t* command, const std::vector<std::wstring>& args, Arguments& out);
+// The option's value when it is one of `choices` (or `otherwise` when not given); false after
+// saying what it takes.
+bool ReadChoice(const Arguments& args, const wchar_t* option, std::initializer_list<const wchar_t*> choices,
+                const wchar_t* otherwise, std::wstring& value);
+
 // Loads the plug-in as the options say; 0, or 1 after saying why it could not.
 int LoadPlugin(toolsupport::Plugin& plugin, const Options& options);
 
@@ -32,6 +42,7 @@ int Set(const std::vector<std::wstring>& args, const Options& options);
 int Check(const std::vector<std::wstring>& args);
 int Registration(bool registering, const Options& options);
 int Settings(const std::vector<std::wstring>& args);
+int Help(const std::vector<std::wstring>& args);
 int Export(const std::vector<std::wstring>& args, const Options& options);
 int Import(const std::vector<std::wstring>& args, const Options& options);
 int Undo(const std::vector<std::wstring>& args);

@@ -26,27 +26,18 @@ struct ExportRequest {
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, ExportRequest& request) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (a == L"--recursive") {
-            request.recursive = true;
-        } else if (a == L"--no-bom") {
-            request.bom = false;
-        } else if (a == L"--format" && i + 1 < args.size()) {
-            const std::wstring& format = args[++i];
-            if (format != L"csv" && format != L"json") return false;
-            request.json = format == L"json";
-        } else if (a == L"--delimiter" && i + 1 < args.size()) {
-            if (!ParseDelimiter(args[++i], request.delimiter)) return false;
-        } else if (a == L"-o" && i + 1 < args.size()) {
-            request.output = args[++i];
-        } else if (a.size() > 1 && a[0] == L'-') {
-            return false;
-        } else {
-            request.paths.push_back(a);
-        }
-    }
-    return !request.paths.empty();
+    Arguments a;
+    std::wstring format, delimiter;
+    if (!ReadArguments(L"export", args, a) || !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format) ||
+        !ReadChoice(a, L"--delimiter", {L",", L";"}, L",", delimiter))
+        return false;
+    request.recursive = a.Has(L"--recursive");
+    request.bom = !a.Has(L"--no-bom");
+    request.json = format == L"json";
+    request.delimiter = delimiter[0];
+    request.output = a.Value(L"-o");
+    request.paths = a.operands;
+    return true;
 }
 
 // The union of the variables met, in the order first met; read-only when any file has it so.

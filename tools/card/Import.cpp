@@ -37,31 +37,22 @@ struct ImportRequest {
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, ImportRequest& request) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (a == L"--dry-run")
-            request.dryRun = true;
-        else if (a == L"--empty-clears")
-            request.emptyClears = true;
-        else if (a == L"--skip-changed")
-            request.skipChanged = true;
-        else if (a == L"--delimiter" && i + 1 < args.size()) {
-            if (!ParseDelimiter(args[++i], request.parse.delimiter)) return false;
-        } else if (a == L"--encoding" && i + 1 < args.size()) {
-            const std::wstring& encoding = args[++i];
-            if (encoding != L"utf8" && encoding != L"ansi") return false;
-            request.ansi = encoding == L"ansi";
-        }
-        else if (a == L"--journal" && i + 1 < args.size())
-            request.journal = args[++i];
-        else if (a.size() > 1 && a[0] == L'-')
-            return false;
-        else if (request.table.empty())
-            request.table = a;
-        else
-            return false;
+    Arguments a;
+    std::wstring encoding;
+    if (!ReadArguments(L"import", args, a) || !ReadChoice(a, L"--encoding", {L"utf8", L"ansi"}, L"utf8", encoding))
+        return false;
+    if (a.Has(L"--delimiter")) {
+        std::wstring delimiter;
+        if (!ReadChoice(a, L"--delimiter", {L",", L";"}, L",", delimiter)) return false;
+        request.parse.delimiter = delimiter[0];
     }
-    return !request.table.empty();
+    request.dryRun = a.Has(L"--dry-run");
+    request.emptyClears = a.Has(L"--empty-clears");
+    request.skipChanged = a.Has(L"--skip-changed");
+    request.ansi = encoding == L"ansi";
+    request.journal = a.Value(L"--journal");
+    request.table = a.operands[0];
+    return true;
 }
 
 // The table's name with the extension .journal, beside it.

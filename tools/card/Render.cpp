@@ -25,23 +25,20 @@ struct RenderRequest {
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, RenderRequest& request) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (a == L"--recursive") {
-            request.recursive = true;
-        } else if (a == L"--size" && i + 1 < args.size()) {
-            const std::wstring& n = args[++i];
-            if (n.empty() || n.size() > 6 || n.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-            request.size = std::uint32_t(std::stoul(n));
-        } else if (a == L"-o" && i + 1 < args.size()) {
-            request.output = args[++i];
-        } else if (a.size() > 1 && a[0] == L'-') {
+    Arguments a;
+    if (!ReadArguments(L"render", args, a)) return false;
+    if (a.Has(L"--size")) {
+        const std::wstring n = a.Value(L"--size");
+        if (n.empty() || n.size() > 6 || n.find_first_not_of(L"0123456789") != std::wstring::npos) {
+            UsageError(L"--size takes a number of pixels (0: full size), not \"" + n + L"\"");
             return false;
-        } else {
-            request.paths.push_back(a);
         }
+        request.size = std::uint32_t(std::stoul(n));
     }
-    return !request.paths.empty();
+    request.recursive = a.Has(L"--recursive");
+    request.output = a.Value(L"-o");
+    request.paths = a.operands;
+    return true;
 }
 
 // Full size, one bit a pel: upright drawings go to the file line by line; others are held

@@ -32,27 +32,20 @@ const int kDateStyles[] = {0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 100, 101, 102, 10
 bool IsDateStyle(long style) { return std::find(std::begin(kDateStyles), std::end(kDateStyles), style) != std::end(kDateStyles); }
 
 int ParseRequest(const std::vector<std::wstring>& args, SetRequest& request) {
-    if (args.empty()) return UsageError(L"set needs a FILE and at least one NAME=VALUE");
-    request.path = args[0];
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        bool date = false;
-        std::wstring pair = a;
-        if (a == L"--style" || a == L"--date") {
-            if (i + 1 >= args.size()) return UsageError(a + L" needs a value");
-            if (a == L"--style") {
-                wchar_t* end = nullptr;
-                const std::wstring& n = args[++i];
-                request.style = wcstol(n.c_str(), &end, 10);
-                if (n.empty() || !end || *end) return UsageError(L"--style takes a number, not \"" + n + L"\"");
-                request.styleGiven = true;
-                continue;
-            }
-            date = true;
-            pair = args[++i];
-        } else if (a.size() > 1 && a[0] == L'-' && a.find(L'=') == std::wstring::npos) {
-            return UsageError(L"unknown option " + a);
-        }
+    Arguments a;
+    if (!ReadArguments(L"set", args, a)) return kUsageError;
+    request.path = a.operands[0];
+    if (a.Has(L"--style")) {
+        const std::wstring n = a.Value(L"--style");
+        wchar_t* end = nullptr;
+        request.style = wcstol(n.c_str(), &end, 10);
+        if (n.empty() || !end || *end) return UsageError(L"--style takes a number, not \"" + n + L"\"");
+        request.styleGiven = true;
+    }
+    std::vector<std::pair<std::wstring, bool>> pairs; // NAME=VALUE, and whether it is a date
+    for (size_t i = 1; i < a.operands.size(); ++i) pairs.emplace_back(a.operands[i], false);
+    for (const std::wstring& d : a.Values(L"--date")) pairs.emplace_back(d, true);
+    for (const auto& [pair, date] : pairs) {
         const size_t eq = pair.find(L'=');
         if (eq == std::wstring::npos || eq == 0) return UsageError(L"expected NAME=VALUE, got \"" + pair + L"\"");
         NewValue value{pair.substr(0, eq), pair.substr(eq + 1)};

@@ -23,18 +23,13 @@ struct SheetRequest {
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, SheetRequest& request) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (a == L"--recursive")
-            request.recursive = true;
-        else if (a == L"-o" && i + 1 < args.size())
-            request.output = args[++i];
-        else if (a.size() > 1 && a[0] == L'-')
-            return false;
-        else
-            request.paths.push_back(a);
-    }
-    return !request.paths.empty() && !request.output.empty();
+    Arguments a;
+    if (!ReadArguments(L"sheet", args, a)) return false;
+    request.recursive = a.Has(L"--recursive");
+    request.output = a.Value(L"-o");
+    request.paths = a.operands;
+    if (request.output.empty()) UsageError(L"sheet needs -o PAGE.html");
+    return !request.output.empty();
 }
 
 std::wstring Html(const std::wstring& text) { return scanleaf::core::MarkupEscaped(text); }

@@ -26,8 +26,9 @@ HRESULT MarkUndone(const std::wstring& journalPath) {
 } // namespace
 
 int Undo(const std::vector<std::wstring>& args) {
-    if (args.size() != 1) return kUsageError;
-    const std::wstring& journalPath = args[0];
+    Arguments a;
+    if (!ReadArguments(L"undo", args, a)) return kUsageError;
+    const std::wstring journalPath = a.operands[0];
     std::string text;
     if (!ReadWholeFile(journalPath, text)) {
         Err(L"scanleaf-card: cannot read the journal " + journalPath + L"\n");

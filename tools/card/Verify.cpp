@@ -17,21 +17,15 @@ struct VerifyRequest {
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, VerifyRequest& request) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (a == L"--recursive") {
-            request.recursive = true;
-        } else if (a == L"--format" && i + 1 < args.size()) {
-            const std::wstring& f = args[++i];
-            if (f != L"csv" && f != L"json") return false;
-            request.format = f == L"csv" ? VerifyRequest::Csv : VerifyRequest::Json;
-        } else if (a.size() > 1 && a[0] == L'-') {
-            return false;
-        } else {
-            request.paths.push_back(a);
-        }
-    }
-    return !request.paths.empty();
+    Arguments a;
+    std::wstring format = L"text";
+    if (!ReadArguments(L"verify", args, a) ||
+        (a.Has(L"--format") && !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format)))
+        return false;
+    request.recursive = a.Has(L"--recursive");
+    request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
+    request.paths = a.operands;
+    return true;
 }
 
 // "sound", "damaged", "not CALS" (another format under a CALS name) or "not type 1" (a picture

@@ -12,52 +12,10 @@
 
 namespace {
 
-struct CommandHelp {
-    const wchar_t* name;
-    const wchar_t* synopsis;    // after "scanleaf-card "
-    const wchar_t* description;
-};
-
-const CommandHelp kCommands[] = {
-    {L"info", L"info", L"the format, its extensions and their groups"},
-    {L"show", L"show [--json] FILE|FOLDER...", L"the data card of each CALS file"},
-    {L"set", L"set FILE NAME=VALUE... [--date NAME=YYYY-MM-DD[THH:MM[:SS]]]... [--style N]",
-     L"check the values, then write them into the header and save"},
-    {L"check", L"check [SETTINGS-FILE]", L"report what the settings file does not say as meant"},
-    {L"register", L"register", L"register the DLL with COM"},
-    {L"unregister", L"unregister", L"unregister the DLL"},
-    {L"settings", L"settings [--shared-folder DIR]", L"show or set the host's shared folder"},
-    {L"export", L"export [--recursive] [--format csv|json] [--delimiter ,|;] [--no-bom] [-o FILE] FILE|FOLDER...",
-     L"every file's data card as one row of a table"},
-    {L"import",
-     L"import [--dry-run] [--empty-clears] [--skip-changed] [--delimiter ,|;] [--encoding utf8|ansi] "
-     L"[--journal FILE] TABLE",
-     L"check a whole table, then write its changes"},
-    {L"undo", L"undo JOURNAL", L"put back the headers that an import changed"},
-    {L"verify", L"verify [--recursive] [--format csv|json] FILE|FOLDER...",
-     L"decode every drawing in full and report the damaged"},
-    {L"render", L"render [--recursive] [--size N] [-o FILE|DIR] FILE|FOLDER...",
-     L"PNG pictures, longest side N (256; 0: full size)"},
-    {L"sheet", L"sheet [--recursive] -o PAGE.html FILE|FOLDER...",
-     L"one page: each drawing's thumbnail, card and status"},
-};
-
-std::wstring Usage() {
-    std::wstring text = L"usage: scanleaf-card [--dll PATH] COMMAND ...\n\n";
-    for (const CommandHelp& c : kCommands) {
-        std::wstring line = L"  " + std::wstring(c.synopsis);
-        text += line + (line.size() < 36 ? std::wstring(36 - line.size(), L' ') : L"\n" + std::wstring(36, L' ')) +
-                c.description + L"\n";
-    }
-    return text + L"\n  --dll PATH  load the plug-in from this DLL instead of the registered class\n"
-                  L"  --version   print the version and exit\n";
-}
-
 // One line: the command's synopsis (or the program's), and where the rest is.
 std::wstring ShortUsage(const std::wstring& command) {
-    for (const CommandHelp& c : kCommands)
-        if (command == c.name)
-            return L"usage: scanleaf-card " + std::wstring(c.synopsis) + L"  (scanleaf-card --help for more)\n";
+    if (const card::CommandSpec* spec = card::FindCommand(command))
+        return L"usage: scanleaf-card " + card::Synopsis(*spec) + L"  (scanleaf-card help " + command + L" for more)\n";
     return L"usage: scanleaf-card [--dll PATH] COMMAND ...  (scanleaf-card --help lists the commands)\n";
 }
 
@@ -69,6 +27,7 @@ int wmain(int argc, wchar_t** argv) {
 
     card::Options options;
     std::vector<std::wstring> args;
+    bool help = false;
     for (int i = 1; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a == L"--dll" && i + 1 < argc) {
@@ -77,11 +36,16 @@ int wmain(int argc, wchar_t** argv) {
             card::Out(L"scanleaf-card " SCANLEAF_VERSION_WTEXT L"\n");
             return 0;
         } else if (a == L"--help" || a == L"-h") {
-            card::Out(Usage());
-            return 0;
+            help = true;
         } else {
             args.push_back(a);
         }
+    }
+    // "COMMAND --help" as "help COMMAND"; an unknown command with it is still a usage error.
+    const card::CommandSpec* spec = args.empty() ? nullptr : card::FindCommand(args.front());
+    if (help && (args.empty() || spec)) {
+        card::Out(spec ? card::CommandHelp(*spec) : card::ProgramHelp());
+        return 0;
     }
     if (args.empty()) {
         card::Err(ShortUsage(L""));

@@ -1,0 +1,226 @@
+#include "tools/card/CommandTable.h"
+
+#include <algorithm>
+
+namespace card {
+
+namespace {
+
+const wchar_t kFilesExit[] = L"0 every file done; 1 a file failed or was refused (each is named); 2 a usage error.";
+
+} // namespace
+
+const std::vector<CommandSpec>& Commands() {
+    static const std::vector<CommandSpec> commands = {
+        {L"info", L"", 0, 0, L"the format, its extensions and their groups",
+         {},
+         L"Loads the plug-in as the host does and prints what it says of itself: the product, the\n"
+         L"format's description, each extension with its flag word, and the extension groups.",
+         L"0 done; 1 the plug-in cannot be loaded; 2 a usage error.",
+         L"scanleaf-card info"},
+        {L"show", L"FILE|FOLDER...", 1, kMany, L"the data card of each CALS file",
+         {{L"--json", nullptr, L"one JSON array: per file its variables (name, value, found, readOnly) or its error"}},
+         L"Prints every variable the plug-in serves for each file, with its value; [ro] marks the\n"
+         L"read-only. A folder stands for its files with a CALS extension. A file that cannot be\n"
+         L"opened, or is not a CALS file, is named on one line with the reason.",
+         kFilesExit,
+         L"scanleaf-card show Z:\\scans\\drawing.cal"},
+        {L"set", L"FILE NAME=VALUE...", 1, kMany, L"check values, then write them into the header and save",
+         {{L"--date", L"NAME=YYYY-MM-DD[THH:MM[:SS]]", L"a date, written as text in the date style (repeatable)"},
+          {L"--style", L"N", L"the date style: 0-7, 10-12, 100-107, 109-113, 120, 121 (0 when not given)"}},
+         L"Checks the whole request before anything is written: an unknown or read-only name, a name\n"
+         L"given twice, a character the code page cannot store, a date style that does not exist, and,\n"
+         L"by a trial save on a scratch copy of the header, a value or date longer than its slot (with\n"
+         L"what would be stored, and for a date the styles that fit). Any problem: each is listed and\n"
+         L"the file is left as it is. Otherwise every value is written and the header saved.",
+         L"0 saved; 1 the request was refused, or the file could not be opened or saved (nothing\n"
+         L"written); 2 a usage error.",
+         L"scanleaf-card set drawing.cal drawingno=A3-000471-00 revision=C --date scandate=2024-03-05 --style 120"},
+        {L"check", L"[SETTINGS-FILE]", 0, 1, L"report what the settings file does not say as meant",
+         {},
+         L"Reads a settings file (the shared folder's when none is named) as the plug-in will and\n"
+         L"reports each finding with its line: errors for a section that makes an open fail and for a\n"
+         L"section header without its \"]\"; warnings for an unknown key, a line that is neither a\n"
+         L"section, a key nor a comment, a key before the first section or given twice, surplus names\n"
+         L"or positions, and a Readonly value other than 0 or 1.",
+         L"0 no error (warnings may be listed); 1 an error, or no settings file; 2 a usage error.",
+         L"scanleaf-card check Scanleaf.ini"},
+        {L"register", L"", 0, 0, L"register the DLL with COM",
+         {},
+         L"Registers Scanleaf.dll beside the tool (or the one --dll names) with COM, as regsvr32 does.",
+         L"0 registered; 1 the registration failed; 2 a usage error.",
+         L"scanleaf-card register"},
+        {L"unregister", L"", 0, 0, L"unregister the DLL",
+         {},
+         L"Removes the DLL's registration. When the plug-in is not registered, says so.",
+         L"0 unregistered, or nothing was registered; 1 the unregistration failed; 2 a usage error.",
+         L"scanleaf-card unregister"},
+        {L"settings", L"", 0, 0, L"show or set the host's shared folder",
+         {{L"--shared-folder", L"DIR", L"set the shared folder first, as the host's installer would"}},
+         L"Shows the host's shared folder and the settings file under it, FileFormats\\Scanleaf.ini,\n"
+         L"and whether that file exists.",
+         L"0 done; 1 the folder could not be set; 2 a usage error.",
+         L"scanleaf-card settings --shared-folder Z:\\srv\\kestravo\\shared"},
+        {L"export", L"FILE|FOLDER...", 1, kMany, L"every file's data card as one row of a table",
+         {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--format", L"csv|json", L"the table's format (csv)"},
+          {L"--delimiter", L",|;", L"the CSV delimiter (,)"},
+          {L"--no-bom", nullptr, L"no UTF-8 byte-order mark before a CSV table"},
+          {L"-o", L"FILE", L"write the table to FILE (whole or not at all) instead of standard output"}},
+         L"One row per file: SourceFile, every variable met (read-only columns marked \" [ro]\"), and\n"
+         L"CardState, the card's state for import to tell a file changed since. Files that fail are\n"
+         L"named and left out.",
+         kFilesExit,
+         L"scanleaf-card export --recursive -o cards.csv Z:\\scans"},
+        {L"import", L"TABLE", 1, 1, L"check a whole table, then write its changes",
+         {{L"--dry-run", nullptr, L"check and list the changes; write nothing"},
+          {L"--empty-clears", nullptr, L"an empty cell clears its value (else it leaves it as it is)"},
+          {L"--skip-changed", nullptr, L"leave out the rows of files changed since the export, and import the rest"},
+          {L"--delimiter", L",|;", L"the CSV delimiter (else taken from the header row)"},
+          {L"--encoding", L"utf8|ansi", L"the table's encoding (utf8; ansi: the system's ANSI code page)"},
+          {L"--journal", L"FILE", L"the undo journal (else the table's name with .journal)"}},
+         L"Checks every row and cell first; any problem: each is listed as \"row N, column C: ...\"\n"
+         L"and no file is changed. Then saves file by file behind a journal that undo plays back.",
+         L"0 imported (or nothing to do); 1 the table was refused or the import stopped (the saved\n"
+         L"files are named, and undo puts them back); 2 a usage error.",
+         L"scanleaf-card import --dry-run cards.csv"},
+        {L"undo", L"JOURNAL", 1, 1, L"put back the headers that an import changed",
+         {},
+         L"Gives every file that the import saved its earlier header and modification time back,\n"
+         L"unless it has changed since. When every file holds its earlier header, marks the journal\n"
+         L"undone; a second undo then has nothing to do.",
+         L"0 every file restored, or the journal was already undone; 1 a file changed since the\n"
+         L"import or could not be written (the journal stays as it is); 2 a usage error.",
+         L"scanleaf-card undo cards.journal"},
+        {L"verify", L"FILE|FOLDER...", 1, kMany, L"decode every drawing in full and report the damaged",
+         {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--format", L"csv|json", L"one table row per file instead of one line of text"}},
+         L"Decodes each type 1 drawing in full: lines against rpelcnt, the end-of-block code, bytes\n"
+         L"after it, the first problem. Status: sound, damaged, not type 1, or not CALS (another\n"
+         L"format). Writes nothing to the drawings.",
+         L"0 no drawing damaged and no file of another format; 1 otherwise; 2 a usage error.",
+         L"scanleaf-card verify --recursive --format csv Z:\\scans"},
+        {L"render", L"FILE|FOLDER...", 1, kMany, L"PNG pictures of drawings",
+         {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--size", L"N", L"the longest side in pixels (256; 0: full size, one bit a pixel)"},
+          {L"-o", L"FILE|DIR", L"the picture (one drawing, a name ending in .png) or the folder (else the current one)"}},
+         L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
+         L"is drawn as far as it decodes and named.",
+         kFilesExit,
+         L"scanleaf-card render --size 512 -o thumbs Z:\\scans"},
+        {L"sheet", L"FILE|FOLDER...", 1, kMany, L"one page: each drawing's thumbnail, card and status",
+         {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"-o", L"PAGE.html", L"the page to write (required)"}},
+         L"One self-contained HTML page for review, sorted by path: each drawing's thumbnail beside\n"
+         L"its card and verify status. The heading counts the damaged; files of another format are\n"
+         L"named and left out.",
+         L"0 every drawing sound; 1 a drawing damaged, a file of another format, or the page not\n"
+         L"written; 2 a usage error.",
+         L"scanleaf-card sheet -o review.html Z:\\scans\\batch-07"},
+        {L"help", L"[COMMAND]", 0, 1, L"this list, or one command's options and exit status",
+         {},
+         L"Prints the help of one command, as COMMAND --help does, or the list of commands.",
+         L"0 done; 2 no such command.",
+         L"scanleaf-card help import"},
+    };
+    return commands;
+}
+
+const CommandSpec* FindCommand(const std::wstring& name) {
+    for (const CommandSpec& c : Commands())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+std::wstring Synopsis(const CommandSpec& command) {
+    std::wstring text = command.name;
+    for (const OptionSpec& o : command.options)
+        text += L" [" + std::wstring(o.name) + (o.value ? L" " + std::wstring(o.value) : std::wstring()) + L"]" +
+                (o.name == std::wstring(L"--date") ? L"..." : L"");
+    if (*command.operands) text += L" " + std::wstring(command.operands);
+    return text;
+}
+
+std::wstring CommandHelp(const CommandSpec& command) {
+    std::wstring text = L"usage: scanleaf-card " + Synopsis(command) + L"\n\n" + command.description + L"\n";
+    if (!command.options.empty()) {
+        text += L"\noptions:\n";
+        for (const OptionSpec& o : command.options) {
+            std::wstring left = L"  " + std::wstring(o.name) + (o.value ? L" " + std::wstring(o.value) : std::wstring());
+            text += left + (left.size() < 26 ? std::wstring(26 - left.size(), L' ') : L"\n" + std::wstring(26, L' ')) +
+                    o.help + L"\n";
+        }
+    }
+    return text + L"\nexit status: " + command.exitStatus + L"\n\nexample:\n  " + command.example + L"\n";
+}
+
+std::wstring ProgramHelp() {
+    std::wstring text = L"usage: scanleaf-card [--dll PATH] COMMAND [OPTIONS] ...\n\ncommands:\n";
+    for (const CommandSpec& c : Commands()) {
+        std::wstring left = L"  " + std::wstring(c.name);
+        text += left + std::wstring(14 - left.size(), L' ') + c.summary + L"\n";
+    }
+    return text + L"\n  --dll PATH    load the plug-in from this DLL instead of the registered class\n"
+                  L"  --version     print the version and exit\n"
+                  L"  --help        this list; COMMAND --help, or help COMMAND: that command's options\n";
+}
+
+bool Arguments::Has(const wchar_t* option) const {
+    return std::any_of(given_.begin(), given_.end(), [option](const auto& g) { return g.first == option; });
+}
+
+std::wstring Arguments::Value(const wchar_t* option, const std::wstring& otherwise) const {
+    std::wstring value = otherwise;
+    for (const auto& g : given_)
+        if (g.first == option) value = g.second;
+    return value;
+}
+
+std::vector<std::wstring> Arguments::Values(const wchar_t* option) const {
+    std::vector<std::wstring> values;
+    for (const auto& g : given_)
+        if (g.first == option) values.push_back(g.second);
+    return values;
+}
+
+bool ParseArguments(const CommandSpec& command, const std::vector<std::wstring>& args, Arguments& out,
+                    std::wstring& error) {
+    const std::wstring name = command.name;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        // A lone "-", and a negative number as an operand, are no options.
+        const bool looksLikeOption = a.size() > 1 && a[0] == L'-' && !(a[1] >= L'0' && a[1] <= L'9');
+        if (!looksLikeOption) {
+            out.operands.push_back(a);
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& o : command.options)
+            if (a == o.name) spec = &o;
+        if (!spec) {
+            error = name + L" has no option " + a;
+            return false;
+        }
+        if (!spec->value) {
+            out.given_.emplace_back(a, std::wstring());
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = a + L" needs a value (" + spec->value + L")";
+            return false;
+        }
+        out.given_.emplace_back(a, args[++i]);
+    }
+    if (out.operands.size() < command.minOperands) {
+        error = name + L" needs " + command.operands;
+        return false;
+    }
+    if (out.operands.size() > command.maxOperands) {
+        error = name + L" takes " + (command.maxOperands ? std::wstring(command.operands) : std::wstring(L"no operand")) +
+                L", not \"" + out.operands[command.maxOperands] + L"\"";
+        return false;
+    }
+    return true;
+}
+
+} // namespace card

@@ -40,6 +40,8 @@ fi
 cp "$drawing" "$work/original.cal"
 file=$(winpath "$drawing")
 
+# The prefix's Wine server and services end with the demo.
+trap 'WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true' EXIT
 echo "== registering the plug-in (private Wine prefix: $build/wineprefix)"
 card register
 echo "== the host's shared folder, with the sample settings file"

@@ -95,6 +95,7 @@ EOL
         grep -a -o 'rerun: [^)]*' "$out.log" | sort -u | sed "s/^rerun: /FAILED ($loc): SCANLEAF_LOCALE=$loc /" >"$out.failed" || true
         grep -a '^CRASH' "$out.log" >>"$out.failed" || true
     done
+    WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true
 }
 
 start=$(date +%s)

@@ -29,15 +29,20 @@ for arch in $archs; do
     fi
 done
 
+# Ends a prefix's Wine server and its services once its suite is done: nothing stays running.
+end_wine() { WINEPREFIX="$1" wineserver -k 2>/dev/null || true; }
+
 status=0
 for arch in $archs; do
     dir=$build32
     [ "$arch" = 64 ] && dir=$build64
     echo "== $arch-bit suite ($dir)"
     (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 300) || status=1
+    end_wine "$dir/wineprefix"
     if [ "$arch" = 32 ]; then
         echo "== 32-bit suite under Wine's heap check ($dir)"
         (cd "$dir" && SCANLEAF_HEAPCHECK=1 ctest -j "$jobs" --output-on-failure --timeout 300 -LE 'msi|long') || status=1
+        end_wine "$dir/wineprefix"
     fi
 done
 echo "== core, natively with AddressSanitizer and UndefinedBehaviorSanitizer"

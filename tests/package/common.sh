@@ -10,6 +10,8 @@ work="$build32/package-tests/$test_name"
 rm -rf "$work"
 mkdir -p "$work"
 export SCANLEAF_WINEPREFIX="$work/prefix"
+# The fresh prefix's Wine server and services end with the test.
+trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
 version=$(head -n 1 "$src/VERSION")
 checks=0
 

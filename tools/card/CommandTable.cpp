@@ -186,6 +186,7 @@ std::vector<std::wstring> Arguments::Values(const wchar_t* option) const {
 bool ParseArguments(const CommandSpec& command, const std::vector<std::wstring>& args, Arguments& out,
                     std::wstring& error) {
     const std::wstring name = command.name;
+    out = Arguments();
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         // A lone "-", and a negative number as an operand, are no options.

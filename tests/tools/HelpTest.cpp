@@ -1,0 +1,118 @@
+// The help and the manual cannot drift from the parser: every option that a command's table
+// gives (and so the parser accepts) is in its help and in its section of docs/card-tool.md; the
+// parser takes each option and refuses others in one line.
+#include "tests/support/CalsFixtures.h"
+#include "tests/tools/CardRun.h"
+#include "tools/card/CommandTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace testsupport;
+
+namespace {
+
+// The section of the manual that documents the command: from its "## " heading to the next.
+std::string ManualSection(const std::string& manual, const std::string& command) {
+    for (size_t at = manual.find("\n## "); at != std::string::npos; at = manual.find("\n## ", at + 1)) {
+        const size_t end = manual.find('\n', at + 1);
+        const std::string heading = manual.substr(at + 4, end - at - 4);
+        // "register, unregister" documents both.
+        for (size_t from = 0; from <= heading.size();) {
+            size_t comma = heading.find(", ", from);
+            if (comma == std::string::npos) comma = heading.size();
+            if (heading.substr(from, comma - from) == command) {
+                const size_t next = manual.find("\n## ", end);
+                return manual.substr(at, next == std::string::npos ? std::string::npos : next - at);
+            }
+            from = comma + 2;
+        }
+    }
+    return std::string();
+}
+
+TEST(Help, EveryOptionInTheHelpAndTheManual) {
+    TempFolder scratch;
+    const std::string manual = ReadText(std::wstring(L"Z:") + SCANLEAF_SOURCE_DIR + L"/docs/card-tool.md");
+    ASSERT_FALSE(manual.empty());
+    const ToolRun list = Card(L"--help", scratch);
+    EXPECT_EQ(0u, list.exitCode);
+    for (const card::CommandSpec& command : card::Commands()) {
+        const std::string name = Narrow(command.name);
+        SCOPED_TRACE(name);
+        EXPECT_NE(std::string::npos, list.out.find("\n  " + name + " ")) << "listed by --help";
+        const ToolRun help = Card(L"help " + std::wstring(command.name), scratch);
+        EXPECT_EQ(0u, help.exitCode);
+        const ToolRun asked = Card(std::wstring(command.name) + L" --help", scratch);
+        EXPECT_EQ(0u, asked.exitCode);
+        EXPECT_EQ(help.out, asked.out);
+        EXPECT_EQ(0u, help.out.find("usage: scanleaf-card " + Narrow(card::Synopsis(command)) + "\n")) << help.out;
+        EXPECT_NE(std::string::npos, help.out.find("exit status: "));
+        const std::string section = ManualSection(manual, name);
+        ASSERT_FALSE(section.empty()) << "no section in docs/card-tool.md";
+        for (const card::OptionSpec& option : command.options) {
+            const std::string text = Narrow(option.name) + (option.value ? " " + Narrow(option.value) : "");
+            EXPECT_NE(std::string::npos, help.out.find("  " + text)) << text;
+            EXPECT_NE(std::string::npos, section.find("`" + Narrow(option.name))) << text << " in the manual";
+        }
+    }
+}
+
+// The parser as a table: what it takes, and the one line it gives for what it does not.
+TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
+    const card::CommandSpec& render = *card::FindCommand(L"render");
+    const struct {
+        std::vector<std::wstring> args;
+        const char* error; // empty: accepted
+    } cases[] = {
+        {{L"--recursive", L"--size", L"0", L"-o", L"out", L"a.cal", L"b.cal"}, ""},
+        {{L"-", L"-5"}, ""}, // a lone "-" and a negative number are operands
+        {{L"a.cal", L"--bogus"}, "render has no option --bogus"},
+        {{L"a.cal", L"--size"}, "--size needs a value (N)"},
+        {{}, "render needs FILE|FOLDER..."},
+    };
+    for (const auto& c : cases) {
+        card::Arguments args;
+        std::wstring error;
+        const bool ok = card::ParseArguments(render, c.args, args, error);
+        EXPECT_EQ(!*c.error, ok) << c.error;
+        EXPECT_EQ(c.error, Narrow(error));
+    }
+    card::Arguments args;
+    std::wstring error;
+    ASSERT_TRUE(card::ParseArguments(*card::FindCommand(L"set"),
+                                     {L"f.cal", L"--date", L"a=2024-01-01", L"x=1", L"--date", L"b=2024-01-02", L"--style", L"3"},
+                                     args, error));
+    EXPECT_EQ((std::vector<std::wstring>{L"a=2024-01-01", L"b=2024-01-02"}), args.Values(L"--date"));
+    EXPECT_EQ(L"3", args.Value(L"--style"));
+    EXPECT_EQ((std::vector<std::wstring>{L"f.cal", L"x=1"}), args.operands);
+    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"undo"), {L"a", L"b"}, args, error));
+    EXPECT_EQ("undo takes JOURNAL, not \"b\"", Narrow(error));
+    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"info"), {L"x"}, args, error));
+    EXPECT_EQ("info takes no operand, not \"x\"", Narrow(error));
+}
+
+TEST(Help, WrongCommandsAndOptionsAreOneLineAndExit2) {
+    TempFolder scratch;
+    const struct {
+        const wchar_t* args;
+        const char* err;
+    } cases[] = {
+        {L"frobnicate", "scanleaf-card: unknown command \"frobnicate\"\nusage: scanleaf-card [--dll PATH] COMMAND ...  "
+                        "(scanleaf-card --help lists the commands)\n"},
+        {L"help frobnicate", "scanleaf-card: no command \"frobnicate\"\n"},
+        {L"frobnicate --help", "scanleaf-card: unknown command \"frobnicate\"\n"},
+        {L"undo", "scanleaf-card: undo needs JOURNAL\nusage: scanleaf-card undo JOURNAL  (scanleaf-card help undo for more)\n"},
+        {L"export --format xml x", "scanleaf-card: --format takes csv or json, not \"xml\"\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Card(c.args, scratch);
+        EXPECT_EQ(2u, run.exitCode) << Narrow(c.args);
+        EXPECT_EQ(0u, run.err.find(c.err)) << Narrow(c.args) << "\n" << run.err;
+        EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+        EXPECT_EQ("", run.out);
+    }
+}
+
+} // namespace

@@ -78,11 +78,7 @@ private:
 // (the union of every file's variables) are known only at the end, and the rows are not held.
 class CardSpool {
 public:
-    CardSpool() {
-        wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-        if (GetTempPathW(MAX_PATH + 1, folder) && GetTempFileNameW(folder, L"slc", 0, name))
-            file_ = _wfopen(name, L"w+bTD"); // removed when closed
-    }
+    CardSpool() : file_(OpenScratchFile(L"slc")) {}
     ~CardSpool() {
         if (file_) fclose(file_);
     }
@@ -142,9 +138,9 @@ private:
         return true;
     }
 
+    FILE* file_;
     std::string row_;
     size_t read_ = 0;
-    FILE* file_ = nullptr;
     bool ok_ = true;
 };
 

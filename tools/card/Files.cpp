@@ -89,6 +89,12 @@ std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::ve
     return files;
 }
 
+FILE* OpenScratchFile(const wchar_t* prefix) {
+    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+    if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, prefix, 0, name)) return nullptr;
+    return _wfopen(name, L"w+bTD");
+}
+
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return false;

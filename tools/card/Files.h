@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ void VisitCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& pat
                     const std::function<void(const std::wstring&)>& visit);
 std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
                                            bool recursive);
+
+// A new file in the temporary folder, open for writing and reading back, that the system removes
+// when it is closed (or the process ends); null when none can be made.
+FILE* OpenScratchFile(const wchar_t* prefix);
 
 // A whole small file's bytes; false when it cannot be read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);

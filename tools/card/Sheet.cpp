@@ -72,11 +72,7 @@ td.name { color: #555; white-space: nowrap; } .ro { color: #999; font-size: .85e
 // The page's sections, held in a temporary file until the heading can count them.
 class SectionSpool {
 public:
-    SectionSpool() {
-        wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-        if (GetTempPathW(MAX_PATH + 1, folder) && GetTempFileNameW(folder, L"sls", 0, name))
-            file_ = _wfopen(name, L"w+bTD"); // removed when closed
-    }
+    SectionSpool() : file_(OpenScratchFile(L"sls")) {}
     ~SectionSpool() {
         if (file_) fclose(file_);
     }
@@ -93,7 +89,7 @@ public:
     }
 
 private:
-    FILE* file_ = nullptr;
+    FILE* file_;
 };
 
 std::wstring Section(const std::wstring& path, const DrawingCheck& check, ThumbnailSink& sink, CardReader& reader) {

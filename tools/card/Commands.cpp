@@ -191,12 +191,6 @@ int Show(const std::vector<std::wstring>& args, const Options& options) {
     return failures ? 1 : 0;
 }
 
-bool ParseDelimiter(const std::wstring& text, wchar_t& delimiter) {
-    if (text != L"," && text != L";") return false;
-    delimiter = text[0];
-    return true;
-}
-
 bool ParseDate(const std::wstring& text, double& date) {
     SYSTEMTIME t{};
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

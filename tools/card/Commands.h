@@ -50,9 +50,6 @@ int Verify(const std::vector<std::wstring>& args, const Options& options);
 int Render(const std::vector<std::wstring>& args, const Options& options);
 int Sheet(const std::vector<std::wstring>& args, const Options& options);
 
-// A table's delimiter as given after --delimiter: "," or ";".
-bool ParseDelimiter(const std::wstring& text, wchar_t& delimiter);
-
 // "2024-03-05", "2024-03-05T14:07" or "2024-03-05T14:07:09" as an OLE Automation date.
 bool ParseDate(const std::wstring& text, double& date);
 

@@ -4,7 +4,6 @@
 // undo journal.
 #include "core/CardJournal.h"
 #include "core/CardTable.h"
-#include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
@@ -14,7 +13,6 @@
 #include "tools/card/Progress.h"
 #include "tools/card/Trial.h"
 #include "tools/common/Plugin.h"
-#include "tools/common/VariableArray.h"
 
 #include <map>
 
@@ -22,7 +20,6 @@ namespace card {
 
 namespace {
 
-using scanleaf::Bstr;
 using scanleaf::ComPtr;
 using scanleaf::FileHandle;
 

@@ -63,9 +63,18 @@ std::string PdfTextString(const Text& text) {
     }
     static const char kHex[] = "0123456789ABCDEF";
     std::string out = "<FEFF";
-    for (Unit c : text) {
-        const unsigned u = unsigned(std::uint16_t(c));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned u = unsigned(std::uint16_t(text[i]));
+        // A surrogate without its partner is no character: U+FFFD, as the XMP's UTF-8 has it.
+        const bool high = u >= 0xD800 && u <= 0xDBFF, low = u >= 0xDC00 && u <= 0xDFFF;
+        const bool paired = high && i + 1 < text.size() && std::uint16_t(text[i + 1]) >= 0xDC00 &&
+                            std::uint16_t(text[i + 1]) <= 0xDFFF;
+        if ((high && !paired) || low) u = 0xFFFD;
         for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(u >> shift) & 0xF];
+        if (paired) {
+            const unsigned next = unsigned(std::uint16_t(text[++i]));
+            for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(next >> shift) & 0xF];
+        }
     }
     return out + ">";
 }

@@ -8,8 +8,9 @@ need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
 # The core's native build: clang with its sanitizers and libFuzzer, llvm-cov, GoogleTest, and
-# libtiff (the reference the Group 4 decoder is held against; it does not ship).
-native="clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14 libtiff-dev googletest cmake make qpdf ghostscript"
+# libtiff (the reference the Group 4 decoder is held against; it does not ship); qpdf, libqpdf and
+# Ghostscript, which read what the PDF writer writes.
+native="clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14 libtiff-dev libqpdf-dev googletest cmake make qpdf ghostscript"
 if [ "${1:-}" = native ]; then
     for p in $native; do
         have_pkg "$p" || need="$need $p"

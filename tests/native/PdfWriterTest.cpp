@@ -92,6 +92,7 @@ TEST(PdfWriter, TextStringsAndPropertyNames) {
         {SL_T("caf\u00e9"), "<FEFF00630061006600E9>", "caf_x00E9_"},
         {SL_T("2nd sheet"), "(2nd sheet)", "_x0032_nd_x0020_sheet"},
         {SL_T("_x"), "(_x)", "_x005F_x"},
+        {Text{Unit(0xD83D), Unit(0xDE00), Unit(0xDC00), Unit('a')}, "<FEFFD83DDE00FFFD0061>", "_xD83D__xDE00__xDC00_a"},
         {SL_T(""), "()", "_"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,190 @@
+// The PDF and TIFF writers on any card values, titles, bookmarks, sizes, densities and
+// orientations: libqpdf reads the PDF without a warning and gives back the title, every page's
+// stream and every card value from the XMP; libtiff reads the TIFF without a warning and gives
+// back every page's size, strip and XMP packet.
+#include "core/PdfWriter.h"
+#include "core/TiffWriter.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#define POINTERHOLDER_TRANSITION 4 // qpdf's shared pointers as std::shared_ptr
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <tiffio.h>
+
+#include <cstring>
+
+using namespace scanleaf::core;
+using fuzzsupport::DrawText;
+
+namespace {
+
+const int kAngles[9][2] = {{0, 270}, {180, 90}, {180, 270}, {0, 90}, {270, 90}, {270, 270}, {90, 90}, {90, 270}, {45, 0}};
+
+// What a reader gives back for a value: UTF-8, with the characters XML cannot hold as U+FFFD.
+std::string AsRead(const Text& text) {
+    std::string out;
+    for (char c : ToUtf8(text)) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            out += "\xEF\xBF\xBD";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string XmlUnescaped(const std::string& text) {
+    static const std::pair<const char*, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        bool entity = false;
+        for (const auto& [name, c] : kEntities) {
+            if (text.compare(i, std::strlen(name), name) == 0) {
+                out += c;
+                i += std::strlen(name);
+                entity = true;
+                break;
+            }
+        }
+        if (!entity) out += text[i++];
+    }
+    return out;
+}
+
+// libtiff over the bytes in memory.
+struct Memory {
+    const std::string* bytes;
+    toff_t at;
+};
+tmsize_t Read(thandle_t h, void* buffer, tmsize_t size) {
+    Memory& m = *static_cast<Memory*>(h);
+    const toff_t left = m.at < m.bytes->size() ? m.bytes->size() - m.at : 0;
+    const tmsize_t n = tmsize_t(std::min<toff_t>(left, toff_t(size)));
+    std::memcpy(buffer, m.bytes->data() + m.at, std::size_t(n));
+    m.at += toff_t(n);
+    return n;
+}
+tmsize_t Write(thandle_t, void*, tmsize_t) { return 0; }
+toff_t Seek(thandle_t h, toff_t offset, int whence) {
+    Memory& m = *static_cast<Memory*>(h);
+    m.at = whence == SEEK_SET ? offset : whence == SEEK_CUR ? m.at + offset : m.bytes->size() + offset;
+    return m.at;
+}
+int Close(thandle_t) { return 0; }
+toff_t Size(thandle_t h) { return static_cast<Memory*>(h)->bytes->size(); }
+int Map(thandle_t, void**, toff_t*) { return 0; }
+void Unmap(thandle_t, void*, toff_t) {}
+
+bool warned = false;
+void Complain(const char*, const char*, va_list) { warned = true; }
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const Text title = DrawText(in, 40, SL_T("Ab (x)\\\u00e9<&"));
+    CardValues card;
+    for (int n = in.ConsumeIntegralInRange<int>(0, 4); n > 0; --n)
+        card.push_back({DrawText(in, 12, SL_T("abc_x1 ")), DrawText(in, 30, SL_T("v<&>\"'() \u00e9"))});
+    struct Page {
+        PdfPage pdf;
+        std::string stream;
+    };
+    std::vector<Page> pages(in.ConsumeIntegralInRange<std::size_t>(1, 3));
+    for (Page& p : pages) {
+        p.pdf.width = in.ConsumeIntegralInRange<std::uint32_t>(1, 20000);
+        p.pdf.height = in.ConsumeIntegralInRange<std::uint32_t>(1, 20000);
+        p.pdf.dpi = in.ConsumeIntegralInRange<int>(1, 2400);
+        const auto& angles = kAngles[in.ConsumeIntegralInRange<int>(0, 8)];
+        p.pdf.pelPath = angles[0];
+        p.pdf.lineProgression = angles[1];
+        p.pdf.bookmark = DrawText(in, 20, SL_T("p1 ()"));
+        p.stream = in.ConsumeBytesAsString(in.ConsumeIntegralInRange<std::size_t>(1, 64));
+        if (p.stream.empty()) p.stream = std::string(1, '\0'); // a drawing's stream is never empty
+    }
+
+    std::string pdf;
+    PdfWriter writer([&pdf](const char* bytes, std::size_t n) {
+        pdf.append(bytes, n);
+        return true;
+    });
+    FUZZ_CHECK(writer.Begin());
+    for (const Page& p : pages)
+        FUZZ_CHECK(writer.AddPage(p.pdf, reinterpret_cast<const std::uint8_t*>(p.stream.data()), p.stream.size()));
+    FUZZ_CHECK(writer.Finish(title, card));
+    try {
+        QPDF read;
+        read.setSuppressWarnings(true);
+        read.processMemoryFile("fuzz.pdf", pdf.data(), pdf.size());
+        QPDFObjectHandle info = read.getTrailer().getKey("/Info");
+        if (!title.empty()) FUZZ_CHECK(info.getKey("/Title").getUTF8Value() == ToUtf8(title));
+        std::vector<QPDFPageObjectHelper> shown = QPDFPageDocumentHelper(read).getAllPages();
+        FUZZ_CHECK(shown.size() == pages.size());
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            QPDFObjectHandle image = shown[i].getObjectHandle().getKey("/Resources").getKey("/XObject").getKey("/Im0");
+            const auto raw = image.getRawStreamData();
+            FUZZ_CHECK(std::string(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize()) == pages[i].stream);
+        }
+        const auto xmpData = read.getRoot().getKey("/Metadata").getStreamData();
+        const std::string xmp(reinterpret_cast<const char*>(xmpData->getBuffer()), xmpData->getSize());
+        std::size_t at = 0;
+        for (const auto& [name, value] : card) {
+            const std::string open = "<card:" + XmpPropertyName(name) + ">";
+            const std::size_t start = xmp.find(open, at);
+            FUZZ_CHECK(start != std::string::npos);
+            const std::size_t end = xmp.find("</", start);
+            FUZZ_CHECK(XmlUnescaped(xmp.substr(start + open.size(), end - start - open.size())) == AsRead(value));
+            at = end;
+        }
+        FUZZ_CHECK(read.getWarnings().empty());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qpdf: %s\n", e.what());
+        FUZZ_CHECK(!"qpdf reads the file");
+    }
+
+    std::string tiff;
+    TiffWriter tiffWriter([&tiff](const char* bytes, std::size_t n) {
+        tiff.append(bytes, n);
+        return true;
+    });
+    const std::string packet = XmpPacket(title, card);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        TiffPage page;
+        page.width = pages[i].pdf.width;
+        page.height = pages[i].pdf.height;
+        page.dpi = std::uint32_t(pages[i].pdf.dpi);
+        page.pelPath = pages[i].pdf.pelPath;
+        page.lineProgression = pages[i].pdf.lineProgression;
+        page.xmp = i % 2 ? std::string() : packet;
+        FUZZ_CHECK(tiffWriter.AddPage(page, reinterpret_cast<const std::uint8_t*>(pages[i].stream.data()),
+                                      pages[i].stream.size(), i + 1 == pages.size()));
+    }
+    TIFFSetErrorHandler(Complain);
+    TIFFSetWarningHandler(Complain);
+    warned = false;
+    Memory memory{&tiff, 0};
+    TIFF* read = TIFFClientOpen("fuzz.tif", "rm", &memory, Read, Write, Seek, Close, Size, Map, Unmap);
+    FUZZ_CHECK(read != nullptr);
+    FUZZ_CHECK(TIFFNumberOfDirectories(read) == pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        FUZZ_CHECK(TIFFSetDirectory(read, tdir_t(i)));
+        std::uint32_t width = 0, height = 0;
+        TIFFGetField(read, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(read, TIFFTAG_IMAGELENGTH, &height);
+        FUZZ_CHECK(width == pages[i].pdf.width && height == pages[i].pdf.height);
+        std::string strip(pages[i].stream.size() + 8, '\0');
+        const tmsize_t got = TIFFReadRawStrip(read, 0, strip.data(), tmsize_t(strip.size()));
+        FUZZ_CHECK(got >= 0);
+        FUZZ_CHECK(strip.substr(0, std::size_t(got)) == pages[i].stream);
+        std::uint32_t xmpSize = 0;
+        void* xmp = nullptr;
+        const bool hasXmp = TIFFGetField(read, TIFFTAG_XMLPACKET, &xmpSize, &xmp);
+        FUZZ_CHECK(hasXmp == (i % 2 == 0));
+        if (hasXmp) FUZZ_CHECK(std::string(static_cast<const char*>(xmp), xmpSize) == packet);
+    }
+    TIFFClose(read);
+    FUZZ_CHECK(!warned);
+    return 0;
+}

@@ -32,7 +32,7 @@ fi
 
 for p in cmake make wine wine32:i386 wine64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev \
-         googletest imagemagick graphicsmagick gdal-bin python3 wixl msitools osslsigncode openssl chromium $native; do
+         googletest imagemagick graphicsmagick gdal-bin poppler-utils mupdf-tools libtiff-tools python3 wixl msitools osslsigncode openssl chromium $native; do
     have_pkg "$p" || need="$need $p"
 done
 

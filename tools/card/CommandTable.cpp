@@ -117,6 +117,21 @@ const std::vector<CommandSpec>& Commands() {
          L"0 every drawing sound; 1 a drawing damaged, a file of another format, or the page not\n"
          L"written; 2 a usage error.",
          L"scanleaf-card sheet -o review.html Z:\\scans\\batch-07"},
+        {L"convert", L"FILE|FOLDER...", 1, kMany, L"drawings into PDF or TIFF, their Group 4 streams unchanged",
+         {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--to", L"pdf|tiff", L"the format to write (required)"},
+          {L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), or the folder for one document a drawing (else the current one)"},
+          {L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"},
+          {L"--overwrite", nullptr, L"replace documents that exist (else they are refused)"},
+          {L"--no-check", nullptr, L"skip decoding each drawing in full first (for drawings verify has passed)"}},
+         L"Writes each drawing's Group 4 stream unchanged into a PDF page at its true size (rdensty;\n"
+         L"200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one strip.\n"
+         L"A document of one drawing holds its whole card as XMP; a document of several has a bookmark\n"
+         L"(PDF) per drawing, in path order. Each drawing is decoded in full first: a damaged one is\n"
+         L"named and left out. Documents appear whole or not at all.",
+         L"0 every drawing written; 1 a drawing damaged, not CALS or not type 1 (left out), or a document\n"
+         L"not written; 2 a usage error.",
+         L"scanleaf-card convert --to pdf -o batch-07.pdf Z:\\scans\\batch-07"},
         {L"help", L"[COMMAND]", 0, 1, L"this list, or one command's options and exit status",
          {},
          L"Prints the help of one command, as COMMAND --help does, or the list of commands.",

@@ -118,8 +118,8 @@ AtomicFile::~AtomicFile() {
     }
 }
 
-bool AtomicFile::Write(const std::string& bytes) {
-    ok_ = ok_ && file_ && fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+bool AtomicFile::Write(const char* bytes, size_t size) {
+    ok_ = ok_ && file_ && fwrite(bytes, 1, size, file_) == size;
     return ok_;
 }
 

@@ -41,7 +41,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     bool IsOpen() const { return file_ != nullptr; }
-    bool Write(const std::string& bytes);
+    bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
+    bool Write(const char* bytes, size_t size);
     bool Commit();
 
 private:

@@ -1,0 +1,275 @@
+// convert: drawings handed on as PDF or TIFF with their Group 4 streams unchanged, each decoded
+// in full first (unless --no-check) so that nothing damaged leaves, the card carried along.
+#include "core/CalsImage.h"
+#include "core/PdfWriter.h"
+#include "core/TiffWriter.h"
+#include "tools/card/Card.h"
+#include "tools/card/Commands.h"
+#include "tools/card/Drawing.h"
+#include "tools/card/Files.h"
+#include "tools/card/HeaderFile.h"
+#include "tools/card/Output.h"
+#include "tools/card/Progress.h"
+#include "tools/common/Plugin.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+namespace card {
+
+namespace {
+
+using scanleaf::core::CalsImageInfo;
+
+// Pels per inch where a header gives no rdensty: the standard's default.
+constexpr std::uint32_t kDefaultDensity = 200;
+
+struct ConvertRequest {
+    bool recursive = false;
+    bool pdf = true;
+    bool overwrite = false;
+    bool check = true;
+    std::wstring output;
+    std::wstring title; // the variable that titles a drawing; empty: its file name
+    std::vector<std::wstring> paths;
+};
+
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() > end.size() && Lower(text.substr(text.size() - end.size())) == end;
+}
+
+bool ParseRequest(const std::vector<std::wstring>& args, ConvertRequest& request) {
+    Arguments a;
+    std::wstring to;
+    if (!ReadArguments(L"convert", args, a)) return false;
+    if (!a.Has(L"--to")) {
+        UsageError(L"convert needs --to pdf or --to tiff");
+        return false;
+    }
+    if (!ReadChoice(a, L"--to", {L"pdf", L"tiff"}, L"pdf", to)) return false;
+    request.pdf = to == L"pdf";
+    request.recursive = a.Has(L"--recursive");
+    request.overwrite = a.Has(L"--overwrite");
+    request.check = !a.Has(L"--no-check");
+    request.output = a.Value(L"-o");
+    request.title = a.Value(L"--title");
+    request.paths = a.operands;
+    return true;
+}
+
+// A name ending as the format's documents do.
+bool IsDocumentName(const std::wstring& name, bool pdf) {
+    return pdf ? EndsWith(name, L".pdf") : EndsWith(name, L".tif") || EndsWith(name, L".tiff");
+}
+
+std::wstring BaseName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+// One drawing ready to be written: what its header says, its bytes, its card and its title.
+struct Drawing {
+    CalsImageInfo info;
+    std::string bytes; // the whole file: the header, then the stream
+    scanleaf::core::CardValues card;
+    std::wstring title;
+
+    const std::uint8_t* Stream() const { return reinterpret_cast<const std::uint8_t*>(bytes.data()) + scanleaf::core::kHeaderSize; }
+    size_t StreamSize() const { return bytes.size() - scanleaf::core::kHeaderSize; }
+    std::uint32_t Dpi() const { return info.density ? info.density : kDefaultDensity; }
+    int PelPath() const { return info.orientationKnown ? info.pelPath : 0; }
+    int LineProgression() const { return info.orientationKnown ? info.lineProgression : 270; }
+};
+
+// Why the drawing cannot be handed on; empty when it can.
+std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardReader& reader, Drawing& drawing) {
+    if (request.check) {
+        const DrawingCheck check = DecodeDrawing(path);
+        if (!check.Sound()) return check.Problem();
+    }
+    if (!ReadWholeFile(path, drawing.bytes)) return L"cannot be read";
+    if (IsForeignHeader(drawing.bytes.data(), drawing.bytes.size())) return kNotCalsText;
+    if (drawing.bytes.size() < scanleaf::core::kHeaderSize) return L"shorter than a CALS header";
+    drawing.info = scanleaf::core::ReadImageInfo(reinterpret_cast<const unsigned char*>(drawing.bytes.data()));
+    if (!drawing.info.type1) return L"not a type 1 CALS file: its picture is no Group 4 stream";
+    if (!drawing.info.sizeKnown) return L"no usable rpelcnt";
+    std::vector<CardEntry> entries;
+    const HRESULT hr = reader.Read(path, entries);
+    if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
+    drawing.card.clear();
+    drawing.title = BaseName(path);
+    bool titled = request.title.empty();
+    for (const CardEntry& e : entries) {
+        drawing.card.push_back({e.name, e.value});
+        if (!titled && Lower(e.name) == Lower(request.title)) {
+            titled = true;
+            if (!e.value.empty() && e.value != L"NONE") drawing.title = e.value;
+        }
+    }
+    if (!titled) return L"no variable " + request.title + L" to title it (--title)";
+    return std::wstring();
+}
+
+// One document being written: a PDF, or a TIFF whose pages wait one behind so that the last
+// one can end the chain of directories.
+class Document {
+public:
+    Document(const std::wstring& path, bool pdf)
+        : file_(path), pdf_(pdf), pdfWriter_(Sink()), tiffWriter_(Sink()) {
+        if (pdf_) ok_ = file_.IsOpen() && pdfWriter_.Begin();
+        ok_ = ok_ && file_.IsOpen();
+    }
+    bool Ok() const { return ok_; }
+    void Add(Drawing drawing, bool bookmark) {
+        if (pdf_) {
+            scanleaf::core::PdfPage page;
+            page.width = drawing.info.width;
+            page.height = drawing.info.height;
+            page.dpi = drawing.Dpi();
+            page.pelPath = drawing.PelPath();
+            page.lineProgression = drawing.LineProgression();
+            if (bookmark) page.bookmark = drawing.title;
+            ok_ = ok_ && pdfWriter_.AddPage(page, drawing.Stream(), drawing.StreamSize());
+            return;
+        }
+        FlushTiff(false);
+        pending_ = std::make_unique<Drawing>(std::move(drawing));
+    }
+    // The information dictionary's title and the XMP card of a PDF.
+    bool Finish(const std::wstring& title, const scanleaf::core::CardValues& card) {
+        if (pdf_)
+            ok_ = ok_ && pdfWriter_.Finish(title, card);
+        else
+            FlushTiff(true);
+        return ok_ && file_.Commit();
+    }
+
+private:
+    scanleaf::core::ByteSink Sink() {
+        return [this](const char* bytes, std::size_t size) { return file_.Write(bytes, size); };
+    }
+    void FlushTiff(bool last) {
+        if (!pending_) return;
+        const Drawing& d = *pending_;
+        scanleaf::core::TiffPage page;
+        page.width = d.info.width;
+        page.height = d.info.height;
+        page.dpi = d.Dpi();
+        page.pelPath = d.PelPath();
+        page.lineProgression = d.LineProgression();
+        page.xmp = scanleaf::core::XmpPacket(d.title, d.card);
+        ok_ = ok_ && tiffWriter_.AddPage(page, d.Stream(), d.StreamSize(), last);
+        pending_.reset();
+    }
+
+    AtomicFile file_;
+    bool pdf_;
+    bool ok_ = true;
+    scanleaf::core::PdfWriter pdfWriter_;
+    scanleaf::core::TiffWriter tiffWriter_;
+    std::unique_ptr<Drawing> pending_;
+};
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+} // namespace
+
+int Convert(const std::vector<std::wstring>& args, const Options& options) {
+    ConvertRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    toolsupport::Plugin plugin;
+    if (int rc = LoadPlugin(plugin, options)) return rc;
+    std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
+    for (std::wstring& f : files) f = AbsolutePath(f);
+    std::sort(files.begin(), files.end(), [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });
+    if (files.empty()) {
+        Err(L"scanleaf-card: no CALS files found\n");
+        return 1;
+    }
+    const bool combined = !request.output.empty() && IsDocumentName(request.output, request.pdf);
+    const std::wstring folder = combined ? std::wstring() : (request.output.empty() ? L"." : request.output);
+    if (!combined && !IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) {
+        Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
+        return 1;
+    }
+    if (combined && Exists(request.output) && !request.overwrite) {
+        Err(request.output + L": exists; --overwrite replaces it\n");
+        return 1;
+    }
+    const std::wstring extension = request.pdf ? L".pdf" : L".tif";
+    CardReader reader(plugin.Format());
+    std::unique_ptr<Document> together;
+    if (combined) {
+        together = std::make_unique<Document>(request.output, request.pdf);
+        if (!together->Ok()) {
+            Err(L"scanleaf-card: cannot write " + request.output + L"\n");
+            return 1;
+        }
+    }
+    std::set<std::wstring> taken;
+    size_t written = 0, leftOut = 0, failed = 0;
+    scanleaf::core::CardValues onlyCard;
+    std::wstring onlyTitle;
+    Progress progress(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        progress.Step(i, files[i]);
+        Drawing drawing;
+        const std::wstring problem = Load(files[i], request, reader, drawing);
+        if (!problem.empty()) {
+            progress.Clear();
+            Err(files[i] + L": " + problem + L"; left out\n");
+            ++leftOut;
+            continue;
+        }
+        if (together) {
+            onlyCard = drawing.card;
+            onlyTitle = drawing.title;
+            together->Add(std::move(drawing), true);
+            ++written;
+            continue;
+        }
+        const std::wstring base = folder + L"\\" + BaseName(files[i]);
+        std::wstring out = base + extension;
+        for (int n = 2; taken.count(Lower(out)); ++n) out = base + L" (" + std::to_wstring(n) + L")" + extension;
+        taken.insert(Lower(out));
+        if (Exists(out) && !request.overwrite) {
+            progress.Clear();
+            Err(files[i] + L": " + out + L" exists; --overwrite replaces it\n");
+            ++failed;
+            continue;
+        }
+        Document one(out, request.pdf);
+        const std::wstring title = drawing.title;
+        const scanleaf::core::CardValues card = drawing.card;
+        one.Add(std::move(drawing), true);
+        if (!one.Finish(title, card)) {
+            progress.Clear();
+            Err(files[i] + L": cannot write " + out + L"\n");
+            ++failed;
+            continue;
+        }
+        Out(files[i] + L" -> " + out + L"\n");
+        ++written;
+    }
+    progress.Clear();
+    if (together) {
+        // A document of one drawing carries its card; one of several is titled by its name.
+        const bool one = written == 1;
+        if (written == 0 || !together->Finish(one ? onlyTitle : BaseName(request.output), one ? onlyCard : scanleaf::core::CardValues())) {
+            Err(written == 0 ? L"scanleaf-card: no drawing to write; " + request.output + L" not written\n"
+                             : L"scanleaf-card: cannot write " + request.output + L"\n");
+            ++failed;
+            written = 0;
+        } else {
+            Out(request.output + L": " + std::to_wstring(written) + L" page(s)\n");
+        }
+    }
+    Err(L"convert: files " + std::to_wstring(files.size()) + L", written " + std::to_wstring(written) +
+        L", left out " + std::to_wstring(leftOut) + L", failed " + std::to_wstring(failed) + L"\n");
+    return leftOut || failed ? 1 : 0;
+}
+
+} // namespace card

@@ -1,0 +1,108 @@
+#!/bin/sh
+# What a page costs when drawings are handed on as one PDF: scanleaf-card convert with and
+# without its check, against verify, GraphicsMagick and img2pdf, on the same A4 drawings at
+# 300 dpi (Ghostscript's pages of text and lines, wrapped into CALS files). The cost of a page is
+# the time that PAGES more pages add (so that a program's start does not count), the median of
+# RUNS runs taken in turns; the ratios are printed, with the PDF's size against the streams'.
+#
+#   sh scripts/convert-bench.sh [PAGES [RUNS]]      (200 and 5; builds and installs what it lacks)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${SCANLEAF_BUILD:-"$root/build"}
+more=${1:-200}
+runs=${2:-5}
+if [ "$(id -u)" = 0 ]; then
+    sh "$root/scripts/setup.sh"
+    for p in img2pdf bc; do
+        command -v "$p" >/dev/null || apt-get install -y -qq --no-install-recommends "$p" >/dev/null
+    done
+fi
+cmake --build "$build" -j "$(nproc)" --target Scanleaf scanleaf-card scanleaf-bench >/dev/null
+work=$(mktemp -d)
+export SCANLEAF_WINEPREFIX="$work/prefix"
+trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+run="$build/wine-run"
+win() { "$run" winepath -w "$1" | tr -d '\r'; }
+card() { "$run" "$build/bin/scanleaf-card.exe" --dll "$(win "$build/bin/Scanleaf.dll")" "$@"; }
+mkdir -p "$work/share/FileFormats"
+cp "$root/samples/Scanleaf.ini" "$work/share/FileFormats/"
+card settings --shared-folder "$(win "$work/share")" >/dev/null
+
+# Ten distinct A4 pages, each a one-strip Group 4 TIFF of Ghostscript's and the same stream as CALS.
+for i in 0 1 2 3 4 5 6 7 8 9; do
+    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -sPAPERSIZE=a4 -o "$work/page$i.tif" -c "
+        /Helvetica findfont 11 scalefont setfont
+        0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $i line ) show r 20 string cvs show
+            ( - the quick brown fox jumps over the lazy dog 0123456789) show } for
+        0.5 setlinewidth 0 1 40 { /k exch def 40 40 k $i add 12 mul add moveto 555 100 k 15 mul add lineto stroke } for
+        showpage"
+done
+python3 - "$work" <<'EOF'
+import struct, sys
+work = sys.argv[1]
+for i in range(10):
+    data = open('%s/page%d.tif' % (work, i), 'rb').read()
+    ifd = struct.unpack_from('<I', data, 4)[0]
+    tags = {}
+    for k in range(struct.unpack_from('<H', data, ifd)[0]):
+        tag, kind, count, value = struct.unpack_from('<HHII', data, ifd + 2 + 12 * k)
+        tags[tag] = value if kind == 4 else value & 0xFFFF
+    records = ['srcdocid: A4-%06d 001 A' % i, 'rtype: 1', 'rorient: 000,270',
+               'rpelcnt: %06d,%06d' % (tags[256], tags[257]), 'rdensty: 0300', 'notes: NONE']
+    header = b''.join(r.encode().ljust(128, b' ') for r in records).ljust(2048, b' ')
+    open('%s/page%d.cal' % (work, i), 'wb').write(header + data[tags[273]:tags[273] + tags[279]])
+EOF
+# Two folders of drawings: 10, and 10 + PAGES, the pages taken in turn.
+mkdir -p "$work/few" "$work/many"
+n=0
+while [ "$n" -lt $((10 + more)) ]; do
+    i=$((n % 10))
+    name=$(printf 'd%05d' "$n")
+    [ "$n" -lt 10 ] && cp "$work/page$i.cal" "$work/few/$name.cal" && cp "$work/page$i.tif" "$work/few/$name.tif"
+    cp "$work/page$i.cal" "$work/many/$name.cal"
+    cp "$work/page$i.tif" "$work/many/$name.tif"
+    n=$((n + 1))
+done
+
+seconds() { # COMMAND...: wall-clock seconds of one run
+    s=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || true
+    e=$(date +%s.%N)
+    echo "$e - $s" | bc -l
+}
+median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+tool() { # NAME DIR
+    case $1 in
+    convert) card convert --to pdf --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
+    nocheck) card convert --to pdf --no-check --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
+    verify) card verify "$(win "$work/$2")" ;;
+    gm) gm convert "$work/$2"/*.cal "$work/$2-gm.pdf" ;;
+    img2pdf) img2pdf -o "$work/$2-img2pdf.pdf" "$work/$2"/*.tif ;;
+    esac
+}
+tools="convert nocheck verify gm img2pdf"
+: >"$work/times"
+r=0
+while [ "$r" -lt "$runs" ]; do
+    for t in $tools; do
+        few=$(seconds tool "$t" few)
+        many=$(seconds tool "$t" many)
+        echo "$t $(echo "($many - $few) / $more * 1000" | bc -l)" >>"$work/times"
+    done
+    r=$((r + 1))
+done
+cost() { grep "^$1 " "$work/times" | awk '{print $2}' | median; }
+streams=$(for f in "$work"/many/*.cal; do echo $(($(stat -c %s "$f") - 2048)); done | awk '{s += $1} END {print s}')
+pdf=$(stat -c %s "$work/many.pdf")
+echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"
+for t in $tools; do printf '%-8s %8.3f\n' "$t" "$(cost "$t")"; done
+echo "== ratios"
+printf 'GraphicsMagick / convert         %8.1f  (at least 20)\n' "$(echo "$(cost gm) / $(cost convert)" | bc -l)"
+printf 'convert / verify                 %8.2f  (at most 1.2)\n' "$(echo "$(cost convert) / $(cost verify)" | bc -l)"
+printf 'convert --no-check / img2pdf     %8.2f  (at most 2)\n' "$(echo "$(cost nocheck) / $(cost img2pdf)" | bc -l)"
+printf 'PDF bytes over the streams, a page %6.0f  (at most 2048)\n' "$(echo "($pdf - $streams) / ($more + 10)" | bc -l)"
+peak=$("$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" convert --to pdf --overwrite \
+    -o "$(win "$work/peak.pdf")" "$(win "$work/many")" 2>/dev/null | tr -d '\r' | grep 'peak memory' | sed 's/.*peak memory //')
+peakFew=$("$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" convert --to pdf --overwrite \
+    -o "$(win "$work/peak-few.pdf")" "$(win "$work/few")" 2>/dev/null | tr -d '\r' | grep 'peak memory' | sed 's/.*peak memory //')
+echo "== peak memory: 10 pages: $peakFew; $((10 + more)) pages: $peak"

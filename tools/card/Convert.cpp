@@ -86,11 +86,12 @@ struct Drawing {
 
 // Why the drawing cannot be handed on; empty when it can.
 std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardReader& reader, Drawing& drawing) {
+    if (!ReadWholeFile(path, drawing.bytes)) return L"cannot be read";
     if (request.check) {
-        const DrawingCheck check = DecodeDrawing(path);
+        const DrawingCheck check =
+            DecodeDrawing(reinterpret_cast<const std::uint8_t*>(drawing.bytes.data()), drawing.bytes.size());
         if (!check.Sound()) return check.Problem();
     }
-    if (!ReadWholeFile(path, drawing.bytes)) return L"cannot be read";
     if (IsForeignHeader(drawing.bytes.data(), drawing.bytes.size())) return kNotCalsText;
     if (drawing.bytes.size() < scanleaf::core::kHeaderSize) return L"shorter than a CALS header";
     drawing.info = scanleaf::core::ReadImageInfo(reinterpret_cast<const unsigned char*>(drawing.bytes.data()));

@@ -98,26 +98,35 @@ ThumbnailSink::Picture ThumbnailSink::Shown() {
 }
 
 DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink) {
-    DrawingCheck check;
     MappedFile file(path);
     if (!file.Data()) {
+        DrawingCheck check;
         check.unreadable = file.Error() ? DescribeHresult(HRESULT_FROM_WIN32(file.Error())) : L"an empty file";
         return check;
     }
-    if (IsForeignHeader(file.Data(), std::size_t(file.Size()))) {
+    return DecodeDrawing(file.Data(), file.Size(), sink);
+}
+
+DrawingCheck DecodeDrawing(const std::uint8_t* data, std::uint64_t size, DrawingSink* sink) {
+    DrawingCheck check;
+    if (size == 0) {
+        check.unreadable = L"an empty file";
+        return check;
+    }
+    if (IsForeignHeader(data, std::size_t(size))) {
         check.foreign = true;
         check.unreadable = kNotCalsText;
         return check;
     }
-    if (file.Size() < scanleaf::core::kHeaderSize) {
+    if (size < scanleaf::core::kHeaderSize) {
         check.unreadable = L"shorter than a CALS header";
         return check;
     }
-    check.info = scanleaf::core::ReadImageInfo(file.Data());
+    check.info = scanleaf::core::ReadImageInfo(data);
     if (!check.Decodable()) return check;
     if (sink) sink->Begin(check.info);
-    const std::uint8_t* stream = file.Data() + scanleaf::core::kHeaderSize;
-    check.streamBytes = file.Size() - scanleaf::core::kHeaderSize;
+    const std::uint8_t* stream = data + scanleaf::core::kHeaderSize;
+    check.streamBytes = size - scanleaf::core::kHeaderSize;
     scanleaf::core::Group4Decoder decoder(stream, std::size_t(check.streamBytes), check.info.width);
     std::vector<std::uint8_t> row(decoder.RowBytes());
     // Verify and thumbnails need the changing elements only.

@@ -72,5 +72,7 @@ scanleaf::core::Orientation ShownAs(const scanleaf::core::CalsImageInfo& info, s
 // Decodes the file in full; each decoded line (at most the lines the header names) goes to the
 // sink, if one is given.
 DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink = nullptr);
+// The same for a file's bytes already read.
+DrawingCheck DecodeDrawing(const std::uint8_t* data, std::uint64_t size, DrawingSink* sink = nullptr);
 
 } // namespace card

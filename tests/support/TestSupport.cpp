@@ -118,9 +118,14 @@ long RunCommand(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
+    // Under a heavy load Wine now and then fails to start a program at all: a few more tries.
+    for (int attempt = 0;; ++attempt) {
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &startup, &process))
+            break;
+        if (attempt == 3) return -1;
+        Sleep(500);
+    }
     WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);

@@ -95,6 +95,14 @@ FILE* OpenScratchFile(const wchar_t* prefix) {
     return _wfopen(name, L"w+bTD");
 }
 
+std::vector<std::wstring> CollectCalsFilesInPathOrder(IVorFileFormat* format, const std::vector<std::wstring>& paths,
+                                                      bool recursive) {
+    std::vector<std::wstring> files = CollectCalsFiles(format, paths, recursive);
+    for (std::wstring& f : files) f = AbsolutePath(f);
+    std::sort(files.begin(), files.end(), [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });
+    return files;
+}
+
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return false;

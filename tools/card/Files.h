@@ -24,6 +24,9 @@ void VisitCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& pat
                     const std::function<void(const std::wstring&)>& visit);
 std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
                                            bool recursive);
+// The same as absolute paths in path order (case-blind), for the commands whose output follows it.
+std::vector<std::wstring> CollectCalsFilesInPathOrder(IVorFileFormat* format, const std::vector<std::wstring>& paths,
+                                                      bool recursive);
 
 // A new file in the temporary folder, open for writing and reading back, that the system removes
 // when it is closed (or the process ends); null when none can be made.

@@ -129,9 +129,7 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
-    for (std::wstring& f : files) f = AbsolutePath(f);
-    std::sort(files.begin(), files.end(), [](const std::wstring& a, const std::wstring& b) { return Lower(a) < Lower(b); });
+    const std::vector<std::wstring> files = CollectCalsFilesInPathOrder(plugin.Format(), request.paths, request.recursive);
     if (files.empty()) {
         Err(L"scanleaf-card: no CALS files found\n");
         return 1;

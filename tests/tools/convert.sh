@@ -63,7 +63,10 @@ for f in "$work"/in/*.cal; do
     qpdf --check "$pdf" >/dev/null || fail "$name: qpdf --check"
     ok
     images=$(pdfimages -list "$pdf" | tail -n +3)
-    [ "$(echo "$images" | wc -l)" = 1 ] && echo "$images" | grep -q ' ccitt ' || fail "$name: pdfimages -list: $images"
+    size=$(head -c 2048 "$f" | tr -c '[:print:]' ' ' | grep -o 'rpelcnt: *[0-9]*,[0-9]*' | sed 's/rpelcnt: *//; s/,/ /')
+    [ "$(echo "$images" | wc -l)" = 1 ] && echo "$images" | grep -q ' ccitt ' &&
+        [ "$(echo "$images" | awk '{print $4 + 0, $5 + 0}')" = "$(echo "$size" | awk '{print $1 + 0, $2 + 0}')" ] ||
+        fail "$name: pdfimages -list: $images (rpelcnt $size)"
     ok
     pdfimages -ccitt "$pdf" "$work/out/$name-x"
     cmp -s "$work/out/$name-x-000.ccitt" "$work/out/$name.stream" || fail "$name: the PDF's stream differs"

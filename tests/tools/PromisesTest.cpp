@@ -127,6 +127,11 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
           {exported, L"import {table}", 0, {"files read 2, changed 2, unchanged 0, failed 0"}, {}, "ab"},
           {{}, L"import {table}", 0, {"files read 2, changed 0, unchanged 2, failed 0"}, {"read-only", "problem"}, ""},
           {{}, L"import --dry-run {table}", 0, {"import (dry run): files read 2, would change 0, unchanged 2"}, {}, ""}}},
+        {"an empty cell that clears",
+         {{{}, L"set {a} notes=hello", 0, {"1 value(s) saved"}, {}, "a"},
+          {[](Promises& p) { p.WriteTable("SourceFile,notes\r\n{a},\r\n"); },
+           L"import --empty-clears {table}", 0, {"files read 1, changed 1, unchanged 0, failed 0"}, {"does not fit"}, "a"},
+          {{}, L"show {a}", 0, {"  notes            NONE\n"}, {}, ""}}},
         {"a broken settings file",
          {{[](Promises& p) {
                p.settings.WriteSettings("[srcdocid]\nTagnames=drawingno\nTagpositions=5-3\n[rtype\nReadonly=1\n"

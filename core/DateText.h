@@ -26,4 +26,8 @@ struct DateFields {
 // written in full, whatever their size: a field wider than its style's width is never cut.
 Text FormatDateFields(const DateFields& date, int style);
 
+// The codes with a style of their own, in increasing order.
+inline constexpr int kDateStyles[] = {0,   1,   2,   3,   4,   5,   6,   7,   10,  11,  12,  100, 101,
+                                      102, 103, 104, 105, 106, 107, 109, 110, 111, 112, 113, 120, 121};
+
 } // namespace scanleaf::core

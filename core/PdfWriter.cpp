@@ -22,27 +22,14 @@ std::string Ref(std::uint32_t object) { return std::to_string(object) + " 0 R"; 
 
 double Points(std::uint32_t pels, double dpi) { return double(pels) * 72.0 / dpi; }
 
-bool Turned(const PdfPage& page) { return page.pelPath == 90 || page.pelPath == 270; }
+bool Turned(const PagePicture& page) { return page.pelPath == 90 || page.pelPath == 270; }
 
-// XML text with the five markup characters as entities.
-std::string XmlEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default:
-            // Control characters are not XML 1.0 characters; they are written as U+FFFD.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                out += "\xEF\xBF\xBD";
-            else
-                out += c;
-        }
-    }
-    return out;
+// Text as XML content in UTF-8: the markup characters as entities, and the control characters
+// that XML 1.0 has no place for as U+FFFD.
+std::string XmlText(Text text) {
+    for (Unit& c : text)
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') c = Unit(0xFFFD);
+    return ToUtf8(MarkupEscaped(text));
 }
 
 bool NameStart(Unit c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
@@ -105,11 +92,11 @@ std::string XmpPacket(const Text& title, const CardValues& card) {
         "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:card=\"" +
         std::string(kCardNamespace) + "\">\n";
     if (!title.empty())
-        xml += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlEscaped(ToUtf8(title)) +
+        xml += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(title) +
                "</rdf:li></rdf:Alt></dc:title>\n";
     for (const auto& [name, value] : card) {
         const std::string property = "card:" + XmpPropertyName(name);
-        xml += "<" + property + ">" + XmlEscaped(ToUtf8(value)) + "</" + property + ">\n";
+        xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
     }
     xml += "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
     // Room for an editor to grow the packet in place, as XMP asks.
@@ -117,7 +104,7 @@ std::string XmpPacket(const Text& title, const CardValues& card) {
     return xml + "<?xpacket end=\"w\"?>";
 }
 
-std::string PdfImageMatrix(const PdfPage& page) {
+std::string PdfImageMatrix(const PagePicture& page) {
     const double k = 72.0 / page.dpi;
     const double w = double(page.width) * k, h = double(page.height) * k;
     const bool pelsBack = page.pelPath == 180 || page.pelPath == 90;

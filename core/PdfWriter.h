@@ -19,13 +19,17 @@ using ByteSink = std::function<bool(const char* bytes, std::size_t size)>;
 // A card as name and value pairs, in card order.
 using CardValues = std::vector<std::pair<Text, Text>>;
 
-struct PdfPage {
+// A drawing's picture as both writers place it on a page.
+struct PagePicture {
     std::uint32_t width = 0;  // pels per line
     std::uint32_t height = 0; // lines
-    double dpi = 200;         // pels per inch, both ways
+    std::uint32_t dpi = 200;  // pels per inch, both ways
     int pelPath = 0;          // the orientation's angles, as CalsImageInfo holds them
     int lineProgression = 270;
-    Text bookmark;            // empty: no outline entry
+};
+
+struct PdfPage : PagePicture {
+    Text bookmark; // empty: no outline entry
 };
 
 class PdfWriter {
@@ -66,6 +70,6 @@ std::string XmpPropertyName(const Text& name);
 
 // The image matrix that shows a picture of width by height pels upright in a page of the shown
 // size, in points at the given dpi: "a b c d e f" for the cm operator.
-std::string PdfImageMatrix(const PdfPage& page);
+std::string PdfImageMatrix(const PagePicture& page);
 
 } // namespace scanleaf::core

@@ -7,12 +7,7 @@
 
 namespace scanleaf::core {
 
-struct TiffPage {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint32_t dpi = 200;
-    int pelPath = 0;
-    int lineProgression = 270;
+struct TiffPage : PagePicture {
     std::string xmp; // the packet, or empty for none
 };
 

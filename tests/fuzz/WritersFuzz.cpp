@@ -151,13 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     const std::string packet = XmpPacket(title, card);
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        TiffPage page;
-        page.width = pages[i].pdf.width;
-        page.height = pages[i].pdf.height;
-        page.dpi = std::uint32_t(pages[i].pdf.dpi);
-        page.pelPath = pages[i].pdf.pelPath;
-        page.lineProgression = pages[i].pdf.lineProgression;
-        page.xmp = i % 2 ? std::string() : packet;
+        const TiffPage page{pages[i].pdf, i % 2 ? std::string() : packet};
         FUZZ_CHECK(tiffWriter.AddPage(page, reinterpret_cast<const std::uint8_t*>(pages[i].stream.data()),
                                       pages[i].stream.size(), i + 1 == pages.size()));
     }

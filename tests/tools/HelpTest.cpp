@@ -38,7 +38,7 @@ TEST(Help, EveryOptionInTheHelpAndTheManual) {
     ASSERT_FALSE(manual.empty());
     const ToolRun list = Card(L"--help", scratch);
     EXPECT_EQ(0u, list.exitCode);
-    for (const card::CommandSpec& command : card::Commands()) {
+    for (const card::CommandEntry& command : card::Commands()) {
         const std::string name = Narrow(command.name);
         SCOPED_TRACE(name);
         EXPECT_NE(std::string::npos, list.out.find("\n  " + name + " ")) << "listed by --help";
@@ -51,8 +51,8 @@ TEST(Help, EveryOptionInTheHelpAndTheManual) {
         EXPECT_NE(std::string::npos, help.out.find("exit status: "));
         const std::string section = ManualSection(manual, name);
         ASSERT_FALSE(section.empty()) << "no section in docs/card-tool.md";
-        for (const card::OptionSpec& option : command.options) {
-            const std::string text = Narrow(option.name) + (option.value ? " " + Narrow(option.value) : "");
+        for (const card::OptionEntry& option : command.options) {
+            const std::string text = Narrow(card::OptionText(option));
             EXPECT_NE(std::string::npos, help.out.find("  " + text)) << text;
             EXPECT_NE(std::string::npos, section.find("`" + Narrow(option.name))) << text << " in the manual";
         }
@@ -61,7 +61,7 @@ TEST(Help, EveryOptionInTheHelpAndTheManual) {
 
 // The parser as a table: what it takes, and the one line it gives for what it does not.
 TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
-    const card::CommandSpec& render = *card::FindCommand(L"render");
+    const card::CommandEntry& render = *card::FindCommand(L"render");
     const struct {
         std::vector<std::wstring> args;
         const char* error; // empty: accepted

@@ -173,7 +173,9 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
                 const bool changed = step.changes.find(file.first) != std::string::npos;
                 EXPECT_EQ(changed, file.second != before.at(file.first)) << file.first << ": " << context;
             }
-            if (step.backToStart) EXPECT_EQ(start, after) << context;
+            if (step.backToStart) {
+                EXPECT_EQ(start, after) << context;
+            }
         }
         for (const char* name : {"a", "b"}) WriteBytes(files.File(Widen(name) + L".cal"), start.at(name));
     }

@@ -10,8 +10,8 @@ const wchar_t kFilesExit[] = L"0 every file done; 1 a file failed or was refused
 
 } // namespace
 
-const std::vector<CommandSpec>& Commands() {
-    static const std::vector<CommandSpec> commands = {
+const std::vector<CommandEntry>& Commands() {
+    static const std::vector<CommandEntry> commands = {
         {L"info", L"", 0, 0, L"the format, its extensions and their groups",
          {},
          L"Loads the plug-in as the host does and prints what it says of itself: the product, the\n"
@@ -141,27 +141,32 @@ const std::vector<CommandSpec>& Commands() {
     return commands;
 }
 
-const CommandSpec* FindCommand(const std::wstring& name) {
-    for (const CommandSpec& c : Commands())
+const CommandEntry* FindCommand(const std::wstring& name) {
+    for (const CommandEntry& c : Commands())
         if (name == c.name) return &c;
     return nullptr;
 }
 
-std::wstring Synopsis(const CommandSpec& command) {
+// "--format csv|json"
+std::wstring OptionText(const OptionEntry& option) {
+    return std::wstring(option.name) + (option.value ? L" " + std::wstring(option.value) : std::wstring());
+}
+
+std::wstring Synopsis(const CommandEntry& command) {
     std::wstring text = command.name;
-    for (const OptionSpec& o : command.options)
-        text += L" [" + std::wstring(o.name) + (o.value ? L" " + std::wstring(o.value) : std::wstring()) + L"]" +
+    for (const OptionEntry& o : command.options)
+        text += L" [" + OptionText(o) + L"]" +
                 (o.name == std::wstring(L"--date") ? L"..." : L"");
     if (*command.operands) text += L" " + std::wstring(command.operands);
     return text;
 }
 
-std::wstring CommandHelp(const CommandSpec& command) {
+std::wstring CommandHelp(const CommandEntry& command) {
     std::wstring text = L"usage: scanleaf-card " + Synopsis(command) + L"\n\n" + command.description + L"\n";
     if (!command.options.empty()) {
         text += L"\noptions:\n";
-        for (const OptionSpec& o : command.options) {
-            std::wstring left = L"  " + std::wstring(o.name) + (o.value ? L" " + std::wstring(o.value) : std::wstring());
+        for (const OptionEntry& o : command.options) {
+            std::wstring left = L"  " + OptionText(o);
             text += left + (left.size() < 26 ? std::wstring(26 - left.size(), L' ') : L"\n" + std::wstring(26, L' ')) +
                     o.help + L"\n";
         }
@@ -171,7 +176,7 @@ std::wstring CommandHelp(const CommandSpec& command) {
 
 std::wstring ProgramHelp() {
     std::wstring text = L"usage: scanleaf-card [--dll PATH] COMMAND [OPTIONS] ...\n\ncommands:\n";
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandEntry& c : Commands()) {
         std::wstring left = L"  " + std::wstring(c.name);
         text += left + std::wstring(14 - left.size(), L' ') + c.summary + L"\n";
     }
@@ -180,15 +185,11 @@ std::wstring ProgramHelp() {
                   L"  --help        this list; COMMAND --help, or help COMMAND: that command's options\n";
 }
 
-bool Arguments::Has(const wchar_t* option) const {
-    return std::any_of(given_.begin(), given_.end(), [option](const auto& g) { return g.first == option; });
-}
+bool Arguments::Has(const wchar_t* option) const { return !Values(option).empty(); }
 
 std::wstring Arguments::Value(const wchar_t* option, const std::wstring& otherwise) const {
-    std::wstring value = otherwise;
-    for (const auto& g : given_)
-        if (g.first == option) value = g.second;
-    return value;
+    const std::vector<std::wstring> values = Values(option);
+    return values.empty() ? otherwise : values.back();
 }
 
 std::vector<std::wstring> Arguments::Values(const wchar_t* option) const {
@@ -198,7 +199,7 @@ std::vector<std::wstring> Arguments::Values(const wchar_t* option) const {
     return values;
 }
 
-bool ParseArguments(const CommandSpec& command, const std::vector<std::wstring>& args, Arguments& out,
+bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Arguments& out,
                     std::wstring& error) {
     const std::wstring name = command.name;
     out = Arguments();
@@ -210,19 +211,19 @@ bool ParseArguments(const CommandSpec& command, const std::vector<std::wstring>&
             out.operands.push_back(a);
             continue;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& o : command.options)
-            if (a == o.name) spec = &o;
-        if (!spec) {
+        const OptionEntry* known = nullptr;
+        for (const OptionEntry& o : command.options)
+            if (a == o.name) known = &o;
+        if (!known) {
             error = name + L" has no option " + a;
             return false;
         }
-        if (!spec->value) {
+        if (!known->value) {
             out.given_.emplace_back(a, std::wstring());
             continue;
         }
         if (i + 1 >= args.size()) {
-            error = a + L" needs a value (" + spec->value + L")";
+            error = a + L" needs a value (" + known->value + L")";
             return false;
         }
         out.given_.emplace_back(a, args[++i]);

@@ -8,19 +8,19 @@
 
 namespace card {
 
-struct OptionSpec {
+struct OptionEntry {
     const wchar_t* name;  // "--recursive", "-o"
     const wchar_t* value; // what follows it ("FILE"), or null for a flag
     const wchar_t* help;  // one line
 };
 
-struct CommandSpec {
+struct CommandEntry {
     const wchar_t* name;
     const wchar_t* operands; // "FILE|FOLDER...", as the synopsis shows them
     size_t minOperands;
     size_t maxOperands;      // kMany: no limit
     const wchar_t* summary;  // one line, for the list of commands
-    std::vector<OptionSpec> options;
+    std::vector<OptionEntry> options;
     const wchar_t* description; // what it does, a few lines
     const wchar_t* exitStatus;
     const wchar_t* example;
@@ -28,14 +28,16 @@ struct CommandSpec {
 
 inline constexpr size_t kMany = size_t(-1);
 
-const std::vector<CommandSpec>& Commands();
+const std::vector<CommandEntry>& Commands();
 // Null for a name that is no command.
-const CommandSpec* FindCommand(const std::wstring& name);
+const CommandEntry* FindCommand(const std::wstring& name);
 
+// "--format csv|json"
+std::wstring OptionText(const OptionEntry& option);
 // "export [--recursive] [--format csv|json] ... FILE|FOLDER..."
-std::wstring Synopsis(const CommandSpec& command);
+std::wstring Synopsis(const CommandEntry& command);
 // The whole help of one command: synopsis, description, options, exit status, example.
-std::wstring CommandHelp(const CommandSpec& command);
+std::wstring CommandHelp(const CommandEntry& command);
 // Every command with its summary, and the program's own options.
 std::wstring ProgramHelp();
 
@@ -50,13 +52,13 @@ public:
     std::vector<std::wstring> operands;
 
 private:
-    friend bool ParseArguments(const CommandSpec&, const std::vector<std::wstring>&, Arguments&, std::wstring&);
+    friend bool ParseArguments(const CommandEntry&, const std::vector<std::wstring>&, Arguments&, std::wstring&);
     std::vector<std::pair<std::wstring, std::wstring>> given_;
 };
 
 // False with a one-line `error` for an option the command does not take, an option without its
 // value, or too few or too many operands.
-bool ParseArguments(const CommandSpec& command, const std::vector<std::wstring>& args, Arguments& out,
+bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Arguments& out,
                     std::wstring& error);
 
 } // namespace card

@@ -248,7 +248,7 @@ int Help(const std::vector<std::wstring>& args) {
         Out(ProgramHelp());
         return 0;
     }
-    const CommandSpec* command = FindCommand(a.operands[0]);
+    const CommandEntry* command = FindCommand(a.operands[0]);
     if (!command) return UsageError(L"no command \"" + a.operands[0] + L"\"");
     Out(CommandHelp(*command));
     return 0;

@@ -79,9 +79,17 @@ struct Drawing {
 
     const std::uint8_t* Stream() const { return reinterpret_cast<const std::uint8_t*>(bytes.data()) + scanleaf::core::kHeaderSize; }
     size_t StreamSize() const { return bytes.size() - scanleaf::core::kHeaderSize; }
-    std::uint32_t Dpi() const { return info.density ? info.density : kDefaultDensity; }
-    int PelPath() const { return info.orientationKnown ? info.pelPath : 0; }
-    int LineProgression() const { return info.orientationKnown ? info.lineProgression : 270; }
+    scanleaf::core::PagePicture Picture() const {
+        scanleaf::core::PagePicture picture;
+        picture.width = info.width;
+        picture.height = info.height;
+        picture.dpi = info.density ? info.density : kDefaultDensity;
+        if (info.orientationKnown) {
+            picture.pelPath = info.pelPath;
+            picture.lineProgression = info.lineProgression;
+        }
+        return picture;
+    }
 };
 
 // Why the drawing cannot be handed on; empty when it can.
@@ -126,13 +134,7 @@ public:
     bool Ok() const { return ok_; }
     void Add(Drawing drawing, bool bookmark) {
         if (pdf_) {
-            scanleaf::core::PdfPage page;
-            page.width = drawing.info.width;
-            page.height = drawing.info.height;
-            page.dpi = drawing.Dpi();
-            page.pelPath = drawing.PelPath();
-            page.lineProgression = drawing.LineProgression();
-            if (bookmark) page.bookmark = drawing.title;
+            const scanleaf::core::PdfPage page{drawing.Picture(), bookmark ? drawing.title : std::wstring()};
             ok_ = ok_ && pdfWriter_.AddPage(page, drawing.Stream(), drawing.StreamSize());
             return;
         }
@@ -155,13 +157,7 @@ private:
     void FlushTiff(bool last) {
         if (!pending_) return;
         const Drawing& d = *pending_;
-        scanleaf::core::TiffPage page;
-        page.width = d.info.width;
-        page.height = d.info.height;
-        page.dpi = d.Dpi();
-        page.pelPath = d.PelPath();
-        page.lineProgression = d.LineProgression();
-        page.xmp = scanleaf::core::XmpPacket(d.title, d.card);
+        const scanleaf::core::TiffPage page{d.Picture(), scanleaf::core::XmpPacket(d.title, d.card)};
         ok_ = ok_ && tiffWriter_.AddPage(page, d.Stream(), d.StreamSize(), last);
         pending_.reset();
     }

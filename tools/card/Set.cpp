@@ -2,6 +2,7 @@
 // table: every name, writability, code page, date style and slot width, with a trial save of
 // the header on a scratch copy. One problem: each is listed, and the file is left as it is.
 #include "core/DateText.h"
+#include "hostenv/FormatDate.h"
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
@@ -10,7 +11,6 @@
 #include "tools/card/Trial.h"
 #include "tools/common/Plugin.h"
 
-#include <oleauto.h>
 
 #include <algorithm>
 #include <set>
@@ -26,8 +26,7 @@ struct SetRequest {
     bool styleGiven = false;
 };
 
-const int kDateStyles[] = {0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 100, 101, 102, 103, 104, 105, 106, 107,
-                           109, 110, 111, 112, 113, 120, 121};
+using scanleaf::core::kDateStyles;
 
 bool IsDateStyle(long style) { return std::find(std::begin(kDateStyles), std::end(kDateStyles), style) != std::end(kDateStyles); }
 
@@ -60,12 +59,10 @@ int ParseRequest(const std::vector<std::wstring>& args, SetRequest& request) {
     return 0;
 }
 
-// The text the plug-in makes of a date in a style.
+// The text the plug-in makes of a date in a style: the same formatter.
 std::wstring DateText(double date, long style) {
-    SYSTEMTIME t{};
-    VariantTimeToSystemTime(date, &t);
-    scanleaf::core::DateFields fields{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
-    return scanleaf::core::FormatDateFields(fields, int(style));
+    scanleaf::Str text;
+    return scanleaf::FormatDate(text, date, int(style)) ? text.Text() : std::wstring();
 }
 
 std::wstring StyleList(const std::vector<int>& styles) {

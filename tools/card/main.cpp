@@ -14,8 +14,8 @@ namespace {
 
 // One line: the command's synopsis (or the program's), and where the rest is.
 std::wstring ShortUsage(const std::wstring& command) {
-    if (const card::CommandSpec* spec = card::FindCommand(command))
-        return L"usage: scanleaf-card " + card::Synopsis(*spec) + L"  (scanleaf-card help " + command + L" for more)\n";
+    if (const card::CommandEntry* known = card::FindCommand(command))
+        return L"usage: scanleaf-card " + card::Synopsis(*known) + L"  (scanleaf-card help " + command + L" for more)\n";
     return L"usage: scanleaf-card [--dll PATH] COMMAND ...  (scanleaf-card --help lists the commands)\n";
 }
 
@@ -42,9 +42,9 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     // "COMMAND --help" as "help COMMAND"; an unknown command with it is still a usage error.
-    const card::CommandSpec* spec = args.empty() ? nullptr : card::FindCommand(args.front());
-    if (help && (args.empty() || spec)) {
-        card::Out(spec ? card::CommandHelp(*spec) : card::ProgramHelp());
+    const card::CommandEntry* known = args.empty() ? nullptr : card::FindCommand(args.front());
+    if (help && (args.empty() || known)) {
+        card::Out(known ? card::CommandHelp(*known) : card::ProgramHelp());
         return 0;
     }
     if (args.empty()) {

@@ -3,6 +3,7 @@
 // before it.
 #include "core/Group4.h"
 #include "tests/native/Libtiff.h"
+#include "tests/native/Pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -27,31 +28,12 @@ Decoded DecodeAll(const std::vector<std::uint8_t>& stream, std::uint32_t width) 
     return out;
 }
 
-// A drawing of horizontal and vertical strokes, noise and long runs, in the row's bits only.
-libtiff::Rows Drawing(std::uint32_t width, std::uint32_t height, std::mt19937& rng) {
-    const std::size_t bytes = (width + 7) / 8;
-    libtiff::Rows rows(height, std::vector<std::uint8_t>(bytes, 0));
-    std::uniform_int_distribution<std::uint32_t> x(0, width - 1), y(0, height - 1), kind(0, 3);
-    for (int stroke = 0; stroke < 40; ++stroke) {
-        const std::uint32_t x0 = x(rng), y0 = y(rng), k = kind(rng);
-        for (std::uint32_t r = y0; r < height && r < y0 + (k == 0 ? 1 + rng() % height : 3); ++r)
-            for (std::uint32_t c = x0; c < width && c < x0 + (k == 1 ? 1 + rng() % width : k == 2 ? 1 : 4); ++c)
-                rows[r][c >> 3] |= std::uint8_t(0x80 >> (c & 7));
-    }
-    for (std::uint32_t r = 0; r < height; ++r)
-        if (rng() % 7 == 0)
-            for (std::size_t b = 0; b < bytes; ++b) rows[r][b] ^= std::uint8_t(rng());
-    for (auto& row : rows)
-        if (width % 8) row.back() &= std::uint8_t(0xFF << (8 - width % 8)); // no bits past the width
-    return rows;
-}
-
 TEST(Group4, RandomDrawingsDecodeAsLibtiffEncodedThem) {
     std::mt19937 rng(4);
     for (std::uint32_t width : {1u, 7u, 8u, 9u, 63u, 64u, 65u, 1728u, 2561u, 2625u, 5200u, 9001u}) {
         for (int round = 0; round < 3; ++round) {
             const std::uint32_t height = 1 + rng() % 40;
-            const libtiff::Rows rows = Drawing(width, height, rng);
+            const libtiff::Rows rows = pictures::Drawing(width, height, rng);
             const std::vector<std::uint8_t> stream = libtiff::Encode(rows, width);
             ASSERT_FALSE(stream.empty());
             const Decoded ours = DecodeAll(stream, width);
@@ -103,7 +85,7 @@ TEST(Group4, MutatedStreamsGiveLibtiffsRowsUpToTheFirstProblem) {
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
         const std::uint32_t width = 1 + rng() % 300, height = 1 + rng() % 20;
-        std::vector<std::uint8_t> stream = libtiff::Encode(Drawing(width, height, rng), width);
+        std::vector<std::uint8_t> stream = libtiff::Encode(pictures::Drawing(width, height, rng), width);
         for (int flips = 1 + int(rng() % 3); flips > 0 && !stream.empty(); --flips)
             stream[rng() % stream.size()] ^= std::uint8_t(1u << (rng() % 8));
         if (rng() % 4 == 0) stream.resize(rng() % (stream.size() + 1));

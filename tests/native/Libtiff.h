@@ -109,4 +109,29 @@ inline Rows Decode(const std::vector<std::uint8_t>& stream, std::uint32_t width,
     return rows;
 }
 
+// A file's first page: its rows as libtiff decodes them, and its first strip as stored.
+struct Page {
+    std::uint32_t width = 0, height = 0;
+    Rows rows;
+    std::vector<std::uint8_t> strip;
+};
+
+inline bool ReadFirstPage(const char* path, Page& page) {
+    TIFF* in = TIFFOpen(path, "r");
+    if (!in) return false;
+    TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &page.width);
+    TIFFGetField(in, TIFFTAG_IMAGELENGTH, &page.height);
+    bool ok = true;
+    std::vector<std::uint8_t> row(std::size_t(TIFFScanlineSize(in)));
+    for (std::uint32_t r = 0; r < page.height && ok; ++r) {
+        ok = TIFFReadScanline(in, row.data(), r, 0) >= 0;
+        page.rows.push_back(row);
+    }
+    page.strip.resize(std::size_t(TIFFRawStripSize(in, 0)));
+    const tmsize_t got = TIFFReadRawStrip(in, 0, page.strip.data(), tmsize_t(page.strip.size()));
+    page.strip.resize(got > 0 ? std::size_t(got) : 0);
+    TIFFClose(in);
+    return ok;
+}
+
 } // namespace libtiff

@@ -106,4 +106,26 @@ std::vector<std::uint8_t> Orientation::Apply(const std::vector<std::uint8_t>& gr
     return shown;
 }
 
+namespace {
+
+// A number with leading zeros to at least `digits` digits, as the standard's examples write them.
+std::string Padded(std::uint32_t value, std::size_t digits) {
+    std::string text = std::to_string(value);
+    return text.size() < digits ? std::string(digits - text.size(), '0') + text : text;
+}
+
+} // namespace
+
+std::string NewCalsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,
+                          int lineProgression) {
+    const std::string records[] = {
+        "srcdocid: NONE", "dstdocid: NONE", "txtfilid: NONE", "figid: NONE", "srcgph: NONE", "doccls: NONE",
+        "rtype: 1", "rorient: " + Padded(std::uint32_t(pelPath), 3) + "," + Padded(std::uint32_t(lineProgression), 3),
+        "rpelcnt: " + Padded(width, 6) + "," + Padded(height, 6), "rdensty: " + Padded(dpi, 4), "notes: NONE",
+    };
+    std::string header(kHeaderSize, ' ');
+    for (std::size_t i = 0; i < sizeof records / sizeof records[0]; ++i) header.replace(i * kSlotSize, records[i].size(), records[i]);
+    return header;
+}
+
 } // namespace scanleaf::core

@@ -5,6 +5,8 @@
 
 #include "core/HeaderRecord.h"
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace scanleaf::core {
@@ -22,6 +24,11 @@ struct CalsImageInfo {
 
 // The header's records, read as ASCII (the numbers and names here are ASCII in every code page).
 CalsImageInfo ReadImageInfo(const unsigned char* header);
+
+// A new type 1 header: the eleven records in the standard's order, each alone in its 128-byte
+// slot and padded with blanks, "NONE" where nothing is known, and five blank slots.
+std::string NewCalsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,
+                          int lineProgression);
 
 // Whether kHeaderSize bytes are a CALS header at all, before anything is read from them as one.
 // Every writer fills all 16 slots with text (records, then blanks or NULs) and writes "rtype" and

@@ -27,14 +27,20 @@ constexpr std::uint32_t kDirectoryBytes = 2 + kEntries * 12 + 4;
 
 } // namespace
 
+// The header's eight cases in the order of TIFF's values 1 to 8: upright, mirrored, half turn,
+// upside down mirrored, transposed, quarter turn right, transposed and turned, quarter turn left.
+static const int kAngles[8][2] = {{0, 270}, {180, 90}, {180, 270}, {0, 90}, {270, 90}, {270, 270}, {90, 90}, {90, 270}};
+
 int TiffOrientation(int pelPath, int lineProgression) {
-    // The header's eight cases in the order of TIFF's values 1 to 8: upright, mirrored, half
-    // turn, upside down mirrored, transposed, quarter turn right, transposed and turned, quarter
-    // turn left.
-    static const int kAngles[8][2] = {{0, 270}, {180, 90}, {180, 270}, {0, 90}, {270, 90}, {270, 270}, {90, 90}, {90, 270}};
     for (int i = 0; i < 8; ++i)
         if (kAngles[i][0] == pelPath && kAngles[i][1] == lineProgression) return i + 1;
     return 1;
+}
+
+void CalsOrientation(int tiffOrientation, int& pelPath, int& lineProgression) {
+    const int i = tiffOrientation >= 1 && tiffOrientation <= 8 ? tiffOrientation - 1 : 0;
+    pelPath = kAngles[i][0];
+    lineProgression = kAngles[i][1];
 }
 
 bool TiffWriter::Put(const std::string& bytes) {

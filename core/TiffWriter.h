@@ -13,6 +13,8 @@ struct TiffPage : PagePicture {
 
 // TIFF's Orientation (1 to 8) for the header's angles; 1 for angles that name no orientation.
 int TiffOrientation(int pelPath, int lineProgression);
+// The other way: a TIFF Orientation value as the header's angles (1 for a value out of range).
+void CalsOrientation(int tiffOrientation, int& pelPath, int& lineProgression);
 
 class TiffWriter {
 public:

@@ -1,0 +1,56 @@
+// The directories of a classic TIFF file, read through a reader of byte ranges: what each page's
+// picture is and where its strips lie, enough to take a Group 4 strip as it is or to refuse a
+// file that lies. Pure; no count or offset of the file is trusted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace scanleaf::core {
+
+struct TiffPageInfo {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t bitsPerSample = 1, samplesPerPixel = 1;
+    std::uint16_t compression = 1;   // 4: CCITT Group 4
+    std::uint16_t photometric = 0;   // 0: 0 is white
+    std::uint16_t fillOrder = 1;     // 1: most significant bit first
+    std::uint16_t orientation = 1;   // 1 to 8, as the Orientation tag
+    std::uint16_t resolutionUnit = 2; // 1 none, 2 inch, 3 centimetre
+    std::uint32_t rowsPerStrip = 0xFFFFFFFFu;
+    std::uint32_t t6Options = 0;
+    double xResolution = 0, yResolution = 0; // 0: not given
+    bool tiled = false;
+    std::vector<std::uint64_t> stripOffsets, stripByteCounts;
+};
+
+// Reads `size` bytes at `offset` into `out`; false when the range is not in the file.
+using ByteRangeReader = std::function<bool(std::uint64_t offset, std::size_t size, std::uint8_t* out)>;
+
+struct TiffFileInfo {
+    bool tiff = false;          // it starts as a classic TIFF does
+    std::vector<TiffPageInfo> pages;
+    std::string problem;        // why the chain of directories ends early; empty when it is whole
+};
+
+// At most kMaxTiffPages directories are read.
+inline constexpr std::size_t kMaxTiffPages = 100000;
+TiffFileInfo ReadTiffDirectories(std::uint64_t fileSize, const ByteRangeReader& read);
+
+// The largest picture taken: more pels than an A0 sheet at 1200 dpi holds is a lie or a mistake.
+inline constexpr std::uint64_t kMaxPicturePels = 4000000000ull;
+
+// Why a page cannot be a drawing: a size of 0, more pels than kMaxPicturePels, a strip past the
+// file's end or strips that do not cover its rows. Empty when nothing is wrong.
+std::string TiffPageProblem(const TiffPageInfo& page, std::uint64_t fileSize);
+
+// Whether the page's one strip is already the stream of a CALS type 1 file: bilevel, Group 4, 0
+// white, most significant bit first, one strip of every row, no uncompressed mode.
+bool IsCalsStream(const TiffPageInfo& page);
+
+// The page's pels per inch (its horizontal resolution); 0 when the file gives none.
+std::uint32_t TiffDpi(const TiffPageInfo& page);
+
+} // namespace scanleaf::core

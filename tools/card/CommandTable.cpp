@@ -117,21 +117,31 @@ const std::vector<CommandEntry>& Commands() {
          L"0 every drawing sound; 1 a drawing damaged, a file of another format, or the page not\n"
          L"written; 2 a usage error.",
          L"scanleaf-card sheet -o review.html Z:\\scans\\batch-07"},
-        {L"convert", L"FILE|FOLDER...", 1, kMany, L"drawings into PDF or TIFF, their Group 4 streams unchanged",
+        {L"convert", L"FILE|FOLDER...", 1, kMany,
+         L"drawings into PDF or TIFF, their Group 4 streams unchanged; pictures into CALS files",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
-          {L"--to", L"pdf|tiff", L"the format to write (required)"},
-          {L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), or the folder for one document a drawing (else the current one)"},
+          {L"--to", L"pdf|tiff|cals", L"the format to write (required)"},
+          {L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"},
           {L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"},
-          {L"--overwrite", nullptr, L"replace documents that exist (else they are refused)"},
-          {L"--no-check", nullptr, L"skip decoding each drawing in full first (for drawings verify has passed)"}},
-         L"Writes each drawing's Group 4 stream unchanged into a PDF page at its true size (rdensty;\n"
-         L"200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one strip.\n"
-         L"A document of one drawing holds its whole card as XMP; a document of several has a bookmark\n"
-         L"(PDF) per drawing, in path order. Each drawing is decoded in full first: a damaged one is\n"
-         L"named and left out. Documents appear whole or not at all.",
-         L"0 every drawing written; 1 a drawing damaged, not CALS or not type 1 (left out), or a document\n"
-         L"not written; 2 a usage error.",
-         L"scanleaf-card convert --to pdf -o batch-07.pdf Z:\\scans\\batch-07"},
+          {L"--overwrite", nullptr, L"replace files that exist (else they are refused)"},
+          {L"--no-check", nullptr, L"skip decoding each drawing in full first (for drawings verify has passed)"},
+          {L"--set", L"NAME=VALUE", L"cals: a card value for every file written (repeatable; wins over --table)"},
+          {L"--table", L"FILE", L"cals: card values by source, a table with export's columns whose SourceFile names the picture"},
+          {L"--threshold", L"N", L"cals: grey and colour pels below N per cent of full lightness become black (1-99)"},
+          {L"--dpi", L"N", L"cals: the pels per inch, for a picture that gives none or gives a wrong one"}},
+         L"--to pdf|tiff writes each drawing's Group 4 stream unchanged into a PDF page at its true size\n"
+         L"(rdensty; 200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one\n"
+         L"strip. A document of one drawing holds its whole card as XMP; a document of several has a\n"
+         L"bookmark (PDF) per drawing, in path order. Each drawing is decoded in full first: a damaged one\n"
+         L"is named and left out. Documents appear whole or not at all.\n"
+         L"--to cals makes a CALS type 1 file of each page of each picture (TIFF, PNG, BMP, GIF, JPEG; a\n"
+         L"folder gives its files of those kinds): NAME.cal, or NAME-p001.cal and on for several pages. A\n"
+         L"bilevel TIFF page of one Group 4 strip keeps its stream byte for byte; any other picture is\n"
+         L"encoded again, grey and colour ones only with --threshold. rpelcnt, rdensty and rorient come\n"
+         L"from the picture; the card from --set and --table, written through the plug-in. A picture that\n"
+         L"lies about itself, or whose card values do not fit, is refused and nothing of it is written.",
+         L"0 every drawing or picture written; 1 one left out, refused or not written; 2 a usage error.",
+         L"scanleaf-card convert --to cals --set srcdocid=PLAN-42 -o Z:\\vault\\incoming Z:\\scans\\bureau"},
         {L"help", L"[COMMAND]", 0, 1, L"this list, or one command's options and exit status",
          {},
          L"Prints the help of one command, as COMMAND --help does, or the list of commands.",
@@ -156,7 +166,7 @@ std::wstring Synopsis(const CommandEntry& command) {
     std::wstring text = command.name;
     for (const OptionEntry& o : command.options)
         text += L" [" + OptionText(o) + L"]" +
-                (o.name == std::wstring(L"--date") ? L"..." : L"");
+                (o.name == std::wstring(L"--date") || o.name == std::wstring(L"--set") ? L"..." : L"");
     if (*command.operands) text += L" " + std::wstring(command.operands);
     return text;
 }

@@ -1,10 +1,12 @@
 // convert: drawings handed on as PDF or TIFF with their Group 4 streams unchanged, each decoded
-// in full first (unless --no-check) so that nothing damaged leaves, the card carried along.
+// in full first (unless --no-check) so that nothing damaged leaves, the card carried along; and
+// (ConvertCals) pictures made CALS files.
 #include "core/CalsImage.h"
 #include "core/PdfWriter.h"
 #include "core/TiffWriter.h"
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
+#include "tools/card/ConvertCals.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
 #include "tools/card/HeaderFile.h"
@@ -39,16 +41,10 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
     return text.size() > end.size() && Lower(text.substr(text.size() - end.size())) == end;
 }
 
-bool ParseRequest(const std::vector<std::wstring>& args, ConvertRequest& request) {
-    Arguments a;
-    std::wstring to;
-    if (!ReadArguments(L"convert", args, a)) return false;
-    if (!a.Has(L"--to")) {
-        UsageError(L"convert needs --to pdf or --to tiff");
-        return false;
-    }
-    if (!ReadChoice(a, L"--to", {L"pdf", L"tiff"}, L"pdf", to)) return false;
-    request.pdf = to == L"pdf";
+bool ParseRequest(const Arguments& a, ConvertRequest& request) {
+    for (const wchar_t* other : {L"--set", L"--table", L"--threshold", L"--dpi"})
+        if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to cals"), false;
+    request.pdf = a.Value(L"--to") == L"pdf";
     request.recursive = a.Has(L"--recursive");
     request.overwrite = a.Has(L"--overwrite");
     request.check = !a.Has(L"--no-check");
@@ -175,8 +171,14 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 } // namespace
 
 int Convert(const std::vector<std::wstring>& args, const Options& options) {
+    Arguments a;
+    std::wstring to;
+    if (!ReadArguments(L"convert", args, a)) return kUsageError;
+    if (!a.Has(L"--to")) return UsageError(L"convert needs --to pdf, --to tiff or --to cals");
+    if (!ReadChoice(a, L"--to", {L"pdf", L"tiff", L"cals"}, L"pdf", to)) return kUsageError;
+    if (to == L"cals") return ConvertToCals(a, options);
     ConvertRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
+    if (!ParseRequest(a, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
     const std::vector<std::wstring> files = CollectCalsFilesInPathOrder(plugin.Format(), request.paths, request.recursive);

@@ -70,10 +70,17 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
 
 void VisitCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths, bool recursive,
                     const std::function<void(const std::wstring&)>& visit) {
+    VisitFiles(paths, CalsExtensions(format), recursive, visit);
+}
+
+std::vector<std::wstring> CalsExtensions(IVorFileFormat* format) {
     scanleaf::Bstr product, description, extensionList;
-    std::vector<std::wstring> extensions;
-    if (SUCCEEDED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put())))
-        extensions = Split(Lower(extensionList.Text()), L',');
+    if (FAILED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put()))) return {};
+    return Split(Lower(extensionList.Text()), L',');
+}
+
+void VisitFiles(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& extensions, bool recursive,
+                const std::function<void(const std::wstring&)>& visit) {
     for (const std::wstring& p : paths) {
         if (IsFolder(p))
             VisitFolder(p, extensions, recursive, visit);
@@ -120,10 +127,8 @@ AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + 
 }
 
 AtomicFile::~AtomicFile() {
-    if (file_) {
-        fclose(file_);
-        DeleteFileW(partial_.c_str());
-    }
+    if (file_) fclose(file_);
+    if ((file_ || closed_) && !committed_) DeleteFileW(partial_.c_str());
 }
 
 bool AtomicFile::Write(const char* bytes, size_t size) {
@@ -131,14 +136,23 @@ bool AtomicFile::Write(const char* bytes, size_t size) {
     return ok_;
 }
 
-bool AtomicFile::Commit() {
-    if (!file_) return false;
-    bool closed = fclose(file_) == 0;
+bool AtomicFile::Close() {
+    if (!file_) return ok_ = false;
+    ok_ = fclose(file_) == 0 && ok_;
     file_ = nullptr;
-    if (!ok_ || !closed || !MoveFileExW(partial_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    closed_ = true;
+    return ok_;
+}
+
+bool AtomicFile::Commit() {
+    if (!file_ && !closed_) return false;
+    if (file_) Close();
+    if (!ok_ || !MoveFileExW(partial_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(partial_.c_str());
+        closed_ = false;
         return false;
     }
+    committed_ = true;
     return true;
 }
 

@@ -22,6 +22,11 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
 // names at a time, however many files there are.
 void VisitCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths, bool recursive,
                     const std::function<void(const std::wstring&)>& visit);
+// The extensions that the plug-in names (lower case, without the dot).
+std::vector<std::wstring> CalsExtensions(IVorFileFormat* format);
+// The same for the files of other extensions (lower case, without the dot).
+void VisitFiles(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& extensions, bool recursive,
+                const std::function<void(const std::wstring&)>& visit);
 std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::vector<std::wstring>& paths,
                                            bool recursive);
 // The same as absolute paths in path order (case-blind), for the commands whose output follows it.
@@ -46,6 +51,9 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
     bool Write(const char* bytes, size_t size);
+    // Ends the writing and keeps PATH.partial for more work on it; Commit still renames it.
+    bool Close();
+    const std::wstring& PartialPath() const { return partial_; }
     bool Commit();
 
 private:
@@ -53,6 +61,8 @@ private:
     std::wstring partial_;
     FILE* file_ = nullptr;
     bool ok_ = true;
+    bool closed_ = false;
+    bool committed_ = false;
 };
 
 } // namespace card

@@ -1,0 +1,441 @@
+// convert --to cals: scans made CALS type 1 files. A bilevel TIFF page of one Group 4 strip keeps
+// its stream byte for byte; every other picture the imaging component decodes is encoded by the
+// core, a band at a time. Each file is written under a temporary name, its card filled through
+// the plug-in's own write and save, and renamed only when every page of its source is complete.
+#include "core/CardTable.h"
+#include "core/CalsImage.h"
+#include "core/Group4.h"
+#include "core/Group4Encoder.h"
+#include "core/TiffReader.h"
+#include "core/TiffWriter.h"
+#include "hostenv/FileHandle.h"
+#include "tools/card/Card.h"
+#include "tools/card/Commands.h"
+#include "tools/card/ConvertCals.h"
+#include "tools/card/Files.h"
+#include "tools/card/Output.h"
+#include "tools/card/PictureSource.h"
+#include "tools/card/Progress.h"
+#include "tools/card/Trial.h"
+#include "tools/common/Plugin.h"
+
+#include <map>
+#include <memory>
+#include <set>
+
+namespace card {
+
+namespace {
+
+namespace core = scanleaf::core;
+
+const std::vector<std::wstring> kPictureExtensions = {L"tif", L"tiff", L"png", L"bmp", L"gif", L"jpg", L"jpeg"};
+
+// Decoders report this much, or less, for a picture that gives no resolution.
+constexpr double kNoResolution = 96;
+// Rows decoded and encoded at a time: memory stays a band, whatever the page's height.
+constexpr std::uint32_t kBandBytes = 1 << 20;
+
+struct CalsRequest {
+    std::vector<NewValue> values; // --set
+    std::wstring table;
+    int threshold = -1; // percent; -1: none given
+    std::uint32_t dpi = 0;
+    std::wstring output;
+    bool overwrite = false;
+    bool recursive = false;
+    std::vector<std::wstring> paths;
+};
+
+bool ReadNumber(const Arguments& a, const wchar_t* option, long low, long high, long& value) {
+    const std::wstring text = a.Value(option);
+    wchar_t* end = nullptr;
+    value = wcstol(text.c_str(), &end, 10);
+    if (!text.empty() && end && !*end && value >= low && value <= high) return true;
+    UsageError(std::wstring(option) + L" takes a whole number from " + std::to_wstring(low) + L" to " +
+               std::to_wstring(high) + L", not \"" + text + L"\"");
+    return false;
+}
+
+bool ParseRequest(const Arguments& a, CalsRequest& request) {
+    for (const wchar_t* other : {L"--title", L"--no-check"})
+        if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to pdf and --to tiff"), false;
+    long number = 0;
+    if (a.Has(L"--threshold")) {
+        if (!ReadNumber(a, L"--threshold", 1, 99, number)) return false;
+        request.threshold = int(number);
+    }
+    if (a.Has(L"--dpi")) {
+        if (!ReadNumber(a, L"--dpi", 1, 100000, number)) return false;
+        request.dpi = std::uint32_t(number);
+    }
+    for (const std::wstring& pair : a.Values(L"--set")) {
+        const size_t eq = pair.find(L'=');
+        if (eq == std::wstring::npos || eq == 0) return UsageError(L"--set takes NAME=VALUE, not \"" + pair + L"\""), false;
+        request.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
+    }
+    request.table = a.Value(L"--table");
+    request.output = a.Value(L"-o");
+    request.overwrite = a.Has(L"--overwrite");
+    request.recursive = a.Has(L"--recursive");
+    request.paths = a.operands;
+    return true;
+}
+
+// The table's rows by the lower-case absolute path of their source: the writable columns only.
+class CardTable {
+public:
+    bool Load(const std::wstring& path) {
+        std::string bytes;
+        if (!ReadWholeFile(path, bytes)) return Fail(path + L": cannot be read");
+        table::Table table;
+        std::vector<table::Problem> problems;
+        if (!table::Parse(bytes, table, problems)) {
+            for (const table::Problem& p : problems) Err(path + L": " + p.where + L": " + p.message + L"\n");
+            return false;
+        }
+        size_t source = table.header.size();
+        const std::wstring mark = table::kReadOnlyMark;
+        for (size_t c = 0; c < table.header.size(); ++c)
+            if (Lower(table.header[c]) == Lower(table::kSourceColumn)) source = c;
+        if (source == table.header.size()) return Fail(path + L": no SourceFile column: it names each row's picture");
+        for (const table::Row& row : table.rows) {
+            const std::wstring& given = row.cells[source];
+            if (given.empty()) return Fail(path + L": " + row.where + L": SourceFile is empty");
+            std::vector<NewValue>& values = rows_[Lower(AbsolutePath(given))];
+            if (!values.empty()) return Fail(path + L": " + row.where + L": " + given + L" has an earlier row");
+            for (size_t c = 0; c < table.header.size(); ++c) {
+                const std::wstring& name = table.header[c];
+                const bool readOnly = name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0;
+                if (c == source || readOnly || Lower(name) == Lower(table::kCardStateColumn) || row.cells[c].empty()) continue;
+                values.push_back({name, row.cells[c]});
+            }
+        }
+        return true;
+    }
+    // The row's values, then those of --set, which win.
+    std::vector<NewValue> ValuesFor(const std::wstring& source, const std::vector<NewValue>& set) const {
+        std::vector<NewValue> values;
+        const auto row = rows_.find(Lower(AbsolutePath(source)));
+        if (row != rows_.end())
+            for (const NewValue& v : row->second) {
+                bool overridden = false;
+                for (const NewValue& s : set) overridden = overridden || Lower(s.name) == Lower(v.name);
+                if (!overridden) values.push_back(v);
+            }
+        values.insert(values.end(), set.begin(), set.end());
+        return values;
+    }
+
+private:
+    static bool Fail(const std::wstring& message) {
+        Err(message + L"\n");
+        return false;
+    }
+    std::map<std::wstring, std::vector<NewValue>> rows_;
+};
+
+// What one page becomes: its picture, and where its stream comes from.
+struct PagePlan {
+    std::uint32_t width = 0, height = 0, dpi = 0;
+    int pelPath = 0, lineProgression = 270;
+    bool passThrough = false;     // the TIFF strip as it is
+    std::uint64_t stripOffset = 0, stripSize = 0;
+    std::wstring output;
+};
+
+class SourceFile {
+public:
+    explicit SourceFile(const std::wstring& path)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr)) {}
+    bool Valid() const { return file_.Valid(); }
+    std::uint64_t Size() const {
+        LARGE_INTEGER size{};
+        return GetFileSizeEx(file_.Get(), &size) ? std::uint64_t(size.QuadPart) : 0;
+    }
+    bool Read(std::uint64_t offset, std::size_t size, std::uint8_t* out) const {
+        LARGE_INTEGER at;
+        at.QuadPart = LONGLONG(offset);
+        if (!SetFilePointerEx(file_.Get(), at, nullptr, FILE_BEGIN)) return false;
+        while (size > 0) {
+            DWORD got = 0;
+            const DWORD want = DWORD(std::min<std::size_t>(size, 1 << 24));
+            if (!ReadFile(file_.Get(), out, want, &got, nullptr) || got == 0) return false;
+            out += got;
+            size -= got;
+        }
+        return true;
+    }
+
+private:
+    scanleaf::FileHandle file_;
+};
+
+class CalsConverter {
+public:
+    CalsConverter(IVorFileFormat* format, const CalsRequest& request, const CardTable& table)
+        : format_(format), request_(request), table_(table) {}
+
+    size_t written = 0, failed = 0;
+
+    void Convert(const std::wstring& source, const std::wstring& folder, const std::wstring& only) {
+        std::vector<PagePlan> pages;
+        std::wstring problem = Plan(source, folder, only, pages);
+        std::vector<std::unique_ptr<AtomicFile>> files;
+        const std::vector<NewValue> values = table_.ValuesFor(source, request_.values);
+        for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
+            files.push_back(std::make_unique<AtomicFile>(pages[p].output));
+            problem = Write(source, p, pages[p], *files.back());
+            if (problem.empty() && !values.empty()) problem = FillCard(files.back()->PartialPath(), values);
+            if (!problem.empty() && pages.size() > 1) problem = L"page " + std::to_wstring(p + 1) + L": " + problem;
+        }
+        if (problem.empty())
+            for (size_t p = 0; p < files.size() && problem.empty(); ++p)
+                if (!files[p]->Commit()) problem = L"cannot write " + pages[p].output;
+        if (!problem.empty()) {
+            Err(source + L": " + problem + L"; nothing written\n");
+            ++failed;
+            return;
+        }
+        for (const PagePlan& page : pages)
+            Out(source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)\n" : L"\n"));
+        written += pages.size();
+    }
+
+private:
+    // Each page's size, resolution, orientation and target, or why the source is refused.
+    std::wstring Plan(const std::wstring& source, const std::wstring& folder, const std::wstring& only,
+                      std::vector<PagePlan>& pages) {
+        SourceFile file(source);
+        if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+        const std::uint64_t size = file.Size();
+        const core::TiffFileInfo tiff = core::ReadTiffDirectories(
+            size, [&](std::uint64_t at, std::size_t n, std::uint8_t* out) { return file.Read(at, n, out); });
+        if (tiff.tiff && !tiff.problem.empty()) return L"not a sound TIFF file: " + Wide(tiff.problem);
+        std::uint32_t frames = 0;
+        if (!tiff.tiff || !AllPassThrough(tiff)) {
+            const HRESULT hr = picture_.Open(source);
+            if (FAILED(hr)) return L"not a picture that Windows can read: " + DescribeHresult(hr);
+            frames = picture_.Frames();
+        } else {
+            frames = std::uint32_t(tiff.pages.size());
+        }
+        if (frames == 0) return L"holds no picture";
+        for (std::uint32_t f = 0; f < frames; ++f) {
+            PagePlan page;
+            const core::TiffPageInfo* info = tiff.tiff && f < tiff.pages.size() ? &tiff.pages[f] : nullptr;
+            double dpi = 0;
+            if (info) {
+                const std::string lie = core::TiffPageProblem(*info, size);
+                if (!lie.empty()) return Wide(lie) + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
+                page.width = info->width;
+                page.height = info->height;
+                page.passThrough = core::IsCalsStream(*info);
+                page.stripOffset = info->stripOffsets[0];
+                page.stripSize = info->stripByteCounts[0];
+                dpi = core::TiffDpi(*info);
+                core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
+            }
+            if (!page.passThrough) {
+                PictureFrame frame;
+                const HRESULT hr = picture_.Frame(f, frame);
+                if (FAILED(hr)) return L"page " + std::to_wstring(f + 1) + L" cannot be read: " + DescribeHresult(hr);
+                page.width = frame.Width();
+                page.height = frame.Height();
+                if (!info) dpi = frame.Dpi() > kNoResolution ? frame.Dpi() : 0;
+                if (frame.Kind() != PelKind::Bilevel && request_.threshold < 0)
+                    return std::wstring(frame.Kind() == PelKind::Grey ? L"grey" : L"colour") +
+                           L" pels: --threshold N makes pels below N per cent of full lightness black";
+            }
+            if (page.width == 0 || page.height == 0) return L"a size of 0 pels";
+            if (std::uint64_t(page.width) * page.height > core::kMaxPicturePels || page.width > core::kMaxG4Width)
+                return L"claims " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) +
+                       L" pels, more than any drawing holds";
+            page.dpi = request_.dpi ? request_.dpi : std::uint32_t(dpi + 0.5);
+            if (page.dpi == 0) return L"gives no resolution: --dpi N says its pels per inch";
+            page.output = OutputName(source, folder, only, f, frames);
+            if (GetFileAttributesW(page.output.c_str()) != INVALID_FILE_ATTRIBUTES && !request_.overwrite)
+                return page.output + L" exists; --overwrite replaces it";
+            pages.push_back(page);
+        }
+        return std::wstring();
+    }
+
+    static bool AllPassThrough(const core::TiffFileInfo& tiff) {
+        for (const core::TiffPageInfo& page : tiff.pages)
+            if (!core::IsCalsStream(page)) return false;
+        return !tiff.pages.empty();
+    }
+
+    static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+    // NAME.cal in the folder, NAME-p001.cal and on for a source of several pages; " (2)" and on
+    // where two sources share a name. `only`: the one file that -o names.
+    std::wstring OutputName(const std::wstring& source, const std::wstring& folder, const std::wstring& only,
+                            std::uint32_t page, std::uint32_t pages) {
+        std::wstring base = only.empty() ? folder + L"\\" + BaseName(source) : only.substr(0, only.find_last_of(L'.'));
+        const std::wstring extension = only.empty() ? L".cal" : only.substr(only.find_last_of(L'.'));
+        if (page == 0) {
+            stem_ = base;
+            for (int n = 2; taken_.count(Lower(stem_)); ++n) stem_ = base + L" (" + std::to_wstring(n) + L")";
+            taken_.insert(Lower(stem_));
+        }
+        if (pages == 1) return stem_ + extension;
+        wchar_t number[16];
+        swprintf(number, 16, L"-p%03u", page + 1);
+        return stem_ + number + extension;
+    }
+
+    static std::wstring BaseName(const std::wstring& path) {
+        const size_t slash = path.find_last_of(L"\\/");
+        std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+        const size_t dot = name.find_last_of(L'.');
+        return dot == std::wstring::npos ? name : name.substr(0, dot);
+    }
+
+    std::wstring Write(const std::wstring& source, size_t index, const PagePlan& page, AtomicFile& out) {
+        if (!out.IsOpen()) return L"cannot write " + page.output;
+        const std::string header = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
+        if (!out.Write(header)) return L"cannot write " + page.output;
+        const std::wstring problem = page.passThrough ? CopyStrip(source, page, out) : Encode(index, page, out);
+        if (!problem.empty()) return problem;
+        return out.Close() ? std::wstring() : L"cannot write " + page.output;
+    }
+
+    // The strip as it is, once the decoder has found every row in it.
+    std::wstring CopyStrip(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
+        SourceFile file(source);
+        std::vector<std::uint8_t> strip(static_cast<std::size_t>(page.stripSize));
+        if (!file.Valid() || !file.Read(page.stripOffset, strip.size(), strip.data())) return L"its strip cannot be read";
+        core::Group4Decoder decoder(strip.data(), strip.size(), page.width);
+        while (decoder.Rows() < page.height && decoder.NextRow(nullptr)) {
+        }
+        if (decoder.Rows() < page.height)
+            return L"its Group 4 strip holds " + std::to_wstring(decoder.Rows()) + L" of " +
+                   std::to_wstring(page.height) + L" rows (" + Wide(core::G4StopText(decoder.Stop())) + L")";
+        return out.Write(reinterpret_cast<const char*>(strip.data()), strip.size()) ? std::wstring()
+                                                                                     : L"cannot write " + page.output;
+    }
+
+    std::wstring Encode(size_t index, const PagePlan& page, AtomicFile& out) {
+        PictureFrame frame;
+        HRESULT hr = picture_.Frame(std::uint32_t(index), frame);
+        if (FAILED(hr)) return L"cannot be read: " + DescribeHresult(hr);
+        core::Group4Encoder encoder(page.width);
+        const std::size_t stride = ((std::size_t(page.width) + 7) / 8 + 3) & ~std::size_t(3); // rows of whole 32-bit words, as the component copies them
+        const std::uint32_t band = std::uint32_t(std::max<std::size_t>(1, kBandBytes / stride));
+        std::vector<std::uint8_t> rows(stride * std::min(band, page.height));
+        for (std::uint32_t y = 0; y < page.height; y += band) {
+            const std::uint32_t count = std::min(band, page.height - y);
+            hr = frame.ReadRows(y, count, rows.data(), stride, request_.threshold);
+            if (FAILED(hr)) return L"rows from " + std::to_wstring(y + 1) + L" cannot be read: " + DescribeHresult(hr);
+            for (std::uint32_t r = 0; r < count; ++r) encoder.AddRow(rows.data() + r * stride);
+            if (y + count >= page.height) encoder.Finish();
+            std::vector<std::uint8_t>& bytes = encoder.Bytes();
+            if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
+            bytes.clear();
+        }
+        return std::wstring();
+    }
+
+    // The values written and saved through the plug-in, then read back: a name it does not
+    // serve, a read-only one, or a value that does not fit its slot refuses the source.
+    std::wstring FillCard(const std::wstring& path, const std::vector<NewValue>& values) {
+        std::vector<CardEntry> card;
+        HRESULT hr = CardReader(format_).Read(path, card);
+        if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
+        std::wstring problems;
+        auto problem = [&problems](const std::wstring& text) { problems += (problems.empty() ? L"" : L"; ") + text; };
+        std::set<std::wstring> seen;
+        for (const NewValue& v : values) {
+            const CardEntry* entry = nullptr;
+            for (const CardEntry& e : card)
+                if (!entry && Lower(e.name) == Lower(v.name)) entry = &e;
+            if (!seen.insert(Lower(v.name)).second)
+                problem(v.name + L": named twice");
+            else if (!entry)
+                problem(v.name + L": not a variable of the card");
+            else if (entry->readOnly)
+                problem(v.name + L": read-only");
+            else if (!FitsCodePage(v.text))
+                problem(v.name + L": " + CodePageProblem(v.text));
+        }
+        if (!problems.empty()) return problems;
+        {
+            scanleaf::ComPtr<IVorFileNavigator> navigator;
+            bool allTaken = false;
+            hr = WriteValues(format_, path, values, 0, navigator, allTaken);
+            if (SUCCEEDED(hr) && !allTaken) hr = E_ACCESSDENIED;
+            if (SUCCEEDED(hr)) hr = navigator->SaveFile();
+            if (FAILED(hr)) return L"its card cannot be saved: " + DescribeHresult(hr);
+        }
+        hr = CardReader(format_).Read(path, card);
+        if (FAILED(hr)) return L"its card cannot be read back: " + DescribeHresult(hr);
+        for (const NewValue& v : values)
+            for (const CardEntry& e : card)
+                if (Lower(e.name) == Lower(v.name) && !StoredAsAsked(v.text, e.value))
+                    problem(v.name + L": " + Quote(v.text) + L" does not fit its slot: " + Quote(e.value) +
+                            L" would be stored");
+        return problems;
+    }
+
+    IVorFileFormat* format_;
+    const CalsRequest& request_;
+    const CardTable& table_;
+    PictureFile picture_;
+    std::set<std::wstring> taken_;
+    std::wstring stem_;
+};
+
+bool IsCalsName(IVorFileFormat* format, const std::wstring& path) {
+    const size_t dot = path.find_last_of(L'.'), slash = path.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return false;
+    for (const std::wstring& e : CalsExtensions(format))
+        if (Lower(path.substr(dot + 1)) == e) return true;
+    return false;
+}
+
+} // namespace
+
+int ConvertToCals(const Arguments& args, const Options& options) {
+    CalsRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    toolsupport::Plugin plugin;
+    if (int rc = LoadPlugin(plugin, options)) return rc;
+    CardTable table;
+    if (!request.table.empty() && !table.Load(request.table)) return 1;
+    std::vector<std::wstring> sources;
+    VisitFiles(request.paths, kPictureExtensions, request.recursive,
+               [&sources](const std::wstring& file) { sources.push_back(file); });
+    if (sources.empty()) {
+        Err(L"scanleaf-card: no pictures found\n");
+        return 1;
+    }
+    // -o names one file when it ends as a CALS file does; otherwise a folder.
+    const bool one = !request.output.empty() && IsCalsName(plugin.Format(), request.output);
+    if (one && sources.size() > 1) {
+        Err(L"scanleaf-card: -o " + request.output + L" names one file, for " + std::to_wstring(sources.size()) +
+            L" pictures; name a folder\n");
+        return 1;
+    }
+    const std::wstring folder = one ? std::wstring() : (request.output.empty() ? L"." : request.output);
+    if (!one && !IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) {
+        Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
+        return 1;
+    }
+    CalsConverter converter(plugin.Format(), request, table);
+    Progress progress(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i) {
+        progress.Step(i, sources[i]);
+        const size_t failedBefore = converter.failed;
+        converter.Convert(sources[i], folder, one ? request.output : std::wstring());
+        if (converter.failed != failedBefore) progress.Clear();
+    }
+    progress.Clear();
+    Err(L"convert: pictures " + std::to_wstring(sources.size()) + L", CALS files written " +
+        std::to_wstring(converter.written) + L", pictures refused " + std::to_wstring(converter.failed) + L"\n");
+    return converter.failed ? 1 : 0;
+}
+
+} // namespace card

@@ -1,0 +1,59 @@
+// Pictures that the Windows Imaging Component decodes (TIFF, PNG, BMP, GIF, JPEG, ...), read
+// frame by frame as packed bilevel rows, a band at a time.
+#pragma once
+
+#include "hostenv/ComPtr.h"
+
+#include <windows.h>
+#include <wincodec.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace card {
+
+enum class PelKind { Bilevel, Grey, Colour };
+
+class PictureFrame {
+public:
+    std::uint32_t Width() const { return width_; }
+    std::uint32_t Height() const { return height_; }
+    PelKind Kind() const { return kind_; }
+    // Pels per inch across, as the decoder reports it (formats without one report 96 or 72).
+    double Dpi() const { return dpi_; }
+
+    // `count` rows from row `y` into `rows` (`stride` bytes apart), most significant bit first,
+    // 1 = black. Grey and colour pels are black below `thresholdPercent` of full lightness.
+    HRESULT ReadRows(std::uint32_t y, std::uint32_t count, std::uint8_t* rows, std::size_t stride,
+                     int thresholdPercent);
+
+private:
+    friend class PictureFile;
+    enum class Path { BlackWhite, Indexed, Grey };
+    scanleaf::ComPtr<IWICBitmapFrameDecode> frame_;
+    scanleaf::ComPtr<IWICBitmapSource> grey_; // the frame as 8-bit grey, for grey and colour
+    std::uint32_t width_ = 0, height_ = 0;
+    double dpi_ = 0;
+    PelKind kind_ = PelKind::Colour;
+    Path path_ = Path::Grey;
+    std::uint8_t indexedFlip_ = 0;  // 1-bit indexed: XOR that makes 1 black
+    std::uint8_t indexedFill_ = 0;  // both entries alike: 0x00 or 0xFF for every byte; else 0
+    bool indexedSame_ = false;
+    std::vector<std::uint8_t> band_; // grey pels of the band being read
+};
+
+class PictureFile {
+public:
+    // COM is initialised by the caller.
+    HRESULT Open(const std::wstring& path);
+    std::uint32_t Frames() const { return frames_; }
+    HRESULT Frame(std::uint32_t index, PictureFrame& frame);
+
+private:
+    scanleaf::ComPtr<IWICImagingFactory> factory_;
+    scanleaf::ComPtr<IWICBitmapDecoder> decoder_;
+    std::uint32_t frames_ = 0;
+};
+
+} // namespace card

@@ -54,7 +54,7 @@ HRESULT PictureFile::Frame(std::uint32_t index, PictureFrame& frame) {
     }
     ComPtr<IWICPalette> palette;
     UINT colours = 0;
-    if (format == GUID_WICPixelFormat1bppIndexed && SUCCEEDED(factory_->CreatePalette(palette.Put())) &&
+    if (SUCCEEDED(factory_->CreatePalette(palette.Put())) && format == GUID_WICPixelFormat1bppIndexed &&
         SUCCEEDED(frame.frame_->CopyPalette(palette.Get())) && SUCCEEDED(palette->GetColorCount(&colours)) &&
         colours >= 1 && colours <= 2) {
         WICColor entries[2] = {};
@@ -69,21 +69,32 @@ HRESULT PictureFile::Frame(std::uint32_t index, PictureFrame& frame) {
             return S_OK;
         }
     }
-    BOOL greyPalette = FALSE;
-    if (IsGreyFormat(format))
-        frame.kind_ = PelKind::Grey;
-    else if (palette && SUCCEEDED(frame.frame_->CopyPalette(palette.Get())) &&
-             SUCCEEDED(palette->IsGrayscale(&greyPalette)) && greyPalette)
-        frame.kind_ = PelKind::Grey;
-    else
-        frame.kind_ = PelKind::Colour;
+    // Other palettes by their colours: only black and white is bilevel, only greys is grey.
+    frame.kind_ = IsGreyFormat(format) ? PelKind::Grey : PelKind::Colour;
+    if (palette && SUCCEEDED(frame.frame_->CopyPalette(palette.Get())) && SUCCEEDED(palette->GetColorCount(&colours)) &&
+        colours > 0) {
+        std::vector<WICColor> entries(colours);
+        UINT got = 0;
+        if (SUCCEEDED(palette->GetColors(colours, entries.data(), &got)) && got > 0) {
+            bool grey = true, blackWhite = true;
+            for (UINT i = 0; i < got; ++i) {
+                const unsigned r = (entries[i] >> 16) & 0xFF, g = (entries[i] >> 8) & 0xFF, b = entries[i] & 0xFF;
+                grey = grey && r == g && g == b;
+                blackWhite = blackWhite && r == g && g == b && (r == 0 || r == 255);
+            }
+            frame.kind_ = blackWhite ? PelKind::Bilevel : grey ? PelKind::Grey : PelKind::Colour;
+        }
+    }
     frame.path_ = PictureFrame::Path::Grey;
+    // 8-bit grey as it is; anything else as 32-bit colour, which every decoder converts to.
+    if (format == GUID_WICPixelFormat8bppGray) return frame.frame_.As(IID_IWICBitmapSource, frame.pels_);
+    frame.pelBytes_ = 4;
     ComPtr<IWICFormatConverter> converter;
     hr = factory_->CreateFormatConverter(converter.Put());
     if (SUCCEEDED(hr))
-        hr = converter->Initialize(frame.frame_.Get(), GUID_WICPixelFormat8bppGray, WICBitmapDitherTypeNone, nullptr, 0,
+        hr = converter->Initialize(frame.frame_.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0,
                                    WICBitmapPaletteTypeCustom);
-    if (SUCCEEDED(hr)) hr = converter.As(IID_IWICBitmapSource, frame.grey_);
+    if (SUCCEEDED(hr)) hr = converter.As(IID_IWICBitmapSource, frame.pels_);
     return hr;
 }
 
@@ -106,17 +117,24 @@ HRESULT PictureFrame::ReadRows(std::uint32_t y, std::uint32_t count, std::uint8_
                 for (std::size_t b = 0; b < rowBytes; ++b) rows[r * stride + b] ^= flip;
         return S_OK;
     }
-    band_.resize(std::size_t(width_) * count);
-    const HRESULT hr = grey_->CopyPixels(&rect, UINT(width_), UINT(band_.size()), band_.data());
+    const std::size_t bandStride = std::size_t(width_) * pelBytes_;
+    band_.resize(bandStride * count);
+    const HRESULT hr = pels_->CopyPixels(&rect, UINT(bandStride), UINT(band_.size()), band_.data());
     if (FAILED(hr)) return hr;
-    // Black below the threshold: grey * 100 < threshold * 255.
-    const unsigned limit = unsigned(thresholdPercent) * 255;
+    // Black below the threshold: lightness * 100 < threshold * 255. A palette of black and white
+    // needs none.
+    const unsigned limit = unsigned(kind_ == PelKind::Bilevel ? 50 : thresholdPercent) * 255;
     for (std::uint32_t r = 0; r < count; ++r) {
         std::uint8_t* out = rows + r * stride;
         std::memset(out, 0, rowBytes);
-        const std::uint8_t* in = band_.data() + std::size_t(r) * width_;
-        for (std::uint32_t x = 0; x < width_; ++x)
-            if (unsigned(in[x]) * 100 < limit) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+        const std::uint8_t* in = band_.data() + r * bandStride;
+        for (std::uint32_t x = 0; x < width_; ++x, in += pelBytes_) {
+            // BGRA: the same weights as a palette's lightness, on white where it is transparent.
+            unsigned light = in[0];
+            if (pelBytes_ == 4)
+                light = ((in[2] * 299u + in[1] * 587u + in[0] * 114u) / 1000 * in[3] + 255u * (255u - in[3])) / 255;
+            if (light * 100 < limit) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+        }
     }
     return S_OK;
 }

@@ -32,7 +32,8 @@ private:
     friend class PictureFile;
     enum class Path { BlackWhite, Indexed, Grey };
     scanleaf::ComPtr<IWICBitmapFrameDecode> frame_;
-    scanleaf::ComPtr<IWICBitmapSource> grey_; // the frame as 8-bit grey, for grey and colour
+    scanleaf::ComPtr<IWICBitmapSource> pels_; // grey and colour: 8-bit grey or 32-bit BGRA pels
+    std::size_t pelBytes_ = 1;
     std::uint32_t width_ = 0, height_ = 0;
     double dpi_ = 0;
     PelKind kind_ = PelKind::Colour;
@@ -40,7 +41,7 @@ private:
     std::uint8_t indexedFlip_ = 0;  // 1-bit indexed: XOR that makes 1 black
     std::uint8_t indexedFill_ = 0;  // both entries alike: 0x00 or 0xFF for every byte; else 0
     bool indexedSame_ = false;
-    std::vector<std::uint8_t> band_; // grey pels of the band being read
+    std::vector<std::uint8_t> band_; // the pels of the band being read
 };
 
 class PictureFile {

@@ -1,0 +1,174 @@
+#!/bin/sh
+# convert --to cals, proved by programs that no one here wrote: sources that Ghostscript,
+# libtiff's tools and ImageMagick wrote, in a table of kinds; ImageMagick, GraphicsMagick and
+# GDAL read every CALS file made with the pels of its source, the plug-in opens it and verify
+# passes; a one-strip Group 4 page keeps its strip, and comes back from convert --to tiff byte for
+# byte; the card is filled as asked; each source that lies is refused and leaves nothing behind.
+#   convert-cals.sh WINE-RUN BIN
+set -eu
+run=$1
+bin=$2
+work=$(mktemp -d)
+export SCANLEAF_WINEPREFIX="$work/prefix"
+trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
+win() { "$run" winepath -w "$1" | tr -d '\r'; }
+card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
+checks=0
+ok() { checks=$((checks + 1)); }
+differ() { compare -metric AE "$1" "$2" null: 2>&1 | sed 's/ .*//' || true; }
+record() { head -c 2048 "$1" | tr -c '[:print:]' ' ' | grep -o "$2: *[0-9,]*" | sed "s/$2: *//"; }
+# A TIFF page's first strip (python: no tool prints it whole).
+strip() {
+    python3 - "$1" "$2" <<'PY'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+ifd = struct.unpack_from('<I', data, 4)[0]
+tags = {}
+for i in range(struct.unpack_from('<H', data, ifd)[0]):
+    tag, kind, count, value = struct.unpack_from('<HHII', data, ifd + 2 + 12 * i)
+    tags[tag] = value if kind == 4 else value & 0xFFFF
+open(sys.argv[2], 'wb').write(data[tags[273]:tags[273] + tags[279]])
+PY
+}
+
+mkdir -p "$work/share/FileFormats" "$work/in" "$work/out" "$work/ref"
+printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"
+card settings --shared-folder "$(win "$work/share")" >/dev/null
+
+# The reference page: Ghostscript's own Group 4 encoder, one strip, 300 dpi.
+gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -g1400x900 -o "$work/ref/page.tif" \
+    -c "/Helvetica findfont 70 scalefont setfont 40 500 moveto (Plan 42 rev B) show 6 setlinewidth" \
+    -c "20 20 moveto 300 200 lineto stroke 200 120 90 0 360 arc stroke showpage"
+convert "$work/ref/page.tif" "$work/ref/page.pbm"
+strip "$work/ref/page.tif" "$work/ref/page.strip"
+
+# Source kinds: name, options, and how to make it from the reference page.
+in="$work/in"
+cp "$work/ref/page.tif" "$in/g4-one-strip.tif"
+tiffcp -c g4 -r 64 "$work/ref/page.tif" "$in/g4-strips.tif"
+tiffcp -c lzw -r 50 "$work/ref/page.tif" "$in/lzw-strips.tif"
+tiffcp -c none "$work/ref/page.tif" "$in/uncompressed.tif"
+convert "$work/ref/page.tif" -type bilevel -density 300 -units PixelsPerInch "$in/png-bilevel.png"
+convert "$work/ref/page.tif" -type bilevel -density 300 -units PixelsPerInch "BMP3:$in/bmp-bilevel.bmp"
+convert "$work/ref/page.tif" "$in/no-resolution.gif"
+convert "$work/ref/page.tif" -colorspace gray -density 300 -units PixelsPerInch -quality 95 "$in/grey.jpg"
+convert "$work/ref/page.tif" -density 300 -units PixelsPerInch -fill red -opaque black "$in/red.png"
+while read -r source options; do
+    name=${source%.*}
+    # shellcheck disable=SC2086
+    card convert --to cals $options -o "$(win "$work/out")" "$(win "$in/$source")" >"$work/log.txt" 2>&1 ||
+        fail "$source: $(cat "$work/log.txt")"
+    cal="$work/out/$name.cal"
+    [ "$(record "$cal" rpelcnt)" = "001400,000900" ] && [ "$(record "$cal" rdensty)" = 0300 ] &&
+        [ "$(record "$cal" rorient)" = "000,270" ] || fail "$source: header $(head -c 1408 "$cal" | tr -s ' ')"
+    ok
+    # The readers: each gives the reference page's pels (a JPEG's threshold is allowed a few).
+    limit=0
+    [ "$source" = grey.jpg ] && limit=200
+    [ "$(differ "$cal" "$work/ref/page.pbm")" -le $limit ] || fail "$source: ImageMagick reads other pels"
+    gm convert "$cal" "$work/out/$name-gm.pbm" && [ "$(differ "$work/out/$name-gm.pbm" "$work/ref/page.pbm")" -le $limit ] ||
+        fail "$source: GraphicsMagick reads other pels"
+    gdal_translate -q -of PNG "$cal" "$work/out/$name-gdal.png" &&
+        [ "$(differ "$work/out/$name-gdal.png" "$work/ref/page.pbm")" -le $limit ] || fail "$source: GDAL reads other pels"
+    ok
+    # Same pels, same stream: the encoder writes what libtiff (in Ghostscript) wrote.
+    if [ $limit = 0 ]; then
+        tail -c +2049 "$cal" | cmp -s - "$work/ref/page.strip" || fail "$source: the stream is not the reference strip"
+        ok
+    fi
+    grep -q "(its Group 4 strip kept)" "$work/log.txt" && kept=yes || kept=no
+    [ "$kept" = "$(case $source in g4-one-strip.tif) echo yes ;; *) echo no ;; esac)" ] || fail "$source: kept=$kept"
+done <<EOF2
+g4-one-strip.tif
+g4-strips.tif
+lzw-strips.tif
+uncompressed.tif
+png-bilevel.png
+bmp-bilevel.bmp
+no-resolution.gif --dpi 300
+grey.jpg --threshold 50
+red.png --threshold 50
+EOF2
+card verify "$(win "$work/out")" >"$work/log.txt" 2>&1 || fail "verify: $(cat "$work/log.txt")"
+ok
+
+# Back to TIFF: the one-strip page gives its strip back byte for byte.
+card convert --to tiff -o "$(win "$work/back.tif")" "$(win "$work/out/g4-one-strip.cal")" >/dev/null 2>&1
+strip "$work/back.tif" "$work/back.strip"
+cmp -s "$work/back.strip" "$work/ref/page.strip" || fail "CALS and back: the strip differs"
+ok
+
+# Several pages, an orientation, and a folder.
+mkdir -p "$work/pages" "$work/out-pages"
+tiffcp "$work/ref/page.tif" "$in/g4-strips.tif" "$work/pages/two.tif"
+cp "$work/ref/page.tif" "$work/pages/turned.tif"
+tiffset -s 274 6 "$work/pages/turned.tif"
+card convert --to cals -o "$(win "$work/out-pages")" "$(win "$work/pages")" >/dev/null 2>&1 || fail "a folder of pages"
+for page in two-p001 two-p002; do
+    tail -c +2049 "$work/out-pages/$page.cal" | cmp -s - "$work/ref/page.strip" || fail "$page: not the page's stream"
+done
+[ "$(record "$work/out-pages/turned.cal" rorient)" = "270,270" ] || fail "Orientation 6: $(record "$work/out-pages/turned.cal" rorient)"
+card convert --to tiff -o "$(win "$work/turned-back.tif")" "$(win "$work/out-pages/turned.cal")" >/dev/null 2>&1
+tiffinfo "$work/turned-back.tif" 2>/dev/null | grep -q 'Orientation: row 0 rhs, col 0 top' || fail "the orientation does not come back"
+ok
+
+# The card: a table row by SourceFile, and --set over it; read back through the plug-in.
+printf 'SourceFile,srcdocid,notes,width [ro]\r\n%s,PLAN-42,from the table,999\r\n' "$(win "$in/png-bilevel.png")" >"$work/cards.csv"
+card convert --to cals --table "$(win "$work/cards.csv")" --set "notes=from --set" -o "$(win "$work/carded.cal")" \
+    "$(win "$in/png-bilevel.png")" >/dev/null 2>&1 || fail "a card from a table"
+card show "$(win "$work/carded.cal")" >"$work/show.txt"
+grep -q 'srcdocid *PLAN-42' "$work/show.txt" && grep -q 'notes *from --set' "$work/show.txt" &&
+    grep -q 'width *\[ro\] 1400' "$work/show.txt" || fail "the card: $(cat "$work/show.txt")"
+ok
+
+# Refused, by name, with nothing left behind: sources that lie, values that cannot be stored,
+# grey without a threshold, and a file that exists.
+mkdir -p "$work/bad" "$work/out-bad"
+python3 - "$work/ref/page.tif" "$work/bad" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+ifd = struct.unpack_from('<I', data, 4)[0]
+entries = {}
+for i in range(struct.unpack_from('<H', data, ifd)[0]):
+    at = ifd + 2 + 12 * i
+    entries[struct.unpack_from('<H', data, at)[0]] = at
+def edit(name, changes):
+    copy = bytearray(data)
+    for tag, value in changes:
+        struct.pack_into('<HI', copy, entries[tag] + 2, 4, 1)
+        struct.pack_into('<I', copy, entries[tag] + 8, value)
+    open(sys.argv[2] + '/' + name, 'wb').write(copy)
+edit('strip-past-end.tif', [(273, len(data) + 1000)])
+edit('width-0.tif', [(256, 0)])
+edit('huge.tif', [(256, 100000), (257, 100000)])
+edit('rows-missing.tif', [(257, 5000), (278, 5000)])
+open(sys.argv[2] + '/truncated.tif', 'wb').write(data[:len(data) // 2])
+PY
+for f in strip-past-end:'lies past the file' width-0:'a size of 0' huge:'claims 100000 by 100000' \
+    rows-missing:'holds 900 of 5000 rows' truncated:'lies past the file'; do
+    name=${f%%:*}
+    status=0
+    card convert --to cals -o "$(win "$work/out-bad")" "$(win "$work/bad/$name.tif")" >"$work/log.txt" 2>&1 || status=$?
+    [ $status = 1 ] && grep -q "$name.tif: .*${f#*:}.*; nothing written" "$work/log.txt" || fail "$name: $(cat "$work/log.txt")"
+done
+ok
+while read -r expect options; do
+    status=0
+    # shellcheck disable=SC2086
+    card convert --to cals $options -o "$(win "$work/out-bad")" "$(win "$in/grey.jpg")" >"$work/log.txt" 2>&1 || status=$?
+    [ $status = 1 ] && grep -q -- "$expect" "$work/log.txt" || fail "$options: $(cat "$work/log.txt")"
+done <<EOF2
+--threshold
+nosuch:.not.a.variable --threshold 50 --set nosuch=1
+rtype:.read-only --threshold 50 --set rtype=2
+does.not.fit --threshold 50 --set notes=$(printf '%0200d' 0)
+EOF2
+[ -z "$(ls -A "$work/out-bad")" ] || fail "refused sources left $(ls "$work/out-bad")"
+ok
+status=0
+card convert --to cals -o "$(win "$work/out")" "$(win "$in/png-bilevel.png")" >"$work/log.txt" 2>&1 || status=$?
+[ $status = 1 ] && grep -q 'exists; --overwrite replaces it' "$work/log.txt" || fail "an existing file: $(cat "$work/log.txt")"
+card convert --to cals --overwrite -o "$(win "$work/out")" "$(win "$in/png-bilevel.png")" >/dev/null 2>&1 || fail "--overwrite"
+ok
+echo "convert --to cals: $checks checks passed"

@@ -1,0 +1,108 @@
+#!/bin/sh
+# What a page costs when scans are made CALS files: scanleaf-card convert --to cals from one-strip
+# Group 4 TIFFs (the strip kept) and from LZW TIFFs of many strips (decoded by the imaging
+# component, encoded by the core), against GraphicsMagick and GDAL run once a file as a script
+# converts a folder with them, on the same A4 pages at 300 dpi (Ghostscript's pages of text and
+# lines). The cost of a page is the time that PAGES more pages add, the median of RUNS runs taken
+# in turns; then the peak memory of convert --to cals for an A0 page at 400 dpi.
+#
+#   sh scripts/convert-cals-bench.sh [PAGES [RUNS]]      (100 and 3; builds and installs what it lacks)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${SCANLEAF_BUILD:-"$root/build"}
+more=${1:-100}
+runs=${2:-3}
+if [ "$(id -u)" = 0 ]; then
+    sh "$root/scripts/setup.sh"
+    command -v bc >/dev/null || apt-get install -y -qq --no-install-recommends bc >/dev/null
+fi
+cmake --build "$build" -j "$(nproc)" --target Scanleaf scanleaf-card scanleaf-bench >/dev/null
+work=$(mktemp -d)
+export SCANLEAF_WINEPREFIX="$work/prefix"
+trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+run="$build/wine-run"
+win() { "$run" winepath -w "$1" | tr -d '\r'; }
+card() { "$run" "$build/bin/scanleaf-card.exe" --dll "$(win "$build/bin/Scanleaf.dll")" "$@"; }
+mkdir -p "$work/share/FileFormats"
+cp "$root/samples/Scanleaf.ini" "$work/share/FileFormats/"
+card settings --shared-folder "$(win "$work/share")" >/dev/null
+
+page() { # N DPI PAPER FILE: a page of text and lines as a one-strip Group 4 TIFF
+    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r"$2" -sPAPERSIZE="$3" -o "$4" -c "
+        /Helvetica findfont 11 scalefont setfont
+        0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $1 line ) show r 20 string cvs show
+            ( - the quick brown fox jumps over the lazy dog 0123456789) show } for
+        0.5 setlinewidth 0 1 40 { /k exch def 40 40 k $1 add 12 mul add moveto 555 100 k 15 mul add lineto stroke } for
+        showpage"
+}
+for i in 0 1 2 3 4 5 6 7 8 9; do
+    page "$i" 300 a4 "$work/page$i.tif"
+    tiffcp -c lzw -r 64 "$work/page$i.tif" "$work/lzw$i.tif"
+done
+# Folders of 10 and of 10 + PAGES pictures of each kind, the pages taken in turn.
+for kind in page lzw; do
+    mkdir -p "$work/$kind-few" "$work/$kind-many"
+    n=0
+    while [ "$n" -lt $((10 + more)) ]; do
+        name=$(printf 'd%05d.tif' "$n")
+        [ "$n" -lt 10 ] && cp "$work/$kind$((n % 10)).tif" "$work/$kind-few/$name"
+        cp "$work/$kind$((n % 10)).tif" "$work/$kind-many/$name"
+        n=$((n + 1))
+    done
+done
+
+seconds() { # COMMAND...: wall-clock seconds of one run
+    s=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || true
+    e=$(date +%s.%N)
+    echo "$e - $s" | bc -l
+}
+median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+each() { # PROGRAM DIR OUT: the program once a file, as a script does it
+    rm -rf "$3" && mkdir -p "$3"
+    for f in "$2"/*.tif; do
+        case $1 in
+        gm) gm convert "$f" "$3/$(basename "$f" .tif).cal" ;;
+        gdal) gdal_translate -q -of CALS "$f" "$3/$(basename "$f" .tif).cal" ;;
+        esac
+    done
+}
+tool() { # NAME SIZE
+    case $1 in
+    g4) card convert --to cals --overwrite -o "$(win "$work/out-$1-$2")" "$(win "$work/page-$2")" ;;
+    lzw) card convert --to cals --overwrite -o "$(win "$work/out-$1-$2")" "$(win "$work/lzw-$2")" ;;
+    gm) each gm "$work/lzw-$2" "$work/out-$1-$2" ;;
+    gdal) each gdal "$work/lzw-$2" "$work/out-$1-$2" ;;
+    esac
+}
+tools="g4 lzw gm gdal"
+: >"$work/times"
+r=0
+while [ "$r" -lt "$runs" ]; do
+    for t in $tools; do
+        few=$(seconds tool "$t" few)
+        many=$(seconds tool "$t" many)
+        echo "$t $(echo "($many - $few) / $more * 1000" | bc -l)" >>"$work/times"
+    done
+    r=$((r + 1))
+done
+cost() { grep "^$1 " "$work/times" | awk '{print $2}' | median; }
+echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"
+printf '%-30s %8.1f\n' "convert, Group 4 one strip" "$(cost g4)" "convert, LZW strips" "$(cost lzw)" \
+    "gm convert a file, LZW strips" "$(cost gm)" "gdal_translate a file, LZW" "$(cost gdal)"
+echo "== ratios"
+printf 'GraphicsMagick / convert (LZW)   %8.1f  (at least 10)\n' "$(echo "$(cost gm) / $(cost lzw)" | bc -l)"
+printf 'GDAL / convert (LZW)             %8.1f  (at least 5)\n' "$(echo "$(cost gdal) / $(cost lzw)" | bc -l)"
+printf 'GraphicsMagick / convert (G4)    %8.1f\n' "$(echo "$(cost gm) / $(cost g4)" | bc -l)"
+cmp -s "$work/out-g4-many/d00001.cal" "$work/out-lzw-many/d00001.cal" || echo "note: the two kinds gave different files"
+
+# Peak memory for an A0 page at 400 dpi, from one Group 4 strip and from LZW strips.
+mkdir -p "$work/a0"
+page 0 400 a0 "$work/a0/a0-g4.tif"
+tiffcp -c lzw -r 64 "$work/a0/a0-g4.tif" "$work/a0/a0-lzw.tif"
+for kind in g4 lzw; do
+    peak=$("$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" convert --to cals \
+        --overwrite -o "$(win "$work/a0/out-$kind.cal")" "$(win "$work/a0/a0-$kind.tif")" 2>/dev/null | tr -d '\r' |
+        grep 'peak memory' | sed 's/.*peak memory //')
+    echo "== peak memory, A0 at 400 dpi ($(tiffinfo "$work/a0/a0-g4.tif" 2>/dev/null | grep -o 'Image Width: [0-9]* Image Length: [0-9]*')), $kind: $peak (at most 64 MB)"
+done

@@ -1,8 +1,10 @@
 // The PDF and TIFF writers on any card values, titles, bookmarks, sizes, densities and
 // orientations: libqpdf reads the PDF without a warning and gives back the title, every page's
 // stream and every card value from the XMP; libtiff reads the TIFF without a warning and gives
-// back every page's size, strip and XMP packet.
+// back every page's size, strip and XMP packet, and so does the core's own reader of TIFF
+// directories, which keeps nothing past the end of a file cut in half.
 #include "core/PdfWriter.h"
+#include "core/TiffReader.h"
 #include "core/TiffWriter.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -180,5 +182,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     TIFFClose(read);
     FUZZ_CHECK(!warned);
+    // Our own reader of directories finds the same pages, each one strip that a CALS file can
+    // take as it is, and the bytes past the file's end refused.
+    const auto readBytes = [&tiff](std::uint64_t at, std::size_t n, std::uint8_t* out) {
+        if (at > tiff.size() || n > tiff.size() - at) return false;
+        std::memcpy(out, tiff.data() + at, n);
+        return true;
+    };
+    const scanleaf::core::TiffFileInfo info = scanleaf::core::ReadTiffDirectories(tiff.size(), readBytes);
+    FUZZ_CHECK(info.tiff && info.problem.empty() && info.pages.size() == pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const scanleaf::core::TiffPageInfo& page = info.pages[i];
+        FUZZ_CHECK(scanleaf::core::TiffPageProblem(page, tiff.size()).empty() || pages[i].pdf.width * std::uint64_t(pages[i].pdf.height) > scanleaf::core::kMaxPicturePels);
+        FUZZ_CHECK(page.width == pages[i].pdf.width && page.height == pages[i].pdf.height);
+        FUZZ_CHECK(scanleaf::core::IsCalsStream(page) && scanleaf::core::TiffDpi(page) == pages[i].pdf.dpi);
+        FUZZ_CHECK(page.orientation == scanleaf::core::TiffOrientation(pages[i].pdf.pelPath, pages[i].pdf.lineProgression));
+        FUZZ_CHECK(tiff.compare(std::size_t(page.stripOffsets[0]), std::size_t(page.stripByteCounts[0]), pages[i].stream) == 0);
+    }
+    // Any bytes at all: whatever the reader keeps of a page without a problem lies in the file.
+    const std::string& noise = tiff.size() > 16 ? std::string(tiff.begin(), tiff.begin() + std::ptrdiff_t(tiff.size() / 2)) : tiff;
+    const scanleaf::core::TiffFileInfo cut = scanleaf::core::ReadTiffDirectories(
+        noise.size(), [&noise](std::uint64_t at, std::size_t n, std::uint8_t* out) {
+            if (at > noise.size() || n > noise.size() - at) return false;
+            std::memcpy(out, noise.data() + at, n);
+            return true;
+        });
+    for (const auto& page : cut.pages)
+        if (scanleaf::core::TiffPageProblem(page, noise.size()).empty() && !page.tiled)
+            for (std::size_t s = 0; s < page.stripOffsets.size(); ++s)
+                FUZZ_CHECK(page.stripOffsets[s] + page.stripByteCounts[s] <= noise.size());
     return 0;
 }

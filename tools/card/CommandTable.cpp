@@ -63,6 +63,7 @@ const std::vector<CommandEntry>& Commands() {
          L"scanleaf-card settings --shared-folder Z:\\srv\\kestravo\\shared"},
         {L"export", L"FILE|FOLDER...", 1, kMany, L"every file's data card as one row of a table",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
           {L"--format", L"csv|json", L"the table's format (csv)"},
           {L"--delimiter", L",|;", L"the CSV delimiter (,)"},
           {L"--no-bom", nullptr, L"no UTF-8 byte-order mark before a CSV table"},
@@ -94,6 +95,7 @@ const std::vector<CommandEntry>& Commands() {
          L"scanleaf-card undo cards.journal"},
         {L"verify", L"FILE|FOLDER...", 1, kMany, L"decode every drawing in full and report the damaged",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
           {L"--format", L"csv|json", L"one table row per file instead of one line of text"}},
          L"Decodes each type 1 drawing in full: lines against rpelcnt, the end-of-block code, bytes\n"
          L"after it, the first problem. Status: sound, damaged, not type 1, or not CALS (another\n"
@@ -102,6 +104,7 @@ const std::vector<CommandEntry>& Commands() {
          L"scanleaf-card verify --recursive --format csv Z:\\scans"},
         {L"render", L"FILE|FOLDER...", 1, kMany, L"PNG pictures of drawings",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
           {L"--size", L"N", L"the longest side in pixels (256; 0: full size, one bit a pixel)"},
           {L"-o", L"FILE|DIR", L"the picture (one drawing, a name ending in .png) or the folder (else the current one)"}},
          L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
@@ -110,6 +113,7 @@ const std::vector<CommandEntry>& Commands() {
          L"scanleaf-card render --size 512 -o thumbs Z:\\scans"},
         {L"sheet", L"FILE|FOLDER...", 1, kMany, L"one page: each drawing's thumbnail, card and status",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
           {L"-o", L"PAGE.html", L"the page to write (required)"}},
          L"One self-contained HTML page for review, sorted by path: each drawing's thumbnail beside\n"
          L"its card and verify status. The heading counts the damaged; files of another format are\n"
@@ -120,6 +124,7 @@ const std::vector<CommandEntry>& Commands() {
         {L"convert", L"FILE|FOLDER...", 1, kMany,
          L"drawings into PDF or TIFF, their Group 4 streams unchanged; pictures into CALS files",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
           {L"--to", L"pdf|tiff|cals", L"the format to write (required)"},
           {L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"},
           {L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"},

@@ -2,6 +2,7 @@
 #include "tools/card/Commands.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
 #include "tools/common/Plugin.h"
@@ -12,6 +13,7 @@ namespace {
 
 struct VerifyRequest {
     bool recursive = false;
+    unsigned jobs = 1;
     enum { Text, Csv, Json } format = Text;
     std::vector<std::wstring> paths;
 };
@@ -20,7 +22,8 @@ bool ParseRequest(const std::vector<std::wstring>& args, VerifyRequest& request)
     Arguments a;
     std::wstring format = L"text";
     if (!ReadArguments(L"verify", args, a) ||
-        (a.Has(L"--format") && !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format)))
+        (a.Has(L"--format") && !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format)) ||
+        !ReadJobs(a, request.jobs))
         return false;
     request.recursive = a.Has(L"--recursive");
     request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
@@ -69,21 +72,25 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
     size_t files = 0, sound = 0, damaged = 0, foreign = 0, other = 0;
     if (request.format == VerifyRequest::Csv) Out(FromUtf8(table::CsvLine(kColumns)));
     if (request.format == VerifyRequest::Json) Out(L"[");
-    VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
-        const std::wstring path = AbsolutePath(file);
-        const DrawingCheck check = DecodeDrawing(path);
-        const std::vector<std::wstring> cells = Cells(path, check);
-        const std::wstring status = cells[1];
-        ++(status == L"sound" ? sound : status == L"damaged" ? damaged : check.foreign ? foreign : other);
-        if (request.format == VerifyRequest::Csv)
-            Out(FromUtf8(table::CsvLine(cells)));
-        else if (request.format == VerifyRequest::Json)
-            Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
-        else
-            Out(path + L": " + status + (check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + check.Problem()) +
-                L"\n");
-        ++files;
-    });
+    // Files are decoded on the jobs' threads and reported here, in the order they came.
+    OrderedPool<DrawingCheck> pool(
+        request.jobs, [](unsigned, const std::wstring& path) { return DecodeDrawing(path); },
+        [&](const std::wstring& path, DrawingCheck& check) {
+            const std::vector<std::wstring> cells = Cells(path, check);
+            const std::wstring status = cells[1];
+            ++(status == L"sound" ? sound : status == L"damaged" ? damaged : check.foreign ? foreign : other);
+            if (request.format == VerifyRequest::Csv)
+                Out(FromUtf8(table::CsvLine(cells)));
+            else if (request.format == VerifyRequest::Json)
+                Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
+            else
+                Out(path + L": " + status +
+                    (check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + check.Problem()) + L"\n");
+            ++files;
+        });
+    VisitCalsFiles(plugin.Format(), request.paths, request.recursive,
+                   [&](const std::wstring& file) { pool.Add(AbsolutePath(file)); });
+    pool.Finish();
     if (request.format == VerifyRequest::Json) Out(L"\n]\n");
     if (files == 0) {
         Err(L"scanleaf-card: no CALS files found\n");

@@ -105,6 +105,7 @@ const std::vector<CommandEntry>& Commands() {
         {L"render", L"FILE|FOLDER...", 1, kMany, L"PNG pictures of drawings",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
           {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+          {L"--skip-existing", nullptr, L"leave alone an output that is complete and newer than its source"},
           {L"--size", L"N", L"the longest side in pixels (256; 0: full size, one bit a pixel)"},
           {L"-o", L"FILE|DIR", L"the picture (one drawing, a name ending in .png) or the folder (else the current one)"}},
          L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
@@ -125,6 +126,7 @@ const std::vector<CommandEntry>& Commands() {
          L"drawings into PDF or TIFF, their Group 4 streams unchanged; pictures into CALS files",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
           {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+          {L"--skip-existing", nullptr, L"leave alone an output that is complete and newer than its source"},
           {L"--to", L"pdf|tiff|cals", L"the format to write (required)"},
           {L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"},
           {L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"},

@@ -122,6 +122,14 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     return ok;
 }
 
+bool IsUpToDate(const std::wstring& output, const std::wstring& source) {
+    WIN32_FILE_ATTRIBUTE_DATA out{}, in{};
+    if (!GetFileAttributesExW(output.c_str(), GetFileExInfoStandard, &out) ||
+        !GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &in) || (out.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    return CompareFileTime(&out.ftLastWriteTime, &in.ftLastWriteTime) > 0;
+}
+
 AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {
     file_ = _wfopen(partial_.c_str(), L"wb");
 }

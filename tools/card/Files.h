@@ -37,6 +37,10 @@ std::vector<std::wstring> CollectCalsFilesInPathOrder(IVorFileFormat* format, co
 // when it is closed (or the process ends); null when none can be made.
 FILE* OpenScratchFile(const wchar_t* prefix);
 
+// Whether `output` exists and was last written after `source` (--skip-existing: outputs are
+// renamed into place only when complete, so one that exists is whole).
+bool IsUpToDate(const std::wstring& output, const std::wstring& source);
+
 // A whole small file's bytes; false when it cannot be read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 

@@ -23,11 +23,11 @@ unsigned DefaultJobs();
 // --jobs N (1 to 64), or the default; false after a usage error.
 bool ReadJobs(const Arguments& args, unsigned& jobs);
 
-template <class Result>
+template <class Item, class Result>
 class OrderedPool {
 public:
-    using Work = std::function<Result(unsigned worker, const std::wstring& item)>;
-    using Emit = std::function<void(const std::wstring& item, Result& result)>;
+    using Work = std::function<Result(unsigned worker, const Item& item)>;
+    using Emit = std::function<void(const Item& item, Result& result)>;
 
     // One job: the work is done on the calling thread as each item is added.
     OrderedPool(unsigned jobs, Work work, Emit emit)
@@ -39,7 +39,7 @@ public:
     OrderedPool(const OrderedPool&) = delete;
     OrderedPool& operator=(const OrderedPool&) = delete;
 
-    void Add(const std::wstring& item) {
+    void Add(const Item& item) {
         if (jobs_ == 1) {
             Result result = work_(0, item);
             emit_(item, result);
@@ -66,7 +66,7 @@ public:
 
 private:
     struct Slot {
-        std::wstring item;
+        Item item;
         bool done;
         Result result;
     };
@@ -95,7 +95,7 @@ private:
             changed_.wait(lock, [this] { return taken_ < emitted_ + slots_.size() || closing_; });
             if (taken_ >= emitted_ + slots_.size()) break;
             const size_t sequence = taken_++;
-            const std::wstring item = slots_[sequence - emitted_].item;
+            const Item item = slots_[sequence - emitted_].item;
             lock.unlock();
             Result result = work_(worker, item);
             lock.lock();

@@ -3,6 +3,7 @@
 #include "tools/card/Commands.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Png.h"
 #include "tools/common/Plugin.h"
@@ -19,6 +20,8 @@ using scanleaf::core::Orientation;
 
 struct RenderRequest {
     bool recursive = false;
+    bool skipExisting = false;
+    unsigned jobs = 1;
     std::uint32_t size = 256; // the longest side; 0: full size
     std::wstring output;
     std::vector<std::wstring> paths;
@@ -36,7 +39,9 @@ bool ParseRequest(const std::vector<std::wstring>& args, RenderRequest& request)
         request.size = std::uint32_t(std::stoul(n));
     }
     request.recursive = a.Has(L"--recursive");
+    request.skipExisting = a.Has(L"--skip-existing");
     request.output = a.Value(L"-o");
+    if (!ReadJobs(a, request.jobs)) return false;
     request.paths = a.operands;
     return true;
 }
@@ -103,6 +108,40 @@ std::wstring BaseName(const std::wstring& path) {
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
+struct Rendered {
+    bool upToDate = false; // --skip-existing found the picture complete and newer than the drawing
+    DrawingCheck check;
+    HRESULT hr = S_OK;
+};
+
+// The picture under a temporary name, renamed when complete: a picture that exists is whole.
+Rendered RenderOne(const std::wstring& file, const std::wstring& out, const RenderRequest& request) {
+    Rendered r;
+    if (request.skipExisting && IsUpToDate(out, file)) {
+        r.upToDate = true;
+        return r;
+    }
+    const std::wstring partial = out + L".partial";
+    if (request.size == 0) {
+        FullSizeSink sink(partial);
+        r.check = DecodeDrawing(AbsolutePath(file), &sink);
+        r.hr = r.check.Decodable() ? sink.Finish() : E_FAIL;
+    } else {
+        ThumbnailSink sink(request.size);
+        r.check = DecodeDrawing(AbsolutePath(file), &sink);
+        if (r.check.Decodable()) {
+            const ThumbnailSink::Picture picture = sink.Shown();
+            r.hr = WriteGreyPng(partial, picture.width, picture.height, picture.grey, picture.dpi);
+        } else {
+            r.hr = E_FAIL;
+        }
+    }
+    if (SUCCEEDED(r.hr) && !MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING))
+        r.hr = HRESULT_FROM_WIN32(GetLastError());
+    if (FAILED(r.hr)) DeleteFileW(partial.c_str());
+    return r;
+}
+
 bool EndsWithPng(const std::wstring& path) { return path.size() > 4 && Lower(path.substr(path.size() - 4)) == L".png"; }
 
 } // namespace
@@ -123,8 +162,9 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
         Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
         return 1;
     }
+    // The names first, in the files' order, so that every job count names alike.
     std::set<std::wstring> taken;
-    size_t written = 0, failed = 0;
+    std::vector<std::wstring> outs;
     for (const std::wstring& file : files) {
         std::wstring out = request.output;
         if (!oneFile) {
@@ -133,32 +173,32 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
             for (int n = 2; taken.count(Lower(out)); ++n) out = base + L" (" + std::to_wstring(n) + L").png";
         }
         taken.insert(Lower(out));
-        DrawingCheck check;
-        HRESULT hr = S_OK;
-        if (request.size == 0) {
-            FullSizeSink sink(out);
-            check = DecodeDrawing(AbsolutePath(file), &sink);
-            hr = check.Decodable() ? sink.Finish() : E_FAIL;
-        } else {
-            ThumbnailSink sink(request.size);
-            check = DecodeDrawing(AbsolutePath(file), &sink);
-            if (check.Decodable()) {
-                const ThumbnailSink::Picture picture = sink.Shown();
-                hr = WriteGreyPng(out, picture.width, picture.height, picture.grey, picture.dpi);
-            } else {
-                hr = E_FAIL;
-            }
-        }
-        if (!check.Decodable() || FAILED(hr)) {
-            Err(file + L": " + (check.Decodable() ? L"cannot write " + out + L": " + DescribeHresult(hr) : check.Problem()) + L"\n");
-            ++failed;
-            continue;
-        }
-        if (!check.Sound()) Err(file + L": damaged (" + check.Problem() + L"); the lines after it are white\n");
-        Out(file + L" -> " + out + L"\n");
-        ++written;
+        outs.push_back(out);
     }
-    Err(L"render: pictures " + std::to_wstring(written) + L", failed " + std::to_wstring(failed) + L"\n");
+    size_t written = 0, failed = 0, upToDate = 0;
+    OrderedPool<size_t, Rendered> pool(
+        request.jobs, [&](unsigned, const size_t& i) { return RenderOne(files[i], outs[i], request); },
+        [&](const size_t& i, Rendered& r) {
+            if (r.upToDate) {
+                Out(files[i] + L" -> " + outs[i] + L" (up to date)\n");
+                ++upToDate;
+                return;
+            }
+            if (!r.check.Decodable() || FAILED(r.hr)) {
+                Err(files[i] + L": " +
+                    (r.check.Decodable() ? L"cannot write " + outs[i] + L": " + DescribeHresult(r.hr) : r.check.Problem()) +
+                    L"\n");
+                ++failed;
+                return;
+            }
+            if (!r.check.Sound()) Err(files[i] + L": damaged (" + r.check.Problem() + L"); the lines after it are white\n");
+            Out(files[i] + L" -> " + outs[i] + L"\n");
+            ++written;
+        });
+    for (size_t i = 0; i < files.size(); ++i) pool.Add(i);
+    pool.Finish();
+    Err(L"render: pictures " + std::to_wstring(written) + (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") +
+        L", failed " + std::to_wstring(failed) + L"\n");
     return failed ? 1 : 0;
 }
 

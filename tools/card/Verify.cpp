@@ -73,7 +73,7 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
     if (request.format == VerifyRequest::Csv) Out(FromUtf8(table::CsvLine(kColumns)));
     if (request.format == VerifyRequest::Json) Out(L"[");
     // Files are decoded on the jobs' threads and reported here, in the order they came.
-    OrderedPool<DrawingCheck> pool(
+    OrderedPool<std::wstring, DrawingCheck> pool(
         request.jobs, [](unsigned, const std::wstring& path) { return DecodeDrawing(path); },
         [&](const std::wstring& path, DrawingCheck& check) {
             const std::vector<std::wstring> cells = Cells(path, check);

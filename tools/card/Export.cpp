@@ -3,6 +3,7 @@
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
 #include "tools/common/Plugin.h"
@@ -18,6 +19,7 @@ namespace {
 
 struct ExportRequest {
     bool recursive = false;
+    unsigned jobs = 1;
     bool json = false;
     bool bom = true;
     wchar_t delimiter = L',';
@@ -29,7 +31,7 @@ bool ParseRequest(const std::vector<std::wstring>& args, ExportRequest& request)
     Arguments a;
     std::wstring format, delimiter;
     if (!ReadArguments(L"export", args, a) || !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format) ||
-        !ReadChoice(a, L"--delimiter", {L",", L";"}, L",", delimiter))
+        !ReadChoice(a, L"--delimiter", {L",", L";"}, L",", delimiter) || !ReadJobs(a, request.jobs))
         return false;
     request.recursive = a.Has(L"--recursive");
     request.bom = !a.Has(L"--no-bom");
@@ -176,25 +178,40 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
 
     CardSpool spool;
     Columns columns;
-    CardReader reader(plugin.Format());
-    std::vector<CardEntry> card;
+    // Cards are read on the jobs' threads, each with its own reader (and so its own navigators),
+    // and spooled here in the order the files came.
+    struct Read {
+        std::wstring path;
+        HRESULT hr = S_OK;
+        std::vector<CardEntry> card;
+    };
+    std::vector<std::unique_ptr<CardReader>> readers;
+    for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
     Summary summary;
     {
         Progress progress(total);
         size_t done = 0;
-        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
-            progress.Step(done++, file);
-            std::wstring path = AbsolutePath(file);
-            HRESULT read = reader.Read(path, card);
-            if (FAILED(read)) {
-                progress.Clear();
-                Err(path + L": " + DescribeHresult(read) + L"\n");
-                ++summary.failed;
-                return;
-            }
-            ++summary.read;
-            spool.Add(path, columns.Add(card), card);
-        });
+        OrderedPool<std::wstring, Read> pool(
+            request.jobs,
+            [&](unsigned worker, const std::wstring& file) {
+                Read r;
+                r.path = AbsolutePath(file);
+                r.hr = readers[worker]->Read(r.path, r.card);
+                return r;
+            },
+            [&](const std::wstring& file, Read& r) {
+                progress.Step(done++, file);
+                if (FAILED(r.hr)) {
+                    progress.Clear();
+                    Err(r.path + L": " + DescribeHresult(r.hr) + L"\n");
+                    ++summary.failed;
+                    return;
+                }
+                ++summary.read;
+                spool.Add(r.path, columns.Add(r.card), r.card);
+            });
+        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) { pool.Add(file); });
+        pool.Finish();
         progress.Step(done, L"");
     }
     if (summary.read + summary.failed == 0) {

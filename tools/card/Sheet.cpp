@@ -5,6 +5,7 @@
 #include "tools/card/Commands.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Png.h"
 #include "tools/card/Progress.h"
@@ -12,19 +13,22 @@
 
 #include <algorithm>
 
+#include <memory>
+
 namespace card {
 
 namespace {
 
 struct SheetRequest {
     bool recursive = false;
+    unsigned jobs = 1;
     std::wstring output;
     std::vector<std::wstring> paths;
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, SheetRequest& request) {
     Arguments a;
-    if (!ReadArguments(L"sheet", args, a)) return false;
+    if (!ReadArguments(L"sheet", args, a) || !ReadJobs(a, request.jobs)) return false;
     request.recursive = a.Has(L"--recursive");
     request.output = a.Value(L"-o");
     request.paths = a.operands;
@@ -137,23 +141,40 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
     SectionSpool sections;
     size_t shown = 0, sound = 0, damaged = 0, other = 0, foreign = 0;
     bool ok = true;
-    CardReader reader(plugin.Format());
+    // Each drawing's section is made on a job's thread (with its own reader of cards) and added
+    // here, in path order.
+    struct Made {
+        DrawingCheck check;
+        std::string section;
+    };
+    std::vector<std::unique_ptr<CardReader>> readers;
+    for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
     {
         Progress progress(files.size());
-        for (size_t i = 0; i < files.size() && ok; ++i) {
-            progress.Step(i, files[i]);
-            ThumbnailSink sink(256);
-            const DrawingCheck check = DecodeDrawing(files[i], &sink);
-            if (check.foreign) {
-                progress.Clear();
-                Err(files[i] + L": " + check.unreadable + L"; left out\n");
-                ++foreign;
-                continue;
-            }
-            ++shown;
-            ++(check.Sound() ? sound : check.unreadable.empty() && !check.info.type1 ? other : damaged);
-            ok = sections.Add(Utf8(Section(files[i], check, sink, reader)));
-        }
+        size_t done = 0;
+        OrderedPool<size_t, Made> pool(
+            request.jobs,
+            [&](unsigned worker, const size_t& i) {
+                Made made;
+                ThumbnailSink sink(256);
+                made.check = DecodeDrawing(files[i], &sink);
+                if (!made.check.foreign) made.section = Utf8(Section(files[i], made.check, sink, *readers[worker]));
+                return made;
+            },
+            [&](const size_t& i, Made& made) {
+                progress.Step(done++, files[i]);
+                if (made.check.foreign) {
+                    progress.Clear();
+                    Err(files[i] + L": " + made.check.unreadable + L"; left out\n");
+                    ++foreign;
+                    return;
+                }
+                ++shown;
+                ++(made.check.Sound() ? sound : made.check.unreadable.empty() && !made.check.info.type1 ? other : damaged);
+                ok = ok && sections.Add(made.section);
+            });
+        for (size_t i = 0; i < files.size() && ok; ++i) pool.Add(i);
+        pool.Finish();
     }
     std::wstring heading = std::to_wstring(shown) + L" drawing(s)";
     if (damaged) heading += L", " + std::to_wstring(damaged) + L" damaged";

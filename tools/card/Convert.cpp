@@ -9,6 +9,7 @@
 #include "tools/card/ConvertCals.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/HeaderFile.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
@@ -29,6 +30,8 @@ constexpr std::uint32_t kDefaultDensity = 200;
 
 struct ConvertRequest {
     bool recursive = false;
+    bool skipExisting = false;
+    unsigned jobs = 1;
     bool pdf = true;
     bool overwrite = false;
     bool check = true;
@@ -46,8 +49,10 @@ bool ParseRequest(const Arguments& a, ConvertRequest& request) {
         if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to cals"), false;
     request.pdf = a.Value(L"--to") == L"pdf";
     request.recursive = a.Has(L"--recursive");
+    request.skipExisting = a.Has(L"--skip-existing");
     request.overwrite = a.Has(L"--overwrite");
     request.check = !a.Has(L"--no-check");
+    if (!ReadJobs(a, request.jobs)) return false;
     request.output = a.Value(L"-o");
     request.title = a.Value(L"--title");
     request.paths = a.operands;
@@ -192,12 +197,18 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
         Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
         return 1;
     }
-    if (combined && Exists(request.output) && !request.overwrite) {
+    // One document of them all is up to date when it is newer than every drawing; an older one
+    // is made again.
+    if (combined && request.skipExisting &&
+        std::all_of(files.begin(), files.end(), [&](const std::wstring& f) { return IsUpToDate(request.output, f); })) {
+        Out(request.output + L": up to date\n");
+        return 0;
+    }
+    if (combined && Exists(request.output) && !request.overwrite && !request.skipExisting) {
         Err(request.output + L": exists; --overwrite replaces it\n");
         return 1;
     }
     const std::wstring extension = request.pdf ? L".pdf" : L".tif";
-    CardReader reader(plugin.Format());
     std::unique_ptr<Document> together;
     if (combined) {
         together = std::make_unique<Document>(request.output, request.pdf);
@@ -206,51 +217,80 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
             return 1;
         }
     }
+    // The names first, in path order, so that every job count names alike.
     std::set<std::wstring> taken;
-    size_t written = 0, leftOut = 0, failed = 0;
+    std::vector<std::wstring> outs(files.size());
+    for (size_t i = 0; i < files.size() && !together; ++i) {
+        const std::wstring base = folder + L"\\" + BaseName(files[i]);
+        outs[i] = base + extension;
+        for (int n = 2; taken.count(Lower(outs[i])); ++n) outs[i] = base + L" (" + std::to_wstring(n) + L")" + extension;
+        taken.insert(Lower(outs[i]));
+    }
+    size_t written = 0, leftOut = 0, failed = 0, upToDate = 0;
     scanleaf::core::CardValues onlyCard;
     std::wstring onlyTitle;
     Progress progress(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        progress.Step(i, files[i]);
+    // Drawings are read, decoded and their cards read on the jobs' threads; documents are
+    // written here, in path order.
+    struct Loaded {
+        bool upToDate = false;
+        std::wstring problem;
         Drawing drawing;
-        const std::wstring problem = Load(files[i], request, reader, drawing);
-        if (!problem.empty()) {
-            progress.Clear();
-            Err(files[i] + L": " + problem + L"; left out\n");
-            ++leftOut;
-            continue;
-        }
-        if (together) {
-            onlyCard = drawing.card;
-            onlyTitle = drawing.title;
-            together->Add(std::move(drawing), true);
+    };
+    std::vector<std::unique_ptr<CardReader>> readers;
+    for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
+    size_t done = 0;
+    OrderedPool<size_t, Loaded> pool(
+        request.jobs,
+        [&](unsigned worker, const size_t& i) {
+            Loaded loaded;
+            loaded.upToDate = request.skipExisting && !together && IsUpToDate(outs[i], files[i]);
+            if (!loaded.upToDate) loaded.problem = Load(files[i], request, *readers[worker], loaded.drawing);
+            return loaded;
+        },
+        [&](const size_t& i, Loaded& loaded) {
+            progress.Step(done++, files[i]);
+            if (loaded.upToDate) {
+                Out(files[i] + L" -> " + outs[i] + L" (up to date)\n");
+                ++upToDate;
+                return;
+            }
+            if (!loaded.problem.empty()) {
+                progress.Clear();
+                Err(files[i] + L": " + loaded.problem + L"; left out\n");
+                ++leftOut;
+                return;
+            }
+            Drawing& drawing = loaded.drawing;
+            if (together) {
+                onlyCard = drawing.card;
+                onlyTitle = drawing.title;
+                together->Add(std::move(drawing), true);
+                ++written;
+                return;
+            }
+            const std::wstring& out = outs[i];
+            if (Exists(out) && !request.overwrite && !request.skipExisting) {
+                progress.Clear();
+                Err(files[i] + L": " + out + L" exists; --overwrite replaces it\n");
+                ++failed;
+                return;
+            }
+            Document one(out, request.pdf);
+            const std::wstring title = drawing.title;
+            const scanleaf::core::CardValues card = drawing.card;
+            one.Add(std::move(drawing), true);
+            if (!one.Finish(title, card)) {
+                progress.Clear();
+                Err(files[i] + L": cannot write " + out + L"\n");
+                ++failed;
+                return;
+            }
+            Out(files[i] + L" -> " + out + L"\n");
             ++written;
-            continue;
-        }
-        const std::wstring base = folder + L"\\" + BaseName(files[i]);
-        std::wstring out = base + extension;
-        for (int n = 2; taken.count(Lower(out)); ++n) out = base + L" (" + std::to_wstring(n) + L")" + extension;
-        taken.insert(Lower(out));
-        if (Exists(out) && !request.overwrite) {
-            progress.Clear();
-            Err(files[i] + L": " + out + L" exists; --overwrite replaces it\n");
-            ++failed;
-            continue;
-        }
-        Document one(out, request.pdf);
-        const std::wstring title = drawing.title;
-        const scanleaf::core::CardValues card = drawing.card;
-        one.Add(std::move(drawing), true);
-        if (!one.Finish(title, card)) {
-            progress.Clear();
-            Err(files[i] + L": cannot write " + out + L"\n");
-            ++failed;
-            continue;
-        }
-        Out(files[i] + L" -> " + out + L"\n");
-        ++written;
-    }
+        });
+    for (size_t i = 0; i < files.size(); ++i) pool.Add(i);
+    pool.Finish();
     progress.Clear();
     if (together) {
         // A document of one drawing carries its card; one of several is titled by its name.
@@ -265,7 +305,7 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
         }
     }
     Err(L"convert: files " + std::to_wstring(files.size()) + L", written " + std::to_wstring(written) +
-        L", left out " + std::to_wstring(leftOut) + L", failed " + std::to_wstring(failed) + L"\n");
+        (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") + L", left out " + std::to_wstring(leftOut) + L", failed " + std::to_wstring(failed) + L"\n");
     return leftOut || failed ? 1 : 0;
 }
 

@@ -13,12 +13,14 @@
 #include "tools/card/Commands.h"
 #include "tools/card/ConvertCals.h"
 #include "tools/card/Files.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/PictureSource.h"
 #include "tools/card/Progress.h"
 #include "tools/card/Trial.h"
 #include "tools/common/Plugin.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -44,6 +46,8 @@ struct CalsRequest {
     std::wstring output;
     bool overwrite = false;
     bool recursive = false;
+    bool skipExisting = false;
+    unsigned jobs = 1;
     std::vector<std::wstring> paths;
 };
 
@@ -78,8 +82,9 @@ bool ParseRequest(const Arguments& a, CalsRequest& request) {
     request.output = a.Value(L"-o");
     request.overwrite = a.Has(L"--overwrite");
     request.recursive = a.Has(L"--recursive");
+    request.skipExisting = a.Has(L"--skip-existing");
     request.paths = a.operands;
-    return true;
+    return ReadJobs(a, request.jobs);
 }
 
 // The table's rows by the lower-case absolute path of their source: the writable columns only.
@@ -177,11 +182,25 @@ public:
     CalsConverter(IVorFileFormat* format, const CalsRequest& request, const CardTable& table)
         : format_(format), request_(request), table_(table) {}
 
-    size_t written = 0, failed = 0;
+    // What one source came to: lines for standard output, or why it was refused.
+    struct Result {
+        std::wstring lines;
+        std::wstring refused;
+        size_t written = 0;
+        bool upToDate = false;
+    };
 
-    void Convert(const std::wstring& source, const std::wstring& folder, const std::wstring& only) {
+    // `stem`: the output's path without its extension (and page number).
+    Result Convert(const std::wstring& source, const std::wstring& stem, const std::wstring& extension) {
+        Result result;
         std::vector<PagePlan> pages;
-        std::wstring problem = Plan(source, folder, only, pages);
+        std::wstring problem = Plan(source, stem, extension, pages);
+        if (problem.empty() && request_.skipExisting &&
+            std::all_of(pages.begin(), pages.end(), [&](const PagePlan& p) { return IsUpToDate(p.output, source); })) {
+            for (const PagePlan& page : pages) result.lines += source + L" -> " + page.output + L" (up to date)\n";
+            result.upToDate = true;
+            return result;
+        }
         std::vector<std::unique_ptr<AtomicFile>> files;
         const std::vector<NewValue> values = table_.ValuesFor(source, request_.values);
         for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
@@ -194,18 +213,18 @@ public:
             for (size_t p = 0; p < files.size() && problem.empty(); ++p)
                 if (!files[p]->Commit()) problem = L"cannot write " + pages[p].output;
         if (!problem.empty()) {
-            Err(source + L": " + problem + L"; nothing written\n");
-            ++failed;
-            return;
+            result.refused = source + L": " + problem + L"; nothing written\n";
+            return result;
         }
         for (const PagePlan& page : pages)
-            Out(source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)\n" : L"\n"));
-        written += pages.size();
+            result.lines += source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)\n" : L"\n");
+        result.written = pages.size();
+        return result;
     }
 
 private:
     // Each page's size, resolution, orientation and target, or why the source is refused.
-    std::wstring Plan(const std::wstring& source, const std::wstring& folder, const std::wstring& only,
+    std::wstring Plan(const std::wstring& source, const std::wstring& stem, const std::wstring& extension,
                       std::vector<PagePlan>& pages) {
         SourceFile file(source);
         if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
@@ -254,8 +273,9 @@ private:
                        L" pels, more than any drawing holds";
             page.dpi = request_.dpi ? request_.dpi : std::uint32_t(dpi + 0.5);
             if (page.dpi == 0) return L"gives no resolution: --dpi N says its pels per inch";
-            page.output = OutputName(source, folder, only, f, frames);
-            if (GetFileAttributesW(page.output.c_str()) != INVALID_FILE_ATTRIBUTES && !request_.overwrite)
+            page.output = OutputName(stem, extension, f, frames);
+            if (GetFileAttributesW(page.output.c_str()) != INVALID_FILE_ATTRIBUTES && !request_.overwrite &&
+                !request_.skipExisting)
                 return page.output + L" exists; --overwrite replaces it";
             pages.push_back(page);
         }
@@ -270,28 +290,13 @@ private:
 
     static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-    // NAME.cal in the folder, NAME-p001.cal and on for a source of several pages; " (2)" and on
-    // where two sources share a name. `only`: the one file that -o names.
-    std::wstring OutputName(const std::wstring& source, const std::wstring& folder, const std::wstring& only,
-                            std::uint32_t page, std::uint32_t pages) {
-        std::wstring base = only.empty() ? folder + L"\\" + BaseName(source) : only.substr(0, only.find_last_of(L'.'));
-        const std::wstring extension = only.empty() ? L".cal" : only.substr(only.find_last_of(L'.'));
-        if (page == 0) {
-            stem_ = base;
-            for (int n = 2; taken_.count(Lower(stem_)); ++n) stem_ = base + L" (" + std::to_wstring(n) + L")";
-            taken_.insert(Lower(stem_));
-        }
-        if (pages == 1) return stem_ + extension;
+    // STEM.cal, or STEM-p001.cal and on for a source of several pages.
+    static std::wstring OutputName(const std::wstring& stem, const std::wstring& extension, std::uint32_t page,
+                                   std::uint32_t pages) {
+        if (pages == 1) return stem + extension;
         wchar_t number[16];
         swprintf(number, 16, L"-p%03u", page + 1);
-        return stem_ + number + extension;
-    }
-
-    static std::wstring BaseName(const std::wstring& path) {
-        const size_t slash = path.find_last_of(L"\\/");
-        std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-        const size_t dot = name.find_last_of(L'.');
-        return dot == std::wstring::npos ? name : name.substr(0, dot);
+        return stem + number + extension;
     }
 
     std::wstring Write(const std::wstring& source, size_t index, const PagePlan& page, AtomicFile& out) {
@@ -384,9 +389,14 @@ private:
     const CalsRequest& request_;
     const CardTable& table_;
     PictureFile picture_;
-    std::set<std::wstring> taken_;
-    std::wstring stem_;
 };
+
+std::wstring BaseName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
 
 bool IsCalsName(IVorFileFormat* format, const std::wstring& path) {
     const size_t dot = path.find_last_of(L'.'), slash = path.find_last_of(L"\\/");
@@ -424,18 +434,46 @@ int ConvertToCals(const Arguments& args, const Options& options) {
         Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
         return 1;
     }
-    CalsConverter converter(plugin.Format(), request, table);
-    Progress progress(sources.size());
-    for (size_t i = 0; i < sources.size(); ++i) {
-        progress.Step(i, sources[i]);
-        const size_t failedBefore = converter.failed;
-        converter.Convert(sources[i], folder, one ? request.output : std::wstring());
-        if (converter.failed != failedBefore) progress.Clear();
+    // Each source's stem in the sources' order (" (2)" and on where two share a name), so that
+    // every job count names alike; the sources are converted on the jobs' threads, each with its
+    // own converter, and reported here in order.
+    std::vector<std::wstring> stems;
+    std::set<std::wstring> taken;
+    const std::wstring extension = one ? request.output.substr(request.output.find_last_of(L'.')) : L".cal";
+    for (const std::wstring& source : sources) {
+        const std::wstring base = one ? request.output.substr(0, request.output.find_last_of(L'.'))
+                                      : folder + L"\\" + BaseName(source);
+        std::wstring stem = base;
+        for (int n = 2; taken.count(Lower(stem)); ++n) stem = base + L" (" + std::to_wstring(n) + L")";
+        taken.insert(Lower(stem));
+        stems.push_back(stem);
     }
+    std::vector<std::unique_ptr<CalsConverter>> converters;
+    for (unsigned w = 0; w < request.jobs; ++w)
+        converters.push_back(std::make_unique<CalsConverter>(plugin.Format(), request, table));
+    size_t written = 0, refused = 0, upToDate = 0, done = 0;
+    Progress progress(sources.size());
+    OrderedPool<size_t, CalsConverter::Result> pool(
+        request.jobs, [&](unsigned worker, const size_t& i) { return converters[worker]->Convert(sources[i], stems[i], extension); },
+        [&](const size_t& i, CalsConverter::Result& result) {
+            progress.Step(done++, sources[i]);
+            if (!result.refused.empty()) {
+                progress.Clear();
+                Err(result.refused);
+                ++refused;
+                return;
+            }
+            Out(result.lines);
+            written += result.written;
+            upToDate += result.upToDate;
+        });
+    for (size_t i = 0; i < sources.size(); ++i) pool.Add(i);
+    pool.Finish();
     progress.Clear();
-    Err(L"convert: pictures " + std::to_wstring(sources.size()) + L", CALS files written " +
-        std::to_wstring(converter.written) + L", pictures refused " + std::to_wstring(converter.failed) + L"\n");
-    return converter.failed ? 1 : 0;
+    Err(L"convert: pictures " + std::to_wstring(sources.size()) + L", CALS files written " + std::to_wstring(written) +
+        (request.skipExisting ? L", pictures up to date " + std::to_wstring(upToDate) : L"") + L", pictures refused " +
+        std::to_wstring(refused) + L"\n");
+    return refused ? 1 : 0;
 }
 
 } // namespace card

@@ -64,6 +64,7 @@ const std::vector<CommandEntry>& Commands() {
         {L"export", L"FILE|FOLDER...", 1, kMany, L"every file's data card as one row of a table",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
           {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+          {L"--resume", L"TABLE", L"write the CSV table to TABLE row by row, continuing the rows a stopped run left"},
           {L"--format", L"csv|json", L"the table's format (csv)"},
           {L"--delimiter", L",|;", L"the CSV delimiter (,)"},
           {L"--no-bom", nullptr, L"no UTF-8 byte-order mark before a CSV table"},
@@ -96,6 +97,7 @@ const std::vector<CommandEntry>& Commands() {
         {L"verify", L"FILE|FOLDER...", 1, kMany, L"decode every drawing in full and report the damaged",
          {{L"--recursive", nullptr, L"the files of subfolders too"},
           {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+          {L"--resume", L"TABLE", L"write the CSV table to TABLE row by row, continuing the rows a stopped run left"},
           {L"--format", L"csv|json", L"one table row per file instead of one line of text"}},
          L"Decodes each type 1 drawing in full: lines against rpelcnt, the end-of-block code, bytes\n"
          L"after it, the first problem. Status: sound, damaged, not type 1, or not CALS (another\n"

@@ -5,6 +5,7 @@
 #include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
+#include "tools/card/Resume.h"
 #include "tools/common/Plugin.h"
 
 namespace card {
@@ -15,6 +16,7 @@ struct VerifyRequest {
     bool recursive = false;
     unsigned jobs = 1;
     enum { Text, Csv, Json } format = Text;
+    std::wstring resume; // the CSV table to write, continued where a stopped run left it
     std::vector<std::wstring> paths;
 };
 
@@ -28,6 +30,11 @@ bool ParseRequest(const std::vector<std::wstring>& args, VerifyRequest& request)
     request.recursive = a.Has(L"--recursive");
     request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
     request.paths = a.operands;
+    request.resume = a.Value(L"--resume");
+    if (!request.resume.empty()) {
+        if (request.format == VerifyRequest::Json) return UsageError(L"--resume continues a CSV table, not JSON"), false;
+        request.format = VerifyRequest::Csv;
+    }
     return true;
 }
 
@@ -70,27 +77,68 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
     size_t files = 0, sound = 0, damaged = 0, foreign = 0, other = 0;
-    if (request.format == VerifyRequest::Csv) Out(FromUtf8(table::CsvLine(kColumns)));
+    auto count = [&](const std::wstring& status, bool isForeign) {
+        ++(status == L"sound" ? sound : status == L"damaged" ? damaged : isForeign ? foreign : other);
+        ++files;
+    };
+    // --resume: the rows go to the table, after those a stopped run left, which are the first
+    // files of the same walk and are not decoded again.
+    std::string header = table::CsvLine(kColumns);
+    header.resize(header.size() - 2);
+    LineLog log;
+    std::wstring mismatch;
+    if (!request.resume.empty()) {
+        const HRESULT hr = log.Open(request.resume);
+        std::string first;
+        if (FAILED(hr) || (!log.Empty() && (!log.NextKept(first) || first != header)) || (log.Empty() && !log.Append(header))) {
+            Err(request.resume + L": " + (FAILED(hr) ? DescribeHresult(hr) : L"not a table that verify --format csv wrote") + L"\n");
+            return 1;
+        }
+    } else if (request.format == VerifyRequest::Csv) {
+        Out(FromUtf8(table::CsvLine(kColumns)));
+    }
     if (request.format == VerifyRequest::Json) Out(L"[");
     // Files are decoded on the jobs' threads and reported here, in the order they came.
     OrderedPool<std::wstring, DrawingCheck> pool(
         request.jobs, [](unsigned, const std::wstring& path) { return DecodeDrawing(path); },
         [&](const std::wstring& path, DrawingCheck& check) {
             const std::vector<std::wstring> cells = Cells(path, check);
-            const std::wstring status = cells[1];
-            ++(status == L"sound" ? sound : status == L"damaged" ? damaged : check.foreign ? foreign : other);
-            if (request.format == VerifyRequest::Csv)
+            if (request.format == VerifyRequest::Csv && !request.resume.empty()) {
+                std::string line = table::CsvLine(cells);
+                line.resize(line.size() - 2);
+                if (!log.Append(line)) mismatch = request.resume + L": cannot be written";
+            } else if (request.format == VerifyRequest::Csv) {
                 Out(FromUtf8(table::CsvLine(cells)));
-            else if (request.format == VerifyRequest::Json)
+            } else if (request.format == VerifyRequest::Json) {
                 Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
-            else
-                Out(path + L": " + status +
+            } else {
+                Out(path + L": " + cells[1] +
                     (check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + check.Problem()) + L"\n");
-            ++files;
+            }
+            count(cells[1], check.foreign);
         });
-    VisitCalsFiles(plugin.Format(), request.paths, request.recursive,
-                   [&](const std::wstring& file) { pool.Add(AbsolutePath(file)); });
+    std::string kept;
+    VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
+        const std::wstring path = AbsolutePath(file);
+        if (!mismatch.empty()) return;
+        if (!request.resume.empty() && log.NextKept(kept)) {
+            table::Table row;
+            std::vector<table::Problem> problems;
+            if (!table::Parse(header + "\r\n" + kept, row, problems) || row.rows.size() != 1 || row.rows[0].cells[0] != path) {
+                mismatch = request.resume + L": row " + std::to_wstring(files + 2) + L" is not " + path +
+                           L": the files are not those of the stopped run; start the table again";
+                return;
+            }
+            count(row.rows[0].cells[1], row.rows[0].cells[1] == L"not CALS");
+            return;
+        }
+        pool.Add(path);
+    });
     pool.Finish();
+    if (!mismatch.empty()) {
+        Err(mismatch + L"\n");
+        return 1;
+    }
     if (request.format == VerifyRequest::Json) Out(L"\n]\n");
     if (files == 0) {
         Err(L"scanleaf-card: no CALS files found\n");

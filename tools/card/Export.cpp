@@ -6,6 +6,7 @@
 #include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
+#include "tools/card/Resume.h"
 #include "tools/common/Plugin.h"
 
 #include <cstdint>
@@ -24,6 +25,7 @@ struct ExportRequest {
     bool bom = true;
     wchar_t delimiter = L',';
     std::wstring output; // empty: standard output
+    std::wstring resume; // the table, whose cards read so far are kept in TABLE.rows
     std::vector<std::wstring> paths;
 };
 
@@ -38,7 +40,52 @@ bool ParseRequest(const std::vector<std::wstring>& args, ExportRequest& request)
     request.json = format == L"json";
     request.delimiter = delimiter[0];
     request.output = a.Value(L"-o");
+    request.resume = a.Value(L"--resume");
     request.paths = a.operands;
+    if (!request.resume.empty() && !request.output.empty() && request.output != request.resume)
+        return UsageError(L"--resume TABLE writes TABLE: -o names another file"), false;
+    if (!request.resume.empty()) request.output = request.resume;
+    return true;
+}
+
+// A card as one line of TABLE.rows: SourceFile, then each variable (read-only ones marked);
+// a card that could not be read has only its reason, under the empty name.
+std::string LogLine(const std::wstring& path, HRESULT hr, const std::vector<CardEntry>& card) {
+    std::vector<std::wstring> names{table::kSourceColumn}, values{path};
+    if (FAILED(hr)) {
+        names.push_back(L"");
+        values.push_back(DescribeHresult(hr));
+    }
+    for (const CardEntry& e : card) {
+        names.push_back(e.name + (e.readOnly ? table::kReadOnlyMark : L""));
+        values.push_back(e.value);
+    }
+    return Utf8(table::JsonObject(names, values));
+}
+
+// False when the line is no card of that file.
+bool ReadLogLine(const std::string& line, const std::wstring& path, std::wstring& failure, std::vector<CardEntry>& card) {
+    table::Table t;
+    std::vector<table::Problem> problems;
+    if (!table::Parse("[" + line + "]", t, problems) || t.rows.size() != 1 || t.header.empty() ||
+        t.header[0] != table::kSourceColumn || t.rows[0].cells[0] != path)
+        return false;
+    const std::wstring mark = table::kReadOnlyMark;
+    card.clear();
+    failure.clear();
+    for (size_t c = 1; c < t.header.size(); ++c) {
+        const std::wstring& name = t.header[c];
+        if (name.empty()) {
+            failure = t.rows[0].cells[c];
+            continue;
+        }
+        CardEntry e;
+        e.readOnly = name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0;
+        e.name = e.readOnly ? name.substr(0, name.size() - mark.size()) : name;
+        e.value = t.rows[0].cells[c];
+        e.found = true;
+        card.push_back(e);
+    }
     return true;
 }
 
@@ -188,6 +235,18 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
     std::vector<std::unique_ptr<CardReader>> readers;
     for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
     Summary summary;
+    // --resume: every card read is kept in TABLE.rows as it comes, so that a stopped run can be
+    // continued; the table is written from them at the end, and the rows removed.
+    LineLog log;
+    std::wstring stop;
+    const std::wstring logPath = request.resume + L".rows";
+    if (!request.resume.empty()) {
+        const HRESULT hr = log.Open(logPath);
+        if (FAILED(hr)) {
+            Err(logPath + L": " + DescribeHresult(hr) + L"\n");
+            return 1;
+        }
+    }
     {
         Progress progress(total);
         size_t done = 0;
@@ -201,6 +260,8 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
             },
             [&](const std::wstring& file, Read& r) {
                 progress.Step(done++, file);
+                if (!request.resume.empty() && !log.Append(LogLine(r.path, r.hr, r.card)))
+                    stop = request.resume + L".rows: cannot be written";
                 if (FAILED(r.hr)) {
                     progress.Clear();
                     Err(r.path + L": " + DescribeHresult(r.hr) + L"\n");
@@ -210,9 +271,35 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
                 ++summary.read;
                 spool.Add(r.path, columns.Add(r.card), r.card);
             });
-        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) { pool.Add(file); });
+        std::string kept;
+        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
+            if (!stop.empty()) return;
+            if (request.resume.empty() || !log.NextKept(kept)) return pool.Add(file);
+            // A card that the stopped run read: taken from its line, not read again.
+            Read r;
+            r.path = AbsolutePath(file);
+            std::wstring failure;
+            if (!ReadLogLine(kept, r.path, failure, r.card)) {
+                stop = request.resume + L".rows: line " + std::to_wstring(done + 1) + L" is not " + r.path +
+                       L": the files are not those of the stopped run; remove it to start again";
+                return;
+            }
+            progress.Step(done++, file);
+            if (!failure.empty()) {
+                progress.Clear();
+                Err(r.path + L": " + failure + L"\n");
+                ++summary.failed;
+                return;
+            }
+            ++summary.read;
+            spool.Add(r.path, columns.Add(r.card), r.card);
+        });
         pool.Finish();
         progress.Step(done, L"");
+    }
+    if (!stop.empty()) {
+        Err(stop + L"\n");
+        return 1;
     }
     if (summary.read + summary.failed == 0) {
         Err(L"scanleaf-card: no CALS files found\n");
@@ -248,6 +335,8 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         Err(L"scanleaf-card: writing the table failed" + (request.output.empty() ? L"" : L": " + request.output) + L"\n");
         return 1;
     }
+    log.Close();
+    if (!request.resume.empty()) DeleteFileW(logPath.c_str());
     Err(L"export: files " + std::to_wstring(summary.read + summary.failed) + L", exported " +
         std::to_wstring(summary.read) + L", failed " + std::to_wstring(summary.failed) + L"\n");
     return summary.failed ? 1 : 0;

@@ -7,9 +7,12 @@
 
 namespace card {
 
-LineLog::~LineLog() {
+LineLog::~LineLog() { Close(); }
+
+void LineLog::Close() {
     if (read_) fclose(read_);
     if (append_) fclose(append_);
+    read_ = append_ = nullptr;
 }
 
 HRESULT LineLog::Open(const std::wstring& path) {

@@ -26,6 +26,7 @@ public:
     // Appends a line (CRLF added) and flushes it.
     bool Append(const std::string& line);
     bool Empty() const { return kept_ == 0; }
+    void Close();
 
 private:
     FILE* read_ = nullptr;

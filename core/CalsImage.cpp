@@ -61,6 +61,44 @@ CalsImageInfo ReadImageInfo(const unsigned char* header) {
     return info;
 }
 
+bool SetLineCount(std::string& header, std::uint32_t lines) {
+    if (header.size() < kHeaderSize || lines == 0) return false;
+    for (std::size_t slot = 0; slot < kHeaderSize / kSlotSize; ++slot) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(header.data()) + slot * kSlotSize;
+        Text name, value;
+        if (!Record(bytes, name, value) || name != SL_T("rpelcnt")) continue;
+        // The first rpelcnt record: ":", the pels, ",", then the lines' digits.
+        const std::size_t base = slot * kSlotSize, end = base + kSlotSize;
+        std::size_t at = header.find(':', base);
+        auto skipBlanks = [&] {
+            while (at < end && (header[at] == ' ' || header[at] == '\t')) ++at;
+        };
+        auto digits = [&] {
+            const std::size_t from = at;
+            while (at < end && header[at] >= '0' && header[at] <= '9') ++at;
+            return at - from;
+        };
+        if (at >= end) return false;
+        ++at;
+        skipBlanks();
+        if (digits() == 0) return false;
+        skipBlanks();
+        if (at >= end || header[at] != ',') return false;
+        ++at;
+        skipBlanks();
+        const std::size_t first = at, count = digits();
+        if (count == 0) return false;
+        std::string text = std::to_string(lines);
+        if (text.size() < count) text.insert(0, count - text.size(), '0');
+        // More digits than before: the blanks after them make room.
+        for (std::size_t i = first + count; i < first + text.size(); ++i)
+            if (i >= end || header[i] != ' ') return false;
+        header.replace(first, text.size(), text);
+        return true;
+    }
+    return false;
+}
+
 HeaderKind ClassifyHeader(const unsigned char* header) {
     bool type = false, size = false;
     for (std::size_t slot = 0; slot < kHeaderSize / kSlotSize; ++slot) {

@@ -30,6 +30,12 @@ CalsImageInfo ReadImageInfo(const unsigned char* header);
 std::string NewCalsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,
                           int lineProgression);
 
+// Sets the line count of the header's rpelcnt record (the first one, as ReadImageInfo reads it)
+// in place: the digits keep their number with leading zeros, and take blanks after them when
+// the new count needs more; no other byte changes. False (and nothing changed) when the record is
+// not "rpelcnt: PELS,LINES" or has no room for the count.
+bool SetLineCount(std::string& header, std::uint32_t lines);
+
 // Whether kHeaderSize bytes are a CALS header at all, before anything is read from them as one.
 // Every writer fills all 16 slots with text (records, then blanks or NULs) and writes "rtype" and
 // "rpelcnt"; a picture or archive of another format renamed ".cal" has control bytes in its first

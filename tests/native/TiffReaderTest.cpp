@@ -1,5 +1,4 @@
-// The TIFF directory reader on files libtiff wrote, and on the lies a file can tell; the new CALS
-// header read back as the header reader sees it.
+// The TIFF directory reader on files libtiff wrote, and on the lies a file can tell.
 #include "core/CalsImage.h"
 #include "core/TiffReader.h"
 #include "core/TiffWriter.h"
@@ -7,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -148,28 +148,6 @@ TEST(TiffReader, FilesThatLieAreNamed) {
         EXPECT_EQ(0u, problem.rfind(c.problem, 0)) << c.what << ": " << problem;
     }
     EXPECT_FALSE(Read("GIF89a..").tiff);
-}
-
-TEST(NewCalsHeader, ReadsBackAsWrittenInEveryOrientation) {
-    for (int tiff = 1; tiff <= 8; ++tiff) {
-        int pelPath = 0, lineProgression = 0;
-        scanleaf::core::CalsOrientation(tiff, pelPath, lineProgression);
-        EXPECT_EQ(tiff, scanleaf::core::TiffOrientation(pelPath, lineProgression));
-        const std::string header = scanleaf::core::NewCalsHeader(13244, 18724, 400, pelPath, lineProgression);
-        ASSERT_EQ(scanleaf::core::kHeaderSize, header.size());
-        const auto* bytes = reinterpret_cast<const unsigned char*>(header.data());
-        EXPECT_EQ(scanleaf::core::HeaderKind::Cals, scanleaf::core::ClassifyHeader(bytes));
-        const scanleaf::core::CalsImageInfo info = scanleaf::core::ReadImageInfo(bytes);
-        EXPECT_TRUE(info.type1 && info.sizeKnown && info.orientationKnown);
-        EXPECT_EQ(13244u, info.width);
-        EXPECT_EQ(18724u, info.height);
-        EXPECT_EQ(400u, info.density);
-        EXPECT_EQ(pelPath, info.pelPath);
-        EXPECT_EQ(lineProgression, info.lineProgression);
-    }
-    EXPECT_EQ(0u, scanleaf::core::NewCalsHeader(1, 1, 200, 0, 270).find("srcdocid: NONE"));
-    EXPECT_EQ(9 * 128u, scanleaf::core::NewCalsHeader(1728, 2200, 200, 0, 270).find("rdensty: 0200  "));
-    EXPECT_EQ(8 * 128u, scanleaf::core::NewCalsHeader(1728, 2200, 200, 0, 270).find("rpelcnt: 001728,002200 "));
 }
 
 } // namespace

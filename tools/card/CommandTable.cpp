@@ -151,6 +151,17 @@ const std::vector<CommandEntry>& Commands() {
          L"lies about itself, or whose card values do not fit, is refused and nothing of it is written.",
          L"0 every drawing or picture written; 1 one left out, refused or not written; 2 a usage error.",
          L"scanleaf-card convert --to cals --set srcdocid=PLAN-42 -o Z:\\vault\\incoming Z:\\scans\\bureau"},
+        {L"repair", L"FILE|FOLDER...", 1, kMany, L"mend the line count that a drawing's own stream proves",
+         {{L"--recursive", nullptr, L"the files of subfolders too"},
+          {L"--dry-run", nullptr, L"say what would be mended; write nothing"},
+          {L"--journal", L"FILE", L"the undo journal (else repair.journal in the current folder)"}},
+         L"Decodes each type 1 drawing to its end. Where the stream ends with its end-of-block code\n"
+         L"after a number of whole lines that differs from rpelcnt's, the line count is set to the\n"
+         L"lines decoded, in place (no other byte of the file changes), through a journal that undo\n"
+         L"reads. Damage the stream does not prove (a stream cut short, a code that fits no width) is\n"
+         L"named with its reason and left as it is.",
+         L"0 every drawing sound or mended; 1 one not mended, or a file not saved; 2 a usage error.",
+         L"scanleaf-card repair --journal Z:\\scans\\repair-07.journal Z:\\scans\\batch-07"},
         {L"help", L"[COMMAND]", 0, 1, L"this list, or one command's options and exit status",
          {},
          L"Prints the help of one command, as COMMAND --help does, or the list of commands.",

@@ -98,6 +98,7 @@ int Run(const std::wstring& command, const std::vector<std::wstring>& args, cons
     if (command == L"render") return Render(args, options);
     if (command == L"sheet") return Sheet(args, options);
     if (command == L"convert") return Convert(args, options);
+    if (command == L"repair") return Repair(args, options);
     return UsageError(L"unknown command \"" + command + L"\"");
 }
 

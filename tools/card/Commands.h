@@ -50,6 +50,7 @@ int Verify(const std::vector<std::wstring>& args, const Options& options);
 int Render(const std::vector<std::wstring>& args, const Options& options);
 int Sheet(const std::vector<std::wstring>& args, const Options& options);
 int Convert(const std::vector<std::wstring>& args, const Options& options);
+int Repair(const std::vector<std::wstring>& args, const Options& options);
 
 // "2024-03-05", "2024-03-05T14:07" or "2024-03-05T14:07:09" as an OLE Automation date.
 bool ParseDate(const std::wstring& text, double& date);

@@ -11,6 +11,7 @@
 #include "tools/card/HeaderFile.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
+#include "tools/card/Journaled.h"
 #include "tools/card/Trial.h"
 #include "tools/common/Plugin.h"
 
@@ -59,18 +60,6 @@ std::wstring DefaultJournal(const std::wstring& table) {
     std::wstring base = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? table.substr(0, dot) : table;
     return base + L".journal";
 }
-
-struct Change {
-    std::wstring name;
-    std::wstring before;
-    std::wstring after;
-};
-
-struct FilePlan {
-    std::wstring path;
-    std::wstring where;
-    std::vector<Change> changes;
-};
 
 std::vector<NewValue> ValuesOf(const std::vector<Change>& changes) {
     std::vector<NewValue> values;
@@ -224,20 +213,6 @@ private:
     TrialFile trial_;
 };
 
-// The journal file: created new (an earlier import's journal is never overwritten), each
-// append flushed to disk before the next save.
-class JournalFile {
-public:
-    explicit JournalFile(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                            nullptr)) {}
-    bool Valid() const { return file_.Valid(); }
-    bool Append(const std::string& bytes) { return WriteAll(file_.Get(), bytes) && FlushFileBuffers(file_.Get()); }
-
-private:
-    FileHandle file_;
-};
-
 HRESULT SaveChanges(IVorFileFormat* format, const FilePlan& plan) {
     ComPtr<IVorFileNavigator> navigator;
     bool allTaken = false;
@@ -245,95 +220,6 @@ HRESULT SaveChanges(IVorFileFormat* format, const FilePlan& plan) {
     if (FAILED(hr)) return hr;
     if (!allTaken) return E_ACCESSDENIED; // checked before; a changed settings file since
     return navigator->SaveFile();
-}
-
-std::wstring FileList(const std::vector<FilePlan>& plans, size_t from, size_t to) {
-    std::wstring list;
-    for (size_t i = from; i < to; ++i) list += L"  " + plans[i].path + L"\n";
-    return list;
-}
-
-// A journal that undo has marked is done with: it moves to the first free "NAME.undone-N.EXT"
-// and stays there for the record, so that the import may take its name. Any other is left alone.
-HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs) {
-    std::string text;
-    std::vector<journal::Entry> entries;
-    std::wstring error;
-    bool undone = false;
-    if (!ReadWholeFile(path, text) || !journal::Parse(text, entries, error, &undone) || !undone) return S_FALSE;
-    const size_t slash = path.find_last_of(L"\\/");
-    size_t dot = path.find_last_of(L'.');
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) dot = path.size();
-    for (int n = 1; n < 10000; ++n) {
-        keptAs = path.substr(0, dot) + L".undone-" + std::to_wstring(n) + path.substr(dot);
-        if (MoveFileW(path.c_str(), keptAs.c_str())) return S_OK;
-        const DWORD failure = GetLastError();
-        if (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS) return HRESULT_FROM_WIN32(failure);
-    }
-    return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-}
-
-int WritePlans(IVorFileFormat* format, const std::vector<FilePlan>& plans, const std::wstring& journalPath,
-               Summary& summary) {
-    std::wstring keptAs;
-    const HRESULT aside = SetAsideUndone(journalPath, keptAs);
-    if (FAILED(aside)) {
-        Err(L"scanleaf-card: the undone journal " + journalPath + L" cannot be kept as " + keptAs + L": " +
-            DescribeHresult(aside) + L"\nno file was changed\n");
-        return 1;
-    }
-    if (aside == S_OK) Out(L"the undone journal " + journalPath + L" is kept as " + keptAs + L"\n");
-    JournalFile journal(journalPath);
-    if (!journal.Valid()) {
-        DWORD error = GetLastError();
-        Err(L"scanleaf-card: cannot create the journal " + journalPath +
-            (error == ERROR_FILE_EXISTS ? L": it exists and records an import that has not been undone; undo it "
-                                          L"first (scanleaf-card undo " + journalPath +
-                                              L"), or name another journal with --journal"
-                                        : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))) +
-            L"\nno file was changed\n");
-        return 1;
-    }
-    std::string before = journal::kFirstLine;
-    for (const FilePlan& plan : plans) {
-        HeaderState state;
-        HRESULT hr = ReadHeaderState(plan.path, state);
-        if (FAILED(hr)) {
-            Err(plan.path + L": " + DescribeHresult(hr) + L"\nno file was changed\n");
-            return 1;
-        }
-        before += journal::BeforeLine({plan.path, state.size, state.modified, state.header, false, {}});
-    }
-    if (!journal.Append(before)) {
-        Err(L"scanleaf-card: cannot write the journal " + journalPath + L"\nno file was changed\n");
-        return 1;
-    }
-
-    Progress progress(plans.size());
-    for (size_t i = 0; i < plans.size(); ++i) {
-        progress.Step(i, plans[i].path);
-        HRESULT hr = SaveChanges(format, plans[i]);
-        HeaderState after;
-        if (SUCCEEDED(hr)) hr = ReadHeaderState(plans[i].path, after);
-        bool journaled = SUCCEEDED(hr) && journal.Append(journal::AfterLine(plans[i].path, after.header));
-        if (FAILED(hr) || !journaled) {
-            progress.Clear();
-            size_t saved = SUCCEEDED(hr) ? i + 1 : i;
-            Err(L"import stopped at " + plans[i].path + L": " +
-                (FAILED(hr) ? DescribeHresult(hr) : L"its journal record could not be written") + L"\n");
-            Err(L"saved (" + std::to_wstring(saved) + L"):\n" + FileList(plans, 0, saved));
-            Err(L"not saved (" + std::to_wstring(plans.size() - saved) + L"):\n" + FileList(plans, saved, plans.size()));
-            Err(L"to put the saved files back: scanleaf-card undo " + journalPath + L"\n");
-            summary.changed = saved;
-            summary.failed += plans.size() - saved;
-            Out(L"import: " + summary.Line() + L"\n");
-            return 1;
-        }
-    }
-    progress.Clear();
-    Out(L"journal: " + journalPath + L" (scanleaf-card undo " + journalPath + L" puts every file back)\n");
-    Out(L"import: " + summary.Line() + L"\n");
-    return 0;
 }
 
 // The table's text in its encoding: UTF-8, or with --encoding ansi the system's ANSI code page
@@ -410,8 +296,9 @@ int Import(const std::vector<std::wstring>& args, const Options& options) {
         }
         return 0;
     }
-    return WritePlans(plugin.Format(), plans,
-                      request.journal.empty() ? DefaultJournal(request.table) : request.journal, summary);
+    IVorFileFormat* format = plugin.Format();
+    return WritePlans(plans, request.journal.empty() ? DefaultJournal(request.table) : request.journal, summary, L"import",
+                      [format](const FilePlan& plan) { return SaveChanges(format, plan); });
 }
 
 } // namespace card

@@ -1,4 +1,5 @@
 #include "navigator/CalsFile.h"
+#include "hostenv/LongPath.h"
 
 #include "hostenv/FileHandle.h"
 #include "navigator/HeaderRecord.h"
@@ -44,7 +45,7 @@ HRESULT CCalsFile::OpenFile(const std::wstring& path) {
     std::vector<unsigned char> header(kHeaderSize, 0);
     std::size_t length = 0;
     {
-        FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        FileHandle file(CreateFileW(FileSystemPath(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid()) return VOR_E_CANNOT_OPEN_FILE;
         length = ReadStart(file.Get(), header.data(), header.size());

@@ -1,5 +1,6 @@
 // Writing the header back.
 #include "navigator/CalsFile.h"
+#include "hostenv/LongPath.h"
 
 #include "hostenv/ComError.h"
 #include "navigator/HeaderCheck.h"
@@ -67,7 +68,7 @@ HRESULT CCalsFile::SaveFile() {
         // Write access for this handle, read sharing only: the file must exist and is
         // neither created nor truncated. Read access too, to look at what is there now.
         const SaveIo& io = SaveFileIo();
-        FileHandle file(io, io.createFile(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        FileHandle file(io, io.createFile(FileSystemPath(path_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid() || ReadOnly(io, file.Get())) return E_FAIL;
 

@@ -2,6 +2,7 @@
 // in full first (unless --no-check) so that nothing damaged leaves, the card carried along; and
 // (ConvertCals) pictures made CALS files.
 #include "core/CalsImage.h"
+#include "hostenv/LongPath.h"
 #include "core/PdfWriter.h"
 #include "core/TiffWriter.h"
 #include "tools/card/Card.h"
@@ -171,7 +172,7 @@ private:
     std::unique_ptr<Drawing> pending_;
 };
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) { return GetFileAttributesW(scanleaf::FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 } // namespace
 
@@ -193,7 +194,7 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
     }
     const bool combined = !request.output.empty() && IsDocumentName(request.output, request.pdf);
     const std::wstring folder = combined ? std::wstring() : (request.output.empty() ? L"." : request.output);
-    if (!combined && !IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) {
+    if (!combined && !IsFolder(folder) && !CreateDirectoryW(scanleaf::FileSystemPath(folder).c_str(), nullptr)) {
         Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
         return 1;
     }

@@ -3,6 +3,7 @@
 // core, a band at a time. Each file is written under a temporary name, its card filled through
 // the plug-in's own write and save, and renamed only when every page of its source is complete.
 #include "core/CardTable.h"
+#include "hostenv/LongPath.h"
 #include "core/CalsImage.h"
 #include "core/Group4.h"
 #include "core/Group4Encoder.h"
@@ -152,7 +153,7 @@ struct PagePlan {
 class SourceFile {
 public:
     explicit SourceFile(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+        : file_(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                             nullptr)) {}
     bool Valid() const { return file_.Valid(); }
     std::uint64_t Size() const {
@@ -274,7 +275,7 @@ private:
             page.dpi = request_.dpi ? request_.dpi : std::uint32_t(dpi + 0.5);
             if (page.dpi == 0) return L"gives no resolution: --dpi N says its pels per inch";
             page.output = OutputName(stem, extension, f, frames);
-            if (GetFileAttributesW(page.output.c_str()) != INVALID_FILE_ATTRIBUTES && !request_.overwrite &&
+            if (GetFileAttributesW(scanleaf::FileSystemPath(page.output).c_str()) != INVALID_FILE_ATTRIBUTES && !request_.overwrite &&
                 !request_.skipExisting)
                 return page.output + L" exists; --overwrite replaces it";
             pages.push_back(page);
@@ -430,7 +431,7 @@ int ConvertToCals(const Arguments& args, const Options& options) {
         return 1;
     }
     const std::wstring folder = one ? std::wstring() : (request.output.empty() ? L"." : request.output);
-    if (!one && !IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) {
+    if (!one && !IsFolder(folder) && !CreateDirectoryW(scanleaf::FileSystemPath(folder).c_str(), nullptr)) {
         Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
         return 1;
     }

@@ -1,4 +1,5 @@
 #include "tools/card/Drawing.h"
+#include "hostenv/LongPath.h"
 
 #include "hostenv/FileHandle.h"
 #include "tools/card/HeaderFile.h"
@@ -16,7 +17,7 @@ using scanleaf::core::G4Stop;
 class MappedFile {
 public:
     explicit MappedFile(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        : file_(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr)) {
         if (!file_.Valid()) {
             error_ = GetLastError();

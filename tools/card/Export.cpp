@@ -1,5 +1,6 @@
 // export: every CALS file's data card as one row of a table.
 #include "core/CardTable.h"
+#include "hostenv/LongPath.h"
 #include "tools/card/Card.h"
 #include "tools/card/Commands.h"
 #include "tools/card/Files.h"
@@ -336,7 +337,7 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         return 1;
     }
     log.Close();
-    if (!request.resume.empty()) DeleteFileW(logPath.c_str());
+    if (!request.resume.empty()) DeleteFileW(scanleaf::FileSystemPath(logPath).c_str());
     Err(L"export: files " + std::to_wstring(summary.read + summary.failed) + L", exported " +
         std::to_wstring(summary.read) + L", failed " + std::to_wstring(summary.failed) + L"\n");
     return summary.failed ? 1 : 0;

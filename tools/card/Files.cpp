@@ -1,4 +1,5 @@
 #include "tools/card/Files.h"
+#include "hostenv/LongPath.h"
 
 #include "hostenv/Bstr.h"
 
@@ -13,7 +14,7 @@ void VisitFolder(const std::wstring& folder, const std::vector<std::wstring>& ex
                  const std::function<void(const std::wstring&)>& visit) {
     std::vector<std::wstring> here, subfolders;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    HANDLE find = FindFirstFileW(scanleaf::FileSystemPath(folder + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
         std::wstring name = data.cFileName;
@@ -38,7 +39,7 @@ void VisitFolder(const std::wstring& folder, const std::vector<std::wstring>& ex
 } // namespace
 
 bool IsFolder(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD attributes = GetFileAttributesW(scanleaf::FileSystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -111,7 +112,7 @@ std::vector<std::wstring> CollectCalsFilesInPathOrder(IVorFileFormat* format, co
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
+    FILE* file = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
     if (!file) return false;
     bytes.clear();
     char buffer[65536];
@@ -124,19 +125,19 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
 
 bool IsUpToDate(const std::wstring& output, const std::wstring& source) {
     WIN32_FILE_ATTRIBUTE_DATA out{}, in{};
-    if (!GetFileAttributesExW(output.c_str(), GetFileExInfoStandard, &out) ||
-        !GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &in) || (out.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!GetFileAttributesExW(scanleaf::FileSystemPath(output).c_str(), GetFileExInfoStandard, &out) ||
+        !GetFileAttributesExW(scanleaf::FileSystemPath(source).c_str(), GetFileExInfoStandard, &in) || (out.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     return CompareFileTime(&out.ftLastWriteTime, &in.ftLastWriteTime) > 0;
 }
 
 AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {
-    file_ = _wfopen(partial_.c_str(), L"wb");
+    file_ = _wfopen(scanleaf::FileSystemPath(partial_).c_str(), L"wb");
 }
 
 AtomicFile::~AtomicFile() {
     if (file_) fclose(file_);
-    if ((file_ || closed_) && !committed_) DeleteFileW(partial_.c_str());
+    if ((file_ || closed_) && !committed_) DeleteFileW(scanleaf::FileSystemPath(partial_).c_str());
 }
 
 bool AtomicFile::Write(const char* bytes, size_t size) {
@@ -155,8 +156,8 @@ bool AtomicFile::Close() {
 bool AtomicFile::Commit() {
     if (!file_ && !closed_) return false;
     if (file_) Close();
-    if (!ok_ || !MoveFileExW(partial_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(partial_.c_str());
+    if (!ok_ || !MoveFileExW(scanleaf::FileSystemPath(partial_).c_str(), scanleaf::FileSystemPath(path_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(scanleaf::FileSystemPath(partial_).c_str());
         closed_ = false;
         return false;
     }

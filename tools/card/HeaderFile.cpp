@@ -1,4 +1,5 @@
 #include "tools/card/HeaderFile.h"
+#include "hostenv/LongPath.h"
 
 #include "core/CalsImage.h"
 #include "core/CardJournal.h"
@@ -32,7 +33,7 @@ HRESULT ReadState(HANDLE file, HeaderState& state) {
 }
 
 HANDLE OpenShared(const std::wstring& path) {
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    return CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -74,7 +75,7 @@ bool IsForeignHeader(const void* bytes, size_t size) {
 
 HRESULT RestoreHeader(const std::wstring& path, uint64_t expectedSize, const std::string& expected,
                       const std::string& header, uint64_t modified, Restored& outcome) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return LastErrorAsHresult();
     HeaderState now;

@@ -1,4 +1,5 @@
 #include "tools/card/Journaled.h"
+#include "hostenv/LongPath.h"
 
 #include "core/CardJournal.h"
 #include "hostenv/FileHandle.h"
@@ -17,7 +18,7 @@ namespace {
 class JournalFile {
 public:
     explicit JournalFile(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+        : file_(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr)) {}
     bool Valid() const { return file_.Valid(); }
     bool Append(const std::string& bytes) { return WriteAll(file_.Get(), bytes) && FlushFileBuffers(file_.Get()); }
@@ -47,7 +48,7 @@ HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs) {
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) dot = path.size();
     for (int n = 1; n < 10000; ++n) {
         keptAs = path.substr(0, dot) + L".undone-" + std::to_wstring(n) + path.substr(dot);
-        if (MoveFileW(path.c_str(), keptAs.c_str())) return S_OK;
+        if (MoveFileW(scanleaf::FileSystemPath(path).c_str(), scanleaf::FileSystemPath(keptAs).c_str())) return S_OK;
         const DWORD failure = GetLastError();
         if (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS) return HRESULT_FROM_WIN32(failure);
     }

@@ -1,4 +1,5 @@
 #include "tools/card/PictureSource.h"
+#include "hostenv/LongPath.h"
 
 #include <cstring>
 
@@ -10,7 +11,7 @@ HRESULT PictureFile::Open(const std::wstring& path) {
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                   factory_.PutVoid());
     if (SUCCEEDED(hr))
-        hr = factory_->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+        hr = factory_->CreateDecoderFromFilename(scanleaf::FileSystemPath(path).c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                                  decoder_.Put());
     UINT frames = 0;
     if (SUCCEEDED(hr)) hr = decoder_->GetFrameCount(&frames);

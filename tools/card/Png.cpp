@@ -1,4 +1,5 @@
 #include "tools/card/Png.h"
+#include "hostenv/LongPath.h"
 
 #include "hostenv/ComPtr.h"
 
@@ -24,7 +25,7 @@ PngWriter::~PngWriter() {
         impl_->frame = ComPtr<IWICBitmapFrameEncode>();
         impl_->encoder = ComPtr<IWICBitmapEncoder>();
         impl_->stream = ComPtr<IWICStream>();
-        DeleteFileW(impl_->path.c_str());
+        DeleteFileW(scanleaf::FileSystemPath(impl_->path).c_str());
     }
 }
 
@@ -42,7 +43,7 @@ HRESULT PngWriter::Begin(const std::wstring& path, std::uint32_t width, std::uin
     ComPtr<IWICImagingFactory> factory;
     HRESULT hr = Factory(factory);
     if (SUCCEEDED(hr)) hr = factory->CreateStream(impl_->stream.Put());
-    if (SUCCEEDED(hr)) hr = impl_->stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+    if (SUCCEEDED(hr)) hr = impl_->stream->InitializeFromFilename(scanleaf::FileSystemPath(path).c_str(), GENERIC_WRITE);
     return SUCCEEDED(hr) ? Begin(impl_->stream.Get(), width, height, pixels, dpi) : hr;
 }
 

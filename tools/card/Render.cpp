@@ -1,6 +1,7 @@
 // render: drawings as PNG pictures, upright as their orientation says; thumbnails are scaled
 // while the stream is decoded, so an A0 scan needs no more memory than a line and the thumbnail.
 #include "tools/card/Commands.h"
+#include "hostenv/LongPath.h"
 #include "tools/card/Drawing.h"
 #include "tools/card/Files.h"
 #include "tools/card/Jobs.h"
@@ -136,9 +137,9 @@ Rendered RenderOne(const std::wstring& file, const std::wstring& out, const Rend
             r.hr = E_FAIL;
         }
     }
-    if (SUCCEEDED(r.hr) && !MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (SUCCEEDED(r.hr) && !MoveFileExW(scanleaf::FileSystemPath(partial).c_str(), scanleaf::FileSystemPath(out).c_str(), MOVEFILE_REPLACE_EXISTING))
         r.hr = HRESULT_FROM_WIN32(GetLastError());
-    if (FAILED(r.hr)) DeleteFileW(partial.c_str());
+    if (FAILED(r.hr)) DeleteFileW(scanleaf::FileSystemPath(partial).c_str());
     return r;
 }
 
@@ -158,7 +159,7 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
     }
     const bool oneFile = files.size() == 1 && EndsWithPng(request.output);
     std::wstring folder = oneFile ? std::wstring() : (request.output.empty() ? L"." : request.output);
-    if (!folder.empty() && !IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) {
+    if (!folder.empty() && !IsFolder(folder) && !CreateDirectoryW(scanleaf::FileSystemPath(folder).c_str(), nullptr)) {
         Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
         return 1;
     }

@@ -4,6 +4,7 @@
 // changes, and every change goes through the journal that undo reads. Damage the stream does not
 // prove (a stream cut short, a code that fits no width) is named and left as it is.
 #include "core/CalsImage.h"
+#include "hostenv/LongPath.h"
 #include "core/Group4.h"
 #include "hostenv/FileHandle.h"
 #include "tools/card/Commands.h"
@@ -94,7 +95,7 @@ HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const
     HRESULT hr = ReadHeaderState(path, state);
     if (FAILED(hr)) return hr;
     if (state.header != expected) return HRESULT_FROM_WIN32(ERROR_INVALID_STATE); // changed since it was read
-    scanleaf::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return HRESULT_FROM_WIN32(GetLastError());
     return WriteAll(file.Get(), header) && FlushFileBuffers(file.Get()) ? S_OK : HRESULT_FROM_WIN32(GetLastError());

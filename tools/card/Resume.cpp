@@ -1,4 +1,5 @@
 #include "tools/card/Resume.h"
+#include "hostenv/LongPath.h"
 
 #include "hostenv/ComError.h"
 #include "hostenv/FileHandle.h"
@@ -18,7 +19,7 @@ void LineLog::Close() {
 HRESULT LineLog::Open(const std::wstring& path) {
     // The whole lines' end: after the last CRLF (a line cut short by a stop has none).
     {
-        scanleaf::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid()) return scanleaf::LastErrorAsHresult();
         LARGE_INTEGER size{};
@@ -47,8 +48,8 @@ HRESULT LineLog::Open(const std::wstring& path) {
             (!SetFilePointerEx(file.Get(), cut, nullptr, FILE_BEGIN) || !SetEndOfFile(file.Get())))
             return scanleaf::LastErrorAsHresult();
     }
-    read_ = _wfopen(path.c_str(), L"rb");
-    append_ = _wfopen(path.c_str(), L"ab");
+    read_ = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
+    append_ = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"ab");
     if (!read_ || !append_) return E_ACCESSDENIED;
     return S_OK;
 }

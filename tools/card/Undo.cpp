@@ -3,6 +3,7 @@
 // counted as restored; any other is left as it is. When every saved file holds its earlier
 // header, the journal is marked undone: a second undo has nothing to do.
 #include "core/CardJournal.h"
+#include "hostenv/LongPath.h"
 #include "hostenv/ComError.h"
 #include "hostenv/FileHandle.h"
 #include "tools/card/Commands.h"
@@ -16,7 +17,7 @@ namespace card {
 namespace {
 
 HRESULT MarkUndone(const std::wstring& journalPath) {
-    scanleaf::FileHandle file(CreateFileW(journalPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+    scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(journalPath).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid() || !WriteAll(file.Get(), journal::kUndoneLine) || !FlushFileBuffers(file.Get()))
         return scanleaf::LastErrorAsHresult();

@@ -232,10 +232,31 @@ protected:
         for (int step = 0; step < kSteps && !HasFailure(); ++step) {
             Step(rng);
             const std::string fresh = Open(direct);
-            ASSERT_EQ(fresh, Open(cached)) << "step " << step;
+            if (threads == 1) {
+                ASSERT_EQ(fresh, Open(cached)) << "step " << step;
+            } else {
+                // Opens on several threads at once, as the card tool's jobs make them.
+                std::vector<std::string> seen(threads);
+                std::vector<std::thread> opens;
+                for (int t = 0; t < threads; ++t) opens.emplace_back([&, t] { seen[t] = Open(cached); });
+                for (std::thread& t : opens) t.join();
+                for (int t = 0; t < threads; ++t) ASSERT_EQ(fresh, seen[t]) << "step " << step << ", thread " << t;
+            }
             ++opened;
             if (fresh.rfind("hr 0", 0) == 0) ++succeeded;
         }
+    }
+
+    void RunCases(const char* test, unsigned long firstSeed, unsigned long defaultCases) {
+        const unsigned long base = soak::EnvNumber("SCANLEAF_SEED", firstSeed);
+        const unsigned long cases = soak::EnvNumber("SCANLEAF_RANDOM_ITERATIONS", defaultCases);
+        for (unsigned long i = 0; i < cases && !HasFailure(); ++i) {
+            SCOPED_TRACE("case seed " + std::to_string(base + i) + " (rerun: " + soak::Replay(test, base + i) + ")");
+            soak::Begin(test, base + i);
+            RunCase(base + i);
+            soak::End(!HasFailure());
+        }
+        std::printf("opens %u, of them successful %u\n", opened, succeeded);
     }
 
     testsupport::TempFolder root;
@@ -243,19 +264,16 @@ protected:
     int current[kFolders] = {-1, -1, -1};
     hostenvtest::SavedKey saved{HKEY_LOCAL_MACHINE, L"Software\\Kestravo"};
     unsigned opened = 0, succeeded = 0;
+    int threads = 1; // opens through the caches after each step, at once
 };
 
 TEST_F(OpenCaches, EveryOpenSeesWhatAFreshReadSees) {
-    const unsigned long base = soak::EnvNumber("SCANLEAF_SEED", 7000);
-    const unsigned long cases = soak::EnvNumber("SCANLEAF_RANDOM_ITERATIONS", 50);
-    const char* test = "OpenCaches.EveryOpenSeesWhatAFreshReadSees";
-    for (unsigned long i = 0; i < cases && !HasFailure(); ++i) {
-        SCOPED_TRACE("case seed " + std::to_string(base + i) + " (rerun: " + soak::Replay(test, base + i) + ")");
-        soak::Begin(test, base + i);
-        RunCase(base + i);
-        soak::End(!HasFailure());
-    }
-    std::printf("opens %u, of them successful %u\n", opened, succeeded);
+    RunCases("OpenCaches.EveryOpenSeesWhatAFreshReadSees", 7000, 50);
+}
+
+TEST_F(OpenCaches, OpensOnFourThreadsAtOnceSeeWhatAFreshReadSees) {
+    threads = 4;
+    RunCases("OpenCaches.OpensOnFourThreadsAtOnceSeeWhatAFreshReadSees", 9000, 6);
 }
 
 } // namespace

@@ -8,35 +8,13 @@
 #   sh scripts/convert-bench.sh [PAGES [RUNS]]      (200 and 5; builds and installs what it lacks)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${SCANLEAF_BUILD:-"$root/build"}
 more=${1:-200}
 runs=${2:-5}
-if [ "$(id -u)" = 0 ]; then
-    sh "$root/scripts/setup.sh"
-    for p in img2pdf bc; do
-        command -v "$p" >/dev/null || apt-get install -y -qq --no-install-recommends "$p" >/dev/null
-    done
-fi
-cmake --build "$build" -j "$(nproc)" --target Scanleaf scanleaf-card scanleaf-bench >/dev/null
-work=$(mktemp -d)
-export SCANLEAF_WINEPREFIX="$work/prefix"
-trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-run="$build/wine-run"
-win() { "$run" winepath -w "$1" | tr -d '\r'; }
-card() { "$run" "$build/bin/scanleaf-card.exe" --dll "$(win "$build/bin/Scanleaf.dll")" "$@"; }
-mkdir -p "$work/share/FileFormats"
-cp "$root/samples/Scanleaf.ini" "$work/share/FileFormats/"
-card settings --shared-folder "$(win "$work/share")" >/dev/null
+extra=img2pdf
+. "$root/scripts/bench-common.sh"
 
 # Ten distinct A4 pages, each a one-strip Group 4 TIFF of Ghostscript's and the same stream as CALS.
-for i in 0 1 2 3 4 5 6 7 8 9; do
-    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -sPAPERSIZE=a4 -o "$work/page$i.tif" -c "
-        /Helvetica findfont 11 scalefont setfont
-        0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $i line ) show r 20 string cvs show
-            ( - the quick brown fox jumps over the lazy dog 0123456789) show } for
-        0.5 setlinewidth 0 1 40 { /k exch def 40 40 k $i add 12 mul add moveto 555 100 k 15 mul add lineto stroke } for
-        showpage"
-done
+for i in 0 1 2 3 4 5 6 7 8 9; do page "$i" 300 a4 "$work/page$i.tif"; done
 python3 - "$work" <<'EOF'
 import struct, sys
 work = sys.argv[1]
@@ -64,13 +42,6 @@ while [ "$n" -lt $((10 + more)) ]; do
     n=$((n + 1))
 done
 
-seconds() { # COMMAND...: wall-clock seconds of one run
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    e=$(date +%s.%N)
-    echo "$e - $s" | bc -l
-}
-median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 tool() { # NAME DIR
     case $1 in
     convert) card convert --to pdf --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
@@ -101,8 +72,6 @@ printf 'GraphicsMagick / convert         %8.1f  (at least 20)\n' "$(echo "$(cost
 printf 'convert / verify                 %8.2f  (at most 1.2)\n' "$(echo "$(cost convert) / $(cost verify)" | bc -l)"
 printf 'convert --no-check / img2pdf     %8.2f  (at most 2)\n' "$(echo "$(cost nocheck) / $(cost img2pdf)" | bc -l)"
 printf 'PDF bytes over the streams, a page %6.0f  (at most 2048)\n' "$(echo "($pdf - $streams) / ($more + 10)" | bc -l)"
-peak=$("$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" convert --to pdf --overwrite \
-    -o "$(win "$work/peak.pdf")" "$(win "$work/many")" 2>/dev/null | tr -d '\r' | grep 'peak memory' | sed 's/.*peak memory //')
-peakFew=$("$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" convert --to pdf --overwrite \
-    -o "$(win "$work/peak-few.pdf")" "$(win "$work/few")" 2>/dev/null | tr -d '\r' | grep 'peak memory' | sed 's/.*peak memory //')
-echo "== peak memory: 10 pages: $peakFew; $((10 + more)) pages: $peak"
+peakMany=$(peak convert --to pdf --overwrite -o "$(win "$work/peak.pdf")" "$(win "$work/many")")
+peakFew=$(peak convert --to pdf --overwrite -o "$(win "$work/peak-few.pdf")" "$(win "$work/few")")
+echo "== peak memory: 10 pages: $peakFew; $((10 + more)) pages: $peakMany"

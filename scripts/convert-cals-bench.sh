@@ -9,32 +9,10 @@
 #   sh scripts/convert-cals-bench.sh [PAGES [RUNS]]      (100 and 3; builds and installs what it lacks)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${SCANLEAF_BUILD:-"$root/build"}
 more=${1:-100}
 runs=${2:-3}
-if [ "$(id -u)" = 0 ]; then
-    sh "$root/scripts/setup.sh"
-    command -v bc >/dev/null || apt-get install -y -qq --no-install-recommends bc >/dev/null
-fi
-cmake --build "$build" -j "$(nproc)" --target Scanleaf scanleaf-card scanleaf-bench >/dev/null
-work=$(mktemp -d)
-export SCANLEAF_WINEPREFIX="$work/prefix"
-trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-run="$build/wine-run"
-win() { "$run" winepath -w "$1" | tr -d '\r'; }
-card() { "$run" "$build/bin/scanleaf-card.exe" --dll "$(win "$build/bin/Scanleaf.dll")" "$@"; }
-mkdir -p "$work/share/FileFormats"
-cp "$root/samples/Scanleaf.ini" "$work/share/FileFormats/"
-card settings --shared-folder "$(win "$work/share")" >/dev/null
+. "$root/scripts/bench-common.sh"
 
-page() { # N DPI PAPER FILE: a page of text and lines as a one-strip Group 4 TIFF
-    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r"$2" -sPAPERSIZE="$3" -o "$4" -c "
-        /Helvetica findfont 11 scalefont setfont
-        0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $1 line ) show r 20 string cvs show
-            ( - the quick brown fox jumps over the lazy dog 0123456789) show } for
-        0.5 setlinewidth 0 1 40 { /k exch def 40 40 k $1 add 12 mul add moveto 555 100 k 15 mul add lineto stroke } for
-        showpage"
-}
 for i in 0 1 2 3 4 5 6 7 8 9; do
     page "$i" 300 a4 "$work/page$i.tif"
     tiffcp -c lzw -r 64 "$work/page$i.tif" "$work/lzw$i.tif"
@@ -51,13 +29,6 @@ for kind in page lzw; do
     done
 done
 
-seconds() { # COMMAND...: wall-clock seconds of one run
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    e=$(date +%s.%N)
-    echo "$e - $s" | bc -l
-}
-median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 each() { # PROGRAM DIR OUT: the program once a file, as a script does it
     rm -rf "$3" && mkdir -p "$3"
     for f in "$2"/*.tif; do
@@ -101,8 +72,6 @@ mkdir -p "$work/a0"
 page 0 400 a0 "$work/a0/a0-g4.tif"
 tiffcp -c lzw -r 64 "$work/a0/a0-g4.tif" "$work/a0/a0-lzw.tif"
 for kind in g4 lzw; do
-    peak=$("$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" convert --to cals \
-        --overwrite -o "$(win "$work/a0/out-$kind.cal")" "$(win "$work/a0/a0-$kind.tif")" 2>/dev/null | tr -d '\r' |
-        grep 'peak memory' | sed 's/.*peak memory //')
+    peak=$(peak convert --to cals --overwrite -o "$(win "$work/a0/out-$kind.cal")" "$(win "$work/a0/a0-$kind.tif")")
     echo "== peak memory, A0 at 400 dpi ($(tiffinfo "$work/a0/a0-g4.tif" 2>/dev/null | grep -o 'Image Width: [0-9]* Image Length: [0-9]*')), $kind: $peak (at most 64 MB)"
 done

@@ -1,0 +1,41 @@
+# What the benchmark scripts share, sourced after they set `root` (and `extra`: packages beyond
+# the setup's): the setup when run as root, the build, a prefix of their own with the sample
+# settings, and the timing helpers.
+build=${SCANLEAF_BUILD:-"$root/build"}
+if [ "$(id -u)" = 0 ]; then
+    sh "$root/scripts/setup.sh"
+    for p in bc ${extra:-}; do
+        command -v "$p" >/dev/null || apt-get install -y -qq --no-install-recommends "$p" >/dev/null
+    done
+fi
+cmake --build "$build" -j "$(nproc)" --target Scanleaf scanleaf-card scanleaf-bench >/dev/null
+work=$(mktemp -d)
+export SCANLEAF_WINEPREFIX="$work/prefix"
+trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+run="$build/wine-run"
+win() { "$run" winepath -w "$1" | tr -d '\r'; }
+card() { "$run" "$build/bin/scanleaf-card.exe" --dll "$(win "$build/bin/Scanleaf.dll")" "$@"; }
+mkdir -p "$work/share/FileFormats"
+cp "$root/samples/Scanleaf.ini" "$work/share/FileFormats/"
+card settings --shared-folder "$(win "$work/share")" >/dev/null
+
+seconds() { # COMMAND...: wall-clock seconds of one run
+    s=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || true
+    e=$(date +%s.%N)
+    echo "$e - $s" | bc -l
+}
+median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+# The peak memory of one scanleaf-card run with these arguments ("24.5MB").
+peak() {
+    "$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" "$@" 2>/dev/null | tr -d '\r' |
+        grep 'peak memory' | sed 's/.*peak memory //; s/ //g'
+}
+page() { # N DPI PAPER FILE: a page of text and lines as a one-strip Group 4 TIFF
+    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r"$2" -sPAPERSIZE="$3" -o "$4" -c "
+        /Helvetica findfont 11 scalefont setfont
+        0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $1 line ) show r 20 string cvs show
+            ( - the quick brown fox jumps over the lazy dog 0123456789) show } for
+        0.5 setlinewidth 0 1 40 { /k exch def 40 40 k $1 add 12 mul add moveto 555 100 k 15 mul add lineto stroke } for
+        showpage"
+}

@@ -18,19 +18,7 @@ checks=0
 ok() { checks=$((checks + 1)); }
 differ() { compare -metric AE "$1" "$2" null: 2>&1 | sed 's/ .*//' || true; }
 record() { head -c 2048 "$1" | tr -c '[:print:]' ' ' | grep -o "$2: *[0-9,]*" | sed "s/$2: *//"; }
-# A TIFF page's first strip (python: no tool prints it whole).
-strip() {
-    python3 - "$1" "$2" <<'PY'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-ifd = struct.unpack_from('<I', data, 4)[0]
-tags = {}
-for i in range(struct.unpack_from('<H', data, ifd)[0]):
-    tag, kind, count, value = struct.unpack_from('<HHII', data, ifd + 2 + 12 * i)
-    tags[tag] = value if kind == 4 else value & 0xFFFF
-open(sys.argv[2], 'wb').write(data[tags[273]:tags[273] + tags[279]])
-PY
-}
+strip() { python3 "$(dirname "$0")/tiffstrip.py" "$1" "$2"; }
 
 mkdir -p "$work/share/FileFormats" "$work/in" "$work/out" "$work/ref"
 printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"

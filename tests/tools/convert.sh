@@ -92,17 +92,7 @@ for f in "$work"/in/*.cal; do
     echo "$info" | grep -q 'Compression Scheme: CCITT Group 4' || fail "$name: tiffinfo: $info"
     echo "$info" | grep -q "Resolution: $dpi, $dpi pixels/inch" || fail "$name: resolution: $info"
     ok
-    python3 - "$tif" "$work/out/$name.strip" <<'EOF'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-ifd = struct.unpack_from('<I', data, 4)[0]
-tags = {}
-for i in range(struct.unpack_from('<H', data, ifd)[0]):
-    tag, kind, count, value = struct.unpack_from('<HHII', data, ifd + 2 + 12 * i)
-    tags[tag] = (count, value)
-assert tags[273][0] == 1, 'one strip'
-open(sys.argv[2], 'wb').write(data[tags[273][1]:tags[273][1] + tags[279][1]])
-EOF
+    python3 "$(dirname "$0")/tiffstrip.py" "$tif" "$work/out/$name.strip"
     cmp -s "$work/out/$name.strip" "$work/out/$name.stream" || fail "$name: the TIFF's strip differs"
     ok
     tiffcp -c none "$tif" "$work/out/$name-plain.tif" 2>/dev/null

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 
 namespace card {
@@ -153,8 +154,8 @@ struct PagePlan {
 class SourceFile {
 public:
     explicit SourceFile(const std::wstring& path)
-        : file_(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr)) {}
+        : file_(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     bool Valid() const { return file_.Valid(); }
     std::uint64_t Size() const {
         LARGE_INTEGER size{};
@@ -312,7 +313,12 @@ private:
     // The strip as it is, once the decoder has found every row in it.
     std::wstring CopyStrip(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
         SourceFile file(source);
-        std::vector<std::uint8_t> strip(static_cast<std::size_t>(page.stripSize));
+        std::vector<std::uint8_t> strip;
+        try {
+            strip.resize(static_cast<std::size_t>(page.stripSize));
+        } catch (const std::bad_alloc&) {
+            return L"its strip of " + std::to_wstring(page.stripSize) + L" bytes does not fit in memory";
+        }
         if (!file.Valid() || !file.Read(page.stripOffset, strip.size(), strip.data())) return L"its strip cannot be read";
         core::Group4Decoder decoder(strip.data(), strip.size(), page.width);
         while (decoder.Rows() < page.height && decoder.NextRow(nullptr)) {

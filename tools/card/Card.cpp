@@ -42,8 +42,13 @@ private:
 
 HRESULT CardReader::Read(const std::wstring& path, std::vector<CardEntry>& card) {
     card.clear();
-    HRESULT hr = CheckCalsFile(path);
-    if (FAILED(hr)) return hr;
+    const HRESULT hr = CheckCalsFile(path);
+    return FAILED(hr) ? hr : ReadChecked(path, card);
+}
+
+HRESULT CardReader::ReadChecked(const std::wstring& path, std::vector<CardEntry>& card) {
+    card.clear();
+    HRESULT hr = S_OK;
     ComPtr<IVorFileNavigator> navigator;
     Bstr bpath(path);
     hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());

@@ -23,6 +23,9 @@ class CardReader {
 public:
     explicit CardReader(IVorFileFormat* format) : format_(format) {}
     HRESULT Read(const std::wstring& path, std::vector<CardEntry>& card);
+    // The same for a file whose first bytes the caller has already found to be a CALS header
+    // (IsForeignHeader): the file is opened once, by the plug-in.
+    HRESULT ReadChecked(const std::wstring& path, std::vector<CardEntry>& card);
 
 private:
     IVorFileFormat* format_;

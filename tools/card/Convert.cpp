@@ -108,7 +108,7 @@ std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardR
     if (!drawing.info.type1) return L"not a type 1 CALS file: its picture is no Group 4 stream";
     if (!drawing.info.sizeKnown) return L"no usable rpelcnt";
     std::vector<CardEntry> entries;
-    const HRESULT hr = reader.Read(path, entries);
+    const HRESULT hr = reader.ReadChecked(path, entries); // its bytes were found CALS above
     if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
     drawing.card.clear();
     drawing.title = BaseName(path);

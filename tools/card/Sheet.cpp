@@ -113,7 +113,7 @@ std::wstring Section(const std::wstring& path, const DrawingCheck& check, Thumbn
                                        : L"damaged\">damaged: " + Html(check.Problem())) +
                         L"</div>";
     std::vector<CardEntry> card;
-    const HRESULT read = reader.Read(path, card);
+    const HRESULT read = reader.ReadChecked(path, card); // decoded above: not of another format
     if (FAILED(read)) {
         html += L"<div>card: " + Html(DescribeHresult(read)) + L"</div>";
     } else {

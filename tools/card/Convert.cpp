@@ -231,15 +231,24 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
     scanleaf::core::CardValues onlyCard;
     std::wstring onlyTitle;
     Progress progress(files.size());
-    // Drawings are read, decoded and their cards read on the jobs' threads; documents are
-    // written here, in path order.
+    // Drawings are read, decoded and their cards read on the jobs' threads, which also write a
+    // document a drawing; one document of them all is written here, in path order.
     struct Loaded {
         bool upToDate = false;
-        std::wstring problem;
-        Drawing drawing;
+        std::wstring problem; // left out
+        std::wstring failure; // its document not written
+        Drawing drawing;      // for the one document
     };
     std::vector<std::unique_ptr<CardReader>> readers;
     for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
+    auto writeOne = [&](const std::wstring& out, Drawing& drawing) {
+        if (Exists(out) && !request.overwrite && !request.skipExisting) return out + L" exists; --overwrite replaces it";
+        Document one(out, request.pdf);
+        const std::wstring title = drawing.title;
+        const scanleaf::core::CardValues card = drawing.card;
+        one.Add(std::move(drawing), true);
+        return one.Finish(title, card) ? std::wstring() : L"cannot write " + out;
+    };
     size_t done = 0;
     OrderedPool<size_t, Loaded> pool(
         request.jobs,
@@ -247,6 +256,7 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
             Loaded loaded;
             loaded.upToDate = request.skipExisting && !together && IsUpToDate(outs[i], files[i]);
             if (!loaded.upToDate) loaded.problem = Load(files[i], request, *readers[worker], loaded.drawing);
+            if (!loaded.upToDate && loaded.problem.empty() && !together) loaded.failure = writeOne(outs[i], loaded.drawing);
             return loaded;
         },
         [&](const size_t& i, Loaded& loaded) {
@@ -254,41 +264,23 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
             if (loaded.upToDate) {
                 Out(files[i] + L" -> " + outs[i] + L" (up to date)\n");
                 ++upToDate;
-                return;
-            }
-            if (!loaded.problem.empty()) {
+            } else if (!loaded.problem.empty()) {
                 progress.Clear();
                 Err(files[i] + L": " + loaded.problem + L"; left out\n");
                 ++leftOut;
-                return;
-            }
-            Drawing& drawing = loaded.drawing;
-            if (together) {
-                onlyCard = drawing.card;
-                onlyTitle = drawing.title;
-                together->Add(std::move(drawing), true);
+            } else if (!loaded.failure.empty()) {
+                progress.Clear();
+                Err(files[i] + L": " + loaded.failure + L"\n");
+                ++failed;
+            } else if (together) {
+                onlyCard = loaded.drawing.card;
+                onlyTitle = loaded.drawing.title;
+                together->Add(std::move(loaded.drawing), true);
                 ++written;
-                return;
+            } else {
+                Out(files[i] + L" -> " + outs[i] + L"\n");
+                ++written;
             }
-            const std::wstring& out = outs[i];
-            if (Exists(out) && !request.overwrite && !request.skipExisting) {
-                progress.Clear();
-                Err(files[i] + L": " + out + L" exists; --overwrite replaces it\n");
-                ++failed;
-                return;
-            }
-            Document one(out, request.pdf);
-            const std::wstring title = drawing.title;
-            const scanleaf::core::CardValues card = drawing.card;
-            one.Add(std::move(drawing), true);
-            if (!one.Finish(title, card)) {
-                progress.Clear();
-                Err(files[i] + L": cannot write " + out + L"\n");
-                ++failed;
-                return;
-            }
-            Out(files[i] + L" -> " + out + L"\n");
-            ++written;
         });
     for (size_t i = 0; i < files.size(); ++i) pool.Add(i);
     pool.Finish();

@@ -43,6 +43,7 @@ bool ParseRequest(const std::vector<std::wstring>& args, RepairRequest& request)
 // What a file's stream proves: the new header when it proves a line count, else why not.
 struct Finding {
     bool sound = false;
+    std::string before;         // the header the finding was made from
     std::string header;         // the mended header, when there is one
     std::uint32_t lines = 0, decoded = 0;
     std::wstring reason;        // why it is left as it is
@@ -76,7 +77,8 @@ Finding Examine(const std::wstring& path) {
                           L" (a wrong width or damaged data)",
                f;
     if (f.decoded == 0) return f.reason = L"the stream holds no line", f;
-    f.header = bytes.substr(0, core::kHeaderSize);
+    f.before = bytes.substr(0, core::kHeaderSize);
+    f.header = f.before;
     if (!core::SetLineCount(f.header, f.decoded)) {
         f.header.clear();
         return f.reason = L"rpelcnt has no room for " + std::to_wstring(f.decoded), f;
@@ -89,7 +91,7 @@ std::wstring RpelcntText(const std::string& header) {
     return std::to_wstring(info.width) + L"," + std::to_wstring(info.height);
 }
 
-// Writes the mended header over the one the plan was made from, if the file still holds that.
+// Writes the mended header over the one the finding was made from, if the file still holds that.
 HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const std::string& header) {
     HeaderState state;
     HRESULT hr = ReadHeaderState(path, state);
@@ -124,15 +126,8 @@ int Repair(const std::vector<std::wstring>& args, const Options& options) {
             Err(file + L": not mended: " + f.reason + L"\n");
             ++left;
         } else {
-            std::string before;
-            HeaderState state;
-            if (FAILED(ReadHeaderState(file, state))) {
-                Err(file + L": not mended: cannot be read\n");
-                ++left;
-                continue;
-            }
-            plans.push_back({file, L"", {{L"rpelcnt", RpelcntText(state.header), RpelcntText(f.header)}}});
-            headers[file] = {state.header, f.header};
+            plans.push_back({file, L"", {{L"rpelcnt", RpelcntText(f.before), RpelcntText(f.header)}}});
+            headers[file] = {f.before, f.header};
             Out(file + L": rpelcnt " + plans.back().changes[0].before + L" -> " + plans.back().changes[0].after +
                 L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n");
         }

@@ -152,6 +152,14 @@ nosuch:.not.a.variable --threshold 50 --set nosuch=1
 rtype:.read-only --threshold 50 --set rtype=2
 does.not.fit --threshold 50 --set notes=$(printf '%0200d' 0)
 EOF2
+# Decisions: 96 dpi or less (what decoders report for a file without one) is no resolution; -o
+# naming one CALS file takes one picture.
+status=0
+card convert --to cals -o "$(win "$work/out-bad")" "$(win "$in/no-resolution.gif")" >"$work/log.txt" 2>&1 || status=$?
+[ $status = 1 ] && grep -q -- 'gives no resolution: --dpi N' "$work/log.txt" || fail "no resolution: $(cat "$work/log.txt")"
+status=0
+card convert --to cals -o "$(win "$work/out-bad/one.cal")" "$(win "$in")" >"$work/log.txt" 2>&1 || status=$?
+[ $status = 1 ] && grep -q 'names one file, for 9 pictures; name a folder' "$work/log.txt" || fail "-o FILE: $(cat "$work/log.txt")"
 [ -z "$(ls -A "$work/out-bad")" ] || fail "refused sources left $(ls "$work/out-bad")"
 ok
 status=0

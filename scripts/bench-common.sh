@@ -26,6 +26,22 @@ seconds() { # COMMAND...: wall-clock seconds of one run
     echo "$e - $s" | bc -l
 }
 median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+# Each tool's cost of a page, RUNS times in turns: what `tool NAME many` takes over `tool NAME few`,
+# in milliseconds a page of the `more` pages between them (so that no program's start counts).
+# The script defines `tool`; `cost NAME` is the median of the runs.
+page_costs() {
+    : >"$work/times"
+    r=0
+    while [ "$r" -lt "$runs" ]; do
+        for t in "$@"; do
+            few=$(seconds tool "$t" few)
+            many=$(seconds tool "$t" many)
+            echo "$t $(echo "($many - $few) / $more * 1000" | bc -l)" >>"$work/times"
+        done
+        r=$((r + 1))
+    done
+}
+cost() { grep "^$1 " "$work/times" | awk '{print $2}' | median; }
 # The peak memory of one scanleaf-card run with these arguments ("24.5MB").
 peak() {
     "$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" "$@" 2>/dev/null | tr -d '\r' |

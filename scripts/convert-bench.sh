@@ -52,17 +52,7 @@ tool() { # NAME DIR
     esac
 }
 tools="convert nocheck verify gm img2pdf"
-: >"$work/times"
-r=0
-while [ "$r" -lt "$runs" ]; do
-    for t in $tools; do
-        few=$(seconds tool "$t" few)
-        many=$(seconds tool "$t" many)
-        echo "$t $(echo "($many - $few) / $more * 1000" | bc -l)" >>"$work/times"
-    done
-    r=$((r + 1))
-done
-cost() { grep "^$1 " "$work/times" | awk '{print $2}' | median; }
+page_costs $tools
 streams=$(for f in "$work"/many/*.cal; do echo $(($(stat -c %s "$f") - 2048)); done | awk '{s += $1} END {print s}')
 pdf=$(stat -c %s "$work/many.pdf")
 echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"

@@ -47,17 +47,7 @@ tool() { # NAME SIZE
     esac
 }
 tools="g4 lzw gm gdal"
-: >"$work/times"
-r=0
-while [ "$r" -lt "$runs" ]; do
-    for t in $tools; do
-        few=$(seconds tool "$t" few)
-        many=$(seconds tool "$t" many)
-        echo "$t $(echo "($many - $few) / $more * 1000" | bc -l)" >>"$work/times"
-    done
-    r=$((r + 1))
-done
-cost() { grep "^$1 " "$work/times" | awk '{print $2}' | median; }
+page_costs $tools
 echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"
 printf '%-30s %8.1f\n' "convert, Group 4 one strip" "$(cost g4)" "convert, LZW strips" "$(cost lzw)" \
     "gm convert a file, LZW strips" "$(cost gm)" "gdal_translate a file, LZW" "$(cost gdal)"

@@ -116,4 +116,10 @@ HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<C
     return CardReader(format).Read(path, card);
 }
 
+std::vector<std::unique_ptr<CardReader>> CardReaders(IVorFileFormat* format, unsigned count) {
+    std::vector<std::unique_ptr<CardReader>> readers;
+    for (unsigned i = 0; i < count; ++i) readers.push_back(std::make_unique<CardReader>(format));
+    return readers;
+}
+
 } // namespace card

@@ -65,13 +65,6 @@ bool IsDocumentName(const std::wstring& name, bool pdf) {
     return pdf ? EndsWith(name, L".pdf") : EndsWith(name, L".tif") || EndsWith(name, L".tiff");
 }
 
-std::wstring BaseName(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
-}
-
 // One drawing ready to be written: what its header says, its bytes, its card and its title.
 struct Drawing {
     CalsImageInfo info;
@@ -219,14 +212,9 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
         }
     }
     // The names first, in path order, so that every job count names alike.
-    std::set<std::wstring> taken;
+    OutputNames names;
     std::vector<std::wstring> outs(files.size());
-    for (size_t i = 0; i < files.size() && !together; ++i) {
-        const std::wstring base = folder + L"\\" + BaseName(files[i]);
-        outs[i] = base + extension;
-        for (int n = 2; taken.count(Lower(outs[i])); ++n) outs[i] = base + L" (" + std::to_wstring(n) + L")" + extension;
-        taken.insert(Lower(outs[i]));
-    }
+    for (size_t i = 0; i < files.size() && !together; ++i) outs[i] = names.Take(folder + L"\\" + BaseName(files[i]), extension);
     size_t written = 0, leftOut = 0, failed = 0, upToDate = 0;
     scanleaf::core::CardValues onlyCard;
     std::wstring onlyTitle;
@@ -239,8 +227,7 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
         std::wstring failure; // its document not written
         Drawing drawing;      // for the one document
     };
-    std::vector<std::unique_ptr<CardReader>> readers;
-    for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
+    const auto readers = CardReaders(plugin.Format(), request.jobs);
     auto writeOne = [&](const std::wstring& out, Drawing& drawing) {
         if (Exists(out) && !request.overwrite && !request.skipExisting) return out + L" exists; --overwrite replaces it";
         Document one(out, request.pdf);

@@ -233,7 +233,7 @@ private:
         const std::uint64_t size = file.Size();
         const core::TiffFileInfo tiff = core::ReadTiffDirectories(
             size, [&](std::uint64_t at, std::size_t n, std::uint8_t* out) { return file.Read(at, n, out); });
-        if (tiff.tiff && !tiff.problem.empty()) return L"not a sound TIFF file: " + Wide(tiff.problem);
+        if (tiff.tiff && !tiff.problem.empty()) return L"not a sound TIFF file: " + FromUtf8(tiff.problem);
         std::uint32_t frames = 0;
         if (!tiff.tiff || !AllPassThrough(tiff)) {
             const HRESULT hr = picture_.Open(source);
@@ -249,7 +249,7 @@ private:
             double dpi = 0;
             if (info) {
                 const std::string lie = core::TiffPageProblem(*info, size);
-                if (!lie.empty()) return Wide(lie) + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
+                if (!lie.empty()) return FromUtf8(lie) + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
                 page.width = info->width;
                 page.height = info->height;
                 page.passThrough = core::IsCalsStream(*info);
@@ -290,7 +290,6 @@ private:
         return !tiff.pages.empty();
     }
 
-    static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
     // STEM.cal, or STEM-p001.cal and on for a source of several pages.
     static std::wstring OutputName(const std::wstring& stem, const std::wstring& extension, std::uint32_t page,
@@ -325,7 +324,7 @@ private:
         }
         if (decoder.Rows() < page.height)
             return L"its Group 4 strip holds " + std::to_wstring(decoder.Rows()) + L" of " +
-                   std::to_wstring(page.height) + L" rows (" + Wide(core::G4StopText(decoder.Stop())) + L")";
+                   std::to_wstring(page.height) + L" rows (" + FromUtf8(core::G4StopText(decoder.Stop())) + L")";
         return out.Write(reinterpret_cast<const char*>(strip.data()), strip.size()) ? std::wstring()
                                                                                      : L"cannot write " + page.output;
     }
@@ -398,13 +397,6 @@ private:
     PictureFile picture_;
 };
 
-std::wstring BaseName(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
-}
-
 bool IsCalsName(IVorFileFormat* format, const std::wstring& path) {
     const size_t dot = path.find_last_of(L'.'), slash = path.find_last_of(L"\\/");
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return false;
@@ -445,16 +437,12 @@ int ConvertToCals(const Arguments& args, const Options& options) {
     // every job count names alike; the sources are converted on the jobs' threads, each with its
     // own converter, and reported here in order.
     std::vector<std::wstring> stems;
-    std::set<std::wstring> taken;
+    OutputNames names;
     const std::wstring extension = one ? request.output.substr(request.output.find_last_of(L'.')) : L".cal";
-    for (const std::wstring& source : sources) {
-        const std::wstring base = one ? request.output.substr(0, request.output.find_last_of(L'.'))
-                                      : folder + L"\\" + BaseName(source);
-        std::wstring stem = base;
-        for (int n = 2; taken.count(Lower(stem)); ++n) stem = base + L" (" + std::to_wstring(n) + L")";
-        taken.insert(Lower(stem));
-        stems.push_back(stem);
-    }
+    for (const std::wstring& source : sources)
+        stems.push_back(names.Take(one ? request.output.substr(0, request.output.find_last_of(L'.'))
+                                       : folder + L"\\" + BaseName(source),
+                                   L""));
     std::vector<std::unique_ptr<CalsConverter>> converters;
     for (unsigned w = 0; w < request.jobs; ++w)
         converters.push_back(std::make_unique<CalsConverter>(plugin.Format(), request, table));

@@ -233,8 +233,7 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         HRESULT hr = S_OK;
         std::vector<CardEntry> card;
     };
-    std::vector<std::unique_ptr<CardReader>> readers;
-    for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
+    const auto readers = CardReaders(plugin.Format(), request.jobs);
     Summary summary;
     // --resume: every card read is kept in TABLE.rows as it comes, so that a stopped run can be
     // continued; the table is written from them at the end, and the rows removed.

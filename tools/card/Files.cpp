@@ -43,6 +43,20 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::wstring BaseName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+std::wstring OutputNames::Take(const std::wstring& base, const std::wstring& extension) {
+    std::wstring name = base + extension;
+    for (int n = 2; taken_.count(Lower(name)); ++n) name = base + L" (" + std::to_wstring(n) + L")" + extension;
+    taken_.insert(Lower(name));
+    return name;
+}
+
 std::wstring AbsolutePath(const std::wstring& path) {
     DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;

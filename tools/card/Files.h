@@ -7,12 +7,15 @@
 
 #include <cstdio>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace card {
 
 bool IsFolder(const std::wstring& path);
+// A file's name without its folder and its extension.
+std::wstring BaseName(const std::wstring& path);
 std::wstring AbsolutePath(const std::wstring& path);
 std::wstring Lower(std::wstring text);
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
@@ -32,6 +35,16 @@ std::vector<std::wstring> CollectCalsFiles(IVorFileFormat* format, const std::ve
 // The same as absolute paths in path order (case-blind), for the commands whose output follows it.
 std::vector<std::wstring> CollectCalsFilesInPathOrder(IVorFileFormat* format, const std::vector<std::wstring>& paths,
                                                       bool recursive);
+
+// Output names handed out in the inputs' order: BASE + EXTENSION, or "BASE (2)" + EXTENSION and on
+// where an earlier input took it (case-blind), so that every job count names alike.
+class OutputNames {
+public:
+    std::wstring Take(const std::wstring& base, const std::wstring& extension);
+
+private:
+    std::set<std::wstring> taken_;
+};
 
 // A new file in the temporary folder, open for writing and reading back, that the system removes
 // when it is closed (or the process ends); null when none can be made.

@@ -102,13 +102,6 @@ private:
     std::vector<std::uint8_t> line_, held_;
 };
 
-std::wstring BaseName(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
-}
-
 struct Rendered {
     bool upToDate = false; // --skip-existing found the picture complete and newer than the drawing
     DrawingCheck check;
@@ -164,18 +157,10 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
         return 1;
     }
     // The names first, in the files' order, so that every job count names alike.
-    std::set<std::wstring> taken;
+    OutputNames names;
     std::vector<std::wstring> outs;
-    for (const std::wstring& file : files) {
-        std::wstring out = request.output;
-        if (!oneFile) {
-            const std::wstring base = folder + L"\\" + BaseName(file);
-            out = base + L".png";
-            for (int n = 2; taken.count(Lower(out)); ++n) out = base + L" (" + std::to_wstring(n) + L").png";
-        }
-        taken.insert(Lower(out));
-        outs.push_back(out);
-    }
+    for (const std::wstring& file : files)
+        outs.push_back(oneFile ? request.output : names.Take(folder + L"\\" + BaseName(file), L".png"));
     size_t written = 0, failed = 0, upToDate = 0;
     OrderedPool<size_t, Rendered> pool(
         request.jobs, [&](unsigned, const size_t& i) { return RenderOne(files[i], outs[i], request); },

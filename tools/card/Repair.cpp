@@ -14,7 +14,6 @@
 #include "tools/card/Output.h"
 #include "tools/common/Plugin.h"
 
-#include <cstring>
 #include <map>
 
 namespace card {
@@ -49,8 +48,6 @@ struct Finding {
     std::wstring reason;        // why it is left as it is
 };
 
-std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
-
 std::wstring Lines(std::uint64_t n) { return std::to_wstring(n) + (n == 1 ? L" line" : L" lines"); }
 
 Finding Examine(const std::wstring& path) {
@@ -73,7 +70,7 @@ Finding Examine(const std::wstring& path) {
         return f.reason = L"the stream is cut short after " + Lines(f.decoded) + L" (no end-of-block code)", f;
     if (decoder.Stop() != core::G4Stop::EndOfBlock)
         return f.reason = std::wstring(L"the stream fails after ") + Lines(f.decoded) + L": " +
-                          Wide(core::G4StopText(decoder.Stop())) +
+                          FromUtf8(core::G4StopText(decoder.Stop())) +
                           L" (a wrong width or damaged data)",
                f;
     if (f.decoded == 0) return f.reason = L"the stream holds no line", f;

@@ -147,8 +147,7 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
         DrawingCheck check;
         std::string section;
     };
-    std::vector<std::unique_ptr<CardReader>> readers;
-    for (unsigned w = 0; w < request.jobs; ++w) readers.push_back(std::make_unique<CardReader>(plugin.Format()));
+    const auto readers = CardReaders(plugin.Format(), request.jobs);
     {
         Progress progress(files.size());
         size_t done = 0;

@@ -1,5 +1,7 @@
 #include "core/CardJournal.h"
 
+#include <cstring>
+
 #include <cstdlib>
 #include <map>
 
@@ -69,15 +71,17 @@ std::string AfterLine(const Text& path, const std::string& after) {
     return "after\t" + ToHex(after) + "\t" + Utf8(path) + "\n";
 }
 
-bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error, bool* undone) {
+bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error, bool* undone, bool* repair) {
     std::vector<Entry> out;
     bool undoneSeen = false;
     std::map<Text, size_t> byPath;
-    const std::string first = kFirstLine;
+    const bool repaired = text.compare(0, std::strlen(kRepairFirstLine), kRepairFirstLine) == 0;
+    const std::string first = repaired ? kRepairFirstLine : kFirstLine;
     if (text.compare(0, first.size(), first) != 0) {
-        error = SL_T("line 1: not an import journal of scanleaf-card");
+        error = SL_T("line 1: not an import or repair journal of scanleaf-card");
         return false;
     }
+    if (repair) *repair = repaired;
     size_t at = first.size();
     for (size_t line = 2; at < text.size(); ++line) {
         size_t end = text.find('\n', at);

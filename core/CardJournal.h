@@ -15,6 +15,8 @@ using scanleaf::core::Text;
 
 inline constexpr size_t kHeaderBytes = 2048;
 inline constexpr char kFirstLine[] = "SCANLEAF-CARD-JOURNAL 1\n";
+// The first line of a repair's journal: the same records, so that undo plays both back.
+inline constexpr char kRepairFirstLine[] = "SCANLEAF-CARD-JOURNAL 1 repair\n";
 // Appended by undo once every saved file has its earlier header back: the journal stays for the
 // record, a second undo has nothing to do, and a new import may take its name.
 inline constexpr char kUndoneLine[] = "undone\n";
@@ -33,7 +35,9 @@ std::string AfterLine(const Text& path, const std::string& after);
 
 // False with `error` ("line 7: ...") for anything but a whole journal: a wrong first line, a
 // damaged or cut-off record, an "after" without its "before", a record after "undone".
-// `undone` (when given) tells whether the journal ends with kUndoneLine.
-bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error, bool* undone = nullptr);
+// `undone` (when given) tells whether the journal ends with kUndoneLine; `repair` whether a
+// repair wrote it (else an import).
+bool Parse(const std::string& text, std::vector<Entry>& entries, Text& error, bool* undone = nullptr,
+           bool* repair = nullptr);
 
 } // namespace card::journal

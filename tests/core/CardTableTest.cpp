@@ -123,7 +123,7 @@ TEST(CardJournal, RecordsReadBackAndDamageIsRefused) {
         std::string text;
         const Unit* message;
     } damaged[] = {
-        {"not a journal\n", SL_T("line 1: not an import journal")},
+        {"not a journal\n", SL_T("line 1: not an import or repair journal")},
         {whole.substr(0, whole.size() - 1), SL_T("line 4: the journal is cut off")},
         {whole.substr(0, whole.size() - 100) + "\n", SL_T("line 4: a damaged record")},
         {std::string(journal::kFirstLine) + journal::AfterLine(one.path, after), SL_T("line 2: an \"after\" record without")},

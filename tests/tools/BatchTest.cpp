@@ -250,7 +250,7 @@ TEST_F(BatchTest, UndoRefusesFilesChangedSinceAndDamagedJournals) {
         std::vector<unsigned char> bytes;
         const char* message;
     } damaged[] = {{std::vector<unsigned char>(journal.begin(), journal.end() - 10), "the journal is cut off"},
-                   {{'h', 'e', 'l', 'l', 'o', '\n'}, "not an import journal"}};
+                   {{'h', 'e', 'l', 'l', 'o', '\n'}, "not an import or repair journal"}};
     for (const auto& d : damaged) {
         std::wstring path = scratch.File(L"damaged.journal");
         WriteBytes(path, d.bytes);

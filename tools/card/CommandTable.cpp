@@ -8,6 +8,14 @@ namespace {
 
 const wchar_t kFilesExit[] = L"0 every file done; 1 a file failed or was refused (each is named); 2 a usage error.";
 
+// The options the batch commands share, defined once.
+const OptionEntry kRecursive{L"--recursive", nullptr, L"the files of subfolders too"};
+const OptionEntry kJobs{L"--jobs", L"N", L"files worked on at once, 1-64 (else one a processor); the output is the same"};
+const OptionEntry kShard{L"--shard", L"K/N",
+                         L"only share K of N of the sources, by a hash of each one's path (N machines take all once)"};
+const OptionEntry kSkipExisting{L"--skip-existing", nullptr,
+                                L"leave alone an output made from the same sources and options (else made again)"};
+
 } // namespace
 
 const std::vector<CommandEntry>& Commands() {
@@ -62,8 +70,9 @@ const std::vector<CommandEntry>& Commands() {
          L"0 done; 1 the folder could not be set; 2 a usage error.",
          L"scanleaf-card settings --shared-folder Z:\\srv\\kestravo\\shared"},
         {L"export", L"FILE|FOLDER...", 1, kMany, L"every file's data card as one row of a table",
-         {{L"--recursive", nullptr, L"the files of subfolders too"},
-          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+         {kRecursive,
+          kJobs,
+          kShard,
           {L"--resume", L"TABLE", L"write the CSV table to TABLE row by row, continuing the rows a stopped run left"},
           {L"--format", L"csv|json", L"the table's format (csv)"},
           {L"--delimiter", L",|;", L"the CSV delimiter (,)"},
@@ -95,8 +104,9 @@ const std::vector<CommandEntry>& Commands() {
          L"import or could not be written (the journal stays as it is); 2 a usage error.",
          L"scanleaf-card undo cards.journal"},
         {L"verify", L"FILE|FOLDER...", 1, kMany, L"decode every drawing in full and report the damaged",
-         {{L"--recursive", nullptr, L"the files of subfolders too"},
-          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+         {kRecursive,
+          kJobs,
+          kShard,
           {L"--resume", L"TABLE", L"write the CSV table to TABLE row by row, continuing the rows a stopped run left"},
           {L"--format", L"csv|json", L"one table row per file instead of one line of text"}},
          L"Decodes each type 1 drawing in full: lines against rpelcnt, the end-of-block code, bytes\n"
@@ -105,9 +115,10 @@ const std::vector<CommandEntry>& Commands() {
          L"0 no drawing damaged and no file of another format; 1 otherwise; 2 a usage error.",
          L"scanleaf-card verify --recursive --format csv Z:\\scans"},
         {L"render", L"FILE|FOLDER...", 1, kMany, L"PNG pictures of drawings",
-         {{L"--recursive", nullptr, L"the files of subfolders too"},
-          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
-          {L"--skip-existing", nullptr, L"leave alone an output that is complete and newer than its source"},
+         {kRecursive,
+          kJobs,
+          kShard,
+          kSkipExisting,
           {L"--size", L"N", L"the longest side in pixels (256; 0: full size, one bit a pixel)"},
           {L"-o", L"FILE|DIR", L"the picture (one drawing, a name ending in .png) or the folder (else the current one)"}},
          L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
@@ -115,8 +126,9 @@ const std::vector<CommandEntry>& Commands() {
          kFilesExit,
          L"scanleaf-card render --size 512 -o thumbs Z:\\scans"},
         {L"sheet", L"FILE|FOLDER...", 1, kMany, L"one page: each drawing's thumbnail, card and status",
-         {{L"--recursive", nullptr, L"the files of subfolders too"},
-          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
+         {kRecursive,
+          kJobs,
+          kShard,
           {L"-o", L"PAGE.html", L"the page to write (required)"}},
          L"One self-contained HTML page for review, sorted by path: each drawing's thumbnail beside\n"
          L"its card and verify status. The heading counts the damaged; files of another format are\n"
@@ -126,9 +138,10 @@ const std::vector<CommandEntry>& Commands() {
          L"scanleaf-card sheet -o review.html Z:\\scans\\batch-07"},
         {L"convert", L"FILE|FOLDER...", 1, kMany,
          L"drawings into PDF or TIFF, their Group 4 streams unchanged; pictures into CALS files",
-         {{L"--recursive", nullptr, L"the files of subfolders too"},
-          {L"--jobs", L"N", L"files worked on at once (else one a processor); the output is the same"},
-          {L"--skip-existing", nullptr, L"leave alone an output that is complete and newer than its source"},
+         {kRecursive,
+          kJobs,
+          kShard,
+          kSkipExisting,
           {L"--to", L"pdf|tiff|cals", L"the format to write (required)"},
           {L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"},
           {L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"},
@@ -152,7 +165,8 @@ const std::vector<CommandEntry>& Commands() {
          L"0 every drawing or picture written; 1 one left out, refused or not written; 2 a usage error.",
          L"scanleaf-card convert --to cals --set srcdocid=PLAN-42 -o Z:\\vault\\incoming Z:\\scans\\bureau"},
         {L"repair", L"FILE|FOLDER...", 1, kMany, L"mend the line count that a drawing's own stream proves",
-         {{L"--recursive", nullptr, L"the files of subfolders too"},
+         {kRecursive,
+          kShard,
           {L"--dry-run", nullptr, L"say what would be mended; write nothing"},
           {L"--journal", L"FILE", L"the undo journal (else repair.journal in the current folder)"}},
          L"Decodes each type 1 drawing to its end. Where the stream ends with its end-of-block code\n"

@@ -6,6 +6,7 @@
 #include "tools/card/Card.h"
 #include "tools/card/Files.h"
 #include "tools/card/Output.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
 
@@ -156,11 +157,18 @@ int Show(const std::vector<std::wstring>& args, const Options& options) {
     if (int rc = LoadPlugin(plugin, options)) return rc;
     IVorFileFormat* format = plugin.Format();
 
-    std::vector<std::wstring> files = CollectCalsFiles(format, paths, false);
+    const Walked walked = WalkAndReport({paths, CalsExtensions(format), false, {}});
+    std::vector<std::wstring> files;
+    for (const Source& s : walked.sources) files.push_back(s.path);
 
     bool progress = files.size() > 1 && StderrIsTerminal();
-    int failures = 0;
+    int failures = int(walked.missing.size());
     if (json) Out(L"[");
+    for (size_t i = 0; i < walked.missing.size(); ++i)
+        if (json)
+            Out(std::wstring(i ? L"," : L"") + L"{\"file\":" + JsonString(walked.missing[i]) +
+                L",\"error\":\"no such file or folder\",\"hresult\":" +
+                JsonString(Hex(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))) + L"}");
     for (size_t i = 0; i < files.size(); ++i) {
         if (progress) {
             wchar_t line[64];
@@ -169,7 +177,7 @@ int Show(const std::vector<std::wstring>& args, const Options& options) {
         }
         std::vector<CardEntry> entries;
         HRESULT hr = ReadCard(format, files[i], entries);
-        if (json && i) Out(L",");
+        if (json && (i || !walked.missing.empty())) Out(L",");
         if (FAILED(hr)) {
             ++failures;
             if (progress) Err(L"\r\x1b[K");
@@ -186,11 +194,8 @@ int Show(const std::vector<std::wstring>& args, const Options& options) {
     }
     if (json) Out(L"]\n");
     if (progress) Err(L"\r\x1b[K");
-    if (files.empty()) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
-    }
-    return failures ? 1 : 0;
+    if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
+    return failures || files.empty() ? 1 : 0;
 }
 
 bool ParseDate(const std::wstring& text, double& date) {

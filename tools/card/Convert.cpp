@@ -14,6 +14,8 @@
 #include "tools/card/HeaderFile.h"
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
+#include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 #include <algorithm>
@@ -36,14 +38,19 @@ struct ConvertRequest {
     bool pdf = true;
     bool overwrite = false;
     bool check = true;
-    std::wstring output;
+    OutputTarget output;
     std::wstring title; // the variable that titles a drawing; empty: its file name
+    scanleaf::core::Shard shard;
     std::vector<std::wstring> paths;
-};
 
-bool EndsWith(const std::wstring& text, const std::wstring& end) {
-    return text.size() > end.size() && Lower(text.substr(text.size() - end.size())) == end;
-}
+    // What changes a document, for --skip-existing.
+    scanleaf::core::InputRecord Record() const {
+        scanleaf::core::InputRecord record;
+        record.Option(L"--to", pdf ? L"pdf" : L"tiff");
+        record.Option(L"--title", title);
+        return record;
+    }
+};
 
 bool ParseRequest(const Arguments& a, ConvertRequest& request) {
     for (const wchar_t* other : {L"--set", L"--table", L"--threshold", L"--dpi"})
@@ -53,16 +60,15 @@ bool ParseRequest(const Arguments& a, ConvertRequest& request) {
     request.skipExisting = a.Has(L"--skip-existing");
     request.overwrite = a.Has(L"--overwrite");
     request.check = !a.Has(L"--no-check");
-    if (!ReadJobs(a, request.jobs)) return false;
-    request.output = a.Value(L"-o");
+    if (!ReadJobs(a, request.jobs) || !ReadShard(a, request.shard)) return false;
+    std::wstring error;
+    if (!ReadOutputTarget(a.Value(L"-o"), request.pdf ? std::vector<std::wstring>{L".pdf"}
+                                                      : std::vector<std::wstring>{L".tif", L".tiff"},
+                          request.pdf ? L"--to pdf" : L"--to tiff", request.output, error))
+        return UsageError(error), false;
     request.title = a.Value(L"--title");
     request.paths = a.operands;
     return true;
-}
-
-// A name ending as the format's documents do.
-bool IsDocumentName(const std::wstring& name, bool pdf) {
-    return pdf ? EndsWith(name, L".pdf") : EndsWith(name, L".tif") || EndsWith(name, L".tiff");
 }
 
 // One drawing ready to be written: what its header says, its bytes, its card and its title.
@@ -87,9 +93,8 @@ struct Drawing {
     }
 };
 
-// Why the drawing cannot be handed on; empty when it can.
+// Why the drawing (its bytes read already) cannot be handed on; empty when it can.
 std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardReader& reader, Drawing& drawing) {
-    if (!ReadWholeFile(path, drawing.bytes)) return L"cannot be read";
     if (request.check) {
         const DrawingCheck check =
             DecodeDrawing(reinterpret_cast<const std::uint8_t*>(drawing.bytes.data()), drawing.bytes.size());
@@ -125,8 +130,11 @@ public:
         : file_(path), pdf_(pdf), pdfWriter_(Sink()), tiffWriter_(Sink()) {
         if (pdf_) ok_ = file_.IsOpen() && pdfWriter_.Begin();
         ok_ = ok_ && file_.IsOpen();
+        if (!file_.IsOpen()) error_ = GetLastError();
     }
     bool Ok() const { return ok_; }
+    // The system's error where a write failed, or 0.
+    DWORD Error() const { return error_; }
     void Add(Drawing drawing, bool bookmark) {
         if (pdf_) {
             const scanleaf::core::PdfPage page{drawing.Picture(), bookmark ? drawing.title : std::wstring()};
@@ -142,7 +150,12 @@ public:
             ok_ = ok_ && pdfWriter_.Finish(title, card);
         else
             FlushTiff(true);
-        return ok_ && file_.Commit();
+        if (!ok_ && !error_) error_ = GetLastError();
+        if (ok_ && !file_.Commit()) {
+            error_ = GetLastError();
+            ok_ = false;
+        }
+        return ok_;
     }
 
 private:
@@ -163,9 +176,18 @@ private:
     scanleaf::core::PdfWriter pdfWriter_;
     scanleaf::core::TiffWriter tiffWriter_;
     std::unique_ptr<Drawing> pending_;
+    DWORD error_ = 0;
 };
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(scanleaf::FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+// A drawing's bytes and its identity for the record.
+bool ReadSource(const std::wstring& path, Drawing& drawing, scanleaf::core::InputRecord& record, std::wstring& problem) {
+    if (!ReadWholeFile(path, drawing.bytes)) {
+        problem = L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+        return false;
+    }
+    record.Source(path, drawing.bytes.size(), HashBytes(drawing.bytes.data(), drawing.bytes.size()));
+    return true;
+}
 
 } // namespace
 
@@ -180,75 +202,113 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(a, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    const std::vector<std::wstring> files = CollectCalsFilesInPathOrder(plugin.Format(), request.paths, request.recursive);
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(plugin.Format()), request.recursive, request.shard});
+    std::vector<std::wstring> files;
+    for (const Source& s : walked.sources) files.push_back(s.path);
+    size_t written = 0, leftOut = 0, failed = walked.missing.size(), upToDate = 0;
+    auto summary = [&] {
+        Err(L"convert: files " + std::to_wstring(files.size()) + L", written " + std::to_wstring(written) +
+            (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") + L", left out " +
+            std::to_wstring(leftOut) + L", failed " + std::to_wstring(failed) + L"\n");
+        return leftOut || failed || files.empty() ? 1 : 0;
+    };
+    auto refuseAll = [&](const std::wstring& message) {
+        Err(L"scanleaf-card: " + message + L"\n");
+        failed += files.size();
+        return summary();
+    };
     if (files.empty()) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
+        if (walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
+        return summary();
     }
-    const bool combined = !request.output.empty() && IsDocumentName(request.output, request.pdf);
-    const std::wstring folder = combined ? std::wstring() : (request.output.empty() ? L"." : request.output);
-    if (!combined && !IsFolder(folder) && !CreateDirectoryW(scanleaf::FileSystemPath(folder).c_str(), nullptr)) {
-        Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
-        return 1;
-    }
-    // One document of them all is up to date when it is newer than every drawing; an older one
-    // is made again.
-    if (combined && request.skipExisting &&
-        std::all_of(files.begin(), files.end(), [&](const std::wstring& f) { return IsUpToDate(request.output, f); })) {
-        Out(request.output + L": up to date\n");
-        return 0;
-    }
-    if (combined && Exists(request.output) && !request.overwrite && !request.skipExisting) {
-        Err(request.output + L": exists; --overwrite replaces it\n");
-        return 1;
-    }
+    const bool combined = request.output.Single();
     const std::wstring extension = request.pdf ? L".pdf" : L".tif";
-    std::unique_ptr<Document> together;
+    std::vector<std::wstring> outs(files.size()), occupied(files.size());
     if (combined) {
-        together = std::make_unique<Document>(request.output, request.pdf);
-        if (!together->Ok()) {
-            Err(L"scanleaf-card: cannot write " + request.output + L"\n");
-            return 1;
+        const std::wstring problem = OccupiedText(request.output.file, true);
+        if (IsFolder(request.output.file) || (!problem.empty() && !request.overwrite && !request.skipExisting))
+            return refuseAll(problem);
+    } else {
+        const std::wstring problem = MakeFolders(request.output.folder);
+        if (!problem.empty()) return refuseAll(problem);
+        // Every name before any work, from the sources alone, so that every job count names alike;
+        // an output that was there before the run is refused unless --overwrite or --skip-existing.
+        std::vector<scanleaf::core::PlannedSource> planned;
+        for (const std::wstring& f : files) planned.push_back({f, 1});
+        const std::vector<std::vector<std::wstring>> names = PlanNames(planned, request.output, extension);
+        for (size_t i = 0; i < files.size(); ++i) {
+            outs[i] = names[i][0];
+            if (IsFolder(outs[i]) || (!request.overwrite && !request.skipExisting))
+                occupied[i] = OccupiedText(outs[i], true);
         }
     }
-    // The names first, in path order, so that every job count names alike.
-    OutputNames names;
-    std::vector<std::wstring> outs(files.size());
-    for (size_t i = 0; i < files.size() && !together; ++i) outs[i] = names.Take(folder + L"\\" + BaseName(files[i]), extension);
-    size_t written = 0, leftOut = 0, failed = 0, upToDate = 0;
+    std::unique_ptr<Document> together;
+    // One document of them all is left alone when it was made from the same drawings, in the same
+    // order, with the same options.
+    scanleaf::core::InputRecord togetherRecord = request.Record();
+    if (combined && request.skipExisting) {
+        for (const std::wstring& f : files) {
+            std::uint64_t size = 0, hash = 0;
+            if (IdentifyFile(f, size, hash)) togetherRecord.Source(f, size, hash);
+        }
+        const InputsKept::Verdict verdict = InputsKept::Judge(request.output.file, togetherRecord);
+        if (verdict == InputsKept::Verdict::UpToDate) {
+            Out(request.output.file + L": up to date\n");
+            upToDate = files.size();
+            return summary();
+        }
+        if (verdict != InputsKept::Verdict::Missing) Out(request.output.file + L":" + InputsKept::Note(verdict) + L"\n");
+        togetherRecord = request.Record();
+    }
+    if (combined) {
+        together = std::make_unique<Document>(request.output.file, request.pdf);
+        if (!together->Ok()) return refuseAll(CannotWrite(request.output.file, together->Error()));
+    }
     scanleaf::core::CardValues onlyCard;
     std::wstring onlyTitle;
     Progress progress(files.size());
     // Drawings are read, decoded and their cards read on the jobs' threads, which also write a
     // document a drawing; one document of them all is written here, in path order.
     struct Loaded {
-        bool upToDate = false;
+        InputsKept::Verdict verdict = InputsKept::Verdict::Missing; // UpToDate: left alone
         std::wstring problem; // left out
         std::wstring failure; // its document not written
         Drawing drawing;      // for the one document
+        scanleaf::core::InputRecord record;
     };
     const auto readers = CardReaders(plugin.Format(), request.jobs);
-    auto writeOne = [&](const std::wstring& out, Drawing& drawing) {
-        if (Exists(out) && !request.overwrite && !request.skipExisting) return out + L" exists; --overwrite replaces it";
+    auto writeOne = [&](const std::wstring& out, Drawing& drawing, const scanleaf::core::InputRecord& record) {
         Document one(out, request.pdf);
         const std::wstring title = drawing.title;
         const scanleaf::core::CardValues card = drawing.card;
         one.Add(std::move(drawing), true);
-        return one.Finish(title, card) ? std::wstring() : L"cannot write " + out;
+        if (!one.Finish(title, card)) return CannotWrite(out, one.Error());
+        InputsKept::Keep(out, record);
+        return std::wstring();
     };
     size_t done = 0;
     OrderedPool<size_t, Loaded> pool(
         request.jobs,
         [&](unsigned worker, const size_t& i) {
             Loaded loaded;
-            loaded.upToDate = request.skipExisting && !together && IsUpToDate(outs[i], files[i]);
-            if (!loaded.upToDate) loaded.problem = Load(files[i], request, *readers[worker], loaded.drawing);
-            if (!loaded.upToDate && loaded.problem.empty() && !together) loaded.failure = writeOne(outs[i], loaded.drawing);
+            if (!occupied[i].empty()) return loaded;
+            loaded.record = request.Record();
+            if (!ReadSource(files[i], loaded.drawing, loaded.record, loaded.problem)) return loaded;
+            if (request.skipExisting && !together) {
+                loaded.verdict = InputsKept::Judge(outs[i], loaded.record);
+                if (loaded.verdict == InputsKept::Verdict::UpToDate) return loaded;
+            }
+            loaded.problem = Load(files[i], request, *readers[worker], loaded.drawing);
+            if (loaded.problem.empty() && !together) loaded.failure = writeOne(outs[i], loaded.drawing, loaded.record);
             return loaded;
         },
         [&](const size_t& i, Loaded& loaded) {
             progress.Step(done++, files[i]);
-            if (loaded.upToDate) {
+            if (!occupied[i].empty()) {
+                progress.Clear();
+                Err(files[i] + L": " + occupied[i] + L"\n");
+                ++failed;
+            } else if (loaded.verdict == InputsKept::Verdict::UpToDate) {
                 Out(files[i] + L" -> " + outs[i] + L" (up to date)\n");
                 ++upToDate;
             } else if (!loaded.problem.empty()) {
@@ -262,10 +322,12 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
             } else if (together) {
                 onlyCard = loaded.drawing.card;
                 onlyTitle = loaded.drawing.title;
+                const std::string& bytes = loaded.drawing.bytes;
+                togetherRecord.Source(files[i], bytes.size(), HashBytes(bytes.data(), bytes.size()));
                 together->Add(std::move(loaded.drawing), true);
                 ++written;
             } else {
-                Out(files[i] + L" -> " + outs[i] + L"\n");
+                Out(files[i] + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(loaded.verdict) : L"") + L"\n");
                 ++written;
             }
         });
@@ -275,18 +337,21 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
     if (together) {
         // A document of one drawing carries its card; one of several is titled by its name.
         const bool one = written == 1;
-        if (written == 0 || !together->Finish(one ? onlyTitle : BaseName(request.output), one ? onlyCard : scanleaf::core::CardValues())) {
-            Err(written == 0 ? L"scanleaf-card: no drawing to write; " + request.output + L" not written\n"
-                             : L"scanleaf-card: cannot write " + request.output + L"\n");
+        if (written == 0) {
+            Err(L"scanleaf-card: no drawing to write; " + request.output.file + L" not written\n");
+            ++failed;
+        } else if (!together->Finish(one ? onlyTitle : BaseName(request.output.file),
+                                     one ? onlyCard : scanleaf::core::CardValues())) {
+            Err(L"scanleaf-card: " + CannotWrite(request.output.file, together->Error()) + L"\n");
             ++failed;
             written = 0;
         } else {
-            Out(request.output + L": " + std::to_wstring(written) + L" page(s)\n");
+            // Left out drawings are not in it, so only a whole document is judged up to date later.
+            if (leftOut == 0) InputsKept::Keep(request.output.file, togetherRecord);
+            Out(request.output.file + L": " + std::to_wstring(written) + L" page(s)\n");
         }
     }
-    Err(L"convert: files " + std::to_wstring(files.size()) + L", written " + std::to_wstring(written) +
-        (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") + L", left out " + std::to_wstring(leftOut) + L", failed " + std::to_wstring(failed) + L"\n");
-    return leftOut || failed ? 1 : 0;
+    return summary();
 }
 
 } // namespace card

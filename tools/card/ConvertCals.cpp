@@ -19,6 +19,8 @@
 #include "tools/card/PictureSource.h"
 #include "tools/card/Progress.h"
 #include "tools/card/Trial.h"
+#include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 #include <algorithm>
@@ -46,6 +48,7 @@ struct CalsRequest {
     int threshold = -1; // percent; -1: none given
     std::uint32_t dpi = 0;
     std::wstring output;
+    scanleaf::core::Shard shard;
     bool overwrite = false;
     bool recursive = false;
     bool skipExisting = false;
@@ -86,7 +89,7 @@ bool ParseRequest(const Arguments& a, CalsRequest& request) {
     request.recursive = a.Has(L"--recursive");
     request.skipExisting = a.Has(L"--skip-existing");
     request.paths = a.operands;
-    return ReadJobs(a, request.jobs);
+    return ReadJobs(a, request.jobs) && ReadShard(a, request.shard);
 }
 
 // The table's rows by the lower-case absolute path of their source: the writable columns only.
@@ -192,19 +195,37 @@ public:
         bool upToDate = false;
     };
 
-    // `stem`: the output's path without its extension (and page number).
-    Result Convert(const std::wstring& source, const std::wstring& stem, const std::wstring& extension) {
+    // The pages a source holds, read before any output is named; 0 with `problem` when it is refused.
+    std::uint32_t Pages(const std::wstring& source, std::wstring& problem) {
+        std::vector<PagePlan> pages;
+        problem = Plan(source, {}, pages);
+        return problem.empty() ? std::uint32_t(pages.size()) : 0;
+    }
+
+    // `names`: the outputs the plan gave the source's pages.
+    Result Convert(const std::wstring& source, const std::vector<std::wstring>& names) {
         Result result;
         std::vector<PagePlan> pages;
-        std::wstring problem = Plan(source, stem, extension, pages);
-        if (problem.empty() && request_.skipExisting &&
-            std::all_of(pages.begin(), pages.end(), [&](const PagePlan& p) { return IsUpToDate(p.output, source); })) {
-            for (const PagePlan& page : pages) result.lines += source + L" -> " + page.output + L" (up to date)\n";
-            result.upToDate = true;
-            return result;
+        std::wstring problem = Plan(source, names, pages);
+        const std::vector<NewValue> values = table_.ValuesFor(source, request_.values);
+        scanleaf::core::InputRecord record = Record(values);
+        std::uint64_t size = 0, hash = 0;
+        const bool identified = problem.empty() && IdentifyFile(source, size, hash);
+        if (identified) record.Source(source, size, hash);
+        InputsKept::Verdict verdict = InputsKept::Verdict::Missing;
+        if (identified && request_.skipExisting) {
+            for (const PagePlan& page : pages) {
+                const InputsKept::Verdict v = InputsKept::Judge(page.output, record);
+                if (v != InputsKept::Verdict::UpToDate || verdict == InputsKept::Verdict::Missing) verdict = v;
+                if (v != InputsKept::Verdict::UpToDate) break;
+            }
+            if (verdict == InputsKept::Verdict::UpToDate) {
+                for (const PagePlan& page : pages) result.lines += source + L" -> " + page.output + L" (up to date)\n";
+                result.upToDate = true;
+                return result;
+            }
         }
         std::vector<std::unique_ptr<AtomicFile>> files;
-        const std::vector<NewValue> values = table_.ValuesFor(source, request_.values);
         for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
             files.push_back(std::make_unique<AtomicFile>(pages[p].output));
             problem = Write(source, p, pages[p], *files.back());
@@ -213,21 +234,33 @@ public:
         }
         if (problem.empty())
             for (size_t p = 0; p < files.size() && problem.empty(); ++p)
-                if (!files[p]->Commit()) problem = L"cannot write " + pages[p].output;
+                if (!files[p]->Commit()) problem = CannotWrite(pages[p].output, GetLastError());
         if (!problem.empty()) {
             result.refused = source + L": " + problem + L"; nothing written\n";
             return result;
         }
-        for (const PagePlan& page : pages)
-            result.lines += source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)\n" : L"\n");
+        const std::wstring note = request_.skipExisting ? InputsKept::Note(verdict) : std::wstring();
+        for (const PagePlan& page : pages) {
+            if (identified) InputsKept::Keep(page.output, record);
+            result.lines += source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)" : L"") + note + L"\n";
+        }
         result.written = pages.size();
         return result;
     }
 
 private:
-    // Each page's size, resolution, orientation and target, or why the source is refused.
-    std::wstring Plan(const std::wstring& source, const std::wstring& stem, const std::wstring& extension,
-                      std::vector<PagePlan>& pages) {
+    // What changes a source's files, for --skip-existing.
+    scanleaf::core::InputRecord Record(const std::vector<NewValue>& values) const {
+        scanleaf::core::InputRecord record;
+        record.Option(L"--threshold", std::to_wstring(request_.threshold));
+        record.Option(L"--dpi", std::to_wstring(request_.dpi));
+        for (const NewValue& v : values) record.Option(L"value " + v.name, v.text);
+        return record;
+    }
+
+    // Each page's size, resolution, orientation and target, or why the source is refused. With no
+    // names, only the pages are counted (and checked).
+    std::wstring Plan(const std::wstring& source, const std::vector<std::wstring>& names, std::vector<PagePlan>& pages) {
         SourceFile file(source);
         if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
         const std::uint64_t size = file.Size();
@@ -275,10 +308,10 @@ private:
                        L" pels, more than any drawing holds";
             page.dpi = request_.dpi ? request_.dpi : std::uint32_t(dpi + 0.5);
             if (page.dpi == 0) return L"gives no resolution: --dpi N says its pels per inch";
-            page.output = OutputName(stem, extension, f, frames);
-            if (GetFileAttributesW(scanleaf::FileSystemPath(page.output).c_str()) != INVALID_FILE_ATTRIBUTES && !request_.overwrite &&
-                !request_.skipExisting)
-                return page.output + L" exists; --overwrite replaces it";
+            if (!names.empty()) {
+                if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
+                page.output = names[f];
+            }
             pages.push_back(page);
         }
         return std::wstring();
@@ -291,22 +324,13 @@ private:
     }
 
 
-    // STEM.cal, or STEM-p001.cal and on for a source of several pages.
-    static std::wstring OutputName(const std::wstring& stem, const std::wstring& extension, std::uint32_t page,
-                                   std::uint32_t pages) {
-        if (pages == 1) return stem + extension;
-        wchar_t number[16];
-        swprintf(number, 16, L"-p%03u", page + 1);
-        return stem + number + extension;
-    }
-
     std::wstring Write(const std::wstring& source, size_t index, const PagePlan& page, AtomicFile& out) {
-        if (!out.IsOpen()) return L"cannot write " + page.output;
+        if (!out.IsOpen()) return CannotWrite(page.output, GetLastError());
         const std::string header = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
-        if (!out.Write(header)) return L"cannot write " + page.output;
+        if (!out.Write(header)) return CannotWrite(page.output, GetLastError());
         const std::wstring problem = page.passThrough ? CopyStrip(source, page, out) : Encode(index, page, out);
         if (!problem.empty()) return problem;
-        return out.Close() ? std::wstring() : L"cannot write " + page.output;
+        return out.Close() ? std::wstring() : CannotWrite(page.output, GetLastError());
     }
 
     // The strip as it is, once the decoder has found every row in it.
@@ -397,14 +421,6 @@ private:
     PictureFile picture_;
 };
 
-bool IsCalsName(IVorFileFormat* format, const std::wstring& path) {
-    const size_t dot = path.find_last_of(L'.'), slash = path.find_last_of(L"\\/");
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return false;
-    for (const std::wstring& e : CalsExtensions(format))
-        if (Lower(path.substr(dot + 1)) == e) return true;
-    return false;
-}
-
 } // namespace
 
 int ConvertToCals(const Arguments& args, const Options& options) {
@@ -412,44 +428,82 @@ int ConvertToCals(const Arguments& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    CardTable table;
-    if (!request.table.empty() && !table.Load(request.table)) return 1;
-    std::vector<std::wstring> sources;
-    VisitFiles(request.paths, kPictureExtensions, request.recursive,
-               [&sources](const std::wstring& file) { sources.push_back(file); });
-    if (sources.empty()) {
-        Err(L"scanleaf-card: no pictures found\n");
-        return 1;
-    }
     // -o names one file when it ends as a CALS file does; otherwise a folder.
-    const bool one = !request.output.empty() && IsCalsName(plugin.Format(), request.output);
-    if (one && sources.size() > 1) {
-        Err(L"scanleaf-card: -o " + request.output + L" names one file, for " + std::to_wstring(sources.size()) +
-            L" pictures; name a folder\n");
-        return 1;
+    std::vector<std::wstring> calsExtensions;
+    for (const std::wstring& e : CalsExtensions(plugin.Format())) calsExtensions.push_back(L"." + e);
+    OutputTarget target;
+    std::wstring error;
+    if (!ReadOutputTarget(request.output, calsExtensions, L"--to cals", target, error)) return UsageError(error);
+    const Walked walked = WalkAndReport({request.paths, kPictureExtensions, request.recursive, request.shard});
+    std::vector<std::wstring> sources;
+    for (const Source& s : walked.sources) sources.push_back(s.path);
+    size_t written = 0, refused = walked.missing.size(), upToDate = 0;
+    auto summary = [&] {
+        Err(L"convert: pictures " + std::to_wstring(sources.size()) + L", CALS files written " + std::to_wstring(written) +
+            (request.skipExisting ? L", pictures up to date " + std::to_wstring(upToDate) : L"") + L", pictures refused " +
+            std::to_wstring(refused) + L"\n");
+        return refused || sources.empty() ? 1 : 0;
+    };
+    auto refuseAll = [&](const std::wstring& message) {
+        Err(L"scanleaf-card: " + message + L"\n");
+        refused += sources.size();
+        return summary();
+    };
+    CardTable table;
+    if (!request.table.empty() && !table.Load(request.table)) return refuseAll(request.table + L" refused");
+    if (sources.empty()) {
+        if (walked.missing.empty()) Err(L"scanleaf-card: no pictures found\n");
+        return summary();
     }
-    const std::wstring folder = one ? std::wstring() : (request.output.empty() ? L"." : request.output);
-    if (!one && !IsFolder(folder) && !CreateDirectoryW(scanleaf::FileSystemPath(folder).c_str(), nullptr)) {
-        Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
-        return 1;
+    if (target.Single() && sources.size() > 1)
+        return refuseAll(L"-o " + request.output + L" names one file, for " + std::to_wstring(sources.size()) +
+                         L" pictures; name a folder");
+    if (!target.Single()) {
+        const std::wstring problem = MakeFolders(target.folder);
+        if (!problem.empty()) return refuseAll(problem);
     }
-    // Each source's stem in the sources' order (" (2)" and on where two share a name), so that
-    // every job count names alike; the sources are converted on the jobs' threads, each with its
-    // own converter, and reported here in order.
-    std::vector<std::wstring> stems;
-    OutputNames names;
-    const std::wstring extension = one ? request.output.substr(request.output.find_last_of(L'.')) : L".cal";
-    for (const std::wstring& source : sources)
-        stems.push_back(names.Take(one ? request.output.substr(0, request.output.find_last_of(L'.'))
-                                       : folder + L"\\" + BaseName(source),
-                                   L""));
     std::vector<std::unique_ptr<CalsConverter>> converters;
     for (unsigned w = 0; w < request.jobs; ++w)
         converters.push_back(std::make_unique<CalsConverter>(plugin.Format(), request, table));
-    size_t written = 0, refused = 0, upToDate = 0, done = 0;
+    // The plan: every source's pages counted first, then every output named from the sources
+    // alone, so that no two share a name and every job count names alike; a name that was there
+    // before the run refuses its source unless --overwrite or --skip-existing.
+    std::vector<std::wstring> problems(sources.size());
+    std::vector<scanleaf::core::PlannedSource> planned;
+    {
+        std::vector<std::uint32_t> pages(sources.size(), 0);
+        OrderedPool<size_t, std::pair<std::uint32_t, std::wstring>> counting(
+            request.jobs,
+            [&](unsigned worker, const size_t& i) {
+                std::wstring problem;
+                const std::uint32_t n = converters[worker]->Pages(sources[i], problem);
+                return std::make_pair(n, problem);
+            },
+            [&](const size_t& i, std::pair<std::uint32_t, std::wstring>& counted) {
+                pages[i] = counted.first;
+                problems[i] = counted.second;
+            });
+        for (size_t i = 0; i < sources.size(); ++i) counting.Add(i);
+        counting.Finish();
+        for (size_t i = 0; i < sources.size(); ++i) planned.push_back({sources[i], pages[i]});
+    }
+    const std::vector<std::vector<std::wstring>> names = PlanNames(planned, target, L".cal");
+    for (size_t i = 0; i < sources.size(); ++i)
+        for (const std::wstring& name : names[i])
+            if (problems[i].empty() && (IsFolder(name) || (!request.overwrite && !request.skipExisting)))
+                problems[i] = OccupiedText(name, true);
+    size_t done = 0;
     Progress progress(sources.size());
     OrderedPool<size_t, CalsConverter::Result> pool(
-        request.jobs, [&](unsigned worker, const size_t& i) { return converters[worker]->Convert(sources[i], stems[i], extension); },
+        request.jobs,
+        [&](unsigned worker, const size_t& i) {
+            if (!problems[i].empty()) {
+                CalsConverter::Result result;
+                result.refused = sources[i] + L": " + problems[i] + L"; nothing written\n";
+                return result;
+            }
+            return converters[worker]->Convert(sources[i], names[i]);
+        },
         [&](const size_t& i, CalsConverter::Result& result) {
             progress.Step(done++, sources[i]);
             if (!result.refused.empty()) {
@@ -465,10 +519,7 @@ int ConvertToCals(const Arguments& args, const Options& options) {
     for (size_t i = 0; i < sources.size(); ++i) pool.Add(i);
     pool.Finish();
     progress.Clear();
-    Err(L"convert: pictures " + std::to_wstring(sources.size()) + L", CALS files written " + std::to_wstring(written) +
-        (request.skipExisting ? L", pictures up to date " + std::to_wstring(upToDate) : L"") + L", pictures refused " +
-        std::to_wstring(refused) + L"\n");
-    return refused ? 1 : 0;
+    return summary();
 }
 
 } // namespace card

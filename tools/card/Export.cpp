@@ -8,6 +8,7 @@
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
 #include "tools/card/Resume.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 #include <cstdint>
@@ -27,6 +28,7 @@ struct ExportRequest {
     wchar_t delimiter = L',';
     std::wstring output; // empty: standard output
     std::wstring resume; // the table, whose cards read so far are kept in TABLE.rows
+    scanleaf::core::Shard shard;
     std::vector<std::wstring> paths;
 };
 
@@ -36,6 +38,7 @@ bool ParseRequest(const std::vector<std::wstring>& args, ExportRequest& request)
     if (!ReadArguments(L"export", args, a) || !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format) ||
         !ReadChoice(a, L"--delimiter", {L",", L";"}, L",", delimiter) || !ReadJobs(a, request.jobs))
         return false;
+    if (!ReadShard(a, request.shard)) return false;
     request.recursive = a.Has(L"--recursive");
     request.bom = !a.Has(L"--no-bom");
     request.json = format == L"json";
@@ -218,11 +221,8 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    // The files are visited, not listed, so that memory stays flat however many there are;
-    // only a progress line needs their number first.
-    size_t total = 0;
-    if (StderrIsTerminal())
-        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&total](const std::wstring&) { ++total; });
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(plugin.Format()), request.recursive, request.shard});
+    const size_t total = walked.sources.size();
 
     CardSpool spool;
     Columns columns;
@@ -235,6 +235,13 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
     };
     const auto readers = CardReaders(plugin.Format(), request.jobs);
     Summary summary;
+    summary.failed = walked.missing.size();
+    // Every path ends with the summary.
+    auto finish = [&](int rc) {
+        Err(L"export: files " + std::to_wstring(summary.read + summary.failed) + L", exported " +
+            std::to_wstring(summary.read) + L", failed " + std::to_wstring(summary.failed) + L"\n");
+        return rc;
+    };
     // --resume: every card read is kept in TABLE.rows as it comes, so that a stopped run can be
     // continued; the table is written from them at the end, and the rows removed.
     LineLog log;
@@ -244,7 +251,7 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
         const HRESULT hr = log.Open(logPath);
         if (FAILED(hr)) {
             Err(logPath + L": " + DescribeHresult(hr) + L"\n");
-            return 1;
+            return finish(1);
         }
     }
     {
@@ -272,9 +279,13 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
                 spool.Add(r.path, columns.Add(r.card), r.card);
             });
         std::string kept;
-        VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
-            if (!stop.empty()) return;
-            if (request.resume.empty() || !log.NextKept(kept)) return pool.Add(file);
+        for (const Source& source : walked.sources) {
+            const std::wstring& file = source.path;
+            if (!stop.empty()) break;
+            if (request.resume.empty() || !log.NextKept(kept)) {
+                pool.Add(file);
+                continue;
+            }
             // A card that the stopped run read: taken from its line, not read again.
             Read r;
             r.path = AbsolutePath(file);
@@ -282,38 +293,40 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
             if (!ReadLogLine(kept, r.path, failure, r.card)) {
                 stop = request.resume + L".rows: line " + std::to_wstring(done + 1) + L" is not " + r.path +
                        L": the files are not those of the stopped run; remove it to start again";
-                return;
+                break;
             }
             progress.Step(done++, file);
             if (!failure.empty()) {
                 progress.Clear();
                 Err(r.path + L": " + failure + L"\n");
                 ++summary.failed;
-                return;
+                continue;
             }
             ++summary.read;
             spool.Add(r.path, columns.Add(r.card), r.card);
-        });
+        }
         pool.Finish();
         progress.Step(done, L"");
     }
     if (!stop.empty()) {
         Err(stop + L"\n");
-        return 1;
+        return finish(1);
     }
     if (summary.read + summary.failed == 0) {
         Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
+        return finish(1);
     }
     if (!spool.Ok() || !spool.Rewind()) {
-        Err(L"scanleaf-card: cannot keep the cards in a temporary file\n");
-        return 1;
+        Err(L"scanleaf-card: cannot keep the cards in a temporary file: " +
+            DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) + L"\n");
+        return finish(1);
     }
 
     TableSink sink(request.output);
     if (!sink.Ok()) {
-        Err(L"scanleaf-card: cannot write " + request.output + L"\n");
-        return 1;
+        Err(L"scanleaf-card: cannot write " + request.output + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) +
+            L"\n");
+        return finish(1);
     }
     std::vector<std::wstring> header = columns.Header();
     bool ok = true;
@@ -332,14 +345,13 @@ int Export(const std::vector<std::wstring>& args, const Options& options) {
     }
     if (request.json) ok = ok && sink.Write("\n]\n");
     if (!ok || !spool.Ok() || !sink.Finish()) {
-        Err(L"scanleaf-card: writing the table failed" + (request.output.empty() ? L"" : L": " + request.output) + L"\n");
-        return 1;
+        Err(L"scanleaf-card: writing the table failed" + (request.output.empty() ? L"" : L": " + request.output) + L": " +
+            DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) + L"\n");
+        return finish(1);
     }
     log.Close();
     if (!request.resume.empty()) DeleteFileW(scanleaf::FileSystemPath(logPath).c_str());
-    Err(L"export: files " + std::to_wstring(summary.read + summary.failed) + L", exported " +
-        std::to_wstring(summary.read) + L", failed " + std::to_wstring(summary.failed) + L"\n");
-    return summary.failed ? 1 : 0;
+    return finish(summary.failed ? 1 : 0);
 }
 
 } // namespace card

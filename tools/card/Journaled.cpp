@@ -56,40 +56,42 @@ HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs) {
 }
 
 int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPath, Summary& summary,
-               const std::wstring& verb, const std::function<HRESULT(const FilePlan&)>& save, const std::wstring& counts) {
+               const std::wstring& verb, const std::function<HRESULT(const FilePlan&)>& save, const std::wstring& counts,
+               const std::wstring& done) {
+    // Refused before any file was changed: the summary still ends the run.
+    auto refused = [&](const std::wstring& message) {
+        Err(message + L"\nno file was changed\n");
+        summary.changed = 0;
+        summary.failed += plans.size();
+        Out(verb + L": " + summary.Line() + L"\n");
+        return 1;
+    };
     std::wstring keptAs;
     const HRESULT aside = SetAsideUndone(journalPath, keptAs);
     if (FAILED(aside)) {
-        Err(L"scanleaf-card: the undone journal " + journalPath + L" cannot be kept as " + keptAs + L": " +
-            DescribeHresult(aside) + L"\nno file was changed\n");
-        return 1;
+        return refused(L"scanleaf-card: the undone journal " + journalPath + L" cannot be kept as " + keptAs + L": " +
+                       DescribeHresult(aside));
     }
     if (aside == S_OK) Out(L"the undone journal " + journalPath + L" is kept as " + keptAs + L"\n");
     JournalFile journal(journalPath);
     if (!journal.Valid()) {
         DWORD error = GetLastError();
-        Err(L"scanleaf-card: cannot create the journal " + journalPath +
-            (error == ERROR_FILE_EXISTS ? L": it exists and records changes that have not been undone; undo it "
-                                          L"first (scanleaf-card undo " + journalPath +
-                                              L"), or name another journal with --journal"
-                                        : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))) +
-            L"\nno file was changed\n");
-        return 1;
+        return refused(L"scanleaf-card: cannot create the journal " + journalPath +
+                       (error == ERROR_FILE_EXISTS ? L": it exists and records changes that have not been undone; undo it "
+                                                     L"first (scanleaf-card undo " + journalPath +
+                                                         L"), or name another journal with --journal"
+                                                   : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))));
     }
-    std::string before = journal::kFirstLine;
+    std::string before = verb == L"repair" ? journal::kRepairFirstLine : journal::kFirstLine;
     for (const FilePlan& plan : plans) {
         HeaderState state;
         HRESULT hr = ReadHeaderState(plan.path, state);
-        if (FAILED(hr)) {
-            Err(plan.path + L": " + DescribeHresult(hr) + L"\nno file was changed\n");
-            return 1;
-        }
+        if (FAILED(hr)) return refused(plan.path + L": " + DescribeHresult(hr));
         before += journal::BeforeLine({plan.path, state.size, state.modified, state.header, false, {}});
     }
-    if (!journal.Append(before)) {
-        Err(L"scanleaf-card: cannot write the journal " + journalPath + L"\nno file was changed\n");
-        return 1;
-    }
+    if (!journal.Append(before))
+        return refused(L"scanleaf-card: cannot write the journal " + journalPath + L": " +
+                       DescribeHresult(HRESULT_FROM_WIN32(GetLastError())));
 
     Progress progress(plans.size());
     for (size_t i = 0; i < plans.size(); ++i) {
@@ -113,6 +115,7 @@ int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPa
         }
     }
     progress.Clear();
+    Out(done);
     Out(L"journal: " + journalPath + L" (scanleaf-card undo " + journalPath + L" puts every file back)\n");
     Out(verb + L": " + (counts.empty() ? summary.Line() : counts) + L"\n");
     return 0;

@@ -29,11 +29,12 @@ struct FilePlan {
 // for any other, which stays.
 HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs);
 
-// Saves each plan with `save`, through a new journal at `journalPath`; reports as `verb` ("import:
-// files read ...", or `counts` when given). 0 when every file was saved, 1 otherwise (with what
-// was saved and how to undo it).
+// Saves each plan with `save`, through a new journal at `journalPath` (a repair's when `verb` is
+// "repair"); reports as `verb` ("import: files read ...", or `counts` when given), after `done`
+// once every file is saved. 0 when every file was saved, 1 otherwise (with what was saved and how
+// to undo it, or that nothing was changed).
 int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPath, Summary& summary,
                const std::wstring& verb, const std::function<HRESULT(const FilePlan&)>& save,
-               const std::wstring& counts = std::wstring());
+               const std::wstring& counts = std::wstring(), const std::wstring& done = std::wstring());
 
 } // namespace card

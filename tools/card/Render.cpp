@@ -7,6 +7,8 @@
 #include "tools/card/Jobs.h"
 #include "tools/card/Output.h"
 #include "tools/card/Png.h"
+#include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 #include <memory>
@@ -24,7 +26,8 @@ struct RenderRequest {
     bool skipExisting = false;
     unsigned jobs = 1;
     std::uint32_t size = 256; // the longest side; 0: full size
-    std::wstring output;
+    OutputTarget output;
+    scanleaf::core::Shard shard;
     std::vector<std::wstring> paths;
 };
 
@@ -41,8 +44,9 @@ bool ParseRequest(const std::vector<std::wstring>& args, RenderRequest& request)
     }
     request.recursive = a.Has(L"--recursive");
     request.skipExisting = a.Has(L"--skip-existing");
-    request.output = a.Value(L"-o");
-    if (!ReadJobs(a, request.jobs)) return false;
+    std::wstring error;
+    if (!ReadOutputTarget(a.Value(L"-o"), {L".png"}, L"render", request.output, error)) return UsageError(error), false;
+    if (!ReadJobs(a, request.jobs) || !ReadShard(a, request.shard)) return false;
     request.paths = a.operands;
     return true;
 }
@@ -103,17 +107,23 @@ private:
 };
 
 struct Rendered {
-    bool upToDate = false; // --skip-existing found the picture complete and newer than the drawing
+    InputsKept::Verdict verdict = InputsKept::Verdict::Missing; // UpToDate: left alone
     DrawingCheck check;
     HRESULT hr = S_OK;
 };
 
 // The picture under a temporary name, renamed when complete: a picture that exists is whole.
+// What it was made from is kept beside it for --skip-existing.
 Rendered RenderOne(const std::wstring& file, const std::wstring& out, const RenderRequest& request) {
     Rendered r;
-    if (request.skipExisting && IsUpToDate(out, file)) {
-        r.upToDate = true;
-        return r;
+    scanleaf::core::InputRecord record;
+    record.Option(L"--size", std::to_wstring(request.size));
+    std::uint64_t size = 0, hash = 0;
+    const bool identified = IdentifyFile(file, size, hash);
+    if (identified) record.Source(file, size, hash);
+    if (request.skipExisting && identified) {
+        r.verdict = InputsKept::Judge(out, record);
+        if (r.verdict == InputsKept::Verdict::UpToDate) return r;
     }
     const std::wstring partial = out + L".partial";
     if (request.size == 0) {
@@ -133,10 +143,9 @@ Rendered RenderOne(const std::wstring& file, const std::wstring& out, const Rend
     if (SUCCEEDED(r.hr) && !MoveFileExW(scanleaf::FileSystemPath(partial).c_str(), scanleaf::FileSystemPath(out).c_str(), MOVEFILE_REPLACE_EXISTING))
         r.hr = HRESULT_FROM_WIN32(GetLastError());
     if (FAILED(r.hr)) DeleteFileW(scanleaf::FileSystemPath(partial).c_str());
+    if (SUCCEEDED(r.hr) && identified) InputsKept::Keep(out, record);
     return r;
 }
-
-bool EndsWithPng(const std::wstring& path) { return path.size() > 4 && Lower(path.substr(path.size() - 4)) == L".png"; }
 
 } // namespace
 
@@ -145,47 +154,73 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    const std::vector<std::wstring> files = CollectCalsFiles(plugin.Format(), request.paths, request.recursive);
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(plugin.Format()), request.recursive, request.shard});
+    const std::vector<Source>& files = walked.sources;
+    size_t written = 0, failed = walked.missing.size(), upToDate = 0;
+    auto summary = [&] {
+        Err(L"render: pictures " + std::to_wstring(written) +
+            (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") + L", failed " +
+            std::to_wstring(failed) + L"\n");
+        return failed || files.empty() ? 1 : 0;
+    };
     if (files.empty()) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
+        if (walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
+        return summary();
     }
-    const bool oneFile = files.size() == 1 && EndsWithPng(request.output);
-    std::wstring folder = oneFile ? std::wstring() : (request.output.empty() ? L"." : request.output);
-    if (!folder.empty() && !IsFolder(folder) && !CreateDirectoryW(scanleaf::FileSystemPath(folder).c_str(), nullptr)) {
-        Err(L"scanleaf-card: cannot make the folder " + folder + L"\n");
-        return 1;
+    if (request.output.Single() && files.size() > 1) {
+        Err(L"scanleaf-card: -o " + request.output.file + L" names one picture, for " + std::to_wstring(files.size()) +
+            L" drawings; name a folder\n");
+        failed += files.size();
+        return summary();
     }
-    // The names first, in the files' order, so that every job count names alike.
-    OutputNames names;
-    std::vector<std::wstring> outs;
-    for (const std::wstring& file : files)
-        outs.push_back(oneFile ? request.output : names.Take(folder + L"\\" + BaseName(file), L".png"));
-    size_t written = 0, failed = 0, upToDate = 0;
+    if (!request.output.Single()) {
+        const std::wstring problem = MakeFolders(request.output.folder);
+        if (!problem.empty()) {
+            Err(L"scanleaf-card: " + problem + L"\n");
+            failed += files.size();
+            return summary();
+        }
+    }
+    // Every name before any work, from the sources alone, so that every job count names alike.
+    std::vector<scanleaf::core::PlannedSource> planned;
+    for (const Source& f : files) planned.push_back({f.path, 1});
+    const std::vector<std::vector<std::wstring>> names = PlanNames(planned, request.output, L".png");
+    std::vector<std::wstring> outs, occupied(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        outs.push_back(names[i][0]);
+        if (IsFolder(outs[i])) occupied[i] = OccupiedText(outs[i], false);
+    }
     OrderedPool<size_t, Rendered> pool(
-        request.jobs, [&](unsigned, const size_t& i) { return RenderOne(files[i], outs[i], request); },
+        request.jobs,
+        [&](unsigned, const size_t& i) {
+            return occupied[i].empty() ? RenderOne(files[i].path, outs[i], request) : Rendered();
+        },
         [&](const size_t& i, Rendered& r) {
-            if (r.upToDate) {
-                Out(files[i] + L" -> " + outs[i] + L" (up to date)\n");
+            const std::wstring& file = files[i].path;
+            if (!occupied[i].empty()) {
+                Err(file + L": " + occupied[i] + L"\n");
+                ++failed;
+                return;
+            }
+            if (r.verdict == InputsKept::Verdict::UpToDate) {
+                Out(file + L" -> " + outs[i] + L" (up to date)\n");
                 ++upToDate;
                 return;
             }
             if (!r.check.Decodable() || FAILED(r.hr)) {
-                Err(files[i] + L": " +
+                Err(file + L": " +
                     (r.check.Decodable() ? L"cannot write " + outs[i] + L": " + DescribeHresult(r.hr) : r.check.Problem()) +
                     L"\n");
                 ++failed;
                 return;
             }
-            if (!r.check.Sound()) Err(files[i] + L": damaged (" + r.check.Problem() + L"); the lines after it are white\n");
-            Out(files[i] + L" -> " + outs[i] + L"\n");
+            if (!r.check.Sound()) Err(file + L": damaged (" + r.check.Problem() + L"); the lines after it are white\n");
+            Out(file + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(r.verdict) : std::wstring()) + L"\n");
             ++written;
         });
     for (size_t i = 0; i < files.size(); ++i) pool.Add(i);
     pool.Finish();
-    Err(L"render: pictures " + std::to_wstring(written) + (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") +
-        L", failed " + std::to_wstring(failed) + L"\n");
-    return failed ? 1 : 0;
+    return summary();
 }
 
 } // namespace card

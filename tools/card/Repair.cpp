@@ -12,6 +12,7 @@
 #include "tools/card/HeaderFile.h"
 #include "tools/card/Journaled.h"
 #include "tools/card/Output.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 #include <map>
@@ -26,6 +27,7 @@ struct RepairRequest {
     bool recursive = false;
     bool dryRun = false;
     std::wstring journal = L"repair.journal";
+    scanleaf::core::Shard shard;
     std::vector<std::wstring> paths;
 };
 
@@ -34,6 +36,7 @@ bool ParseRequest(const std::vector<std::wstring>& args, RepairRequest& request)
     if (!ReadArguments(L"repair", args, a)) return false;
     request.recursive = a.Has(L"--recursive");
     request.dryRun = a.Has(L"--dry-run");
+    if (!ReadShard(a, request.shard)) return false;
     request.journal = a.Value(L"--journal", request.journal);
     request.paths = a.operands;
     return true;
@@ -107,14 +110,13 @@ int Repair(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    const std::vector<std::wstring> files = CollectCalsFilesInPathOrder(plugin.Format(), request.paths, request.recursive);
-    if (files.empty()) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
-    }
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(plugin.Format()), request.recursive, request.shard});
+    std::vector<std::wstring> files;
+    for (const Source& s : walked.sources) files.push_back(s.path);
     std::vector<FilePlan> plans;
     std::map<std::wstring, std::pair<std::string, std::string>> headers; // path -> before, after
-    size_t sound = 0, left = 0;
+    std::wstring mended;                                                 // said once the journal holds them
+    size_t sound = 0, left = walked.missing.size();
     for (const std::wstring& file : files) {
         const Finding f = Examine(file);
         if (f.sound) {
@@ -125,29 +127,33 @@ int Repair(const std::vector<std::wstring>& args, const Options& options) {
         } else {
             plans.push_back({file, L"", {{L"rpelcnt", RpelcntText(f.before), RpelcntText(f.header)}}});
             headers[file] = {f.before, f.header};
-            Out(file + L": rpelcnt " + plans.back().changes[0].before + L" -> " + plans.back().changes[0].after +
-                L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n");
+            mended += file + L": " + (request.dryRun ? L"would mend: " : L"") + L"rpelcnt " +
+                      plans.back().changes[0].before + L" -> " + plans.back().changes[0].after +
+                      L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n";
         }
     }
+    if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
     Summary summary;
     summary.read = files.size();
     summary.changed = plans.size();
     summary.unchanged = sound;
     summary.failed = left;
     const std::wstring counts = L"files " + std::to_wstring(files.size()) + L", sound " + std::to_wstring(sound) +
-                                L", mended " + std::to_wstring(plans.size()) + L", not mended " + std::to_wstring(left);
+                                (request.dryRun ? L", would mend " : L", mended ") + std::to_wstring(plans.size()) +
+                                L", not mended " + std::to_wstring(left);
     if (request.dryRun || plans.empty()) {
-        Out(std::wstring(request.dryRun ? L"repair (dry run): " : L"repair: ") + counts +
+        Out(mended + (request.dryRun ? L"repair (dry run): " : L"repair: ") + counts +
             (request.dryRun && !plans.empty() ? L"; nothing written\n" : L"\n"));
-        return left ? 1 : 0;
+        return left || files.empty() ? 1 : 0;
     }
+    // What is mended is said once the journal that undoes it is written and the headers saved.
     const int rc = WritePlans(
         plans, request.journal, summary, L"repair",
         [&headers](const FilePlan& plan) {
             const auto& h = headers[plan.path];
             return WriteHeader(plan.path, h.first, h.second);
         },
-        counts);
+        counts, mended);
     return rc ? rc : left ? 1 : 0;
 }
 

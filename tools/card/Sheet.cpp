@@ -9,6 +9,8 @@
 #include "tools/card/Output.h"
 #include "tools/card/Png.h"
 #include "tools/card/Progress.h"
+#include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 #include <algorithm>
@@ -23,17 +25,22 @@ struct SheetRequest {
     bool recursive = false;
     unsigned jobs = 1;
     std::wstring output;
+    scanleaf::core::Shard shard;
     std::vector<std::wstring> paths;
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, SheetRequest& request) {
     Arguments a;
-    if (!ReadArguments(L"sheet", args, a) || !ReadJobs(a, request.jobs)) return false;
+    if (!ReadArguments(L"sheet", args, a) || !ReadJobs(a, request.jobs) || !ReadShard(a, request.shard)) return false;
     request.recursive = a.Has(L"--recursive");
     request.output = a.Value(L"-o");
     request.paths = a.operands;
-    if (request.output.empty()) UsageError(L"sheet needs -o PAGE.html");
-    return !request.output.empty();
+    if (request.output.empty()) return UsageError(L"sheet needs -o PAGE.html"), false;
+    OutputTarget target;
+    std::wstring error;
+    if (!ReadOutputTarget(request.output, {L".html", L".htm"}, L"sheet", target, error) || !target.Single())
+        return UsageError(error.empty() ? L"sheet needs -o PAGE.html, not a folder" : error), false;
+    return true;
 }
 
 std::wstring Html(const std::wstring& text) { return scanleaf::core::MarkupEscaped(text); }
@@ -133,13 +140,24 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
-    const std::vector<std::wstring> files = CollectCalsFilesInPathOrder(plugin.Format(), request.paths, request.recursive);
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(plugin.Format()), request.recursive, request.shard});
+    std::vector<std::wstring> files;
+    for (const Source& s : walked.sources) files.push_back(s.path);
+    const size_t missing = walked.missing.size();
+    size_t shown = 0, sound = 0, damaged = 0, other = 0, foreign = 0;
+    auto summary = [&](bool written) {
+        (written ? Out : Err)(L"sheet: " + request.output + (written ? L"" : L" not written") + L": drawings " +
+                              std::to_wstring(shown) + L", sound " + std::to_wstring(sound) + L", damaged " +
+                              std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) +
+                              (foreign ? L", left out (not CALS) " + std::to_wstring(foreign) : std::wstring()) +
+                              (missing ? L", not found " + std::to_wstring(missing) : std::wstring()) + L"\n");
+        return !written || damaged || foreign || missing ? 1 : 0;
+    };
     if (files.empty()) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
+        if (!missing) Err(L"scanleaf-card: no CALS files found\n");
+        return summary(false);
     }
     SectionSpool sections;
-    size_t shown = 0, sound = 0, damaged = 0, other = 0, foreign = 0;
     bool ok = true;
     // Each drawing's section is made on a job's thread (with its own reader of cards) and added
     // here, in path order.
@@ -178,17 +196,22 @@ int Sheet(const std::vector<std::wstring>& args, const Options& options) {
     std::wstring heading = std::to_wstring(shown) + L" drawing(s)";
     if (damaged) heading += L", " + std::to_wstring(damaged) + L" damaged";
     if (other) heading += L", " + std::to_wstring(other) + L" not type 1";
+    const size_t slash = request.output.find_last_of(L"\\/");
+    std::wstring problem = IsFolder(request.output) ? OccupiedText(request.output, false)
+                           : slash != std::wstring::npos ? MakeFolders(request.output.substr(0, slash))
+                                                         : std::wstring();
+    if (!problem.empty()) {
+        Err(L"scanleaf-card: " + problem + L"\n");
+        return summary(false);
+    }
     AtomicFile page(request.output);
     ok = ok && page.IsOpen() && page.Write(Utf8(std::wstring(kHead) + L"<h1>" + heading + L"</h1>\n")) &&
          sections.CopyTo(page) && page.Write(Utf8(L"</body></html>\n")) && page.Commit();
     if (!ok) {
-        Err(L"scanleaf-card: writing the page failed: " + request.output + L"\n");
-        return 1;
+        Err(L"scanleaf-card: " + CannotWrite(request.output, GetLastError()) + L"\n");
+        return summary(false);
     }
-    Out(L"sheet: " + request.output + L": drawings " + std::to_wstring(shown) + L", sound " + std::to_wstring(sound) +
-        L", damaged " + std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) +
-        (foreign ? L", left out (not CALS) " + std::to_wstring(foreign) : std::wstring()) + L"\n");
-    return damaged || foreign ? 1 : 0;
+    return summary(true);
 }
 
 } // namespace card

@@ -37,11 +37,13 @@ int Undo(const std::vector<std::wstring>& args) {
     }
     std::vector<journal::Entry> entries;
     std::wstring error;
-    bool undone = false;
-    if (!journal::Parse(text, entries, error, &undone)) {
+    bool undone = false, repair = false;
+    if (!journal::Parse(text, entries, error, &undone, &repair)) {
         Err(journalPath + L": " + error + L"\nno file was changed\n");
         return 1;
     }
+    // The journal's kind names what it undoes.
+    const std::wstring kind = repair ? L"repair" : L"import";
     if (undone) {
         Out(journalPath + L": already undone; nothing to do\n");
         return 0;
@@ -62,18 +64,18 @@ int Undo(const std::vector<std::wstring>& args) {
         progress.Clear();
         ++(FAILED(hr) ? failed : changedSince);
         Err(e.path + L": " +
-            (SUCCEEDED(hr) ? std::wstring(L"changed since the import; left as it is") : DescribeHresult(hr)) + L"\n");
+            (SUCCEEDED(hr) ? L"changed since the " + kind + L"; left as it is" : DescribeHresult(hr)) + L"\n");
     }
     progress.Clear();
     const size_t notSaved = entries.size() - files;
-    if (notSaved) Out(std::to_wstring(notSaved) + L" file(s) the import had not saved: nothing to undo\n");
+    if (notSaved) Out(std::to_wstring(notSaved) + L" file(s) the " + kind + L" had not saved: nothing to undo\n");
     std::wstring line = L"undo: files " + std::to_wstring(files) + L", restored " + std::to_wstring(restored);
     if (already) line += L", restored before " + std::to_wstring(already);
-    line += L", changed since the import " + std::to_wstring(changedSince);
+    line += L", changed since the " + kind + L" " + std::to_wstring(changedSince);
     if (failed) line += L", failed " + std::to_wstring(failed);
     Out(line + L"\n");
     if (changedSince || failed) {
-        Err(L"the journal stays as it is: once those files hold what the import left, undo again\n");
+        Err(L"the journal stays as it is: once those files hold what the " + kind + L" left, undo again\n");
         return 1;
     }
     const HRESULT marked = MarkUndone(journalPath);

@@ -6,6 +6,7 @@
 #include "tools/card/Output.h"
 #include "tools/card/Progress.h"
 #include "tools/card/Resume.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
 namespace card {
@@ -17,6 +18,7 @@ struct VerifyRequest {
     unsigned jobs = 1;
     enum { Text, Csv, Json } format = Text;
     std::wstring resume; // the CSV table to write, continued where a stopped run left it
+    scanleaf::core::Shard shard;
     std::vector<std::wstring> paths;
 };
 
@@ -25,7 +27,7 @@ bool ParseRequest(const std::vector<std::wstring>& args, VerifyRequest& request)
     std::wstring format = L"text";
     if (!ReadArguments(L"verify", args, a) ||
         (a.Has(L"--format") && !ReadChoice(a, L"--format", {L"csv", L"json"}, L"csv", format)) ||
-        !ReadJobs(a, request.jobs))
+        !ReadJobs(a, request.jobs) || !ReadShard(a, request.shard))
         return false;
     request.recursive = a.Has(L"--recursive");
     request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
@@ -76,6 +78,8 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
     if (!ParseRequest(args, request)) return kUsageError;
     toolsupport::Plugin plugin;
     if (int rc = LoadPlugin(plugin, options)) return rc;
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(plugin.Format()), request.recursive, request.shard});
+    const size_t missing = walked.missing.size();
     size_t files = 0, sound = 0, damaged = 0, foreign = 0, other = 0;
     auto count = [&](const std::wstring& status, bool isForeign) {
         ++(status == L"sound" ? sound : status == L"damaged" ? damaged : isForeign ? foreign : other);
@@ -118,36 +122,30 @@ int Verify(const std::vector<std::wstring>& args, const Options& options) {
             count(cells[1], check.foreign);
         });
     std::string kept;
-    VisitCalsFiles(plugin.Format(), request.paths, request.recursive, [&](const std::wstring& file) {
-        const std::wstring path = AbsolutePath(file);
-        if (!mismatch.empty()) return;
+    for (const Source& source : walked.sources) {
+        const std::wstring& path = source.path;
+        if (!mismatch.empty()) break;
         if (!request.resume.empty() && log.NextKept(kept)) {
             table::Table row;
             std::vector<table::Problem> problems;
             if (!table::Parse(header + "\r\n" + kept, row, problems) || row.rows.size() != 1 || row.rows[0].cells[0] != path) {
                 mismatch = request.resume + L": row " + std::to_wstring(files + 2) + L" is not " + path +
                            L": the files are not those of the stopped run; start the table again";
-                return;
+                break;
             }
             count(row.rows[0].cells[1], row.rows[0].cells[1] == L"not CALS");
-            return;
+            continue;
         }
         pool.Add(path);
-    });
+    }
     pool.Finish();
-    if (!mismatch.empty()) {
-        Err(mismatch + L"\n");
-        return 1;
-    }
+    if (!mismatch.empty()) Err(mismatch + L"\n");
     if (request.format == VerifyRequest::Json) Out(L"\n]\n");
-    if (files == 0) {
-        Err(L"scanleaf-card: no CALS files found\n");
-        return 1;
-    }
+    if (files == 0 && missing == 0) Err(L"scanleaf-card: no CALS files found\n");
     Err(L"verify: files " + std::to_wstring(files) + L", sound " + std::to_wstring(sound) + L", damaged " +
         std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) + L", not CALS " + std::to_wstring(foreign) +
-        L"\n");
-    return damaged || foreign ? 1 : 0;
+        (missing ? L", not found " + std::to_wstring(missing) : std::wstring()) + L"\n");
+    return damaged || foreign || missing || files == 0 || !mismatch.empty() ? 1 : 0;
 }
 
 } // namespace card

@@ -1,0 +1,72 @@
+// What a batch run decides before any work: which sources are its share, and the name of every
+// output. Pure: paths in, names out, so that a run's names depend on its sources alone, never on
+// its job count, its timing or what it has written so far.
+#pragma once
+
+#include "core/Platform.h"
+#include "core/Text.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace scanleaf::core {
+
+// A file's name without its folder and its last extension.
+Text BaseName(const Text& path);
+
+// --shard K/N: the share of a source is fixed by its path relative to the folder it was found
+// in (or its name, for a file given as itself), so every machine that runs shard K of N takes
+// the same sources, and the N shards together take every source once.
+struct Shard {
+    std::uint32_t index = 1; // K, from 1
+    std::uint32_t count = 1; // N
+    bool Takes(const Text& relative, const LowerCaser& lower) const;
+};
+// "K/N" with 1 <= K <= N <= 100000; false for anything else.
+bool ParseShard(const Text& text, Shard& shard);
+// FNV-1a over the path's UTF-16 units, lower case and with "/" made "\": the same on every
+// machine and every processor.
+std::uint64_t ShardHash(const Text& relative, const LowerCaser& lower);
+
+// How outputs are named: FOLDER\BASE + EXTENSION for a source of one page,
+// FOLDER\BASE-p001 + EXTENSION and on for one of several; " (2)" and on after BASE where a name
+// of an earlier source, or a source itself, has it already (case-blind).
+struct OutputNaming {
+    Text folder;    // empty: `single` names the one output
+    Text single;    // the whole name of the one output, without its extension
+    Text extension; // ".pdf"
+};
+
+struct PlannedSource {
+    Text path;              // as every message shows it
+    std::uint32_t outputs;  // pages that become files (1 for most sources)
+};
+
+// Every source's output names, in the sources' order.
+std::vector<std::vector<Text>> PlanOutputNames(const std::vector<PlannedSource>& sources, const OutputNaming& naming,
+                                               const LowerCaser& lower);
+
+// What went into an output, as text kept beside it: the options that change it and, in order,
+// each source's path, size and content hash. An output whose record differs is made again.
+class InputRecord {
+public:
+    void Option(const Text& name, const Text& value);
+    void Source(const Text& path, std::uint64_t size, std::uint64_t hash);
+    const std::string& Bytes() const { return bytes_; }
+
+private:
+    std::string bytes_ = "scanleaf-card inputs 1\n";
+};
+
+// FNV-1a, 64 bits, over bytes given in any number of pieces.
+class ContentHash {
+public:
+    void Add(const void* bytes, std::size_t size);
+    std::uint64_t Value() const { return value_; }
+
+private:
+    std::uint64_t value_ = 14695981039346656037ull;
+};
+
+} // namespace scanleaf::core

@@ -1,0 +1,170 @@
+// A batch run's plan: output names that no two sources share and no source has, whatever the
+// sources are; shards that take every source once; records that tell every change apart.
+#include "core/BatchPlan.h"
+#include "core/native/StandIns.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace {
+
+namespace core = scanleaf::core;
+using core::Text;
+
+const core::LowerCaser& Lower() { return core::StandInLowerCaser(); }
+
+std::string Narrow(const Text& text) { return core::ToUtf8(text); }
+
+std::vector<Text> Flat(const std::vector<std::vector<Text>>& names) {
+    std::vector<Text> all;
+    for (const auto& n : names) all.insert(all.end(), n.begin(), n.end());
+    return all;
+}
+
+TEST(BatchPlan, NamesOfTheCasesThatOnceCollided) {
+    const core::OutputNaming folder{SL_T("O:\\out"), SL_T(""), SL_T(".cal")};
+    const struct {
+        const char* what;
+        std::vector<core::PlannedSource> sources;
+        core::OutputNaming naming;
+        std::vector<Text> expected;
+    } cases[] = {
+        {"a page-named picture before a picture of several pages",
+         {{SL_T("S:\\in\\multi-p001.tif"), 1}, {SL_T("S:\\in\\multi.tif"), 3}},
+         folder,
+         {SL_T("O:\\out\\multi-p001.cal"), SL_T("O:\\out\\multi (2)-p001.cal"), SL_T("O:\\out\\multi (2)-p002.cal"),
+          SL_T("O:\\out\\multi (2)-p003.cal")}},
+        {"the same stem in two folders, and in other case",
+         {{SL_T("S:\\a\\Plan.tif"), 1}, {SL_T("S:\\b\\plan.png"), 1}, {SL_T("S:\\c\\PLAN.bmp"), 1}},
+         folder,
+         {SL_T("O:\\out\\Plan.cal"), SL_T("O:\\out\\plan (2).cal"), SL_T("O:\\out\\PLAN (3).cal")}},
+        {"an earlier source already named like a numbered one",
+         {{SL_T("S:\\a (2).tif"), 1}, {SL_T("S:\\a.tif"), 1}, {SL_T("S:\\x\\a.tif"), 1}},
+         folder,
+         {SL_T("O:\\out\\a (2).cal"), SL_T("O:\\out\\a.cal"), SL_T("O:\\out\\a (3).cal")}},
+        {"an output that would be a source",
+         {{SL_T("O:\\out\\d.cal"), 1}, {SL_T("O:\\out\\D.tif"), 1}},
+         folder,
+         {SL_T("O:\\out\\d (2).cal"), SL_T("O:\\out\\D (3).cal")}},
+        {"-o naming the one output of several pages",
+         {{SL_T("S:\\scan.tif"), 2}},
+         {SL_T(""), SL_T("O:\\one"), SL_T(".CAL")},
+         {SL_T("O:\\one-p001.CAL"), SL_T("O:\\one-p002.CAL")}},
+        {"no pages (a refused source) names nothing", {{SL_T("S:\\bad.tif"), 0}, {SL_T("S:\\bad.png"), 1}}, folder,
+         {SL_T("O:\\out\\bad.cal")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<Text> names = Flat(core::PlanOutputNames(c.sources, c.naming, Lower()));
+        ASSERT_EQ(c.expected.size(), names.size());
+        for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(Narrow(c.expected[i]), Narrow(names[i]));
+    }
+}
+
+// Random sources as archives hold them: pictures of several pages, names that differ in case
+// only, the same stem in several folders, names that look like page names or numbered names,
+// and outputs that fall into a source's folder.
+TEST(BatchPlan, RandomSourcesNeverShareAnOutputNorNameASource) {
+    std::mt19937 random(20261208);
+    const Text stems[] = {SL_T("a"), SL_T("A"), SL_T("a-p001"), SL_T("A-P002"), SL_T("a (2)"), SL_T("b"), SL_T("b-p1")};
+    const Text folders[] = {SL_T("S:\\x"), SL_T("S:\\X"), SL_T("S:\\y"), SL_T("O:\\out")};
+    const Text extensions[] = {SL_T(".tif"), SL_T(".TIF"), SL_T(".png"), SL_T(".cal")};
+    for (int round = 0; round < 400; ++round) {
+        std::vector<core::PlannedSource> sources;
+        std::set<Text> given;
+        const int count = 1 + int(random() % 12);
+        for (int i = 0; i < count; ++i) {
+            const Text path = folders[random() % 4] + SL_T("\\") + stems[random() % 7] + extensions[random() % 4];
+            if (!given.insert(Lower().Lower(path)).second) continue; // the walk gives a file once
+            sources.push_back({path, std::uint32_t(random() % 4)});
+        }
+        const core::OutputNaming naming{SL_T("O:\\out"), SL_T(""), SL_T(".cal")};
+        const auto names = core::PlanOutputNames(sources, naming, Lower());
+        ASSERT_EQ(sources.size(), names.size());
+        std::set<Text> seen;
+        for (size_t i = 0; i < sources.size(); ++i) {
+            ASSERT_EQ(sources[i].outputs, names[i].size());
+            const Text stem = SL_T("O:\\out\\") + core::BaseName(sources[i].path);
+            for (const Text& name : names[i]) {
+                const Text key = Lower().Lower(name);
+                EXPECT_TRUE(seen.insert(key).second) << "twice: " << Narrow(name) << " (round " << round << ")";
+                EXPECT_FALSE(given.count(key)) << "a source: " << Narrow(name);
+                EXPECT_EQ(0u, name.find(stem)) << Narrow(name) << " is not named after " << Narrow(sources[i].path);
+            }
+        }
+        // The same sources give the same names: nothing but the list decides them.
+        EXPECT_TRUE(names == core::PlanOutputNames(sources, naming, Lower()));
+    }
+}
+
+TEST(BatchPlan, ShardsTakeEverySourceOnce) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 60; ++round) {
+        const std::uint32_t n = 1 + random() % 9;
+        std::vector<Text> paths;
+        for (int i = 0; i < 200; ++i)
+            paths.push_back(SL_T("sub") + core::Decimal(random() % 5) + SL_T("\\Drawing-") + core::Decimal(random()) + SL_T(".cal"));
+        size_t taken = 0;
+        for (const Text& path : paths) {
+            int shards = 0;
+            for (std::uint32_t k = 1; k <= n; ++k) shards += core::Shard{k, n}.Takes(path, Lower());
+            EXPECT_EQ(1, shards) << Narrow(path) << " in " << n << " shards";
+            // Case and the slash's direction do not move a source to another shard.
+            Text other = Lower().Lower(path);
+            for (auto& c : other)
+                if (c == '\\') c = '/';
+            EXPECT_EQ(core::ShardHash(path, Lower()), core::ShardHash(other, Lower()));
+            taken += core::Shard{1, n}.Takes(path, Lower());
+        }
+        // Shards are near equal in size (200 sources: far from all in one).
+        if (n > 1) EXPECT_LT(taken, 200u * 2 / n + 20);
+    }
+    // The hash is fixed: every machine and every version splits alike.
+    EXPECT_EQ(0xcbf29ce484222325ull, core::ShardHash(SL_T(""), Lower()));
+    EXPECT_EQ(core::ShardHash(SL_T("a\\b.cal"), Lower()), core::ShardHash(SL_T("A/B.CAL"), Lower()));
+}
+
+TEST(BatchPlan, ShardTextIsKOfN) {
+    const struct {
+        const char* text;
+        bool ok;
+        std::uint32_t k, n;
+    } cases[] = {{"1/1", true, 1, 1},   {"3/8", true, 3, 8},    {"8/8", true, 8, 8},   {"100000/100000", true, 100000, 100000},
+                 {"9/8", false, 0, 0},  {"0/8", false, 0, 0},   {"1/0", false, 0, 0},  {"1/", false, 0, 0},
+                 {"/2", false, 0, 0},   {"100001/100001", false, 0, 0}, {" 1/2", false, 0, 0}, {"1/100000", true, 1, 100000},
+                 {"-1/2", false, 0, 0}, {"a/b", false, 0, 0}};
+    for (const auto& c : cases) {
+        core::Shard shard;
+        EXPECT_EQ(c.ok, core::ParseShard(core::Ascii(c.text), shard)) << c.text;
+        if (c.ok) EXPECT_TRUE(shard.index == c.k && shard.count == c.n) << c.text;
+    }
+}
+
+TEST(BatchPlan, RecordsTellEveryChangeApart) {
+    auto record = [](const Text& option, const Text& path, std::uint64_t size, std::uint64_t hash) {
+        core::InputRecord r;
+        r.Option(SL_T("--title"), option);
+        r.Source(path, size, hash);
+        return r.Bytes();
+    };
+    const std::string base = record(SL_T("title"), SL_T("C:\\a.cal"), 100, 1);
+    const std::string changed[] = {
+        record(SL_T("titles"), SL_T("C:\\a.cal"), 100, 1), record(SL_T("title"), SL_T("C:\\b.cal"), 100, 1),
+        record(SL_T("title"), SL_T("C:\\a.cal"), 101, 1),  record(SL_T("title"), SL_T("C:\\a.cal"), 100, 2),
+        // A value cannot pass for another field or another line.
+        record(SL_T("title\tC:\\a.cal"), SL_T(""), 100, 1), record(SL_T("title\nsource"), SL_T("C:\\a.cal"), 100, 1)};
+    for (const std::string& c : changed) EXPECT_NE(base, c);
+    core::InputRecord r;
+    r.Option(SL_T("x"), SL_T("50%\t\n"));
+    EXPECT_EQ("scanleaf-card inputs 1\noption\tx\t50%25%09%0A\n", r.Bytes());
+    // The content hash is FNV-1a: pieces or whole, the same.
+    core::ContentHash whole, pieces;
+    whole.Add("header and stream", 17);
+    pieces.Add("header ", 7);
+    pieces.Add("and stream", 10);
+    EXPECT_EQ(whole.Value(), pieces.Value());
+}
+
+} // namespace

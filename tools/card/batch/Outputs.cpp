@@ -1,0 +1,174 @@
+#include "tools/card/batch/Outputs.h"
+
+#include "hostenv/LongPath.h"
+#include "hostenv/SystemText.h"
+#include "tools/card/Files.h"
+#include "tools/card/Output.h"
+
+#include "Version.h"
+
+namespace card {
+
+namespace {
+
+// Every extension a command of this tool writes: an -o ending in one of these names a file.
+const std::vector<std::wstring> kWrittenExtensions = {L".pdf", L".tif",  L".tiff", L".png", L".cal", L".ct1",
+                                                      L".ct2", L".ct3",  L".nif",  L".ct4", L".c4",  L".cg4",
+                                                      L".gp4", L".mil",  L".rst",  L".html", L".htm", L".csv",
+                                                      L".json"};
+
+std::wstring Extension(const std::wstring& path) {
+    const size_t dot = path.find_last_of(L'.'), slash = path.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return std::wstring();
+    return Lower(path.substr(dot));
+}
+
+std::wstring Reason(DWORD error) { return DescribeHresult(HRESULT_FROM_WIN32(error)); }
+
+std::string OutputLine(const std::wstring& output) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(scanleaf::FileSystemPath(output).c_str(), GetFileExInfoStandard, &data)) return "";
+    return "output\t" + std::to_string((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow) + "\n";
+}
+
+std::string Complete(const scanleaf::core::InputRecord& record) {
+    return record.Bytes() + "tool\t" SCANLEAF_VERSION_TEXT "\n";
+}
+
+} // namespace
+
+bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>& fileExtensions, const wchar_t* what,
+                      OutputTarget& target, std::wstring& error) {
+    target = OutputTarget();
+    const std::wstring extension = Extension(given);
+    for (const std::wstring& e : fileExtensions)
+        if (extension == e) {
+            target.file = given;
+            target.stem = given.substr(0, given.size() - e.size());
+            return true;
+        }
+    for (const std::wstring& e : kWrittenExtensions)
+        if (extension == e && !IsFolder(given)) {
+            std::wstring list;
+            for (const std::wstring& f : fileExtensions) list += (list.empty() ? L"" : L", ") + f;
+            error = L"-o " + given + L" names a " + extension.substr(1) + L" file, but " + what + L" writes " +
+                    (list.empty() ? std::wstring(L"into a folder") : list + L" files or into a folder");
+            return false;
+        }
+    target.folder = given.empty() ? L"." : given;
+    return true;
+}
+
+std::wstring MakeFolders(const std::wstring& folder) {
+    const std::wstring absolute = AbsolutePath(folder);
+    if (IsFolder(absolute)) return std::wstring();
+    if (Exists(absolute)) return L"cannot make the folder " + folder + L": a file has that name";
+    const size_t slash = absolute.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 2) {
+        const std::wstring parent = absolute.substr(0, slash);
+        if (!IsFolder(parent)) {
+            const std::wstring problem = MakeFolders(parent);
+            if (!problem.empty()) return problem;
+        }
+    }
+    if (CreateDirectoryW(scanleaf::FileSystemPath(absolute).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return std::wstring();
+    return L"cannot make the folder " + folder + L": " + Reason(GetLastError());
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(scanleaf::FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring OccupiedText(const std::wstring& output, bool overwriteHelps) {
+    if (IsFolder(output)) return output + L" is a folder; name another output";
+    if (!Exists(output)) return std::wstring();
+    return output + L" exists" + (overwriteHelps ? L"; --overwrite replaces it" : L"");
+}
+
+std::wstring CannotWrite(const std::wstring& path, DWORD error) {
+    return L"cannot write " + path + (error ? L": " + Reason(error) : std::wstring());
+}
+
+std::vector<std::vector<std::wstring>> PlanNames(const std::vector<scanleaf::core::PlannedSource>& sources,
+                                                 const OutputTarget& target, const std::wstring& extension) {
+    scanleaf::core::OutputNaming naming;
+    naming.folder = target.Single() ? std::wstring() : target.folder;
+    naming.single = target.stem;
+    naming.extension = target.Single() ? target.file.substr(target.stem.size()) : extension;
+    return scanleaf::core::PlanOutputNames(sources, naming, scanleaf::SystemLowerCaser());
+}
+
+std::uint64_t HashBytes(const void* bytes, std::size_t size) {
+    scanleaf::core::ContentHash hash;
+    hash.Add(bytes, size);
+    return hash.Value();
+}
+
+bool IdentifyFile(const std::wstring& path, std::uint64_t& size, std::uint64_t& hash) {
+    FILE* file = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
+    if (!file) return false;
+    scanleaf::core::ContentHash content;
+    size = 0;
+    static thread_local char buffer[1 << 16];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        content.Add(buffer, n);
+        size += n;
+    }
+    const bool ok = !ferror(file);
+    fclose(file);
+    hash = content.Value();
+    return ok;
+}
+
+std::wstring InputsKept::RecordPath(const std::wstring& output) {
+    const size_t slash = output.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : output.substr(0, slash);
+    const std::wstring name = slash == std::wstring::npos ? output : output.substr(slash + 1);
+    return folder + L"\\.scanleaf\\" + name + L".inputs";
+}
+
+InputsKept::Verdict InputsKept::Judge(const std::wstring& output, const scanleaf::core::InputRecord& record) {
+    if (!Exists(output) || IsFolder(output)) return Verdict::Missing;
+    std::string kept;
+    if (!ReadWholeFile(RecordPath(output), kept)) return Verdict::NoRecord;
+    const std::string wanted = Complete(record) + OutputLine(output);
+    if (kept == wanted) return Verdict::UpToDate;
+    // The first line that differs says what changed.
+    size_t at = 0;
+    while (at < kept.size() && at < wanted.size() && kept[at] == wanted[at]) ++at;
+    const size_t start = wanted.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::string line = wanted.substr(start == std::string::npos || at == 0 ? 0 : start + 1);
+    const std::string keptLine = kept.substr(start == std::string::npos || at == 0 ? 0 : start + 1);
+    auto is = [&](const char* word) { return line.rfind(word, 0) == 0 || keptLine.rfind(word, 0) == 0; };
+    if (is("source\t")) return Verdict::SourceChanged;
+    if (is("option\t")) return Verdict::OptionChanged;
+    if (is("tool\t")) return Verdict::OtherVersion;
+    return Verdict::OutputChanged;
+}
+
+bool InputsKept::Keep(const std::wstring& output, const scanleaf::core::InputRecord& record) {
+    const std::wstring path = RecordPath(output);
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    if (!IsFolder(folder)) {
+        if (!MakeFolders(folder).empty()) return false;
+        SetFileAttributesW(scanleaf::FileSystemPath(folder).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    AtomicFile file(path);
+    return file.Write(Complete(record) + OutputLine(output)) && file.Commit();
+}
+
+std::wstring InputsKept::Note(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::UpToDate: return L" (up to date)";
+    case Verdict::NoRecord: return L" (made again: no record of its sources)";
+    case Verdict::SourceChanged: return L" (made again: a source changed)";
+    case Verdict::OptionChanged: return L" (made again: an option changed)";
+    case Verdict::OutputChanged: return L" (made again: it changed since it was made)";
+    case Verdict::OtherVersion: return L" (made again: another version made it)";
+    default: return std::wstring();
+    }
+}
+
+} // namespace card

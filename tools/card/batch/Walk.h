@@ -1,0 +1,43 @@
+// The one walk of every batch command: its operands made a list of sources before any work, in
+// one order (the absolute paths, case-blind) and one path form (absolute), each file once, with
+// --shard's share taken and the operands that name nothing set apart.
+#pragma once
+
+#include "core/BatchPlan.h"
+
+#include <string>
+#include <vector>
+
+namespace card {
+
+class Arguments;
+
+struct Source {
+    std::wstring path;     // absolute
+    std::wstring relative; // to the folder operand it was found in, or its name: what --shard hashes
+};
+
+struct WalkRequest {
+    std::vector<std::wstring> operands;
+    std::vector<std::wstring> extensions; // of the files a folder stands for (lower case, no dot)
+    bool recursive = false;
+    scanleaf::core::Shard shard;
+};
+
+struct Walked {
+    std::vector<Source> sources;
+    std::vector<std::wstring> missing; // operands that name no file or folder, as given
+    size_t otherShards = 0;            // sources left to the other shards
+};
+
+Walked Walk(const WalkRequest& request);
+// The same, with each missing operand named on standard error.
+Walked WalkAndReport(const WalkRequest& request);
+
+// What a missing operand is called in every command: "PATH: no such file or folder".
+std::wstring MissingText(const std::wstring& path);
+
+// --shard K/N, or every source when not given; false after a usage error.
+bool ReadShard(const Arguments& args, scanleaf::core::Shard& shard);
+
+} // namespace card

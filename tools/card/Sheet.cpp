@@ -38,8 +38,8 @@ bool ParseRequest(const std::vector<std::wstring>& args, SheetRequest& request) 
     if (request.output.empty()) return UsageError(L"sheet needs -o PAGE.html"), false;
     OutputTarget target;
     std::wstring error;
-    if (!ReadOutputTarget(request.output, {L".html", L".htm"}, L"sheet", target, error) || !target.Single())
-        return UsageError(error.empty() ? L"sheet needs -o PAGE.html, not a folder" : error), false;
+    if (!ReadOutputTarget(request.output, {L".html", L".htm"}, L"sheet", target, error, false))
+        return UsageError(error), false;
     return true;
 }
 

@@ -38,7 +38,7 @@ std::string Complete(const scanleaf::core::InputRecord& record) {
 } // namespace
 
 bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>& fileExtensions, const wchar_t* what,
-                      OutputTarget& target, std::wstring& error) {
+                      OutputTarget& target, std::wstring& error, bool folders) {
     target = OutputTarget();
     const std::wstring extension = Extension(given);
     for (const std::wstring& e : fileExtensions)
@@ -52,9 +52,13 @@ bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>
             std::wstring list;
             for (const std::wstring& f : fileExtensions) list += (list.empty() ? L"" : L", ") + f;
             error = L"-o " + given + L" names a " + extension.substr(1) + L" file, but " + what + L" writes " +
-                    (list.empty() ? std::wstring(L"into a folder") : list + L" files or into a folder");
+                    (list.empty() ? std::wstring(L"into a folder") : list + (folders ? L" files or into a folder" : L" files"));
             return false;
         }
+    if (!folders) {
+        error = std::wstring(what) + L" needs -o naming a file ending in " + fileExtensions.front() + L", not a folder";
+        return false;
+    }
     target.folder = given.empty() ? L"." : given;
     return true;
 }

@@ -22,9 +22,10 @@ struct OutputTarget {
 
 // -o as a command reads it: a name ending in one of `fileExtensions` (".pdf") is the one output;
 // a name ending in another extension that the tool writes (".tif" to --to pdf) is a usage error,
-// said in `error`; anything else is a folder, the current one when -o is not given.
+// said in `error`; anything else is a folder, the current one when -o is not given (a usage error
+// for a command that writes no folder of outputs).
 bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>& fileExtensions,
-                      const wchar_t* what, OutputTarget& target, std::wstring& error);
+                      const wchar_t* what, OutputTarget& target, std::wstring& error, bool folders = true);
 
 // The folder and every missing folder above it; empty, or why not, with the system's reason.
 std::wstring MakeFolders(const std::wstring& folder);

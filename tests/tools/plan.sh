@@ -58,7 +58,8 @@ PY
         out="$work/out$seed-$jobs"
         rc=0
         card convert --to cals --recursive --jobs $jobs -o "$(win "$out")" "$(win "$src")" >"$out.txt" 2>&1 || rc=$?
-        sed "s/out$seed-$jobs/OUT/g" "$out.txt" >"$out.norm"
+        # Wine's own diagnostics (a new prefix's first start, the heap check) are not the tool's.
+        grep -v '^[0-9a-f]\{4\}:[a-z]*:' "$out.txt" | sed "s/out$seed-$jobs/OUT/g" >"$out.norm" || true
         echo "exit $rc" >>"$out.norm"
         if [ $jobs -gt 1 ]; then
             cmp -s "$work/out$seed-1.norm" "$out.norm" || fail "set $seed, --jobs $jobs: other messages: $(diff "$work/out$seed-1.norm" "$out.norm" | head -4)"

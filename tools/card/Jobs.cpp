@@ -25,4 +25,13 @@ bool ReadJobs(const Arguments& args, unsigned& jobs) {
     return true;
 }
 
+bool ReadShard(const Arguments& args, scanleaf::core::Shard& shard) {
+    shard = scanleaf::core::Shard();
+    if (!args.Has(L"--shard")) return true;
+    const std::wstring text = args.Value(L"--shard");
+    if (scanleaf::core::ParseShard(text, shard)) return true;
+    UsageError(L"--shard takes K/N, this machine's share K of N (1 <= K <= N <= 100000), not \"" + text + L"\"");
+    return false;
+}
+
 } // namespace card

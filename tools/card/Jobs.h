@@ -3,6 +3,8 @@
 // one. At most two results a job wait at a time, so memory stays a few files' worth.
 #pragma once
 
+#include "core/BatchPlan.h"
+
 #include <objbase.h>
 #include <windows.h>
 
@@ -22,6 +24,8 @@ class Arguments;
 unsigned DefaultJobs();
 // --jobs N (1 to 64), or the default; false after a usage error.
 bool ReadJobs(const Arguments& args, unsigned& jobs);
+// --shard K/N, or every source when not given; false after a usage error.
+bool ReadShard(const Arguments& args, scanleaf::core::Shard& shard);
 
 template <class Item, class Result>
 class OrderedPool {

@@ -12,6 +12,7 @@
 #include "tools/card/HeaderFile.h"
 #include "tools/card/Journaled.h"
 #include "tools/card/Output.h"
+#include "tools/card/Jobs.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 

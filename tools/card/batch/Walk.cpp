@@ -2,8 +2,6 @@
 
 #include "hostenv/LongPath.h"
 #include "hostenv/SystemText.h"
-#include "tools/card/CommandTable.h"
-#include "tools/card/Commands.h"
 #include "tools/card/Files.h"
 #include "tools/card/Output.h"
 
@@ -87,13 +85,5 @@ Walked WalkAndReport(const WalkRequest& request) {
     return walked;
 }
 
-bool ReadShard(const Arguments& args, scanleaf::core::Shard& shard) {
-    shard = scanleaf::core::Shard();
-    if (!args.Has(L"--shard")) return true;
-    const std::wstring text = args.Value(L"--shard");
-    if (scanleaf::core::ParseShard(text, shard)) return true;
-    UsageError(L"--shard takes K/N, this machine's share K of N (1 <= K <= N <= 100000), not \"" + text + L"\"");
-    return false;
-}
 
 } // namespace card

@@ -10,8 +10,6 @@
 
 namespace card {
 
-class Arguments;
-
 struct Source {
     std::wstring path;     // absolute
     std::wstring relative; // to the folder operand it was found in, or its name: what --shard hashes
@@ -36,8 +34,5 @@ Walked WalkAndReport(const WalkRequest& request);
 
 // What a missing operand is called in every command: "PATH: no such file or folder".
 std::wstring MissingText(const std::wstring& path);
-
-// --shard K/N, or every source when not given; false after a usage error.
-bool ReadShard(const Arguments& args, scanleaf::core::Shard& shard);
 
 } // namespace card

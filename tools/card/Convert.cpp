@@ -223,11 +223,11 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
     }
     const bool combined = request.output.Single();
     const std::wstring extension = request.pdf ? L".pdf" : L".tif";
+    const bool replaceExisting = request.overwrite || request.skipExisting;
     std::vector<std::wstring> outs(files.size()), occupied(files.size());
     if (combined) {
-        const std::wstring problem = OccupiedText(request.output.file, true);
-        if (IsFolder(request.output.file) || (!problem.empty() && !request.overwrite && !request.skipExisting))
-            return refuseAll(problem);
+        const std::wstring problem = InTheWay(request.output.file, replaceExisting, true);
+        if (!problem.empty()) return refuseAll(problem);
     } else {
         const std::wstring problem = MakeFolders(request.output.folder);
         if (!problem.empty()) return refuseAll(problem);
@@ -235,12 +235,9 @@ int Convert(const std::vector<std::wstring>& args, const Options& options) {
         // an output that was there before the run is refused unless --overwrite or --skip-existing.
         std::vector<scanleaf::core::PlannedSource> planned;
         for (const std::wstring& f : files) planned.push_back({f, 1});
-        const std::vector<std::vector<std::wstring>> names = PlanNames(planned, request.output, extension);
-        for (size_t i = 0; i < files.size(); ++i) {
-            outs[i] = names[i][0];
-            if (IsFolder(outs[i]) || (!request.overwrite && !request.skipExisting))
-                occupied[i] = OccupiedText(outs[i], true);
-        }
+        const OutputPlan plan = PlanOutputs(planned, request.output, extension, replaceExisting, true);
+        for (size_t i = 0; i < files.size(); ++i) outs[i] = plan.names[i][0];
+        occupied = plan.blocked;
     }
     std::unique_ptr<Document> together;
     // One document of them all is left alone when it was made from the same drawings, in the same

@@ -487,11 +487,10 @@ int ConvertToCals(const Arguments& args, const Options& options) {
         counting.Finish();
         for (size_t i = 0; i < sources.size(); ++i) planned.push_back({sources[i], pages[i]});
     }
-    const std::vector<std::vector<std::wstring>> names = PlanNames(planned, target, L".cal");
+    const OutputPlan plan = PlanOutputs(planned, target, L".cal", request.overwrite || request.skipExisting, true);
+    const std::vector<std::vector<std::wstring>>& names = plan.names;
     for (size_t i = 0; i < sources.size(); ++i)
-        for (const std::wstring& name : names[i])
-            if (problems[i].empty() && (IsFolder(name) || (!request.overwrite && !request.skipExisting)))
-                problems[i] = OccupiedText(name, true);
+        if (problems[i].empty()) problems[i] = plan.blocked[i];
     size_t done = 0;
     Progress progress(sources.size());
     OrderedPool<size_t, CalsConverter::Result> pool(

@@ -184,12 +184,11 @@ int Render(const std::vector<std::wstring>& args, const Options& options) {
     // Every name before any work, from the sources alone, so that every job count names alike.
     std::vector<scanleaf::core::PlannedSource> planned;
     for (const Source& f : files) planned.push_back({f.path, 1});
-    const std::vector<std::vector<std::wstring>> names = PlanNames(planned, request.output, L".png");
-    std::vector<std::wstring> outs, occupied(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        outs.push_back(names[i][0]);
-        if (IsFolder(outs[i])) occupied[i] = OccupiedText(outs[i], false);
-    }
+    // A picture is replaced (render has no --overwrite); only a folder stands in the way.
+    const OutputPlan plan = PlanOutputs(planned, request.output, L".png", true, false);
+    const std::vector<std::wstring>& occupied = plan.blocked;
+    std::vector<std::wstring> outs;
+    for (const auto& names : plan.names) outs.push_back(names[0]);
     OrderedPool<size_t, Rendered> pool(
         request.jobs,
         [&](unsigned, const size_t& i) {

@@ -94,13 +94,23 @@ std::wstring CannotWrite(const std::wstring& path, DWORD error) {
     return L"cannot write " + path + (error ? L": " + Reason(error) : std::wstring());
 }
 
-std::vector<std::vector<std::wstring>> PlanNames(const std::vector<scanleaf::core::PlannedSource>& sources,
-                                                 const OutputTarget& target, const std::wstring& extension) {
+std::wstring InTheWay(const std::wstring& output, bool replaceExisting, bool overwriteHelps) {
+    return IsFolder(output) || !replaceExisting ? OccupiedText(output, overwriteHelps) : std::wstring();
+}
+
+OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& sources, const OutputTarget& target,
+                       const std::wstring& extension, bool replaceExisting, bool overwriteHelps) {
     scanleaf::core::OutputNaming naming;
     naming.folder = target.Single() ? std::wstring() : target.folder;
     naming.single = target.stem;
     naming.extension = target.Single() ? target.file.substr(target.stem.size()) : extension;
-    return scanleaf::core::PlanOutputNames(sources, naming, scanleaf::SystemLowerCaser());
+    OutputPlan plan;
+    plan.names = scanleaf::core::PlanOutputNames(sources, naming, scanleaf::SystemLowerCaser());
+    plan.blocked.resize(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+        for (const std::wstring& name : plan.names[i])
+            if (plan.blocked[i].empty()) plan.blocked[i] = InTheWay(name, replaceExisting, overwriteHelps);
+    return plan;
 }
 
 std::uint64_t HashBytes(const void* bytes, std::size_t size) {

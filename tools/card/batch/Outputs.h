@@ -39,9 +39,18 @@ bool Exists(const std::wstring& path);
 // "cannot write PATH: REASON", from the error of the call that failed.
 std::wstring CannotWrite(const std::wstring& path, DWORD error);
 
-// The sources of every output in one plan: output names by the core, case-blind, none an input.
-std::vector<std::vector<std::wstring>> PlanNames(const std::vector<scanleaf::core::PlannedSource>& sources,
-                                                 const OutputTarget& target, const std::wstring& extension);
+// What stands in an output's way before the run, or empty: a folder of its name, or (unless
+// `replaceExisting`) a file that was there already.
+std::wstring InTheWay(const std::wstring& output, bool replaceExisting, bool overwriteHelps);
+
+// Every output of a run, named before any work by the core (case-blind, none a source's name),
+// and for each source what stands in the way of its first blocked output (empty: nothing).
+struct OutputPlan {
+    std::vector<std::vector<std::wstring>> names;
+    std::vector<std::wstring> blocked;
+};
+OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& sources, const OutputTarget& target,
+                       const std::wstring& extension, bool replaceExisting, bool overwriteHelps);
 
 // A source's identity for the record: its size and a hash of every byte.
 bool IdentifyFile(const std::wstring& path, std::uint64_t& size, std::uint64_t& hash);

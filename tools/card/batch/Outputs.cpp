@@ -64,20 +64,22 @@ bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>
 }
 
 std::wstring MakeFolders(const std::wstring& folder) {
+    // Made first and judged by the error after, so that jobs making the same folder at once all
+    // find it made.
     const std::wstring absolute = AbsolutePath(folder);
-    if (IsFolder(absolute)) return std::wstring();
-    if (Exists(absolute)) return L"cannot make the folder " + folder + L": a file has that name";
+    auto make = [&absolute] {
+        return CreateDirectoryW(scanleaf::FileSystemPath(absolute).c_str(), nullptr) ? DWORD(0) : GetLastError();
+    };
+    DWORD error = make();
     const size_t slash = absolute.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash > 2) {
-        const std::wstring parent = absolute.substr(0, slash);
-        if (!IsFolder(parent)) {
-            const std::wstring problem = MakeFolders(parent);
-            if (!problem.empty()) return problem;
-        }
+    if (error == ERROR_PATH_NOT_FOUND && slash != std::wstring::npos && slash > 2) {
+        const std::wstring problem = MakeFolders(absolute.substr(0, slash));
+        if (!problem.empty()) return problem;
+        error = make();
     }
-    if (CreateDirectoryW(scanleaf::FileSystemPath(absolute).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
-        return std::wstring();
-    return L"cannot make the folder " + folder + L": " + Reason(GetLastError());
+    if (error == 0 || (error == ERROR_ALREADY_EXISTS && IsFolder(absolute))) return std::wstring();
+    return L"cannot make the folder " + folder + L": " +
+           (error == ERROR_ALREADY_EXISTS ? std::wstring(L"a file has that name") : Reason(error));
 }
 
 bool Exists(const std::wstring& path) {

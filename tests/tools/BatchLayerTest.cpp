@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -141,6 +143,30 @@ TEST(BatchLayer, TheKeptRecordTellsEveryChange) {
     EXPECT_EQ(Verdict::OtherVersion, InputsKept::Judge(output, record(L"t", 1)));
     // A folder in the output's place is no output.
     EXPECT_EQ(Verdict::Missing, InputsKept::Judge(folder.File(L"out"), record(L"t", 1)));
+}
+
+// Jobs keep their first records in a folder that none has made yet, all at once: every record
+// is written (a job that lost the race to make the folder once took it for a file and kept none).
+TEST(BatchLayer, JobsKeepingRecordsAtOnceAllKeepThem) {
+    testsupport::TempFolder folder;
+    scanleaf::core::InputRecord record;
+    record.Source(L"C:\\a.cal", 1, 1);
+    for (int round = 0; round < 40; ++round) {
+        const std::wstring out = folder.File(L"out" + std::to_wstring(round));
+        ASSERT_EQ(L"", card::MakeFolders(out));
+        std::atomic<int> ready{0};
+        std::vector<std::thread> jobs;
+        std::atomic<int> kept{0};
+        for (int j = 0; j < 4; ++j)
+            jobs.emplace_back([&, j] {
+                ++ready;
+                while (ready < 4) {
+                }
+                kept += InputsKept::Keep(out + L"\\d" + std::to_wstring(j) + L".pdf", record);
+            });
+        for (std::thread& t : jobs) t.join();
+        ASSERT_EQ(4, kept.load()) << "round " << round;
+    }
 }
 
 } // namespace

@@ -63,7 +63,7 @@ PY
         echo "exit $rc" >>"$out.norm"
         if [ $jobs -gt 1 ]; then
             cmp -s "$work/out$seed-1.norm" "$out.norm" || fail "set $seed, --jobs $jobs: other messages: $(diff "$work/out$seed-1.norm" "$out.norm" | head -4)"
-            diff -r "$work/out$seed-1" "$out" >/dev/null || fail "set $seed, --jobs $jobs: other files"
+            diff -r "$work/out$seed-1" "$out" >"$work/files.diff" 2>&1 || fail "set $seed, --jobs $jobs: other files: $(head -c 600 "$work/files.diff")"
         fi
     done
     # Every output holds the page its line names: its stream is that page's strip.

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/CalsImage.h"
-#include "module/ComObject.h"
+#include "comframe/ComObject.h"
 
 #include <wincodec.h>
 

@@ -9,7 +9,7 @@
 #include "core/CalsImage.h"
 #include "codec/SourceTransform.h"
 #include "core/Group4.h"
-#include "module/ComObject.h"
+#include "comframe/ComObject.h"
 
 #include <wincodec.h>
 

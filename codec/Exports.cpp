@@ -3,7 +3,7 @@
 #include "codec/CalsDecoder.h"
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
-#include "module/Module.h"
+#include "comframe/Module.h"
 
 using namespace scanleaf;
 

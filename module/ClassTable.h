@@ -1,7 +1,7 @@
 // The classes that the module serves, in registration order.
 #pragma once
 
-#include "module/Module.h"
+#include "comframe/Module.h"
 
 namespace scanleaf {
 

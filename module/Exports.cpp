@@ -1,5 +1,5 @@
 // The DLL's entry point and its four exports.
-#include "module/Module.h"
+#include "comframe/Module.h"
 #include "module/ProxyStub.h"
 #include "module/Registration.h"
 #include "module/ScanleafApp.h"

@@ -3,9 +3,9 @@
 #include "hostenv/Bstr.h"
 #include "hostenv/ComError.h"
 #include "hostenv/ComPtr.h"
-#include "module/Module.h"
+#include "comframe/Module.h"
 #include "module/ProxyStub.h"
-#include "module/ScriptRegistrar.h"
+#include "comframe/ScriptRegistrar.h"
 
 #include <oleauto.h>
 

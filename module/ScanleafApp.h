@@ -1,7 +1,7 @@
 // The DLL's application object.
 #pragma once
 
-#include "module/DllApp.h"
+#include "comframe/DllApp.h"
 
 namespace scanleaf {
 

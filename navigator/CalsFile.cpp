@@ -42,7 +42,7 @@ HRESULT CCalsFile::OpenFile(const std::wstring& path) {
     path_ = path;
     // Deny-write: others may read while the header is read, nobody may change it under us.
     // One read of the whole header: the fill byte and the records come from the same bytes.
-    std::vector<unsigned char> header(kHeaderSize, 0);
+    std::vector<unsigned char> header(core::kHeaderSize, 0);
     std::size_t length = 0;
     {
         FileHandle file(CreateFileW(FileSystemPath(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -58,19 +58,19 @@ HRESULT CCalsFile::OpenFile(const std::wstring& path) {
 }
 
 bool CCalsFile::ReadFillByte(const unsigned char* header, std::size_t length) {
-    if (length <= static_cast<std::size_t>(kFillByteOffset)) return false;
-    fillByte_ = header[kFillByteOffset];
+    if (length <= static_cast<std::size_t>(core::kFillByteOffset)) return false;
+    fillByte_ = header[core::kFillByteOffset];
     return true;
 }
 
 HRESULT CCalsFile::ReadHeader(const unsigned char* header, std::size_t length) {
     modified_ = false;
     // The whole 2048 bytes or nothing: a shorter file delivers no record.
-    if (length < kHeaderSize) return VOR_E_CANNOT_READ_HEADER;
-    for (std::size_t slot = 0; slot < kParsedSlots; ++slot) {
+    if (length < core::kHeaderSize) return VOR_E_CANNOT_READ_HEADER;
+    for (std::size_t slot = 0; slot < core::kParsedSlots; ++slot) {
         std::wstring name;
         std::wstring value;
-        if (!SplitRecord(DecodeSlot(&header[slot * kSlotSize]), name, value)) continue;
+        if (!core::SplitRecord(DecodeSlot(&header[slot * core::kSlotSize]), name, value)) continue;
         if (!tagFinder_.AddTag(name, value)) return E_FAIL;
     }
     return S_OK;

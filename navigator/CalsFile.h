@@ -2,7 +2,7 @@
 #pragma once
 
 #include "host/VorHost.h"
-#include "module/ComObject.h"
+#include "comframe/ComObject.h"
 #include "navigator/TagFinder.h"
 
 #include <cstdio>

@@ -1,15 +1,15 @@
 #include "navigator/HeaderCheck.h"
 
 #include "navigator/HeaderRecord.h"
-#include "navigator/LowerCase.h"
+#include "hostenv/SystemText.h"
 
 namespace scanleaf {
 
 std::vector<std::wstring> RecordNames(const unsigned char* header) {
     std::vector<std::wstring> names;
-    for (std::size_t i = 0; i < kParsedSlots; ++i) {
+    for (std::size_t i = 0; i < core::kParsedSlots; ++i) {
         std::wstring name, value;
-        if (SplitRecord(DecodeSlot(header + i * kSlotSize), name, value)) names.push_back(LowerCase(name));
+        if (core::SplitRecord(DecodeSlot(header + i * core::kSlotSize), name, value)) names.push_back(SystemLowerCaser().Lower(name));
     }
     return names;
 }

@@ -1,4 +1,4 @@
-// One 128-byte record slot of a CALS header as text: "name: value".
+// One 128-byte record slot of a CALS header decoded with the calling thread's code page.
 #pragma once
 
 #include "core/HeaderRecord.h"
@@ -6,13 +6,6 @@
 #include <string>
 
 namespace scanleaf {
-
-using core::kFillByteOffset;
-using core::kHeaderSize;
-using core::kParsedSlots;
-using core::kSlotSize;
-using core::SplitRecord;
-using core::TrimBlanks;
 
 // The slot's bytes up to the first NUL (all 128 without one), decoded with the calling
 // thread's ANSI code page. Throws ComError when the conversion fails.

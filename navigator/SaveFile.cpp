@@ -13,7 +13,7 @@ namespace scanleaf {
 
 namespace {
 
-constexpr DWORD kParsedBytes = kParsedSlots * kSlotSize; // 1408
+constexpr DWORD kParsedBytes = core::kParsedSlots * core::kSlotSize; // 1408
 
 class FileHandle {
 public:
@@ -62,7 +62,7 @@ bool ReadOnly(const SaveIo& io, HANDLE file) {
 HRESULT CCalsFile::SaveFile() {
     if (!modified_) return S_OK;
     try {
-        unsigned char header[kHeaderSize];
+        unsigned char header[core::kHeaderSize];
         tagFinder_.BuildHeader(header);
 
         // Write access for this handle, read sharing only: the file must exist and is
@@ -75,8 +75,8 @@ HRESULT CCalsFile::SaveFile() {
         // A header is never laid over a file that is no longer the one read at the open
         // (replaced, truncated, its records changed into others). After an earlier save the
         // file holds the rebuilt records, whose names went through the code page once more.
-        unsigned char current[kHeaderSize];
-        if (!ReadWhole(io, file.Get(), current, kHeaderSize)) return E_FAIL;
+        unsigned char current[core::kHeaderSize];
+        if (!ReadWhole(io, file.Get(), current, core::kHeaderSize)) return E_FAIL;
         if (!SameRecordNames(current, tagFinder_) && RecordNames(current) != RecordNames(header)) return E_FAIL;
 
         LARGE_INTEGER start{};

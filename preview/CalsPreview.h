@@ -3,7 +3,7 @@
 
 #include "host/VorHost.h"
 #include "hostenv/ComPtr.h"
-#include "module/ComObject.h"
+#include "comframe/ComObject.h"
 
 namespace scanleaf {
 

@@ -4,8 +4,8 @@
 #include "core/SettingsLines.h"
 #include "hostenv/SettingsLight.h"
 #include "tools/card/Files.h"
-#include "navigator/LowerCase.h"
-#include "navigator/TagSettings.h"
+#include "core/TagSettings.h"
+#include "hostenv/SystemText.h"
 #include "tools/card/Output.h"
 
 #include <windows.h>
@@ -107,17 +107,17 @@ std::wstring Number(long n) { return std::to_wstring(n); }
 
 void CheckSection(const std::wstring& file, const std::wstring& section, Report& report) {
     const int errorsBefore = report.errors;
-    std::wstring tagName = scanleaf::LowerCase(section);
-    std::wstring names = scanleaf::TerminateList(ReadKey(file, section, L"Tagnames"));
-    std::wstring positions = scanleaf::TerminateList(ReadKey(file, section, L"Tagpositions"));
+    std::wstring tagName = scanleaf::SystemLowerCaser().Lower(section);
+    std::wstring names = scanleaf::core::TerminateList(ReadKey(file, section, L"Tagnames"));
+    std::wstring positions = scanleaf::core::TerminateList(ReadKey(file, section, L"Tagpositions"));
     std::vector<std::wstring> nameItems = Items(names);
     std::vector<std::wstring> positionItems = Items(positions);
-    const int limit = scanleaf::kRecordTextWidth - static_cast<int>(tagName.size());
+    const int limit = scanleaf::core::kRecordTextWidth - static_cast<int>(tagName.size());
 
     size_t pairs = std::min(nameItems.size(), positionItems.size());
     for (size_t i = 0; i < pairs; ++i) {
         int start = -1, end = -1;
-        scanleaf::ReadPosition(positionItems[i], start, end);
+        scanleaf::core::ReadPosition(positionItems[i], start, end);
         std::wstring what = L"sub-field \"" + nameItems[i] + L"\" at \"" + positionItems[i] + L"\": ";
         if (start == -1 && end == -1)
             report.Error(section, L"Tagpositions", what + L"no readable position (expected START-END)");
@@ -144,9 +144,10 @@ void CheckSection(const std::wstring& file, const std::wstring& section, Report&
                            L" surplus position(s) without a name are ignored: " + Joined(positionItems, pairs));
 
     // The plug-in's own verdict decides; the lines above only explain it.
-    std::list<scanleaf::SubTag> subTags;
+    std::list<scanleaf::core::SubTag> subTags;
     int width = 0;
-    bool accepted = scanleaf::ReadSubTags(names, positions, static_cast<int>(tagName.size()), subTags, width);
+    bool accepted = scanleaf::core::ReadSubTags(names, positions, static_cast<int>(tagName.size()),
+                                                  scanleaf::SystemLowerCaser(), subTags, width);
     if (!accepted && report.errors == errorsBefore)
         report.Error(section, L"Tagpositions", L"the plug-in refuses this section; a file holding this record can't be opened");
 

@@ -1,6 +1,6 @@
 // The registry-script interpreter: parsing (pure) and its register/unregister semantics,
 // carried out below a scratch key of the current user instead of the classes root.
-#include "module/ScriptRegistrar.h"
+#include "comframe/ScriptRegistrar.h"
 #include "tests/module/registration/RegTree.h"
 
 #include <gtest/gtest.h>

@@ -7,6 +7,7 @@
 #include <vector>
 
 using namespace scanleaf;
+using namespace scanleaf::core;
 
 namespace {
 

@@ -1,5 +1,6 @@
 // The lists and numbers of a record's settings, without the settings file.
-#include "navigator/TagSettings.h"
+#include "core/TagSettings.h"
+#include "hostenv/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,17 @@
 #include <iterator>
 
 using namespace scanleaf;
+using namespace scanleaf::core;
+
+namespace {
+
+// With the system's lower-casing of sub-field names, as the plug-in reads them.
+bool ReadSubTags(const std::wstring& names, const std::wstring& positions, int nameLength, std::list<SubTag>& subTags,
+                 int& valueWidth) {
+    return core::ReadSubTags(names, positions, nameLength, SystemLowerCaser(), subTags, valueWidth);
+}
+
+} // namespace
 
 TEST(TagSettings, PositionItemsReadLikePercentDHyphenPercentD) {
     struct Case {

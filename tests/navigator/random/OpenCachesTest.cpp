@@ -11,7 +11,7 @@
 // SCANLEAF_SEED=n fixes the first case's seed, SCANLEAF_RANDOM_ITERATIONS=k the number of
 // cases (of kSteps steps each).
 #include "hostenv/SharedFolderWatch.h"
-#include "module/ComObject.h"
+#include "comframe/ComObject.h"
 #include "navigator/CalsFile.h"
 #include "navigator/SettingsSource.h"
 #include "tests/navigator/random/Soak.h"

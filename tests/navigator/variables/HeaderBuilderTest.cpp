@@ -1,6 +1,7 @@
 // Rebuilt records and header images, byte for byte; keeping records inside their slots.
 #include "navigator/HeaderCheck.h"
-#include "navigator/RecordBytes.h"
+#include "core/HeaderRecord.h"
+#include "hostenv/SystemText.h"
 #include "navigator/TagFinder.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,11 @@
 using namespace scanleaf;
 
 namespace {
+
+// The cut in one of the system's code pages.
+std::size_t CharBoundaryCut(const char* bytes, std::size_t length, std::size_t maxBytes, UINT codePage) {
+    return core::CharBoundaryCut(bytes, length, maxBytes, WindowsCodePage(codePage));
+}
 
 Tag HeaderTag(std::wstring name, std::wstring value) {
     Tag tag;

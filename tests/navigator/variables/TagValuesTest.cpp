@@ -1,10 +1,13 @@
 // Looking up and storing values: the sub-field cut and splice, names, read-only tags.
-#include "navigator/SubField.h"
+#include "core/SubField.h"
 #include "navigator/TagFinder.h"
 
 #include <gtest/gtest.h>
 
 using namespace scanleaf;
+using scanleaf::core::CutSubField;
+using scanleaf::core::SpliceSubField;
+using scanleaf::core::TrimTrailingBlanks;
 
 namespace {
 

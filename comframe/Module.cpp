@@ -1,6 +1,6 @@
-#include "module/Module.h"
+#include "comframe/Module.h"
 
-#include "module/ClassFactory.h"
+#include "comframe/ClassFactory.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
 // The object template and the class object, on a class of the test's own.
-#include "module/ClassFactory.h"
-#include "module/ComObject.h"
+#include "comframe/ClassFactory.h"
+#include "comframe/ComObject.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "module/ComObject.h"
+#include "comframe/ComObject.h"
 
 namespace scanleaf {
 

@@ -1,7 +1,7 @@
 // The class object of one class: IClassFactory over the class's creator.
 #pragma once
 
-#include "module/Module.h"
+#include "comframe/Module.h"
 
 namespace scanleaf {
 

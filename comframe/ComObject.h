@@ -8,7 +8,7 @@
 // Creator<T>::CreateInstance is the class object's creator for T.
 #pragma once
 
-#include "module/Module.h"
+#include "comframe/Module.h"
 
 #include <unknwn.h>
 

@@ -1,4 +1,4 @@
-#include "module/ScriptRegistrar.h"
+#include "comframe/ScriptRegistrar.h"
 
 #include "hostenv/Registry.h"
 

@@ -1,4 +1,4 @@
-#include "module/ClassFactory.h"
+#include "comframe/ClassFactory.h"
 
 namespace scanleaf {
 

@@ -1,4 +1,4 @@
-#include "module/DllApp.h"
+#include "comframe/DllApp.h"
 
 namespace scanleaf {
 

@@ -15,9 +15,9 @@ Text Unified(const Text& path, const LowerCaser& lower) {
 
 // One line's field: UTF-8, with "%", tab, CR and LF (which no Windows path holds, but an option's
 // value may) as %XX, so a record is one line a field whatever it holds.
-std::string Field(const Text& text) {
+std::string Field(const std::string& bytes) {
     std::string out;
-    for (char c : ToUtf8(text)) {
+    for (char c : bytes) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (u == '%' || u == '\t' || u == '\r' || u == '\n') {
             static const char hex[] = "0123456789ABCDEF";
@@ -29,6 +29,66 @@ std::string Field(const Text& text) {
         }
     }
     return out;
+}
+
+std::string Field(const Text& text) { return Field(ToUtf8(text)); }
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The bytes of a field; false for a "%" without two hexadecimal digits, or a tab, CR or LF.
+bool Unfield(const std::string& field, std::string& bytes) {
+    bytes.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c == '\t' || c == '\r' || c == '\n') return false;
+        if (c != '%') {
+            bytes += c;
+            continue;
+        }
+        const int high = i + 1 < field.size() ? HexDigit(field[i + 1]) : -1;
+        const int low = i + 2 < field.size() ? HexDigit(field[i + 2]) : -1;
+        if (high < 0 || low < 0) return false;
+        bytes += char(high * 16 + low);
+        i += 2;
+    }
+    return true;
+}
+
+std::string Hex64(std::uint64_t value) {
+    static const char hex[] = "0123456789abcdef";
+    std::string digits(16, '0');
+    for (int i = 15; i >= 0; --i, value >>= 4) digits[std::size_t(i)] = hex[value & 15];
+    return digits;
+}
+
+// A hexadecimal number of up to 16 digits, or a decimal one that fits 64 bits.
+bool ReadNumber(const std::string& text, bool hex, std::uint64_t& value) {
+    if (text.empty() || text.size() > (hex ? 16u : 20u)) return false;
+    value = 0;
+    for (char c : text) {
+        const int d = hex ? HexDigit(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        if (d < 0) return false;
+        const std::uint64_t next = value * (hex ? 16 : 10) + std::uint64_t(d);
+        if (!hex && next / 10 != value) return false; // overflow
+        value = next;
+    }
+    return true;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+        if (c == '\t')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
 }
 
 Text PageName(const Text& stem, std::uint32_t page, std::uint32_t pages, const Text& extension) {
@@ -112,10 +172,33 @@ void InputRecord::Option(const Text& name, const Text& value) {
 }
 
 void InputRecord::Source(const Text& path, std::uint64_t size, std::uint64_t hash) {
-    static const char hex[] = "0123456789abcdef";
-    std::string digits(16, '0');
-    for (int i = 15; i >= 0; --i, hash >>= 4) digits[std::size_t(i)] = hex[hash & 15];
-    bytes_ += "source\t" + Field(path) + "\t" + std::to_string(size) + "\t" + digits + "\n";
+    bytes_ += "source\t" + Field(path) + "\t" + std::to_string(size) + "\t" + Hex64(hash) + "\n";
+}
+
+std::string FormatKeptRow(const KeptRow& kept) {
+    return "row\t" + Field(kept.path) + "\t" + std::to_string(kept.size) + "\t" + Hex64(kept.hash) + "\t" +
+           Field(kept.row);
+}
+
+bool ParseKeptRow(const std::string& line, KeptRow& kept) {
+    const std::vector<std::string> fields = SplitTabs(line);
+    std::string path;
+    if (fields.size() != 5 || fields[0] != "row" || !Unfield(fields[1], path) || path.empty() ||
+        !ReadNumber(fields[2], false, kept.size) || fields[3].size() != 16 || !ReadNumber(fields[3], true, kept.hash) ||
+        !Unfield(fields[4], kept.row))
+        return false;
+    kept.path = FromUtf8(path);
+    return true;
+}
+
+std::string FormatRunLine(const Text& run) { return "scanleaf-card rows 1\t" + Field(run); }
+
+bool ParseRunLine(const std::string& line, Text& run) {
+    const std::vector<std::string> fields = SplitTabs(line);
+    std::string bytes;
+    if (fields.size() != 2 || fields[0] != "scanleaf-card rows 1" || !Unfield(fields[1], bytes)) return false;
+    run = FromUtf8(bytes);
+    return true;
 }
 
 void ContentHash::Add(const void* bytes, std::size_t size) {

@@ -59,6 +59,22 @@ private:
     std::string bytes_ = "scanleaf-card inputs 1\n";
 };
 
+// A row that a resumable run keeps for one source, with the source's identity, so that a
+// continued run takes the row only while the source's size and content hash are what they were.
+struct KeptRow {
+    Text path;
+    std::uint64_t size = 0;
+    std::uint64_t hash = 0;
+    std::string row; // the command's own line: any bytes
+};
+// One line: "row", the path, the size, the hash and the row, by tabs (fields as in InputRecord).
+std::string FormatKeptRow(const KeptRow& kept);
+// False for a line that FormatKeptRow did not make.
+bool ParseKeptRow(const std::string& line, KeptRow& kept);
+// The first line of a file of kept rows: what made them (the command, its options, the version).
+std::string FormatRunLine(const Text& run);
+bool ParseRunLine(const std::string& line, Text& run);
+
 // FNV-1a, 64 bits, over bytes given in any number of pieces.
 class ContentHash {
 public:

@@ -119,7 +119,9 @@ TEST(BatchPlan, ShardsTakeEverySourceOnce) {
             taken += core::Shard{1, n}.Takes(path, Lower());
         }
         // Shards are near equal in size (200 sources: far from all in one).
-        if (n > 1) EXPECT_LT(taken, 200u * 2 / n + 20);
+        if (n > 1) {
+            EXPECT_LT(taken, 200u * 2 / n + 20);
+        }
     }
     // The hash is fixed: every machine and every version splits alike.
     EXPECT_EQ(0xcbf29ce484222325ull, core::ShardHash(SL_T(""), Lower()));
@@ -138,7 +140,9 @@ TEST(BatchPlan, ShardTextIsKOfN) {
     for (const auto& c : cases) {
         core::Shard shard;
         EXPECT_EQ(c.ok, core::ParseShard(core::Ascii(c.text), shard)) << c.text;
-        if (c.ok) EXPECT_TRUE(shard.index == c.k && shard.count == c.n) << c.text;
+        if (c.ok) {
+            EXPECT_TRUE(shard.index == c.k && shard.count == c.n) << c.text;
+        }
     }
 }
 

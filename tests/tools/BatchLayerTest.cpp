@@ -2,7 +2,7 @@
 // folders made to any depth or refused with the reason; the one walk's order, its missing
 // operands and its shards; and the record of an output's inputs, each change told by its verdict.
 #include "tests/support/TestSupport.h"
-#include "tools/card/Files.h"
+#include "tools/card/batch/Files.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/batch/Walk.h"
 
@@ -52,8 +52,11 @@ TEST(BatchLayer, OutputTargetsAreAFileAFolderOrAUsageError) {
         EXPECT_EQ(testsupport::Narrow(c.error ? c.error : L""), testsupport::Narrow(error));
         if (!ok) continue;
         EXPECT_EQ(c.file != nullptr, target.Single());
-        if (c.file) EXPECT_EQ(c.file, target.file);
-        if (!c.file) EXPECT_EQ(c.given.empty() ? L"." : c.given, target.folder);
+        if (c.file) {
+            EXPECT_EQ(c.file, target.file);
+        } else {
+            EXPECT_EQ(c.given.empty() ? L"." : c.given, target.folder);
+        }
     }
 }
 

@@ -3,10 +3,12 @@
 // parser takes each option and refuses others in one line.
 #include "tests/support/CalsFixtures.h"
 #include "tests/tools/CardRun.h"
-#include "tools/card/CommandTable.h"
+#include "tools/card/commands/CommandTable.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 
 using namespace testsupport;
@@ -54,7 +56,14 @@ TEST(Help, EveryOptionInTheHelpAndTheManual) {
         for (const card::OptionEntry& option : command.options) {
             const std::string text = Narrow(card::OptionText(option));
             EXPECT_NE(std::string::npos, help.out.find("  " + text)) << text;
+            EXPECT_NE(std::string::npos, help.out.find(Narrow(card::OptionHelp(option)) + "\n")) << text;
             EXPECT_NE(std::string::npos, section.find("`" + Narrow(option.name))) << text << " in the manual";
+            // The range a number takes is in the manual too.
+            if (option.kind == card::OptionKind::Number && option.low != LONG_MIN) {
+                EXPECT_NE(std::string::npos,
+                          section.find(std::to_string(option.low) + " to " + std::to_string(option.high)))
+                    << text << ": its range in the manual";
+            }
         }
     }
 }
@@ -71,6 +80,19 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
         {{L"a.cal", L"--bogus"}, "render has no option --bogus"},
         {{L"a.cal", L"--size"}, "--size needs a value (N)"},
         {{}, "render needs FILE|FOLDER..."},
+        // Each value is checked by the option's type before anything runs.
+        {{L"--size", L"x", L"a.cal"}, "--size takes a whole number from 0 to 999999, not \"x\""},
+        {{L"--size", L"1000000", L"a.cal"}, "--size takes a whole number from 0 to 999999, not \"1000000\""},
+        {{L"--size", L"-1", L"a.cal"}, "--size takes a whole number from 0 to 999999, not \"-1\""},
+        {{L"--jobs", L"0", L"a.cal"}, "--jobs takes a whole number from 1 to 64, not \"0\""},
+        {{L"--jobs", L" 4", L"a.cal"}, "--jobs takes a whole number from 1 to 64, not \" 4\""},
+        {{L"--jobs", L"4x", L"a.cal"}, "--jobs takes a whole number from 1 to 64, not \"4x\""},
+        {{L"--jobs", L"99999999999999999999", L"a.cal"},
+         "--jobs takes a whole number from 1 to 64, not \"99999999999999999999\""},
+        {{L"--jobs", L"64", L"--size", L"0", L"a.cal"}, ""},
+        {{L"--shard", L"3/2", L"a.cal"},
+         "--shard takes K/N, this machine's share K of N (1 <= K <= N <= 100000), not \"3/2\""},
+        {{L"--shard", L"2/2", L"a.cal"}, ""},
     };
     for (const auto& c : cases) {
         card::Arguments args;
@@ -87,6 +109,11 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
     EXPECT_EQ((std::vector<std::wstring>{L"a=2024-01-01", L"b=2024-01-02"}), args.Values(L"--date"));
     EXPECT_EQ(L"3", args.Value(L"--style"));
     EXPECT_EQ((std::vector<std::wstring>{L"f.cal", L"x=1"}), args.operands);
+    EXPECT_EQ(3, args.Number(L"--style", 0));
+    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"set"), {L"f.cal", L"--style", L"x"}, args, error));
+    EXPECT_EQ("--style takes a whole number, not \"x\"", Narrow(error));
+    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"convert"), {L"--to", L"png", L"a"}, args, error));
+    EXPECT_EQ("--to takes pdf, tiff or cals, not \"png\"", Narrow(error));
     EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"undo"), {L"a", L"b"}, args, error));
     EXPECT_EQ("undo takes JOURNAL, not \"b\"", Narrow(error));
     EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"info"), {L"x"}, args, error));
@@ -105,6 +132,8 @@ TEST(Help, WrongCommandsAndOptionsAreOneLineAndExit2) {
         {L"frobnicate --help", "scanleaf-card: unknown command \"frobnicate\"\n"},
         {L"undo", "scanleaf-card: undo needs JOURNAL\nusage: scanleaf-card undo JOURNAL  (scanleaf-card help undo for more)\n"},
         {L"export --format xml x", "scanleaf-card: --format takes csv or json, not \"xml\"\n"},
+        {L"verify --jobs 65 x", "scanleaf-card: --jobs takes a whole number from 1 to 64, not \"65\"\n"},
+        {L"convert --to cals --threshold 100 x", "scanleaf-card: --threshold takes a whole number from 1 to 99, not \"100\"\n"},
     };
     for (const auto& c : cases) {
         const ToolRun run = Card(c.args, scratch);
@@ -112,6 +141,33 @@ TEST(Help, WrongCommandsAndOptionsAreOneLineAndExit2) {
         EXPECT_EQ(0u, run.err.find(c.err)) << Narrow(c.args) << "\n" << run.err;
         EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
         EXPECT_EQ("", run.out);
+    }
+}
+
+// The dispatch sets up only what a command needs: those that need no plug-in run with none to
+// load, and those that need it end with one line when it cannot be loaded.
+TEST(Help, ACommandGetsThePluginOnlyWhenItNeedsIt) {
+    TempFolder scratch;
+    const std::wstring none = L"--dll " + Quoted(scratch.Path() + L"\\none.dll") + L" ";
+    const struct {
+        std::wstring args;
+        unsigned exitCode;
+        const char* err; // what stderr begins with
+    } cases[] = {
+        {none + L"help show", 0, ""},
+        {none + L"undo " + Quoted(scratch.Path() + L"\\no.journal"), 1, "scanleaf-card: cannot read the journal"},
+        {none + L"check " + Quoted(scratch.Path() + L"\\no.ini"), 1, "scanleaf-card: "},
+        {none + L"show x.cal", 1, "scanleaf-card: cannot load the plug-in: "},
+        {none + L"info", 1, "scanleaf-card: cannot load the plug-in: "},
+        {none + L"verify --jobs 0 x.cal", 2, "scanleaf-card: --jobs takes"}, // the arguments are read first
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Card(c.args, scratch);
+        EXPECT_EQ(c.exitCode, run.exitCode) << Narrow(c.args) << "\n" << run.err;
+        EXPECT_EQ(0u, run.err.find(c.err)) << Narrow(c.args) << "\n" << run.err;
+        if (c.exitCode == 1) {
+            EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+        }
     }
 }
 

@@ -116,11 +116,14 @@ card convert --to cals --jobs 2 --skip-existing -o "$(win "$work/cals-part")" "$
 same "convert --to cals stopped and run again" "$work/cals-whole" "$work/cals-part"
 ok
 card verify --format csv "$(win "$work/big")" >"$work/verify-whole.csv" 2>/dev/null
-stopped verify-part "$work/verify-part.csv" lines 30 verify --jobs 2 --resume "$(win "$work/verify-part.csv")" "$(win "$work/big")"
+stopped verify-part "$work/verify-part.csv.rows" lines 30 verify --jobs 2 --resume "$(win "$work/verify-part.csv")" "$(win "$work/big")"
+[ -f "$work/verify-part.csv.rows" ] && [ ! -f "$work/verify-part.csv" ] || fail "verify was not stopped"
 card verify --jobs 2 --resume "$(win "$work/verify-part.csv")" "$(win "$work/big")" >/dev/null 2>"$work/again.txt" ||
     fail "verify --resume: $(cat "$work/again.txt")"
 cmp -s "$work/verify-whole.csv" "$work/verify-part.csv" || fail "verify stopped and resumed: another table"
 grep -q 'files 240, sound 240' "$work/again.txt" || fail "verify --resume counts: $(cat "$work/again.txt")"
+grep -q 'kept from the stopped run [1-9]' "$work/again.txt" || fail "verify --resume kept nothing: $(cat "$work/again.txt")"
+[ ! -f "$work/verify-part.csv.rows" ] || fail "verify --resume left its rows"
 ok
 # Cards are read fast: export gets ten times the drawings, so that the watch can stop it part-way.
 mkdir -p "$work/bigger"

@@ -1,10 +1,8 @@
 // scanleaf-card: a command-line host for CALS data cards.
-#include "tools/card/Commands.h"
-#include "tools/card/Output.h"
+#include "tools/card/batch/Output.h"
+#include "tools/card/commands/Commands.h"
 
 #include "Version.h"
-
-#include <objbase.h>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -25,13 +23,13 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 
-    card::Options options;
+    std::wstring dllPath;
     std::vector<std::wstring> args;
     bool help = false;
     for (int i = 1; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a == L"--dll" && i + 1 < argc) {
-            options.dllPath = argv[++i];
+            dllPath = argv[++i];
         } else if (a == L"--version") {
             card::Out(L"scanleaf-card " SCANLEAF_VERSION_WTEXT L"\n");
             return 0;
@@ -54,13 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring command = args.front();
     args.erase(args.begin());
 
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        card::Err(L"scanleaf-card: COM could not be initialised\n");
-        return 1;
-    }
-    int rc = card::Run(command, args, options);
-    fflush(stdout);
-    CoUninitialize();
+    const int rc = card::Run(command, args, dllPath);
     if (rc == card::kUsageError) card::Err(ShortUsage(command));
     return rc;
 }

@@ -2,8 +2,8 @@
 
 #include "hostenv/LongPath.h"
 #include "hostenv/SystemText.h"
-#include "tools/card/Files.h"
-#include "tools/card/Output.h"
+#include "tools/card/batch/Files.h"
+#include "tools/card/batch/Output.h"
 
 #include "Version.h"
 

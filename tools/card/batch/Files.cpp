@@ -1,0 +1,100 @@
+#include "tools/card/batch/Files.h"
+#include "hostenv/LongPath.h"
+
+#include "hostenv/Bstr.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace card {
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(scanleaf::FileSystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring AbsolutePath(const std::wstring& path) {
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+    return text;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t next = text.find(separator, start);
+        parts.push_back(text.substr(start, next - start));
+        if (next == std::wstring::npos) return parts;
+        start = next + 1;
+    }
+}
+
+std::vector<std::wstring> CalsExtensions(IVorFileFormat* format) {
+    scanleaf::Bstr product, description, extensionList;
+    if (FAILED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put()))) return {};
+    return Split(Lower(extensionList.Text()), L',');
+}
+
+FILE* OpenScratchFile(const wchar_t* prefix) {
+    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+    if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, prefix, 0, name)) return nullptr;
+    return _wfopen(name, L"w+bTD");
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    FILE* file = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
+    if (!file) return false;
+    bytes.clear();
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+    bool ok = !ferror(file);
+    fclose(file);
+    return ok;
+}
+
+AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {
+    file_ = _wfopen(scanleaf::FileSystemPath(partial_).c_str(), L"wb");
+}
+
+AtomicFile::~AtomicFile() {
+    if (file_) fclose(file_);
+    if ((file_ || closed_) && !committed_) DeleteFileW(scanleaf::FileSystemPath(partial_).c_str());
+}
+
+bool AtomicFile::Write(const char* bytes, size_t size) {
+    ok_ = ok_ && file_ && fwrite(bytes, 1, size, file_) == size;
+    return ok_;
+}
+
+bool AtomicFile::Close() {
+    if (!file_) return ok_ = false;
+    ok_ = fclose(file_) == 0 && ok_;
+    file_ = nullptr;
+    closed_ = true;
+    return ok_;
+}
+
+bool AtomicFile::Commit() {
+    if (!file_ && !closed_) return false;
+    if (file_) Close();
+    if (!ok_ || !MoveFileExW(scanleaf::FileSystemPath(partial_).c_str(), scanleaf::FileSystemPath(path_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(scanleaf::FileSystemPath(partial_).c_str());
+        closed_ = false;
+        return false;
+    }
+    committed_ = true;
+    return true;
+}
+
+} // namespace card

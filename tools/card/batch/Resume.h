@@ -1,0 +1,74 @@
+// A file of lines (each ended by CRLF) written one at a time and flushed, so that a run stopped
+// at any moment leaves whole lines and at most part of one; opened again, it keeps the whole
+// lines (the part is cut off), hands them back in order and takes new lines after them. The runs
+// that --resume continues walk their files in the same order, so the kept lines are those of the
+// first files, and a stopped run continued gives what an unbroken one gives.
+#pragma once
+
+#include "core/BatchPlan.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace card {
+
+class LineLog {
+public:
+    LineLog() = default;
+    ~LineLog();
+    LineLog(const LineLog&) = delete;
+    LineLog& operator=(const LineLog&) = delete;
+
+    // Opens (or makes) the file; S_OK with the kept lines ready to read.
+    HRESULT Open(const std::wstring& path);
+    // The next kept line, without its CRLF; false when none is left.
+    bool NextKept(std::string& line);
+    // Appends a line (CRLF added) and flushes it.
+    bool Append(const std::string& line);
+    bool Empty() const { return kept_ == 0; }
+    void Close();
+
+private:
+    FILE* read_ = nullptr;
+    FILE* append_ = nullptr;
+    std::uint64_t kept_ = 0; // bytes of whole lines
+    std::uint64_t readAt_ = 0;
+};
+
+// The rows that --resume keeps in TABLE.rows as they come, each with its source's identity
+// (path, size, content hash), after a first line that names the run (the command, the options
+// that change its rows, the version). A continued run takes a kept row only for a source that is
+// still what it was; rows of a run named otherwise are all dropped.
+class KeptRows {
+public:
+    // Opens (or makes) the file for the run named `run`.
+    HRESULT Open(const std::wstring& path, const std::wstring& run);
+    // Rows were kept by another run (or the file was no file of kept rows), and were dropped.
+    bool Restarted() const { return restarted_; }
+    // The row last kept for the path (case-blind), or null. Safe from any thread while no Open runs.
+    const scanleaf::core::KeptRow* Find(const std::wstring& path) const;
+    bool Append(const scanleaf::core::KeptRow& row);
+    // Closes and removes the file, once the table it kept for is written.
+    void Remove();
+
+private:
+    LineLog log_;
+    std::wstring path_;
+    std::map<std::wstring, scanleaf::core::KeptRow> rows_;
+    bool restarted_ = false;
+};
+
+// What a job finds of a source under --resume, before any work: its identity, and the row kept
+// for it while the source is what it was.
+struct Resumed {
+    scanleaf::core::KeptRow identity; // the path, size and hash now (no row)
+    bool identified = false;          // false: the file could not be read whole
+    const std::string* row = nullptr; // the kept row, still good
+    bool changed = false;             // a row was kept for the source as it was before
+};
+Resumed LookUp(const KeptRows& rows, const std::wstring& path);
+
+} // namespace card

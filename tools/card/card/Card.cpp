@@ -1,0 +1,125 @@
+#include "tools/card/card/Card.h"
+
+#include "hostenv/Bstr.h"
+#include "hostenv/ComPtr.h"
+#include "tools/card/card/HeaderFile.h"
+#include "tools/common/VariableArray.h"
+
+namespace card {
+
+using scanleaf::Bstr;
+using scanleaf::ComPtr;
+using toolsupport::VariableArray;
+
+namespace {
+
+// The list GetVariables hands over: each name and the array are freed here.
+class VariableList {
+public:
+    VariableList() = default;
+    ~VariableList() {
+        for (ULONG i = 0; i < count_; ++i) SysFreeString(items_[i].name);
+        CoTaskMemFree(items_);
+    }
+    VariableList(const VariableList&) = delete;
+    VariableList& operator=(const VariableList&) = delete;
+
+    HRESULT Fill(IVorFileNavigator* navigator) {
+        ComPtr<ICalsVariableList> list;
+        HRESULT hr = navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid());
+        return FAILED(hr) ? hr : list->GetVariables(&count_, &items_);
+    }
+    size_t Count() const { return count_; }
+    std::wstring Name(size_t i) const { return std::wstring(items_[i].name, SysStringLen(items_[i].name)); }
+    bool Writable(size_t i) const { return items_[i].writable != 0; }
+
+private:
+    ULONG count_ = 0;
+    CalsVariableInfo* items_ = nullptr;
+};
+
+} // namespace
+
+HRESULT CardReader::Read(const std::wstring& path, std::vector<CardEntry>& card) {
+    card.clear();
+    const HRESULT hr = CheckCalsFile(path);
+    return FAILED(hr) ? hr : ReadChecked(path, card);
+}
+
+HRESULT CardReader::ReadChecked(const std::wstring& path, std::vector<CardEntry>& card) {
+    card.clear();
+    HRESULT hr = S_OK;
+    ComPtr<IVorFileNavigator> navigator;
+    Bstr bpath(path);
+    hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    if (FAILED(hr)) return hr;
+
+    VariableList list;
+    hr = list.Fill(navigator.Get());
+    if (FAILED(hr)) return hr;
+    for (size_t i = 0; i < list.Count(); ++i) {
+        CardEntry entry;
+        entry.name = list.Name(i);
+        entry.readOnly = !list.Writable(i);
+        card.push_back(std::move(entry));
+    }
+    if (card.empty()) return S_OK; // a header without records: nothing to read, and no array to pass
+    bool same = records_ && names_.size() == card.size();
+    for (size_t i = 0; same && i < card.size(); ++i) same = names_[i] == card[i].name;
+    if (!same) {
+        names_.clear();
+        for (const CardEntry& e : card) names_.push_back(e.name);
+        records_ = std::make_unique<VariableArray>(names_);
+    }
+    records_->ClearValues(); // the last file's values
+    hr = navigator->ReadVariable(0, 0, 0, records_->Count(), records_->Data());
+    if (FAILED(hr)) return hr;
+    for (size_t i = 0; i < card.size(); ++i) {
+        card[i].found = (*records_)[i].found != 0;
+        card[i].value = records_->Text(i);
+    }
+    return S_OK;
+}
+
+namespace {
+
+const wchar_t kStatePrefix[] = L"card-";
+constexpr size_t kStateDigits = 16;
+
+} // namespace
+
+std::wstring CardState(const std::vector<CardEntry>& card) {
+    unsigned long long hash = 14695981039346656037ULL;
+    auto add = [&hash](const std::wstring& text) {
+        // Each character as two bytes, and a separator no name or value holds.
+        for (wchar_t c : text) {
+            for (unsigned byte : {unsigned(c) & 0xFF, (unsigned(c) >> 8) & 0xFF}) hash = (hash ^ byte) * 1099511628211ULL;
+        }
+        hash = (hash ^ 0x100) * 1099511628211ULL;
+    };
+    for (const CardEntry& e : card) {
+        add(e.name);
+        add(e.value);
+    }
+    std::wstring text = kStatePrefix;
+    for (int shift = 60; shift >= 0; shift -= 4) text += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return text;
+}
+
+bool IsCardState(const std::wstring& text) {
+    const std::wstring prefix = kStatePrefix;
+    if (text.size() != prefix.size() + kStateDigits || text.compare(0, prefix.size(), prefix) != 0) return false;
+    return text.find_first_not_of(L"0123456789abcdef", prefix.size()) == std::wstring::npos;
+}
+
+HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card) {
+    return CardReader(format).Read(path, card);
+}
+
+std::vector<std::unique_ptr<CardReader>> CardReaders(IVorFileFormat* format, unsigned count) {
+    std::vector<std::unique_ptr<CardReader>> readers;
+    for (unsigned i = 0; i < count; ++i) readers.push_back(std::make_unique<CardReader>(format));
+    return readers;
+}
+
+} // namespace card

@@ -1,0 +1,276 @@
+// import: a table of data cards applied in two phases. Every row and cell is checked first
+// (with a trial save of each changed header on a scratch copy, so that what the plug-in would
+// store is known); only a table without a single problem is written, file by file, behind an
+// undo journal.
+#include "core/CardJournal.h"
+#include "core/CardTable.h"
+#include "tools/card/card/Card.h"
+#include "tools/card/commands/Commands.h"
+#include "tools/card/batch/Files.h"
+#include "tools/card/card/HeaderFile.h"
+#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Progress.h"
+#include "tools/card/card/Journaled.h"
+#include "tools/card/card/CardEdit.h"
+#include "tools/common/Plugin.h"
+
+#include <map>
+
+namespace card {
+
+namespace {
+
+
+struct ImportRequest {
+    bool dryRun = false;
+    bool emptyClears = false;
+    bool skipChanged = false;
+    bool ansi = false; // the table is in the system's ANSI code page, not UTF-8
+    table::ParseOptions parse;
+    std::wstring journal;
+    std::wstring table;
+};
+
+bool ParseRequest(const Arguments& a, ImportRequest& request) {
+    const std::wstring encoding = a.Value(L"--encoding", L"utf8");
+    if (a.Has(L"--delimiter")) request.parse.delimiter = a.Value(L"--delimiter")[0];
+    request.dryRun = a.Has(L"--dry-run");
+    request.emptyClears = a.Has(L"--empty-clears");
+    request.skipChanged = a.Has(L"--skip-changed");
+    request.ansi = encoding == L"ansi";
+    request.journal = a.Value(L"--journal");
+    request.table = a.operands[0];
+    return true;
+}
+
+// The table's name with the extension .journal, beside it.
+std::wstring DefaultJournal(const std::wstring& table) {
+    size_t slash = table.find_last_of(L"\\/");
+    size_t dot = table.find_last_of(L'.');
+    std::wstring base = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? table.substr(0, dot) : table;
+    return base + L".journal";
+}
+
+std::vector<NewValue> ValuesOf(const std::vector<Change>& changes) {
+    std::vector<NewValue> values;
+    for (const Change& c : changes) values.push_back({c.name, c.after});
+    return values;
+}
+
+class TableCheck {
+public:
+    TableCheck(IVorFileFormat* format, const table::Table& table, bool emptyClears, bool skipChanged)
+        : reader_(format), edit_(format), table_(table), emptyClears_(emptyClears), skipChanged_(skipChanged) {}
+
+    // The files left out by --skip-changed, each with its row.
+    std::vector<FilePlan> skipped;
+
+    // Every problem of the table; the plans of the files with changes.
+    void Run(std::vector<FilePlan>& plans, std::vector<table::Problem>& problems, Summary& summary) {
+        if (!ReadHeader(problems)) return;
+        std::map<std::wstring, std::wstring> seen; // lower-case absolute path -> where
+        Progress progress(table_.rows.size());
+        for (size_t r = 0; r < table_.rows.size(); ++r) {
+            const table::Row& row = table_.rows[r];
+            std::wstring given = row.cells[source_];
+            progress.Step(r, given);
+            size_t before = problems.size();
+            FilePlan plan;
+            const bool changedSince = CheckRow(row, plan, seen, problems);
+            if (problems.size() != before) {
+                ++summary.failed;
+                continue;
+            }
+            ++summary.read;
+            if (changedSince) {
+                skipped.push_back(std::move(plan));
+            } else if (plan.changes.empty()) {
+                ++summary.unchanged;
+            } else {
+                ++summary.changed;
+                plans.push_back(std::move(plan));
+            }
+        }
+        progress.Step(table_.rows.size(), L"");
+    }
+
+private:
+    bool ReadHeader(std::vector<table::Problem>& problems) {
+        std::map<std::wstring, size_t> names;
+        bool haveSource = false;
+        for (size_t c = 0; c < table_.header.size(); ++c) {
+            std::wstring name = table_.header[c];
+            const std::wstring mark = table::kReadOnlyMark;
+            if (name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0)
+                name.erase(name.size() - mark.size());
+            if (Lower(name) == Lower(table::kSourceColumn)) {
+                if (haveSource) problems.push_back({L"header", L"the column SourceFile appears twice"});
+                haveSource = true;
+                source_ = c;
+            } else if (Lower(name) == Lower(table::kCardStateColumn)) {
+                if (state_ != kNone) problems.push_back({L"header", L"the column CardState appears twice"});
+                state_ = c;
+            } else if (!names.emplace(Lower(name), c).second) {
+                problems.push_back({L"header", L"the column " + name + L" appears twice"});
+            }
+            columns_.push_back(name);
+        }
+        if (!haveSource) problems.push_back({L"header", L"no SourceFile column: it names the file of each row"});
+        return problems.empty();
+    }
+
+    // True when the row would change a file whose card has changed since the export, and
+    // --skip-changed leaves it out; without it, that is one of the row's problems.
+    bool CheckRow(const table::Row& row, FilePlan& plan, std::map<std::wstring, std::wstring>& seen,
+                  std::vector<table::Problem>& problems) {
+        auto problem = [&](const std::wstring& column, const std::wstring& message) {
+            problems.push_back({row.where + (column.empty() ? L"" : L", column " + column), message});
+            return false;
+        };
+        const std::wstring& given = row.cells[source_];
+        if (given.empty()) return problem(L"", L"SourceFile is empty");
+        plan.path = AbsolutePath(given);
+        plan.where = row.where;
+        auto earlier = seen.emplace(Lower(plan.path), row.where);
+        if (!earlier.second) return problem(L"", plan.path + L": the same file as " + earlier.first->second);
+        if (IsFolder(plan.path)) return problem(L"", plan.path + L": a folder, not a CALS file");
+        std::vector<CardEntry> card;
+        HRESULT hr = reader_.Read(plan.path, card);
+        if (FAILED(hr)) return problem(L"", plan.path + L": " + DescribeHresult(hr));
+        // A table without the column, or a row added by hand, is taken as it stands.
+        const std::wstring exported = state_ == kNone ? std::wstring() : row.cells[state_];
+        if (!exported.empty() && !IsCardState(exported))
+            return problem(table::kCardStateColumn, Quote(exported) + L" is not a card state written by export");
+        // Someone (or an earlier import of this table) changed the file after the export.
+        const bool changedSince = !exported.empty() && exported != CardState(card);
+
+        // The cells meant as edits: the card's own checks judge them.
+        std::vector<NewValue> asked;
+        std::vector<const CardEntry*> entries;
+        for (size_t c = 0; c < columns_.size(); ++c) {
+            if (c == source_ || c == state_) continue;
+            const std::wstring& value = row.cells[c];
+            const CardEntry* entry = FindEntry(card, columns_[c]);
+            if (!entry && value.empty()) continue;
+            if (entry && ((value.empty() && !emptyClears_) || value == entry->value)) continue;
+            // A read-only value that differs is stale, not an edit, once the card has changed:
+            // a record with sub-fields follows them. The row is then judged by its writable cells.
+            if (entry && entry->readOnly && changedSince) continue;
+            asked.push_back({columns_[c], value});
+            entries.push_back(entry);
+        }
+        std::vector<size_t> passed;
+        for (const EditProblem& p : CardEdit::CheckNames(card, asked, &passed)) {
+            const NewValue& v = asked[p.value];
+            if (p.fault == EditFault::NotAVariable)
+                problem(v.name, L"not a variable of " + plan.path);
+            else if (p.fault == EditFault::ReadOnly)
+                problem(v.name, L"read-only: the table changes " + Quote(p.current) + L" to " + Quote(v.text));
+            else if (p.fault == EditFault::CodePage)
+                problem(v.name, CodePageProblem(v.text));
+        }
+        for (size_t i : passed) plan.changes.push_back({entries[i]->name, entries[i]->value, asked[i].text});
+        if (plan.changes.empty()) return false; // nothing written, nothing lost
+        // The row's old values would undo what was changed since the export.
+        if (changedSince) {
+            if (skipChanged_) return true;
+            return problem(L"", plan.path + L": changed since the export: export it again, or drop the row");
+        }
+        for (const EditProblem& p : edit_.CheckStored(plan.path, ValuesOf(plan.changes), 0)) {
+            if (p.fault == EditFault::TrialFailed) return problem(L"", plan.path + L": a trial save failed: " + DescribeHresult(p.hr));
+            const Change& change = plan.changes[p.value];
+            problem(change.name, Quote(change.after) + L" does not fit its slot: " + Quote(p.stored) + L" would be stored");
+        }
+        return false;
+    }
+
+    static constexpr size_t kNone = size_t(-1);
+
+    CardReader reader_;
+    CardEdit edit_;
+    const table::Table& table_;
+    bool emptyClears_;
+    bool skipChanged_;
+    std::vector<std::wstring> columns_;
+    size_t source_ = 0;
+    size_t state_ = kNone;
+};
+
+// The table's text in its encoding: UTF-8, or with --encoding ansi the system's ANSI code page
+// (as spreadsheets save "CSV (Comma delimited)"). Never guessed.
+bool ParseTable(const std::string& bytes, const ImportRequest& request, table::Table& table,
+                std::vector<table::Problem>& problems) {
+    if (!request.ansi) return table::Parse(bytes, table, problems, request.parse);
+    if (bytes.rfind(table::kUtf8Bom, 0) == 0) {
+        problems.push_back({L"table", L"it begins with a UTF-8 byte-order mark: it is UTF-8, leave out --encoding ansi"});
+        return false;
+    }
+    std::wstring text;
+    if (!bytes.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
+        if (n <= 0) {
+            problems.push_back({L"table", L"not text of the code page " + std::to_wstring(GetACP())});
+            return false;
+        }
+        text.resize(size_t(n));
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), text.data(), n);
+    }
+    return table::ParseText(text, table, problems, request.parse);
+}
+
+} // namespace
+
+int Import(const Arguments& args, const Setup& setup) {
+    ImportRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    std::string bytes;
+    if (!ReadWholeFile(request.table, bytes)) {
+        Err(L"scanleaf-card: cannot read the table " + request.table + L"\n");
+        return 1;
+    }
+    table::Table table;
+    std::vector<table::Problem> problems;
+    auto report = [&]() {
+        for (const table::Problem& p : problems) Err(request.table + L": " + p.where + L": " + p.message + L"\n");
+        Err(std::to_wstring(problems.size()) + L" problem(s); no file was changed\n");
+        return 1;
+    };
+    if (!ParseTable(bytes, request, table, problems)) return report();
+
+    std::vector<FilePlan> plans;
+    Summary summary;
+    TableCheck check(setup.Format(), table, request.emptyClears, request.skipChanged);
+    check.Run(plans, problems, summary);
+    if (!problems.empty()) {
+        Out(L"import: files read " + std::to_wstring(summary.read + summary.failed) + L", with problems " +
+            std::to_wstring(summary.failed) + L"\n");
+        return report();
+    }
+    for (const FilePlan& plan : check.skipped)
+        Out(plan.path + L": skipped, changed since the export (" + plan.where + L")\n");
+    summary.skipped = check.skipped.size();
+    if (request.dryRun || plans.empty()) {
+        size_t count = 0;
+        for (const FilePlan& plan : plans) {
+            for (const Change& c : plan.changes) {
+                Out(plan.path + L": " + c.name + L": " + Quote(c.before) + L" -> " + Quote(c.after) + L"\n");
+                ++count;
+            }
+        }
+        Out(std::to_wstring(count) + L" change(s) in " + std::to_wstring(plans.size()) + L" file(s)" +
+            (request.dryRun ? L"; nothing written (dry run)\n" : L"; nothing to write\n"));
+        if (request.dryRun) {
+            Out(L"import (dry run): files read " + std::to_wstring(summary.read) + L", would change " +
+                std::to_wstring(summary.changed) + L", unchanged " + std::to_wstring(summary.unchanged) +
+                (summary.skipped ? L", skipped " + std::to_wstring(summary.skipped) : std::wstring()) + L"\n");
+        } else {
+            Out(L"import: " + summary.Line() + L"\n");
+        }
+        return 0;
+    }
+    CardEdit edit(setup.Format());
+    return WritePlans(plans, request.journal.empty() ? DefaultJournal(request.table) : request.journal, summary, L"import",
+                      [&edit](const FilePlan& plan) { return edit.Save(plan.path, ValuesOf(plan.changes), 0); });
+}
+
+} // namespace card

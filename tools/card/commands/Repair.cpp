@@ -1,0 +1,157 @@
+// repair: the one damage that a drawing's own stream proves, mended. When a type 1 stream ends
+// with its end-of-block code after a number of whole lines that differs from rpelcnt's, the line
+// count is set to the lines decoded, in place, digit for digit; no other byte of the file
+// changes, and every change goes through the journal that undo reads. Damage the stream does not
+// prove (a stream cut short, a code that fits no width) is named and left as it is.
+#include "core/CalsImage.h"
+#include "hostenv/LongPath.h"
+#include "core/Group4.h"
+#include "hostenv/FileHandle.h"
+#include "tools/card/commands/Commands.h"
+#include "tools/card/batch/Files.h"
+#include "tools/card/card/HeaderFile.h"
+#include "tools/card/card/Journaled.h"
+#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Jobs.h"
+#include "tools/card/batch/Walk.h"
+#include "tools/common/Plugin.h"
+
+#include <map>
+
+namespace card {
+
+namespace {
+
+namespace core = scanleaf::core;
+
+struct RepairRequest {
+    bool recursive = false;
+    bool dryRun = false;
+    std::wstring journal = L"repair.journal";
+    scanleaf::core::Shard shard;
+    std::vector<std::wstring> paths;
+};
+
+bool ParseRequest(const Arguments& a, RepairRequest& request) {
+    request.recursive = a.Has(L"--recursive");
+    request.dryRun = a.Has(L"--dry-run");
+    request.shard = ShardOf(a);
+    request.journal = a.Value(L"--journal", request.journal);
+    request.paths = a.operands;
+    return true;
+}
+
+// What a file's stream proves: the new header when it proves a line count, else why not.
+struct Finding {
+    bool sound = false;
+    std::string before;         // the header the finding was made from
+    std::string header;         // the mended header, when there is one
+    std::uint32_t lines = 0, decoded = 0;
+    std::wstring reason;        // why it is left as it is
+};
+
+std::wstring Lines(std::uint64_t n) { return std::to_wstring(n) + (n == 1 ? L" line" : L" lines"); }
+
+Finding Examine(const std::wstring& path) {
+    Finding f;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return f.reason = L"cannot be read", f;
+    if (IsForeignHeader(bytes.data(), bytes.size())) return f.reason = kNotCalsText, f;
+    if (bytes.size() < core::kHeaderSize) return f.reason = L"shorter than a CALS header", f;
+    const core::CalsImageInfo info = core::ReadImageInfo(reinterpret_cast<const unsigned char*>(bytes.data()));
+    if (!info.type1) return f.reason = L"not type 1: no Group 4 stream to tell its lines", f;
+    if (!info.sizeKnown) return f.reason = L"no usable rpelcnt", f;
+    const auto* stream = reinterpret_cast<const std::uint8_t*>(bytes.data()) + core::kHeaderSize;
+    core::Group4Decoder decoder(stream, bytes.size() - core::kHeaderSize, info.width);
+    while (decoder.NextRow(nullptr)) {
+    }
+    f.lines = info.height;
+    f.decoded = decoder.Rows();
+    if (decoder.Stop() == core::G4Stop::EndOfBlock && f.decoded == info.height) return f.sound = true, f;
+    if (decoder.Stop() == core::G4Stop::EndOfData)
+        return f.reason = L"the stream is cut short after " + Lines(f.decoded) + L" (no end-of-block code)", f;
+    if (decoder.Stop() != core::G4Stop::EndOfBlock)
+        return f.reason = std::wstring(L"the stream fails after ") + Lines(f.decoded) + L": " +
+                          FromUtf8(core::G4StopText(decoder.Stop())) +
+                          L" (a wrong width or damaged data)",
+               f;
+    if (f.decoded == 0) return f.reason = L"the stream holds no line", f;
+    f.before = bytes.substr(0, core::kHeaderSize);
+    f.header = f.before;
+    if (!core::SetLineCount(f.header, f.decoded)) {
+        f.header.clear();
+        return f.reason = L"rpelcnt has no room for " + std::to_wstring(f.decoded), f;
+    }
+    return f;
+}
+
+std::wstring RpelcntText(const std::string& header) {
+    const core::CalsImageInfo info = core::ReadImageInfo(reinterpret_cast<const unsigned char*>(header.data()));
+    return std::to_wstring(info.width) + L"," + std::to_wstring(info.height);
+}
+
+// Writes the mended header over the one the finding was made from, if the file still holds that.
+HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const std::string& header) {
+    HeaderState state;
+    HRESULT hr = ReadHeaderState(path, state);
+    if (FAILED(hr)) return hr;
+    if (state.header != expected) return HRESULT_FROM_WIN32(ERROR_INVALID_STATE); // changed since it was read
+    scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return HRESULT_FROM_WIN32(GetLastError());
+    return WriteAll(file.Get(), header) && FlushFileBuffers(file.Get()) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+}
+
+} // namespace
+
+int Repair(const Arguments& args, const Setup& setup) {
+    RepairRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+    std::vector<std::wstring> files;
+    for (const Source& s : walked.sources) files.push_back(s.path);
+    std::vector<FilePlan> plans;
+    std::map<std::wstring, std::pair<std::string, std::string>> headers; // path -> before, after
+    std::wstring mended;                                                 // said once the journal holds them
+    size_t sound = 0, left = walked.missing.size();
+    for (const std::wstring& file : files) {
+        const Finding f = Examine(file);
+        if (f.sound) {
+            ++sound;
+        } else if (f.header.empty()) {
+            Err(file + L": not mended: " + f.reason + L"\n");
+            ++left;
+        } else {
+            plans.push_back({file, L"", {{L"rpelcnt", RpelcntText(f.before), RpelcntText(f.header)}}});
+            headers[file] = {f.before, f.header};
+            mended += file + L": " + (request.dryRun ? L"would mend: " : L"") + L"rpelcnt " +
+                      plans.back().changes[0].before + L" -> " + plans.back().changes[0].after +
+                      L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n";
+        }
+    }
+    if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
+    Summary summary;
+    summary.read = files.size();
+    summary.changed = plans.size();
+    summary.unchanged = sound;
+    summary.failed = left;
+    const std::wstring counts = L"files " + std::to_wstring(files.size()) + L", sound " + std::to_wstring(sound) +
+                                (request.dryRun ? L", would mend " : L", mended ") + std::to_wstring(plans.size()) +
+                                L", not mended " + std::to_wstring(left);
+    if (request.dryRun || plans.empty()) {
+        Out(mended + (request.dryRun ? L"repair (dry run): " : L"repair: ") + counts +
+            (request.dryRun && !plans.empty() ? L"; nothing written\n" : L"\n"));
+        return left || files.empty() ? 1 : 0;
+    }
+    // What is mended is said once the journal that undoes it is written and the headers saved.
+    const int rc = WritePlans(
+        plans, request.journal, summary, L"repair",
+        [&headers](const FilePlan& plan) {
+            const auto& h = headers[plan.path];
+            return WriteHeader(plan.path, h.first, h.second);
+        },
+        counts, mended);
+    return rc ? rc : left ? 1 : 0;
+}
+
+} // namespace card

@@ -1,0 +1,77 @@
+// The dispatch: a command's arguments read by its table, then what it needs set up (COM, the
+// plug-in), then the command, and everything it set up undone after it.
+#include "tools/card/commands/Commands.h"
+
+#include "tools/card/batch/Jobs.h"
+#include "tools/card/batch/Output.h"
+#include "tools/common/Plugin.h"
+
+#include <objbase.h>
+
+namespace card {
+
+int UsageError(const std::wstring& message) {
+    Err(L"scanleaf-card: " + message + L"\n");
+    return kUsageError;
+}
+
+unsigned JobsOf(const Arguments& args) { return unsigned(args.Number(L"--jobs", long(DefaultJobs()))); }
+
+scanleaf::core::Shard ShardOf(const Arguments& args) {
+    scanleaf::core::Shard shard;
+    if (args.Has(L"--shard")) scanleaf::core::ParseShard(args.Value(L"--shard"), shard); // checked by the parser
+    return shard;
+}
+
+namespace {
+
+// COM in this thread for the command's run.
+class ComApartment {
+public:
+    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    HRESULT Result() const { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+int RunSetUp(const CommandEntry& entry, const Arguments& args, const std::wstring& dllPath) {
+    Setup setup;
+    setup.dllPath = dllPath;
+    if (entry.needs == Needs::Nothing) return entry.run(args, setup);
+    ComApartment com;
+    if (FAILED(com.Result())) {
+        Err(L"scanleaf-card: COM could not be initialised: " + DescribeHresult(com.Result()) + L"\n");
+        return 1;
+    }
+    if (entry.needs == Needs::Com) return entry.run(args, setup);
+    // The plug-in is released before COM is uninitialised.
+    toolsupport::Plugin plugin;
+    const HRESULT hr = plugin.Load(dllPath);
+    if (FAILED(hr)) {
+        Err(L"scanleaf-card: cannot load the plug-in: " + DescribeHresult(hr) + L"\n");
+        return 1;
+    }
+    setup.plugin = &plugin;
+    return entry.run(args, setup);
+}
+
+} // namespace
+
+int Run(const std::wstring& command, const std::vector<std::wstring>& args, const std::wstring& dllPath) {
+    const CommandEntry* entry = FindCommand(command);
+    if (!entry) return UsageError(L"unknown command \"" + command + L"\"");
+    Arguments parsed;
+    std::wstring error;
+    if (!ParseArguments(*entry, args, parsed, error)) return UsageError(error);
+    const int rc = RunSetUp(*entry, parsed, dllPath);
+    fflush(stdout);
+    return rc;
+}
+
+} // namespace card

@@ -1,0 +1,174 @@
+// verify: every drawing decoded in full, and what was found; nothing is written to them.
+#include "tools/card/commands/Commands.h"
+#include "tools/card/picture/Drawing.h"
+#include "tools/card/batch/Files.h"
+#include "tools/card/batch/Jobs.h"
+#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Progress.h"
+#include "tools/card/batch/Resume.h"
+#include "tools/card/batch/Walk.h"
+#include "tools/common/Plugin.h"
+
+#include "Version.h"
+
+namespace card {
+
+namespace {
+
+struct VerifyRequest {
+    bool recursive = false;
+    unsigned jobs = 1;
+    enum { Text, Csv, Json } format = Text;
+    std::wstring resume; // the CSV table to write, continued from the rows a stopped run kept
+    scanleaf::core::Shard shard;
+    std::vector<std::wstring> paths;
+};
+
+bool ParseRequest(const Arguments& a, VerifyRequest& request) {
+    const std::wstring format = a.Value(L"--format", L"text");
+    request.jobs = JobsOf(a);
+    request.shard = ShardOf(a);
+    request.recursive = a.Has(L"--recursive");
+    request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
+    request.paths = a.operands;
+    request.resume = a.Value(L"--resume");
+    if (!request.resume.empty()) {
+        if (request.format == VerifyRequest::Json) return UsageError(L"--resume continues a CSV table, not JSON"), false;
+        request.format = VerifyRequest::Csv;
+    }
+    return true;
+}
+
+// "sound", "damaged", "not CALS" (another format under a CALS name) or "not type 1" (a picture
+// this tool cannot check, not a damaged one).
+std::wstring Status(const DrawingCheck& c) {
+    if (c.foreign) return L"not CALS";
+    if (c.unreadable.empty() && !c.info.type1) return L"not type 1";
+    return c.Sound() ? L"sound" : L"damaged";
+}
+
+std::wstring Ending(const DrawingCheck& c) {
+    if (!c.Decodable()) return std::wstring();
+    if (c.stop == scanleaf::core::G4Stop::EndOfBlock) return L"end of block";
+    if (c.stop == scanleaf::core::G4Stop::EndOfData) return L"no end of block";
+    return c.moreRows ? L"more lines" : L"error";
+}
+
+std::vector<std::wstring> Cells(const std::wstring& path, const DrawingCheck& c) {
+    auto number = [](std::uint64_t n, bool known) { return known ? std::to_wstring(n) : std::wstring(); };
+    return {path,
+            Status(c),
+            c.unreadable.empty() ? (c.info.type1 ? L"yes" : L"no") : L"",
+            number(c.info.width, c.info.sizeKnown),
+            number(c.info.height, c.info.sizeKnown),
+            number(c.rows, c.Decodable()),
+            Ending(c),
+            number(c.trailing, c.stop == scanleaf::core::G4Stop::EndOfBlock),
+            c.Problem()};
+}
+
+const std::vector<std::wstring> kColumns = {L"SourceFile", L"Status", L"Type1", L"Width", L"Height", L"Lines",
+                                            L"Ending", L"TrailingBytes", L"Problem"};
+
+} // namespace
+
+int Verify(const Arguments& args, const Setup& setup) {
+    VerifyRequest request;
+    if (!ParseRequest(args, request)) return kUsageError;
+    const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+    const size_t missing = walked.missing.size();
+    size_t files = 0, sound = 0, damaged = 0, foreign = 0, other = 0;
+    auto count = [&](const std::wstring& status, bool isForeign) {
+        ++(status == L"sound" ? sound : status == L"damaged" ? damaged : isForeign ? foreign : other);
+        ++files;
+    };
+    // --resume: each row is kept in TABLE.rows as it comes, with its file's identity; a stopped
+    // run continued takes the rows of the files that are as they were, and TABLE is written
+    // whole at the end.
+    std::string header = table::CsvLine(kColumns);
+    const bool resume = !request.resume.empty();
+    KeptRows kept;
+    std::vector<std::string> rows;
+    size_t reused = 0;
+    std::wstring stop;
+    if (resume) {
+        const std::wstring rowsPath = request.resume + L".rows";
+        const HRESULT hr = kept.Open(rowsPath, L"verify\t" SCANLEAF_VERSION_WTEXT);
+        if (FAILED(hr)) {
+            Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
+            return 1;
+        }
+        if (kept.Restarted()) Err(rowsPath + L": kept by another command or version; every file is read again\n");
+    } else if (request.format == VerifyRequest::Csv) {
+        Out(FromUtf8(header));
+    }
+    if (request.format == VerifyRequest::Json) Out(L"[");
+    struct Checked {
+        Resumed resumed;
+        DrawingCheck check;
+    };
+    // Files are decoded on the jobs' threads and reported here, in the order they came.
+    OrderedPool<std::wstring, Checked> pool(
+        request.jobs,
+        [&](unsigned, const std::wstring& path) {
+            Checked c;
+            if (resume) c.resumed = LookUp(kept, path);
+            if (!c.resumed.row) c.check = DecodeDrawing(path);
+            return c;
+        },
+        [&](const std::wstring& path, Checked& c) {
+            if (c.resumed.row) {
+                table::Table row;
+                std::vector<table::Problem> problems;
+                if (table::Parse(header + *c.resumed.row, row, problems) && row.rows.size() == 1 &&
+                    row.rows[0].cells.size() == kColumns.size()) {
+                    rows.push_back(*c.resumed.row);
+                    ++reused;
+                    count(row.rows[0].cells[1], row.rows[0].cells[1] == L"not CALS");
+                    return;
+                }
+                c.check = DecodeDrawing(path); // a row spoilt by hand: checked again
+            }
+            const std::vector<std::wstring> cells = Cells(path, c.check);
+            if (resume) {
+                if (c.resumed.changed) Err(path + L": read again: it changed since the stopped run\n");
+                scanleaf::core::KeptRow row = c.resumed.identity;
+                row.row = table::CsvLine(cells);
+                if (!c.resumed.identified) row.size = row.hash = 0; // never taken as it was
+                if (!kept.Append(row)) stop = request.resume + L".rows: cannot be written";
+                rows.push_back(row.row);
+            } else if (request.format == VerifyRequest::Csv) {
+                Out(FromUtf8(table::CsvLine(cells)));
+            } else if (request.format == VerifyRequest::Json) {
+                Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
+            } else {
+                Out(path + L": " + cells[1] +
+                    (c.check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + c.check.Problem()) + L"\n");
+            }
+            count(cells[1], c.check.foreign);
+        });
+    for (const Source& source : walked.sources) {
+        if (!stop.empty()) break;
+        pool.Add(source.path);
+    }
+    pool.Finish();
+    if (resume && stop.empty()) {
+        AtomicFile table(request.resume);
+        bool ok = table.IsOpen() && table.Write(header);
+        for (const std::string& row : rows) ok = ok && table.Write(row);
+        if (ok && table.Commit())
+            kept.Remove();
+        else
+            stop = L"cannot write " + request.resume + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+    }
+    if (!stop.empty()) Err(stop + L"\n");
+    if (request.format == VerifyRequest::Json) Out(L"\n]\n");
+    if (files == 0 && missing == 0) Err(L"scanleaf-card: no CALS files found\n");
+    Err(L"verify: files " + std::to_wstring(files) + L", sound " + std::to_wstring(sound) + L", damaged " +
+        std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) + L", not CALS " + std::to_wstring(foreign) +
+        (missing ? L", not found " + std::to_wstring(missing) : std::wstring()) +
+        (resume ? L", kept from the stopped run " + std::to_wstring(reused) : std::wstring()) + L"\n");
+    return damaged || foreign || missing || files == 0 || !stop.empty() ? 1 : 0;
+}
+
+} // namespace card

@@ -4,6 +4,7 @@
 #include "tests/support/TestSupport.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,34 @@ using Verdict = card::InputsKept::Verdict;
 
 void Touch(const std::wstring& path, const std::string& bytes = "x") {
     testsupport::WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+}
+
+// Every batch command's closing line: counts in the order declared, those of an option not
+// given left out, those shown only when any; a failing count, or nothing done, makes exit 1.
+TEST(BatchLayer, TheClosingLineAndItsExitCode) {
+    const struct {
+        size_t sound, damaged, missing;
+        bool resume, nothing;
+        const char* line;
+        int exitCode;
+    } cases[] = {
+        {2, 0, 0, false, false, "verify: files 2, sound 2, damaged 0\n", 0},
+        {1, 1, 0, false, false, "verify: files 2, sound 1, damaged 1\n", 1},
+        {1, 0, 3, false, false, "verify: files 1, sound 1, damaged 0, not found 3\n", 1},
+        {0, 0, 0, true, true, "verify: files 0, sound 0, damaged 0, kept 0\n", 1},
+        {4, 0, 0, true, false, "verify: files 4, sound 4, damaged 0, kept 0\n", 0},
+    };
+    for (const auto& c : cases) {
+        card::Tally tally(L"verify");
+        size_t& files = tally.Count(L"files");
+        tally.Count(L"sound") = c.sound;
+        tally.Count(L"damaged", true) = c.damaged;
+        tally.Count(L"not found", true, card::Tally::IfAny) = c.missing;
+        tally.Count(L"kept", false, c.resume ? card::Tally::Always : card::Tally::Never);
+        files = c.sound + c.damaged; // set after it was declared: the line reads it at the end
+        EXPECT_EQ(c.line, testsupport::Narrow(tally.Line()));
+        EXPECT_EQ(c.exitCode, tally.ExitCode(c.nothing)) << c.line;
+    }
 }
 
 TEST(BatchLayer, OutputTargetsAreAFileAFolderOrAUsageError) {

@@ -15,6 +15,7 @@
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
@@ -200,13 +201,14 @@ int Convert(const Arguments& a, const Setup& setup) {
     const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
     std::vector<std::wstring> files;
     for (const Source& s : walked.sources) files.push_back(s.path);
-    size_t written = 0, leftOut = 0, failed = walked.missing.size(), upToDate = 0;
-    auto summary = [&] {
-        Err(L"convert: files " + std::to_wstring(files.size()) + L", written " + std::to_wstring(written) +
-            (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") + L", left out " +
-            std::to_wstring(leftOut) + L", failed " + std::to_wstring(failed) + L"\n");
-        return leftOut || failed || files.empty() ? 1 : 0;
-    };
+    Tally tally(L"convert");
+    tally.Count(L"files") = files.size();
+    size_t& written = tally.Count(L"written");
+    size_t& upToDate = tally.Count(L"up to date", false, request.skipExisting ? Tally::Always : Tally::Never);
+    size_t& leftOut = tally.Count(L"left out", true);
+    size_t& failed = tally.Count(L"failed", true);
+    failed = walked.missing.size();
+    auto summary = [&] { return tally.Report(files.empty()); };
     auto refuseAll = [&](const std::wstring& message) {
         Err(L"scanleaf-card: " + message + L"\n");
         failed += files.size();

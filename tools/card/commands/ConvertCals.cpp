@@ -20,6 +20,7 @@
 #include "tools/card/batch/Progress.h"
 #include "tools/card/card/CardEdit.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
@@ -413,13 +414,13 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
     const Walked walked = WalkAndReport({request.paths, kPictureExtensions, request.recursive, request.shard});
     std::vector<std::wstring> sources;
     for (const Source& s : walked.sources) sources.push_back(s.path);
-    size_t written = 0, refused = walked.missing.size(), upToDate = 0;
-    auto summary = [&] {
-        Err(L"convert: pictures " + std::to_wstring(sources.size()) + L", CALS files written " + std::to_wstring(written) +
-            (request.skipExisting ? L", pictures up to date " + std::to_wstring(upToDate) : L"") + L", pictures refused " +
-            std::to_wstring(refused) + L"\n");
-        return refused || sources.empty() ? 1 : 0;
-    };
+    Tally tally(L"convert");
+    tally.Count(L"pictures") = sources.size();
+    size_t& written = tally.Count(L"CALS files written");
+    size_t& upToDate = tally.Count(L"pictures up to date", false, request.skipExisting ? Tally::Always : Tally::Never);
+    size_t& refused = tally.Count(L"pictures refused", true);
+    refused = walked.missing.size();
+    auto summary = [&] { return tally.Report(sources.empty()); };
     auto refuseAll = [&](const std::wstring& message) {
         Err(L"scanleaf-card: " + message + L"\n");
         refused += sources.size();

@@ -8,6 +8,7 @@
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Resume.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "hostenv/SettingsLight.h"
 #include "tools/card/batch/Outputs.h"
@@ -248,14 +249,20 @@ int Export(const Arguments& args, const Setup& setup) {
         Resumed resumed;
     };
     const auto readers = CardReaders(setup.Format(), request.jobs);
+    Tally tally(L"export");
+    size_t& files = tally.Count(L"files");
     Summary summary;
     summary.failed = walked.missing.size();
-    size_t reused = 0; // cards taken from the rows a stopped run kept
+    size_t& exported = tally.Count(L"exported");
+    size_t& failed = tally.Count(L"failed", true);
+    // Cards taken from the rows a stopped run kept.
+    size_t& reused = tally.Count(L"kept from the stopped run", false, request.resume.empty() ? Tally::Never : Tally::Always);
     // Every path ends with the summary.
     auto finish = [&](int rc) {
-        Err(L"export: files " + std::to_wstring(summary.read + summary.failed) + L", exported " +
-            std::to_wstring(summary.read) + L", failed " + std::to_wstring(summary.failed) +
-            (request.resume.empty() ? std::wstring() : L", kept from the stopped run " + std::to_wstring(reused)) + L"\n");
+        files = summary.read + summary.failed;
+        exported = summary.read;
+        failed = summary.failed;
+        tally.Report();
         return rc;
     };
     // --resume: every card read is kept in TABLE.rows as it comes, with its file's identity, so

@@ -8,6 +8,7 @@
 #include "tools/card/batch/Output.h"
 #include "tools/card/picture/Png.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
@@ -146,13 +147,12 @@ int Render(const Arguments& args, const Setup& setup) {
     if (!ParseRequest(args, request)) return kUsageError;
     const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
     const std::vector<Source>& files = walked.sources;
-    size_t written = 0, failed = walked.missing.size(), upToDate = 0;
-    auto summary = [&] {
-        Err(L"render: pictures " + std::to_wstring(written) +
-            (request.skipExisting ? L", up to date " + std::to_wstring(upToDate) : L"") + L", failed " +
-            std::to_wstring(failed) + L"\n");
-        return failed || files.empty() ? 1 : 0;
-    };
+    Tally tally(L"render");
+    size_t& written = tally.Count(L"pictures");
+    size_t& upToDate = tally.Count(L"up to date", false, request.skipExisting ? Tally::Always : Tally::Never);
+    size_t& failed = tally.Count(L"failed", true);
+    failed = walked.missing.size();
+    auto summary = [&] { return tally.Report(files.empty()); };
     if (files.empty()) {
         if (walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
         return summary();

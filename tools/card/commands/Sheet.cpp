@@ -10,6 +10,7 @@
 #include "tools/card/picture/Png.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
@@ -142,14 +143,18 @@ int Sheet(const Arguments& args, const Setup& setup) {
     std::vector<std::wstring> files;
     for (const Source& s : walked.sources) files.push_back(s.path);
     const size_t missing = walked.missing.size();
-    size_t shown = 0, sound = 0, damaged = 0, other = 0, foreign = 0;
+    Tally tally(L"sheet: " + request.output);
+    size_t& shown = tally.Count(L"drawings");
+    size_t& sound = tally.Count(L"sound");
+    size_t& damaged = tally.Count(L"damaged", true);
+    size_t& other = tally.Count(L"not type 1");
+    size_t& foreign = tally.Count(L"left out (not CALS)", true, Tally::IfAny);
+    tally.Count(L"not found", true, Tally::IfAny) = missing;
+    // The line goes with the page: to standard output when it is written, else as an error.
     auto summary = [&](bool written) {
-        (written ? Out : Err)(L"sheet: " + request.output + (written ? L"" : L" not written") + L": drawings " +
-                              std::to_wstring(shown) + L", sound " + std::to_wstring(sound) + L", damaged " +
-                              std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) +
-                              (foreign ? L", left out (not CALS) " + std::to_wstring(foreign) : std::wstring()) +
-                              (missing ? L", not found " + std::to_wstring(missing) : std::wstring()) + L"\n");
-        return !written || damaged || foreign || missing ? 1 : 0;
+        if (!written) tally.Retitle(L"sheet: " + request.output + L" not written");
+        (written ? Out : Err)(tally.Line());
+        return tally.ExitCode(!written);
     };
     if (files.empty()) {
         if (!missing) Err(L"scanleaf-card: no CALS files found\n");

@@ -6,6 +6,7 @@
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Resume.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/common/Plugin.h"
 
@@ -77,7 +78,13 @@ int Verify(const Arguments& args, const Setup& setup) {
     if (!ParseRequest(args, request)) return kUsageError;
     const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
     const size_t missing = walked.missing.size();
-    size_t files = 0, sound = 0, damaged = 0, foreign = 0, other = 0;
+    Tally tally(L"verify");
+    size_t& files = tally.Count(L"files");
+    size_t& sound = tally.Count(L"sound");
+    size_t& damaged = tally.Count(L"damaged", true);
+    size_t& other = tally.Count(L"not type 1");
+    size_t& foreign = tally.Count(L"not CALS", true);
+    tally.Count(L"not found", true, Tally::IfAny) = missing;
     auto count = [&](const std::wstring& status, bool isForeign) {
         ++(status == L"sound" ? sound : status == L"damaged" ? damaged : isForeign ? foreign : other);
         ++files;
@@ -89,8 +96,8 @@ int Verify(const Arguments& args, const Setup& setup) {
     const bool resume = !request.resume.empty();
     KeptRows kept;
     std::vector<std::string> rows;
-    size_t reused = 0;
     std::wstring stop;
+    size_t& reused = tally.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
     if (resume) {
         const std::wstring rowsPath = request.resume + L".rows";
         const HRESULT hr = kept.Open(rowsPath, L"verify\t" SCANLEAF_VERSION_WTEXT);
@@ -164,11 +171,7 @@ int Verify(const Arguments& args, const Setup& setup) {
     if (!stop.empty()) Err(stop + L"\n");
     if (request.format == VerifyRequest::Json) Out(L"\n]\n");
     if (files == 0 && missing == 0) Err(L"scanleaf-card: no CALS files found\n");
-    Err(L"verify: files " + std::to_wstring(files) + L", sound " + std::to_wstring(sound) + L", damaged " +
-        std::to_wstring(damaged) + L", not type 1 " + std::to_wstring(other) + L", not CALS " + std::to_wstring(foreign) +
-        (missing ? L", not found " + std::to_wstring(missing) : std::wstring()) +
-        (resume ? L", kept from the stopped run " + std::to_wstring(reused) : std::wstring()) + L"\n");
-    return damaged || foreign || missing || files == 0 || !stop.empty() ? 1 : 0;
+    return tally.Report(files == 0 || !stop.empty());
 }
 
 } // namespace card

@@ -1,0 +1,40 @@
+// The closing line of a batch command and its exit code, from counts declared once in the
+// order the line shows them: "verify: files 3, sound 2, damaged 1, ...". Every path of a
+// command ends with it.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+
+namespace card {
+
+class Tally {
+public:
+    enum Shown { Always, IfAny, Never };
+
+    explicit Tally(std::wstring title) : title_(std::move(title)) {}
+    // A count of the line. `failing`: above 0 it makes the exit code 1. The reference stays
+    // valid as long as the tally.
+    size_t& Count(const wchar_t* name, bool failing = false, Shown shown = Always);
+    void Retitle(std::wstring title) { title_ = std::move(title); }
+
+    // "TITLE: name N, name N\n"
+    std::wstring Line() const;
+    // 1 when a failing count is above 0 or `failedOtherwise`, else 0.
+    int ExitCode(bool failedOtherwise = false) const;
+    // The line on standard error; the exit code.
+    int Report(bool failedOtherwise = false) const;
+
+private:
+    struct Entry {
+        std::wstring name;
+        size_t count;
+        bool failing;
+        Shown shown;
+    };
+    std::wstring title_;
+    std::deque<Entry> counts_;
+};
+
+} // namespace card

@@ -97,4 +97,15 @@ bool AtomicFile::Commit() {
     return true;
 }
 
+TableSink::TableSink(const std::wstring& path) {
+    if (!path.empty()) file_ = std::make_unique<AtomicFile>(path);
+}
+
+bool TableSink::Write(const std::string& bytes) {
+    if (file_) return file_->Write(bytes);
+    return fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+bool TableSink::Finish() { return file_ ? file_->Commit() : fflush(stdout) == 0; }
+
 } // namespace card

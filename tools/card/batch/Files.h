@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,19 @@ private:
     bool ok_ = true;
     bool closed_ = false;
     bool committed_ = false;
+};
+
+// Where a table goes: standard output, or a file that appears whole or not at all.
+class TableSink {
+public:
+    explicit TableSink(const std::wstring& path); // empty: standard output
+    bool Ok() const { return !file_ || file_->IsOpen(); }
+    bool Write(const std::string& bytes);
+    // Flushes standard output, or puts the file in its place.
+    bool Finish();
+
+private:
+    std::unique_ptr<AtomicFile> file_;
 };
 
 } // namespace card

@@ -31,4 +31,10 @@ int Tally::Report(bool failedOtherwise) const {
     return ExitCode(failedOtherwise);
 }
 
+int Tally::RefuseAll(const std::wstring& reason, size_t& into, size_t sources) {
+    Err(L"scanleaf-card: " + reason + L"\n");
+    into += sources;
+    return Report(true);
+}
+
 } // namespace card

@@ -25,6 +25,9 @@ public:
     int ExitCode(bool failedOtherwise = false) const;
     // The line on standard error; the exit code.
     int Report(bool failedOtherwise = false) const;
+    // A run refused whole, before any work: the reason on a line of its own, `sources` added to
+    // the failing count `into`, then the closing line. Exit 1.
+    int RefuseAll(const std::wstring& reason, size_t& into, size_t sources);
 
 private:
     struct Entry {

@@ -209,11 +209,7 @@ int Convert(const Arguments& a, const Setup& setup) {
     size_t& failed = tally.Count(L"failed", true);
     failed = walked.missing.size();
     auto summary = [&] { return tally.Report(files.empty()); };
-    auto refuseAll = [&](const std::wstring& message) {
-        Err(L"scanleaf-card: " + message + L"\n");
-        failed += files.size();
-        return summary();
-    };
+    auto refuseAll = [&](const std::wstring& reason) { return tally.RefuseAll(reason, failed, files.size()); };
     if (files.empty()) {
         if (walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
         return summary();

@@ -421,11 +421,7 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
     size_t& refused = tally.Count(L"pictures refused", true);
     refused = walked.missing.size();
     auto summary = [&] { return tally.Report(sources.empty()); };
-    auto refuseAll = [&](const std::wstring& message) {
-        Err(L"scanleaf-card: " + message + L"\n");
-        refused += sources.size();
-        return summary();
-    };
+    auto refuseAll = [&](const std::wstring& reason) { return tally.RefuseAll(reason, refused, sources.size()); };
     CardTable table;
     if (!request.table.empty() && !table.Load(request.table)) return refuseAll(request.table + L" refused");
     if (sources.empty()) {

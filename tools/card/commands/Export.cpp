@@ -201,22 +201,6 @@ private:
 };
 
 // Standard output, or a file that appears only when complete.
-class TableSink {
-public:
-    explicit TableSink(const std::wstring& path) {
-        if (!path.empty()) file_ = std::make_unique<AtomicFile>(path);
-    }
-    bool Ok() const { return !file_ || file_->IsOpen(); }
-    bool Write(const std::string& bytes) {
-        if (file_) return file_->Write(bytes);
-        return fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
-    }
-    bool Finish() { return file_ ? file_->Commit() : fflush(stdout) == 0; }
-
-private:
-    std::unique_ptr<AtomicFile> file_;
-};
-
 // What the kept rows depend on besides the files: the tool's version and the settings file,
 // whose sub-fields and read-only flags shape every card.
 std::wstring ExportRun() {

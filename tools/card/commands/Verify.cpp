@@ -160,10 +160,10 @@ int Verify(const Arguments& args, const Setup& setup) {
     }
     pool.Finish();
     if (resume && stop.empty()) {
-        AtomicFile table(request.resume);
-        bool ok = table.IsOpen() && table.Write(header);
+        TableSink table(request.resume);
+        bool ok = table.Ok() && table.Write(header);
         for (const std::string& row : rows) ok = ok && table.Write(row);
-        if (ok && table.Commit())
+        if (ok && table.Finish())
             kept.Remove();
         else
             stop = L"cannot write " + request.resume + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));

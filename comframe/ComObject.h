@@ -163,8 +163,6 @@ public:
         return static_cast<ULONG>(n);
     }
 
-    T& Object() noexcept { return contained_; }
-
     static HRESULT Create(IUnknown* outer, ComAggObject** out) {
         *out = nullptr;
         ComAggObject* object = new (std::nothrow) ComAggObject(outer);

@@ -2,13 +2,9 @@
 
 namespace scanleaf {
 
-DllApp* DllApp::current_ = nullptr;
+DllApp::DllApp() noexcept = default;
 
-DllApp::DllApp() noexcept { current_ = this; }
-
-DllApp::~DllApp() {
-    if (current_ == this) current_ = nullptr;
-}
+DllApp::~DllApp() = default;
 
 BOOL DllApp::ProcessAttach(HINSTANCE instance) {
     instance_ = instance;

@@ -25,12 +25,9 @@ public:
     BOOL ProcessAttach(HINSTANCE instance);
     void ProcessDetach();
 
-    static DllApp* Current() noexcept { return current_; }
-
 private:
     HINSTANCE instance_ = nullptr;
     bool started_ = false;
-    static DllApp* current_;
 };
 
 } // namespace scanleaf

@@ -171,4 +171,37 @@ TEST(BatchPlan, RecordsTellEveryChangeApart) {
     EXPECT_EQ(whole.Value(), pieces.Value());
 }
 
+// The rows a resumable run keeps: every field survives any byte, and a line spoilt anywhere is
+// not taken for a row.
+TEST(BatchPlan, KeptRowsReadBackAndSpoiltLinesAreNone) {
+    core::KeptRow row;
+    row.path = SL_T("Z:\\scans\\50%\\a\tb.cal");
+    row.size = 18446744073709551615ull;
+    row.hash = 0x0123456789abcdefull;
+    row.row = std::string("a,\"b\r\nc\"\t%41\0z", 14);
+    const std::string line = core::FormatKeptRow(row);
+    EXPECT_EQ(std::string::npos, line.find_first_of("\r\n"));
+    core::KeptRow read;
+    ASSERT_TRUE(core::ParseKeptRow(line, read));
+    EXPECT_TRUE(read.path == row.path && read.size == row.size && read.hash == row.hash && read.row == row.row);
+    const std::string spoilt[] = {
+        "",
+        line.substr(0, line.size() / 2),                        // cut short
+        "row\tZ:\\a.cal\t12\t0123456789abcdef",                  // no row field
+        "row\tZ:\\a.cal\t12\t0123456789abcde\tx",               // a hash of 15 digits
+        "row\tZ:\\a.cal\t-1\t0123456789abcdef\tx",              // no size
+        "row\tZ:\\a.cal\t18446744073709551616\t0123456789abcdef\tx", // a size past 64 bits
+        "row\t\t12\t0123456789abcdef\tx",                       // no path
+        "row\tZ:\\a%4.cal\t12\t0123456789abcdef\tx",            // an escape cut short
+        "run\tZ:\\a.cal\t12\t0123456789abcdef\tx",
+        core::FormatRunLine(SL_T("verify")),
+    };
+    for (const std::string& s : spoilt) EXPECT_FALSE(core::ParseKeptRow(s, read)) << s;
+    core::Text run;
+    ASSERT_TRUE(core::ParseRunLine(core::FormatRunLine(SL_T("export\t1.2.0\tsettings none")), run));
+    EXPECT_TRUE(run == SL_T("export\t1.2.0\tsettings none"));
+    EXPECT_FALSE(core::ParseRunLine(line, run));
+    EXPECT_FALSE(core::ParseRunLine("scanleaf-card rows 2\tverify", run));
+}
+
 } // namespace

@@ -1,6 +1,9 @@
 #include "core/TiffReader.h"
 
+#include "core/Group4.h"
+
 #include <cmath>
+#include <map>
 #include <set>
 
 namespace scanleaf::core {
@@ -10,9 +13,34 @@ namespace {
 enum : std::uint16_t {
     kWidth = 256, kHeight = 257, kBitsPerSample = 258, kCompression = 259, kPhotometric = 262, kFillOrder = 266,
     kStripOffsets = 273, kOrientation = 274, kSamplesPerPixel = 277, kRowsPerStrip = 278, kStripByteCounts = 279,
-    kXResolution = 282, kYResolution = 283, kResolutionUnit = 296, kT6Options = 293, kTileWidth = 322,
-    kTileOffsets = 324,
+    kXResolution = 282, kYResolution = 283, kResolutionUnit = 296, kT4Options = 292, kT6Options = 293,
+    kTileWidth = 322, kTileLength = 323, kTileOffsets = 324, kTileByteCounts = 325,
 };
+
+// The names of the tags whose second value is named when it differs from the first.
+const char* TagName(std::uint16_t tag) {
+    switch (tag) {
+    case kWidth: return "ImageWidth";
+    case kHeight: return "ImageLength";
+    case kBitsPerSample: return "BitsPerSample";
+    case kCompression: return "Compression";
+    case kPhotometric: return "PhotometricInterpretation";
+    case kFillOrder: return "FillOrder";
+    case kOrientation: return "Orientation";
+    case kSamplesPerPixel: return "SamplesPerPixel";
+    case kRowsPerStrip: return "RowsPerStrip";
+    case kT4Options: return "T4Options";
+    case kT6Options: return "T6Options";
+    case kTileWidth: return "TileWidth";
+    case kTileLength: return "TileLength";
+    default: return nullptr;
+    }
+}
+
+std::string Number(double value) {
+    const long long whole = static_cast<long long>(value);
+    return double(whole) == value ? std::to_string(whole) : std::to_string(value);
+}
 
 // Bytes of one value of each TIFF type (1 to 12); 0 for an unknown type.
 std::size_t TypeSize(std::uint16_t type) {
@@ -97,14 +125,22 @@ TiffFileInfo ReadTiffDirectories(std::uint64_t fileSize, const ByteRangeReader& 
             return info.problem = "a directory past the file's end", info;
         TiffPageInfo page;
         std::vector<double> values;
+        std::map<std::uint16_t, double> firstValues; // a tag's first value, for one given twice
         for (std::size_t e = 0; e < count; ++e) {
             const std::uint8_t* entry = entries.data() + e * 12;
             const std::uint16_t tag = std::uint16_t(reader.Number(entry, 2));
             if (tag == kTileWidth || tag == kTileOffsets) page.tiled = true;
             if (!reader.Values(entry, values)) {
-                if (tag == kStripOffsets || tag == kStripByteCounts)
+                if (tag == kStripOffsets || tag == kStripByteCounts || tag == kTileOffsets || tag == kTileByteCounts)
                     return info.problem = "a strip table past the file's end", info;
                 continue;
+            }
+            if (const char* name = TagName(tag)) {
+                const auto first = firstValues.emplace(tag, values[0]);
+                if (!first.second && first.first->second != values[0] && page.conflict.empty())
+                    page.conflict = std::string(name) + " is given twice: " + Number(first.first->second) + " and " +
+                                    Number(values[0]);
+                if (!first.second) continue; // the first value stands, as libtiff takes it
             }
             switch (tag) {
             case kWidth: page.width = Long(values[0]); break;
@@ -117,12 +153,21 @@ TiffFileInfo ReadTiffDirectories(std::uint64_t fileSize, const ByteRangeReader& 
             case kSamplesPerPixel: page.samplesPerPixel = Short(values[0]); break;
             case kRowsPerStrip: page.rowsPerStrip = Long(values[0]); break;
             case kResolutionUnit: page.resolutionUnit = Short(values[0]); break;
+            case kT4Options: page.t4Options = Long(values[0]); break;
             case kT6Options: page.t6Options = Long(values[0]); break;
+            case kTileWidth: page.tileWidth = Long(values[0]); break;
+            case kTileLength: page.tileLength = Long(values[0]); break;
             case kXResolution: page.xResolution = values[0]; break;
             case kYResolution: page.yResolution = values[0]; break;
             case kStripOffsets:
-            case kStripByteCounts: {
-                std::vector<std::uint64_t>& list = tag == kStripOffsets ? page.stripOffsets : page.stripByteCounts;
+            case kStripByteCounts:
+            case kTileOffsets:
+            case kTileByteCounts: {
+                // A tiled page's strip tags, if any, are passed over: its tiles are its pieces.
+                if (page.tiled != (tag == kTileOffsets || tag == kTileByteCounts)) break;
+                std::vector<std::uint64_t>& list =
+                    tag == kStripOffsets || tag == kTileOffsets ? page.stripOffsets : page.stripByteCounts;
+                list.clear();
                 for (double v : values) list.push_back(std::uint64_t(v));
                 break;
             }
@@ -140,14 +185,26 @@ std::string TiffPageProblem(const TiffPageInfo& page, std::uint64_t fileSize) {
     if (std::uint64_t(page.width) * page.height > kMaxPicturePels)
         return "claims " + std::to_string(page.width) + " by " + std::to_string(page.height) +
                " pels, more than any drawing holds";
-    if (page.tiled) return std::string();
+    if (!page.conflict.empty()) return page.conflict;
+    if (IsFaxPage(page) && (page.bitsPerSample != 1 || page.samplesPerPixel != 1))
+        return "a fax compression with " + std::to_string(page.bitsPerSample) + " bits and " +
+               std::to_string(page.samplesPerPixel) + " samples a pel, where it codes one bit";
+    const char* const piece = page.tiled ? "tile" : "strip";
     if (page.stripOffsets.empty() || page.stripOffsets.size() != page.stripByteCounts.size())
-        return "no usable strip table";
-    const std::uint64_t rows = page.rowsPerStrip ? page.rowsPerStrip : page.height;
-    if (page.stripOffsets.size() < (std::uint64_t(page.height) + rows - 1) / rows) return "strips for fewer rows than its height";
+        return std::string("no usable ") + piece + " table";
+    if (page.tiled) {
+        if (page.tileWidth == 0 || page.tileLength == 0 || page.tileWidth > kMaxG4Width) return "no usable tile size";
+        const std::uint64_t across = (std::uint64_t(page.width) + page.tileWidth - 1) / page.tileWidth;
+        const std::uint64_t down = (std::uint64_t(page.height) + page.tileLength - 1) / page.tileLength;
+        if (page.stripOffsets.size() < across * down) return "tiles for less than the page";
+    } else {
+        const std::uint64_t rows = page.rowsPerStrip ? page.rowsPerStrip : page.height;
+        if (page.stripOffsets.size() < (std::uint64_t(page.height) + rows - 1) / rows)
+            return "strips for fewer rows than its height";
+    }
     for (std::size_t s = 0; s < page.stripOffsets.size(); ++s)
         if (page.stripOffsets[s] > fileSize || page.stripByteCounts[s] > fileSize - page.stripOffsets[s])
-            return "strip " + std::to_string(s + 1) + " lies past the file's end";
+            return std::string(piece) + " " + std::to_string(s + 1) + " lies past the file's end";
     return std::string();
 }
 
@@ -156,6 +213,8 @@ bool IsCalsStream(const TiffPageInfo& page) {
            page.fillOrder == 1 && !page.tiled && page.stripOffsets.size() == 1 && page.stripByteCounts.size() == 1 &&
            page.rowsPerStrip >= page.height && (page.t6Options & 2) == 0;
 }
+
+bool IsFaxPage(const TiffPageInfo& page) { return page.compression >= 2 && page.compression <= 4; }
 
 std::uint32_t TiffDpi(const TiffPageInfo& page) {
     if (!(page.xResolution > 0) || page.resolutionUnit == 1) return 0;

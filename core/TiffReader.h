@@ -20,10 +20,14 @@ struct TiffPageInfo {
     std::uint16_t orientation = 1;   // 1 to 8, as the Orientation tag
     std::uint16_t resolutionUnit = 2; // 1 none, 2 inch, 3 centimetre
     std::uint32_t rowsPerStrip = 0xFFFFFFFFu;
-    std::uint32_t t6Options = 0;
+    std::uint32_t t4Options = 0, t6Options = 0;
     double xResolution = 0, yResolution = 0; // 0: not given
     bool tiled = false;
+    std::uint32_t tileWidth = 0, tileLength = 0;
+    // The strips, or with `tiled` the tiles (left to right, then top to bottom).
     std::vector<std::uint64_t> stripOffsets, stripByteCounts;
+    // A tag given twice with other values, named ("BitsPerSample is given twice: 1 and 2").
+    std::string conflict;
 };
 
 // Reads `size` bytes at `offset` into `out`; false when the range is not in the file.
@@ -42,13 +46,17 @@ TiffFileInfo ReadTiffDirectories(std::uint64_t fileSize, const ByteRangeReader& 
 // The largest picture taken: more pels than an A0 sheet at 1200 dpi holds is a lie or a mistake.
 inline constexpr std::uint64_t kMaxPicturePels = 4000000000ull;
 
-// Why a page cannot be a drawing: a size of 0, more pels than kMaxPicturePels, a strip past the
-// file's end or strips that do not cover its rows. Empty when nothing is wrong.
+// Why a page cannot be a drawing: a size of 0, more pels than kMaxPicturePels, a tag given twice
+// with two values, a fax compression with more than one bit a pel, a strip or tile past the
+// file's end, or strips or tiles that do not cover the page. Empty when nothing is wrong.
 std::string TiffPageProblem(const TiffPageInfo& page, std::uint64_t fileSize);
 
 // Whether the page's one strip is already the stream of a CALS type 1 file: bilevel, Group 4, 0
 // white, most significant bit first, one strip of every row, no uncompressed mode.
 bool IsCalsStream(const TiffPageInfo& page);
+
+// Whether the page is coded as fax pages are: 2 Modified Huffman, 3 Group 3, 4 Group 4.
+bool IsFaxPage(const TiffPageInfo& page);
 
 // The page's pels per inch (its horizontal resolution); 0 when the file gives none.
 std::uint32_t TiffDpi(const TiffPageInfo& page);

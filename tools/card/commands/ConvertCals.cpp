@@ -6,6 +6,7 @@
 #include "hostenv/LongPath.h"
 #include "core/CalsImage.h"
 #include "core/Group4.h"
+#include "core/FaxPage.h"
 #include "core/Group4Encoder.h"
 #include "core/TiffReader.h"
 #include "core/TiffWriter.h"
@@ -137,6 +138,8 @@ struct PagePlan {
     int pelPath = 0, lineProgression = 270;
     bool passThrough = false;     // the TIFF strip as it is
     std::uint64_t stripOffset = 0, stripSize = 0;
+    // A Group 4 page that is not one CALS stream as it is: decoded by the core, piece by piece.
+    std::shared_ptr<const core::TiffPageInfo> fax;
     std::wstring output;
 };
 
@@ -254,7 +257,7 @@ private:
             size, [&](std::uint64_t at, std::size_t n, std::uint8_t* out) { return file.Read(at, n, out); });
         if (tiff.tiff && !tiff.problem.empty()) return L"not a sound TIFF file: " + FromUtf8(tiff.problem);
         std::uint32_t frames = 0;
-        if (!tiff.tiff || !AllPassThrough(tiff)) {
+        if (!tiff.tiff || !AllCoresOwn(tiff)) {
             const HRESULT hr = picture_.Open(source);
             if (FAILED(hr)) return L"not a picture that Windows can read: " + DescribeHresult(hr);
             frames = picture_.Frames();
@@ -274,10 +277,13 @@ private:
                 page.passThrough = core::IsCalsStream(*info);
                 page.stripOffset = info->stripOffsets[0];
                 page.stripSize = info->stripByteCounts[0];
+                // Fax pages are decoded by the core, which names a coding error; Windows' decoders
+                // hand back what they make of one without a word.
+                if (!page.passThrough && info->compression == 4) page.fax = std::make_shared<core::TiffPageInfo>(*info);
                 dpi = core::TiffDpi(*info);
                 core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
             }
-            if (!page.passThrough) {
+            if (!page.passThrough && !page.fax) {
                 PictureFrame frame;
                 const HRESULT hr = picture_.Frame(f, frame);
                 if (FAILED(hr)) return L"page " + std::to_wstring(f + 1) + L" cannot be read: " + DescribeHresult(hr);
@@ -303,9 +309,10 @@ private:
         return std::wstring();
     }
 
-    static bool AllPassThrough(const core::TiffFileInfo& tiff) {
+    // Whether every page is the core's to read, so that Windows' decoders are not asked.
+    static bool AllCoresOwn(const core::TiffFileInfo& tiff) {
         for (const core::TiffPageInfo& page : tiff.pages)
-            if (!core::IsCalsStream(page)) return false;
+            if (!core::IsCalsStream(page) && page.compression != 4) return false;
         return !tiff.pages.empty();
     }
 
@@ -314,7 +321,9 @@ private:
         if (!out.IsOpen()) return CannotWrite(page.output, GetLastError());
         const std::string header = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
         if (!out.Write(header)) return CannotWrite(page.output, GetLastError());
-        const std::wstring problem = page.passThrough ? CopyStrip(source, page, out) : Encode(index, page, out);
+        const std::wstring problem = page.passThrough ? CopyStrip(source, page, out)
+                                     : page.fax      ? EncodeFax(source, page, out)
+                                                     : Encode(index, page, out);
         if (!problem.empty()) return problem;
         return out.Close() ? std::wstring() : CannotWrite(page.output, GetLastError());
     }
@@ -336,6 +345,31 @@ private:
             return L"its Group 4 strip holds " + std::to_wstring(decoder.Rows()) + L" of " +
                    std::to_wstring(page.height) + L" rows (" + FromUtf8(core::G4StopText(decoder.Stop())) + L")";
         return out.Write(reinterpret_cast<const char*>(strip.data()), strip.size()) ? std::wstring()
+                                                                                     : L"cannot write " + page.output;
+    }
+
+    // A Group 4 page of several strips, tiles, another fill order or 0 as black: its rows as the
+    // core decodes them, coded again as one stream; the first coding error refuses it.
+    std::wstring EncodeFax(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
+        SourceFile file(source);
+        if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+        core::FaxPageDecoder decoder(*page.fax, [&file](std::uint64_t at, std::size_t n, std::uint8_t* bytes) {
+            return file.Read(at, n, bytes);
+        });
+        core::Group4Encoder encoder(page.width);
+        std::vector<std::uint8_t> row(decoder.RowBytes());
+        while (decoder.NextRow(row.data())) {
+            encoder.AddRow(row.data());
+            std::vector<std::uint8_t>& bytes = encoder.Bytes();
+            if (bytes.size() >= kBandBytes) {
+                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
+                bytes.clear();
+            }
+        }
+        if (!decoder.Problem().empty()) return L"its Group 4 page cannot be decoded: " + FromUtf8(decoder.Problem());
+        encoder.Finish();
+        std::vector<std::uint8_t>& bytes = encoder.Bytes();
+        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring()
                                                                                      : L"cannot write " + page.output;
     }
 

@@ -1,0 +1,114 @@
+#include "core/FaxPage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace scanleaf::core {
+
+namespace {
+
+// A byte with its bits in the other order: FillOrder 2 puts a stream's first bit lowest.
+std::uint8_t Reversed(std::uint8_t b) {
+    b = std::uint8_t((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = std::uint8_t((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return std::uint8_t((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// `count` bits of `from` (from its first) into `to` from bit `at`, most significant first.
+void CopyBits(std::uint8_t* to, std::uint32_t at, const std::uint8_t* from, std::uint32_t count) {
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (from[i >> 3] & (0x80 >> (i & 7))) to[(at + i) >> 3] |= std::uint8_t(0x80 >> ((at + i) & 7));
+}
+
+} // namespace
+
+FaxPageDecoder::FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read) : page_(page), read_(std::move(read)) {
+    if (page_.compression != 4) {
+        Fail("compression " + std::to_string(page_.compression) + " is not Group 4");
+    } else if (page_.photometric > 1) {
+        Fail("a Group 4 page whose PhotometricInterpretation is " + std::to_string(page_.photometric) +
+             ", neither 0 (0 is white) nor 1 (0 is black)");
+    } else if (page_.fillOrder != 1 && page_.fillOrder != 2) {
+        Fail("FillOrder " + std::to_string(page_.fillOrder) + ", neither 1 nor 2");
+    } else if (page_.t6Options & 2) {
+        Fail("uncompressed mode (T6Options bit 1), which no drawing uses");
+    } else if (page_.stripOffsets.empty() || page_.width == 0 || page_.width > kMaxG4Width) {
+        Fail("no pieces to decode");
+    }
+}
+
+bool FaxPageDecoder::Fail(std::string problem) {
+    if (problem_.empty()) problem_ = std::move(problem);
+    return false;
+}
+
+std::string FaxPageDecoder::Where(std::size_t piece, std::uint32_t row, G4Stop stop) const {
+    return std::string(page_.tiled ? "tile " : "strip ") + std::to_string(piece + 1) + ", row " +
+           std::to_string(row + 1) + ": " + G4StopText(stop);
+}
+
+bool FaxPageDecoder::Load(std::size_t piece) {
+    const std::uint64_t size = page_.stripByteCounts[piece];
+    if (size > (std::uint64_t(1) << 31)) return Fail(std::string(page_.tiled ? "tile " : "strip ") +
+                                                     std::to_string(piece + 1) + " is larger than 2 GB");
+    bytes_.assign(std::size_t(size), 0);
+    if (size && !read_(page_.stripOffsets[piece], bytes_.size(), bytes_.data()))
+        return Fail(std::string(page_.tiled ? "tile " : "strip ") + std::to_string(piece + 1) + " cannot be read");
+    if (page_.fillOrder == 2)
+        for (std::uint8_t& b : bytes_) b = Reversed(b);
+    return true;
+}
+
+bool FaxPageDecoder::NextStrip() {
+    const std::uint32_t perStrip = page_.rowsPerStrip ? std::min(page_.rowsPerStrip, page_.height) : page_.height;
+    stripIndex_ = row_ / perStrip;
+    if (stripIndex_ >= page_.stripOffsets.size()) return Fail("no strip holds row " + std::to_string(row_ + 1));
+    if (!Load(stripIndex_)) return false;
+    strip_ = std::make_unique<Group4Decoder>(bytes_.data(), bytes_.size(), page_.width);
+    stripRows_ = std::min(perStrip, page_.height - row_);
+    return true;
+}
+
+bool FaxPageDecoder::NextBand() {
+    const std::uint32_t across = (page_.width + page_.tileWidth - 1) / page_.tileWidth;
+    const std::size_t down = row_ / page_.tileLength;
+    bandFirst_ = row_;
+    bandRows_ = std::min(page_.tileLength, page_.height - row_);
+    band_.assign(RowBytes() * bandRows_, 0);
+    std::vector<std::uint8_t> tileRow((std::size_t(page_.tileWidth) + 7) / 8);
+    for (std::uint32_t t = 0; t < across; ++t) {
+        const std::size_t piece = down * across + t;
+        if (!Load(piece)) return false;
+        Group4Decoder tile(bytes_.data(), bytes_.size(), page_.tileWidth);
+        const std::uint32_t x = t * page_.tileWidth, width = std::min(page_.tileWidth, page_.width - x);
+        // A tile is coded whole, its rows below the page's end included; those are not kept.
+        for (std::uint32_t r = 0; r < page_.tileLength; ++r) {
+            if (!tile.NextRow(tileRow.data())) {
+                if (r >= bandRows_) break;
+                return Fail(Where(piece, bandFirst_ + r, tile.Stop()));
+            }
+            if (r < bandRows_) CopyBits(band_.data() + r * RowBytes(), x, tileRow.data(), width);
+        }
+    }
+    return true;
+}
+
+bool FaxPageDecoder::NextRow(std::uint8_t* row) {
+    if (!problem_.empty() || row_ >= page_.height) return false;
+    if (page_.tiled) {
+        if ((row_ == 0 || row_ >= bandFirst_ + bandRows_) && !NextBand()) return false;
+        std::memcpy(row, band_.data() + (row_ - bandFirst_) * RowBytes(), RowBytes());
+    } else {
+        if ((!strip_ || stripRows_ == 0) && !NextStrip()) return false;
+        if (!strip_->NextRow(row)) return Fail(Where(stripIndex_, row_, strip_->Stop()));
+        --stripRows_;
+    }
+    if (page_.photometric == 1) {
+        for (std::size_t i = 0; i < RowBytes(); ++i) row[i] = std::uint8_t(~row[i]);
+        if (page_.width & 7) row[RowBytes() - 1] &= std::uint8_t(0xFF << (8 - (page_.width & 7)));
+    }
+    ++row_;
+    return true;
+}
+
+}  // namespace scanleaf::core

@@ -187,8 +187,8 @@ std::string TiffPageProblem(const TiffPageInfo& page, std::uint64_t fileSize) {
                " pels, more than any drawing holds";
     if (!page.conflict.empty()) return page.conflict;
     if (IsFaxPage(page) && (page.bitsPerSample != 1 || page.samplesPerPixel != 1))
-        return "a fax compression with " + std::to_string(page.bitsPerSample) + " bits and " +
-               std::to_string(page.samplesPerPixel) + " samples a pel, where it codes one bit";
+        return "a fax compression codes one sample of one bit a pel, but the page gives " +
+               std::to_string(page.samplesPerPixel) + " sample(s) of " + std::to_string(page.bitsPerSample) + " bit(s)";
     const char* const piece = page.tiled ? "tile" : "strip";
     if (page.stripOffsets.empty() || page.stripOffsets.size() != page.stripByteCounts.size())
         return std::string("no usable ") + piece + " table";

@@ -183,7 +183,7 @@ TEST(FaxPage, TagsThatContradictTheCodingAreNamed) {
         const char* problem;
     } cases[] = {
         {[](scanleaf::core::TiffPageInfo& p) { p.bitsPerSample = 2; },
-         "a fax compression with 2 bits and 1 samples a pel, where it codes one bit"},
+         "a fax compression codes one sample of one bit a pel, but the page gives 1 sample(s) of 2 bit(s)"},
         {[](scanleaf::core::TiffPageInfo& p) { p.conflict = "BitsPerSample is given twice: 1 and 2"; },
          "BitsPerSample is given twice: 1 and 2"},
         {[](scanleaf::core::TiffPageInfo& p) { p.tiled = true; }, "no usable tile size"},

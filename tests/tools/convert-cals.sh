@@ -141,13 +141,19 @@ edit('width-0.tif', [(256, 0)])
 edit('huge.tif', [(256, 100000), (257, 100000)])
 edit('rows-missing.tif', [(257, 5000), (278, 5000)])
 open(sys.argv[2] + '/truncated.tif', 'wb').write(data[:len(data) // 2])
+edit('three-planes.tif', [(277, 3)])
 PY
+head -c 3000 "$in/grey.jpg" >"$work/bad/damaged.jpg"
 for f in strip-past-end:'lies past the file' width-0:'a size of 0' huge:'claims 100000 by 100000' \
-    rows-missing:'holds 900 of 5000 rows' truncated:'lies past the file'; do
+    rows-missing:'holds 900 of 5000 rows' truncated:'lies past the file' \
+    three-planes:'gives 3 sample(s) of 1 bit(s)' damaged.jpg:'not a picture that Windows can read'; do
     name=${f%%:*}
+    case $name in *.*) ;; *) name=$name.tif ;; esac
     status=0
-    card convert --to cals -o "$(win "$work/out-bad")" "$(win "$work/bad/$name.tif")" >"$work/log.txt" 2>&1 || status=$?
-    [ $status = 1 ] && grep -q "$name.tif: .*${f#*:}.*; nothing written" "$work/log.txt" || fail "$name: $(cat "$work/log.txt")"
+    card convert --to cals -o "$(win "$work/out-bad")" "$(win "$work/bad/$name")" >"$work/log.txt" 2>&1 || status=$?
+    [ $status = 1 ] && grep -q "$name: .*${f#*:}.*; nothing written" "$work/log.txt" || fail "$name: $(cat "$work/log.txt")"
+    # Only the plug-in's own open speaks of the settings file.
+    ! grep -q 'Scanleaf.ini' "$work/log.txt" || fail "$name: a settings file named for no reason: $(cat "$work/log.txt")"
 done
 ok
 while read -r expect options; do

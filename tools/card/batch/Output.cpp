@@ -37,6 +37,7 @@ void Err(const std::wstring& text) {
 }
 
 std::wstring Hex(HRESULT hr) {
+    if (hr == kOpenRefused) hr = E_FAIL; // the plug-in's own code
     wchar_t text[16];
     swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     return text;
@@ -63,7 +64,8 @@ std::wstring DescribeHresult(HRESULT hr) {
     switch (hr) {
     case VOR_E_CANNOT_OPEN_FILE: words = L"cannot open file"; break;
     case VOR_E_CANNOT_READ_HEADER: words = L"cannot read header (not a CALS file?)"; break;
-    case E_FAIL: return SettingsFailure() + L" (" + Hex(hr) + L")";
+    case kOpenRefused: return SettingsFailure() + L" (" + Hex(hr) + L")";
+    case E_FAIL: words = L"unspecified failure"; break;
     case kNotCalsFile:
         words = kNotCalsText;
         break;

@@ -22,8 +22,15 @@ inline constexpr HRESULT kNotCalsFile = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_IT
 inline constexpr wchar_t kNotCalsText[] =
     L"not a CALS file: its first 2048 bytes are not a text header with rtype and rpelcnt records";
 
-// "cannot open file (0x80040228)"; a failed open for the settings' sake names the settings file
-// and what to run.
+// The plug-in's open of a file failed with E_FAIL, which it returns when it finds no settings
+// folder or the settings file refuses a record of the file. Only the calls that open a file
+// through the plug-in give it; Hex shows it as the plug-in's own 0x80004005.
+inline constexpr HRESULT kOpenRefused = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0301);
+// An E_FAIL from the plug-in's open as kOpenRefused; any other result as it is.
+inline HRESULT FromPluginOpen(HRESULT hr) { return hr == E_FAIL ? kOpenRefused : hr; }
+
+// "cannot open file (0x80040228)"; a refused open (kOpenRefused) names the settings file and
+// what to run; any other code is described as the system describes it.
 std::wstring DescribeHresult(HRESULT hr);
 std::wstring Hex(HRESULT hr);
 

@@ -1,5 +1,7 @@
 #include "tools/card/card/Card.h"
 
+#include "tools/card/batch/Output.h"
+
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
 #include "tools/card/card/HeaderFile.h"
@@ -52,7 +54,7 @@ HRESULT CardReader::ReadChecked(const std::wstring& path, std::vector<CardEntry>
     ComPtr<IVorFileNavigator> navigator;
     Bstr bpath(path);
     hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return FromPluginOpen(hr);
 
     VariableList list;
     hr = list.Fill(navigator.Get());

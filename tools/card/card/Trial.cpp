@@ -3,6 +3,7 @@
 #include "hostenv/Bstr.h"
 #include "hostenv/ComError.h"
 #include "hostenv/FileHandle.h"
+#include "tools/card/batch/Output.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 
@@ -27,7 +28,7 @@ HRESULT WriteValues(IVorFileFormat* format, const std::wstring& path, const std:
                     ComPtr<IVorFileNavigator>& navigator, bool& allTaken) {
     Bstr bpath(path);
     HRESULT hr = format->CreateNavigator(bpath.Get(), 0, navigator.Put());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return FromPluginOpen(hr);
     VariableArray vars(NamesOf(values));
     for (size_t i = 0; i < values.size(); ++i) {
         if (values[i].isDate)
@@ -69,7 +70,7 @@ HRESULT TrialFile::Store(IVorFileFormat* format, const std::string& header, cons
     ComPtr<IVorFileNavigator> reopened;
     Bstr bpath(path_);
     HRESULT hr = format->CreateNavigator(bpath.Get(), 0, reopened.Put());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return FromPluginOpen(hr);
     VariableArray vars(NamesOf(values));
     hr = reopened->ReadVariable(0, 0, 0, vars.Count(), vars.Data());
     if (FAILED(hr)) return hr;

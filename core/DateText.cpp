@@ -52,8 +52,9 @@ Text FormatDateFields(const DateFields& f, int style) {
     const Unit* shortMonth = known ? MonthNames[f.month].shortName : SL_T("");
     const Unit* longMonth = known ? MonthNames[f.month].longName : SL_T("");
     const int year2 = f.year % 100;
-    const int hour12 = f.hour > 12 ? f.hour - 12 : f.hour;
-    const Unit* ampm = f.hour > 12 ? SL_T("PM") : SL_T("AM");
+    // The 12-hour clock as people read it: 00:30 is 12:30 AM, 12:30 is 12:30 PM.
+    const int hour12 = f.hour % 12 == 0 ? 12 : f.hour % 12;
+    const Unit* ampm = f.hour >= 12 ? SL_T("PM") : SL_T("AM");
     Writer w;
     switch (static_cast<unsigned>(style)) {
     case 0:

@@ -39,5 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(Number(full, 11, 2) == f.hour && Number(full, 14, 2) == f.minute && Number(full, 17, 2) == f.second);
     const Text compact = FormatDateFields(f, 112); // yyyymmdd
     FUZZ_CHECK(compact == full.substr(0, 4) + full.substr(5, 2) + full.substr(8, 2));
+    // The 12-hour clock read as people read it gives the hour back: 12 AM is 0, 12 PM is 12.
+    const Text twelve = FormatDateFields(f, 109); // Mon dd yyyy hh:mi:ss:000 AM
+    const int hour12 = Number(twelve, 12, 2);
+    const bool pm = twelve.substr(twelve.size() - 2) == SL_T("PM");
+    FUZZ_CHECK(hour12 >= 1 && hour12 <= 12 && (hour12 % 12 + (pm ? 12 : 0)) == f.hour);
     return 0;
 }

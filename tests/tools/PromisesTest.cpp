@@ -98,7 +98,7 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
         {"a value too long for its slot",
          {{{}, L"set {a} sheet=123456", 1, {"sheet: \"123456\" does not fit its slot: \"123\" would be stored"}, {"saved"}, ""},
           {{}, L"set {a} --date scandate=2024-03-05", 1,
-           {"scandate: 2024-03-05 in date style 0 is \"Mar 05 2024 00:00 AM\", which does not fit its slot: \"Mar 05 202\" "
+           {"scandate: 2024-03-05 in date style 0 is \"Mar 05 2024 12:00 AM\", which does not fit its slot: \"Mar 05 202\" "
             "would be stored; " + kStylesThatFit},
            {"saved"}, ""},
           {{}, L"set {a} revision=", 1, {"revision: an empty value is stored as \"NONE\", which does not fit its slot: \"NO\""}, {}, ""},

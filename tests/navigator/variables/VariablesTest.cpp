@@ -58,7 +58,7 @@ TEST(VariantToText, TextsNumbersAndDates) {
     EXPECT_EQ(CCalsFile::VariantToText(v, 0), L"");
 
     EXPECT_EQ(CCalsFile::VariantToText(Date(March5th2024()), 103), L"05/03/2024");
-    EXPECT_EQ(CCalsFile::VariantToText(Date(March5th2024()), 0), L"Mar 05 2024 00:00 AM");
+    EXPECT_EQ(CCalsFile::VariantToText(Date(March5th2024()), 0), L"Mar 05 2024 12:00 AM");
     // A date of exactly 0.0 is written as the platform's own text for it.
     VARIANT zero = Date(0.0), platform;
     VariantInit(&platform);
@@ -226,7 +226,7 @@ TEST_F(Variables, WriteOfDatesUsesTheHostsStyle) {
     ASSERT_EQ(navigator->WriteVariable(0, 0, 0, r.Count(), r.Data(), 103), S_OK);
     EXPECT_EQ(Read(navigator.Get(), L"notes"), L"05/03/2024");
     ASSERT_EQ(navigator->WriteVariable(0, 0, 0, r.Count(), r.Data(), 0), S_OK);
-    EXPECT_EQ(Read(navigator.Get(), L"notes"), L"Mar 05 2024 00:00 AM");
+    EXPECT_EQ(Read(navigator.Get(), L"notes"), L"Mar 05 2024 12:00 AM");
 }
 
 // A value without text ends the call with the conversion's failure: the records before it

@@ -45,9 +45,11 @@ CalsImageInfo ReadImageInfo(const unsigned char* header) {
             }
         } else if (name == SL_T("rdensty") && !seen[2]) {
             seen[2] = true;
+            info.densityRecord = TrimBlanks(value);
             Positive(value, pos, info.density);
         } else if (name == SL_T("rorient") && !seen[3]) {
             seen[3] = true;
+            info.orientationRecord = TrimBlanks(value);
             int path = 0, lines = 0;
             if (ReadDecimal(value, pos, path) && pos < value.size() && value[pos] == ',' &&
                 ReadDecimal(value, ++pos, lines) && path % 90 == 0 && path >= 0 && path < 360 &&
@@ -59,6 +61,16 @@ CalsImageInfo ReadImageInfo(const unsigned char* header) {
         }
     }
     return info;
+}
+
+std::string DrawingHeaderProblem(const CalsImageInfo& info) {
+    const auto none = [](const Text& text) { return text.empty() || text == SL_T("NONE"); };
+    if (!none(info.densityRecord) && (info.density < kMinDensity || info.density > kMaxDensity))
+        return "rdensty " + ToUtf8(info.densityRecord) + " gives no density from " + std::to_string(kMinDensity) +
+               " to " + std::to_string(kMaxDensity) + " dpi, what scanners of drawings use";
+    if (!none(info.orientationRecord) && !info.orientationKnown)
+        return "rorient " + ToUtf8(info.orientationRecord) + " is none of the eight orientations";
+    return std::string();
 }
 
 bool SetLineCount(std::string& header, std::uint32_t lines) {

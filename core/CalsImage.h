@@ -20,7 +20,17 @@ struct CalsImageInfo {
     bool orientationKnown = false;
     int pelPath = 0;             // degrees counter-clockwise from the x axis: 0, 90, 180 or 270
     int lineProgression = 270;   // degrees counter-clockwise from the pel path: 90 or 270
+    Text densityRecord;          // the rdensty and rorient records' values as written; empty
+    Text orientationRecord;      // when the header has none
 };
+
+// The densities that scanners of drawings use; a header outside them is named, not drawn.
+inline constexpr std::uint32_t kMinDensity = 50, kMaxDensity = 2400;
+
+// Why a drawing cannot be drawn as its header says: an rdensty that gives no density from
+// kMinDensity to kMaxDensity, or an rorient that is none of the eight orientations. A record of
+// "NONE" says nothing, and the default stands. Empty when it can.
+std::string DrawingHeaderProblem(const CalsImageInfo& info);
 
 // The header's records, read as ASCII (the numbers and names here are ASCII in every code page).
 CalsImageInfo ReadImageInfo(const unsigned char* header);

@@ -1,5 +1,8 @@
 #include "core/PdfWriter.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstdio>
 
 namespace scanleaf::core {
@@ -104,8 +107,14 @@ std::string XmpPacket(const Text& title, const CardValues& card) {
     return xml + "<?xpacket end=\"w\"?>";
 }
 
-std::string PdfImageMatrix(const PagePicture& page) {
-    const double k = 72.0 / page.dpi;
+std::uint32_t PdfUserUnit(const PagePicture& page) {
+    const double longest = Points(std::max(page.width, page.height), page.dpi);
+    constexpr double kLargest = 14400;
+    return longest <= kLargest ? 1 : std::uint32_t(std::ceil(longest / kLargest));
+}
+
+std::string PdfImageMatrix(const PagePicture& page, std::uint32_t unit) {
+    const double k = 72.0 / page.dpi / unit;
     const double w = double(page.width) * k, h = double(page.height) * k;
     const bool pelsBack = page.pelPath == 180 || page.pelPath == 90;
     const int lines = (page.pelPath + page.lineProgression) % 360;
@@ -157,15 +166,17 @@ bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::si
     PutBytes(reinterpret_cast<const char*>(stream), size);
     Put("\nendstream\nendobj\n");
 
-    const std::string draw = "q " + PdfImageMatrix(page) + " cm /Im0 Do Q\n";
+    const std::uint32_t unit = PdfUserUnit(page);
+    userUnits_ = userUnits_ || unit > 1;
+    const std::string draw = "q " + PdfImageMatrix(page, unit) + " cm /Im0 Do Q\n";
     BeginObject(content);
     Put("<< /Length " + std::to_string(draw.size()) + " >>\nstream\n" + draw + "endstream\nendobj\n");
 
-    const double shownWidth = Points(Turned(page) ? page.height : page.width, page.dpi);
-    const double shownHeight = Points(Turned(page) ? page.width : page.height, page.dpi);
+    const double shownWidth = Points(Turned(page) ? page.height : page.width, page.dpi) / unit;
+    const double shownHeight = Points(Turned(page) ? page.width : page.height, page.dpi) / unit;
     BeginObject(object);
     Put("<< /Type /Page /Parent " + Ref(kPages) + " /MediaBox [0 0 " + Number(shownWidth) + " " + Number(shownHeight) +
-        "] /Resources << /XObject << /Im0 " + Ref(image) + " >> >> /Contents " + Ref(content) + " >>\nendobj\n");
+        "]" + (unit > 1 ? " /UserUnit " + std::to_string(unit) : std::string()) + " /Resources << /XObject << /Im0 " + Ref(image) + " >> >> /Contents " + Ref(content) + " >>\nendobj\n");
     pages_.push_back(object);
     bookmarks_.push_back(page.bookmark);
     return ok_;
@@ -207,7 +218,8 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
     }
 
     BeginObject(kCatalog);
-    Put("<< /Type /Catalog /Pages " + Ref(kPages) + " /Metadata " + Ref(kMetadata) + " /Outlines " + Ref(kOutlines) +
+    Put("<< /Type /Catalog" + std::string(userUnits_ ? " /Version /1.6" : "") + " /Pages " + Ref(kPages) +
+        " /Metadata " + Ref(kMetadata) + " /Outlines " + Ref(kOutlines) +
         (marked.empty() ? std::string() : " /PageMode /UseOutlines") + " >>\nendobj\n");
 
     const std::uint64_t xref = offset_;

@@ -54,7 +54,12 @@ private:
     std::vector<std::uint64_t> offsets_; // by object number; 0 unused
     std::vector<std::uint32_t> pages_;   // page object numbers
     std::vector<Text> bookmarks_;        // per page
+    bool userUnits_ = false;             // a page needed them: the document is PDF 1.6
 };
+
+// PDF 1.4 readers draw no page side above 14400 units (200 inches); a larger page gets a user
+// unit of this many points (PDF 1.6), so that it still comes out at its true size. 1 for others.
+std::uint32_t PdfUserUnit(const PagePicture& page);
 
 // Text as a PDF text string: a literal string of printable ASCII with "(", ")" and "\" escaped,
 // or UTF-16BE with its byte-order mark as a hexadecimal string.
@@ -70,6 +75,7 @@ std::string XmpPropertyName(const Text& name);
 
 // The image matrix that shows a picture of width by height pels upright in a page of the shown
 // size, in points at the given dpi: "a b c d e f" for the cm operator.
-std::string PdfImageMatrix(const PagePicture& page);
+// The image's matrix on the page, in units of `unit` points.
+std::string PdfImageMatrix(const PagePicture& page, std::uint32_t unit = 1);
 
 } // namespace scanleaf::core

@@ -47,6 +47,33 @@ TEST(CalsImageInfo, RecordsWhereverTheyStand) {
     }
 }
 
+// Headers that cannot be drawn as they say are named; NONE and no record leave the defaults.
+TEST(CalsImageInfo, HeadersThatCannotBeDrawnAreNamed) {
+    const struct {
+        std::vector<std::string> records;
+        const char* problem;
+    } cases[] = {
+        {{"rdensty: 0200", "rorient: 090,270"}, ""},
+        {{"rdensty: NONE", "rorient: NONE"}, ""},
+        {{}, ""},
+        {{"rdensty: 0050"}, ""},
+        {{"rdensty: 2400"}, ""},
+        {{"rdensty: 0001"}, "rdensty 0001 gives no density from 50 to 2400 dpi, what scanners of drawings use"},
+        {{"rdensty: 9999999"}, "rdensty 9999999 gives no density from 50 to 2400 dpi, what scanners of drawings use"},
+        {{"rdensty: 0049"}, "rdensty 0049 gives no density from 50 to 2400 dpi, what scanners of drawings use"},
+        {{"rdensty: dpi"}, "rdensty dpi gives no density from 50 to 2400 dpi, what scanners of drawings use"},
+        {{"rorient: 045,270"}, "rorient 045,270 is none of the eight orientations"},
+        {{"rorient: 000,180"}, "rorient 000,180 is none of the eight orientations"},
+        {{"rorient: 360,270"}, "rorient 360,270 is none of the eight orientations"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> records{"rtype: 1", "rpelcnt: 001700,001100"};
+        records.insert(records.end(), c.records.begin(), c.records.end());
+        EXPECT_EQ(c.problem, DrawingHeaderProblem(ReadImageInfo(Header(records).data())))
+            << (c.records.empty() ? "none" : c.records[0]);
+    }
+}
+
 // What the card tool takes for a CALS file before it reads one as such. Headers as the writers
 // lay them out pass; the openings of other formats, and text without the two records, do not.
 TEST(CalsHeaderKind, WritersPassOtherFormatsDoNot) {

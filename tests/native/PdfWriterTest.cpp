@@ -189,4 +189,36 @@ TEST(PdfWriter, QpdfFindsNothingWrongWhateverTheCard) {
     }
 }
 
+// A roll drawing longer than 200 inches: the page gets a user unit, so PDF 1.4 readers' limit of
+// 14400 units holds and the page still measures its true size; qpdf finds nothing wrong.
+TEST(PdfWriter, PagesLongerThan200InchesKeepTheirSizeInUserUnits) {
+    const libtiff::Rows rows = Picture(64, 30);
+    const std::vector<std::uint8_t> stream = libtiff::Encode(rows, 64);
+    const struct {
+        std::uint32_t width, height, dpi;
+        const char* unit;   // "" for none
+        const char* box;
+    } cases[] = {
+        {64, 30, 200, "", "/MediaBox [0 0 23.04 10.8]"},
+        {28800, 600, 144, "", "/MediaBox [0 0 14400 300]"},        // exactly 200 inches
+        {28801, 600, 144, " /UserUnit 2", "/MediaBox [0 0 7200.25 150]"},
+        {60000, 2000, 100, " /UserUnit 3", "/MediaBox [0 0 14400 480]"},
+    };
+    for (const auto& c : cases) {
+        PdfPage page;
+        page.width = c.width;
+        page.height = c.height;
+        page.dpi = c.dpi;
+        EXPECT_EQ(*c.unit ? std::uint32_t(c.unit[11] - '0') : 1u, scanleaf::core::PdfUserUnit(page)) << c.width;
+        // The stream's own size does not matter to the page's dictionary.
+        const std::string pdf = Write({{page, stream}}, Text(), CardValues());
+        EXPECT_NE(std::string::npos, pdf.find(std::string(c.box) + c.unit + " /Resources")) << c.width;
+        EXPECT_EQ(*c.unit != 0, pdf.find("/Type /Catalog /Version /1.6") != std::string::npos) << c.width;
+        libtiff::TempPath path;
+        std::ofstream(path.c_str(), std::ios::binary) << pdf;
+        const std::string command = std::string("qpdf --check ") + path.c_str() + " >/dev/null 2>&1";
+        EXPECT_EQ(0, std::system(command.c_str())) << c.width;
+    }
+}
+
 } // namespace

@@ -38,7 +38,8 @@ public:
             {L"{a}", files.File(L"a.cal")},          {L"{b}", files.File(L"b.cal")},
             {L"{photo}", files.File(L"photo.cal")},  {L"{folder}", files.Path()},
             {L"{table}", scratch.File(L"cards.csv")}, {L"{journal}", scratch.File(L"cards.journal")},
-            {L"{page}", scratch.File(L"page.html")}};
+            {L"{page}", scratch.File(L"page.html")},  {L"{pdf}", scratch.File(L"out.pdf")},
+            {L"{out}", scratch.Path()}};
         for (const auto& n : names)
             for (size_t at; (at = args.find(n.first)) != std::wstring::npos;) args.replace(at, n.first.size(), Quoted(n.second));
         return args;
@@ -149,6 +150,20 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
             "line 8: warning [dstdocid] 2 surplus name(s) without a position are ignored: \"b\", \"c\"\n",
             "2 section(s), 3 error(s), 2 warning(s)"},
            {}, ""}}},
+        {"headers that cannot be drawn as they say",
+         {{[](Promises& p) {
+               WriteBytes(p.files.File(L"a.cal"), MakeCalsImage({"rtype: 1", "rpelcnt: 000064,000002", "rdensty: 0001"}));
+               WriteBytes(p.files.File(L"b.cal"), MakeCalsImage({"rtype: 1", "rpelcnt: 000064,000002", "rorient: 045,270"}));
+           },
+           L"convert --to pdf --no-check -o {pdf} {a} {b}", 1,
+           {"a.cal: rdensty 0001 gives no density from 50 to 2400 dpi", "b.cal: rorient 045,270 is none of the eight"},
+           {"written 1", "written 2"}, ""},
+          {{}, L"render -o {out} {b}", 1, {"b.cal: rorient 045,270 is none of the eight orientations; nothing written"},
+           {"->"}, ""},
+          {[](Promises& p) {
+               WriteBytes(p.files.File(L"a.cal"), MakeCalsImage({"rtype: 1", "rpelcnt: 000064,000002"}, ' ', 0));
+           },
+           L"convert --to tiff --no-check -o {out} {a}", 1, {"a.cal: no image data after its header"}, {"->"}, ""}}},
         {"usage errors in one line",
          {{{}, L"", 2, {"usage: scanleaf-card [--dll PATH] COMMAND ...  (scanleaf-card --help lists the commands)\n"}, {"info  "}, ""},
           {{}, L"verify --frobnicate {a}", 2, {"usage: scanleaf-card verify "}, {"render ["}, ""}}},

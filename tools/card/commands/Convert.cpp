@@ -107,6 +107,10 @@ std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardR
     drawing.info = scanleaf::core::ReadImageInfo(reinterpret_cast<const unsigned char*>(drawing.bytes.data()));
     if (!drawing.info.type1) return L"not a type 1 CALS file: its picture is no Group 4 stream";
     if (!drawing.info.sizeKnown) return L"no usable rpelcnt";
+    const std::string header = scanleaf::core::DrawingHeaderProblem(drawing.info);
+    if (!header.empty()) return FromUtf8(header);
+    // Not even --no-check hands on a page without a picture.
+    if (drawing.StreamSize() == 0) return L"no image data after its header";
     std::vector<CardEntry> entries;
     const HRESULT hr = reader.ReadChecked(path, entries); // its bytes were found CALS above
     if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);

@@ -103,6 +103,7 @@ struct Rendered {
     InputsKept::Verdict verdict = InputsKept::Verdict::Missing; // UpToDate: left alone
     DrawingCheck check;
     HRESULT hr = S_OK;
+    std::wstring refused; // a header that cannot be drawn as it says
 };
 
 // The picture under a temporary name, renamed when complete: a picture that exists is whole.
@@ -132,6 +133,10 @@ Rendered RenderOne(const std::wstring& file, const std::wstring& out, const Rend
         } else {
             r.hr = E_FAIL;
         }
+    }
+    if (SUCCEEDED(r.hr) && r.check.Decodable()) {
+        r.refused = FromUtf8(scanleaf::core::DrawingHeaderProblem(r.check.info));
+        if (!r.refused.empty()) r.hr = E_FAIL;
     }
     if (SUCCEEDED(r.hr) && !MoveFileExW(scanleaf::FileSystemPath(partial).c_str(), scanleaf::FileSystemPath(out).c_str(), MOVEFILE_REPLACE_EXISTING))
         r.hr = HRESULT_FROM_WIN32(GetLastError());
@@ -194,6 +199,11 @@ int Render(const Arguments& args, const Setup& setup) {
             if (r.verdict == InputsKept::Verdict::UpToDate) {
                 Out(file + L" -> " + outs[i] + L" (up to date)\n");
                 ++upToDate;
+                return;
+            }
+            if (!r.refused.empty()) {
+                Err(file + L": " + r.refused + L"; nothing written\n");
+                ++failed;
                 return;
             }
             if (!r.check.Decodable() || FAILED(r.hr)) {

@@ -2,6 +2,8 @@
 
 #include "core/TagSettings.h"
 
+#include <cmath>
+
 namespace scanleaf::core {
 
 namespace {
@@ -61,6 +63,25 @@ CalsImageInfo ReadImageInfo(const unsigned char* header) {
         }
     }
     return info;
+}
+
+std::uint32_t DrawingDensity(double x, double y, std::string& why) {
+    // One decimal at most, and none for a whole number: a PNG's 3779 pels a metre is 96 dpi.
+    const auto text = [](double dpi) {
+        const long long tenths = std::llround(dpi * 10);
+        return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : std::string());
+    };
+    why.clear();
+    if (!(x > 0) && !(y > 0)) return why = "gives no resolution", 0;
+    if (!(x > 0) || !(y > 0)) return why = "gives a resolution one way only", 0;
+    if (std::abs(x - y) >= 0.5) return why = "gives " + text(x) + " by " + text(y) + " dpi, not the same both ways", 0;
+    const long dpi = std::lround(x);
+    if (dpi == 72 || dpi == 96) return why = "gives " + text(x) + " dpi, which programs write when they know none", 0;
+    if (dpi < long(kMinDensity) || dpi > long(kMaxDensity))
+        return why = "gives " + text(x) + " dpi, outside " + std::to_string(kMinDensity) + " to " +
+                     std::to_string(kMaxDensity),
+               0;
+    return std::uint32_t(dpi);
 }
 
 std::string DrawingHeaderProblem(const CalsImageInfo& info) {

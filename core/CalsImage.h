@@ -27,6 +27,13 @@ struct CalsImageInfo {
 // The densities that scanners of drawings use; a header outside them is named, not drawn.
 inline constexpr std::uint32_t kMinDensity = 50, kMaxDensity = 2400;
 
+// The one rule for the pels per inch of a new drawing, from a picture's stated resolution (x
+// and y in pels per inch; 0: not stated). A resolution that is not stated, one of 72 or 96 (what
+// programs write, and Windows' decoders report, when they know none), one that differs across
+// and down, or one outside kMinDensity to kMaxDensity gives no density: 0, with `why` ("gives 96
+// dpi, which programs write when they know none"). `--dpi` is the caller's way out.
+std::uint32_t DrawingDensity(double x, double y, std::string& why);
+
 // Why a drawing cannot be drawn as its header says: an rdensty that gives no density from
 // kMinDensity to kMaxDensity, or an rorient that is none of the eight orientations. A record of
 // "NONE" says nothing, and the default stands. Empty when it can.

@@ -216,10 +216,11 @@ bool IsCalsStream(const TiffPageInfo& page) {
 
 bool IsFaxPage(const TiffPageInfo& page) { return page.compression >= 2 && page.compression <= 4; }
 
-std::uint32_t TiffDpi(const TiffPageInfo& page) {
-    if (!(page.xResolution > 0) || page.resolutionUnit == 1) return 0;
-    const double dpi = page.resolutionUnit == 3 ? page.xResolution * 2.54 : page.xResolution;
-    return dpi < 1 || dpi > 100000 ? 0 : std::uint32_t(std::lround(dpi));
+void TiffResolution(const TiffPageInfo& page, double& x, double& y) {
+    const double perInch = page.resolutionUnit == 3 ? 2.54 : 1;
+    const bool stated = page.resolutionUnit != 1;
+    x = stated && page.xResolution > 0 ? page.xResolution * perInch : 0;
+    y = stated && page.yResolution > 0 ? page.yResolution * perInch : 0;
 }
 
 } // namespace scanleaf::core

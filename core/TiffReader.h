@@ -58,7 +58,7 @@ bool IsCalsStream(const TiffPageInfo& page);
 // Whether the page is coded as fax pages are: 2 Modified Huffman, 3 Group 3, 4 Group 4.
 bool IsFaxPage(const TiffPageInfo& page);
 
-// The page's pels per inch (its horizontal resolution); 0 when the file gives none.
-std::uint32_t TiffDpi(const TiffPageInfo& page);
+// The page's pels per inch across and down; 0 where the file gives none (or no unit).
+void TiffResolution(const TiffPageInfo& page, double& x, double& y);
 
 } // namespace scanleaf::core

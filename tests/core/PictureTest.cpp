@@ -74,6 +74,36 @@ TEST(CalsImageInfo, HeadersThatCannotBeDrawnAreNamed) {
     }
 }
 
+// One resolution rule for every picture: what it gives, and why a resolution gives no density.
+TEST(CalsImageInfo, ThePelsPerInchOfANewDrawing) {
+    const struct {
+        double x, y;
+        std::uint32_t dpi;
+        const char* why;
+    } cases[] = {
+        {300, 300, 300, ""},
+        {199.999, 200.001, 200, ""},
+        {50, 50, 50, ""},
+        {2400, 2400, 2400, ""},
+        {0, 0, 0, "gives no resolution"},
+        {300, 0, 0, "gives a resolution one way only"},
+        {72, 72, 0, "gives 72 dpi, which programs write when they know none"},
+        {96, 96, 0, "gives 96 dpi, which programs write when they know none"},
+        {95.9866, 95.9866, 0, "gives 96 dpi, which programs write when they know none"}, // 3779 pels a metre
+        {200, 100, 0, "gives 200 by 100 dpi, not the same both ways"},
+        {204, 196, 0, "gives 204 by 196 dpi, not the same both ways"}, // a fax's fine mode
+        {200.4, 200.4, 200, ""},
+        {4800.5, 4800.5, 0, "gives 4800.5 dpi, outside 50 to 2400"},
+        {49, 49, 0, "gives 49 dpi, outside 50 to 2400"},
+        {4800, 4800, 0, "gives 4800 dpi, outside 50 to 2400"},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        EXPECT_EQ(c.dpi, DrawingDensity(c.x, c.y, why)) << c.x << " " << c.y;
+        EXPECT_EQ(c.why, why) << c.x << " " << c.y;
+    }
+}
+
 // What the card tool takes for a CALS file before it reads one as such. Headers as the writers
 // lay them out pass; the openings of other formats, and text without the two records, do not.
 TEST(CalsHeaderKind, WritersPassOtherFormatsDoNot) {

@@ -15,6 +15,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstring>
 
 using namespace scanleaf::core;
@@ -198,7 +199,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(core::TiffPageProblem(page, tiff.size()).empty() ||
                    std::uint64_t(written.width) * written.height > core::kMaxPicturePels);
         FUZZ_CHECK(page.width == written.width && page.height == written.height);
-        FUZZ_CHECK(core::IsCalsStream(page) && core::TiffDpi(page) == written.dpi);
+        double x = 0, y = 0;
+        core::TiffResolution(page, x, y);
+        FUZZ_CHECK(core::IsCalsStream(page) && std::lround(x) == long(written.dpi) && std::lround(y) == long(written.dpi));
         FUZZ_CHECK(page.orientation == core::TiffOrientation(written.pelPath, written.lineProgression));
         FUZZ_CHECK(tiff.compare(std::size_t(page.stripOffsets[0]), std::size_t(page.stripByteCounts[0]), pages[i].stream) == 0);
     }

@@ -167,11 +167,30 @@ nosuch:.not.a.variable --threshold 50 --set nosuch=1
 rtype:.read-only --threshold 50 --set rtype=2
 does.not.fit --threshold 50 --set notes=$(printf '%0200d' 0)
 EOF2
-# Decisions: 96 dpi or less (what decoders report for a file without one) is no resolution; -o
-# naming one CALS file takes one picture.
-status=0
-card convert --to cals -o "$(win "$work/out-bad")" "$(win "$in/no-resolution.gif")" >"$work/log.txt" 2>&1 || status=$?
-[ $status = 1 ] && grep -q -- 'gives no resolution: --dpi N' "$work/log.txt" || fail "no resolution: $(cat "$work/log.txt")"
+# One resolution rule: none stated, 72 or 96 (what programs write, and decoders report, when they
+# know none), not the same both ways, or outside 50 to 2400 gives no density, and --dpi N is asked
+# for with the reason; -o naming one CALS file takes one picture.
+mkdir -p "$work/dpi"
+cp "$work/ref/page.tif" "$work/dpi/at-72.tif" && tiffset -s 282 72 "$work/dpi/at-72.tif" && tiffset -s 283 72 "$work/dpi/at-72.tif"
+cp "$work/ref/page.tif" "$work/dpi/200-by-100.tif" && tiffset -s 283 100 "$work/dpi/200-by-100.tif"
+tiffset -s 282 200 "$work/dpi/200-by-100.tif"
+cp "$work/ref/page.tif" "$work/dpi/no-unit.tif" && tiffset -s 296 1 "$work/dpi/no-unit.tif"
+cp "$work/ref/page.tif" "$work/dpi/at-10.tif" && tiffset -s 282 10 "$work/dpi/at-10.tif" && tiffset -s 283 10 "$work/dpi/at-10.tif"
+convert "$work/ref/page.tif" -type bilevel -density 96 -units PixelsPerInch "$work/dpi/at-96.png"
+cp "$in/no-resolution.gif" "$work/dpi/"
+while read -r source expect; do
+    status=0
+    card convert --to cals -o "$(win "$work/out-bad")" "$(win "$work/dpi/$source")" >"$work/log.txt" 2>&1 || status=$?
+    [ $status = 1 ] && grep -q -- "$source: $expect: --dpi N says its pels per inch" "$work/log.txt" ||
+        fail "$source: $(cat "$work/log.txt")"
+done <<EOF2
+at-72.tif gives 72 dpi, which programs write when they know none
+200-by-100.tif gives 200 by 100 dpi, not the same both ways
+no-unit.tif gives no resolution
+at-10.tif gives 10 dpi, outside 50 to 2400
+at-96.png gives 96 dpi, which programs write when they know none
+no-resolution.gif gives 96 dpi, which programs write when they know none
+EOF2
 status=0
 card convert --to cals -o "$(win "$work/out-bad/one.cal")" "$(win "$in")" >"$work/log.txt" 2>&1 || status=$?
 [ $status = 1 ] && grep -q 'names one file, for 12 pictures; name a folder' "$work/log.txt" || fail "-o FILE: $(cat "$work/log.txt")"

@@ -40,7 +40,6 @@ namespace core = scanleaf::core;
 const std::vector<std::wstring> kPictureExtensions = {L"tif", L"tiff", L"png", L"bmp", L"gif", L"jpg", L"jpeg"};
 
 // Decoders report this much, or less, for a picture that gives no resolution.
-constexpr double kNoResolution = 96;
 // Rows decoded and encoded at a time: memory stays a band, whatever the page's height.
 constexpr std::uint32_t kBandBytes = 1 << 20;
 
@@ -268,7 +267,7 @@ private:
         for (std::uint32_t f = 0; f < frames; ++f) {
             PagePlan page;
             const core::TiffPageInfo* info = tiff.tiff && f < tiff.pages.size() ? &tiff.pages[f] : nullptr;
-            double dpi = 0;
+            double dpiX = 0, dpiY = 0;
             if (info) {
                 const std::string lie = core::TiffPageProblem(*info, size);
                 if (!lie.empty()) return FromUtf8(lie) + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
@@ -280,7 +279,7 @@ private:
                 // Fax pages are decoded by the core, which names a coding error; Windows' decoders
                 // hand back what they make of one without a word.
                 if (!page.passThrough && info->compression == 4) page.fax = std::make_shared<core::TiffPageInfo>(*info);
-                dpi = core::TiffDpi(*info);
+                core::TiffResolution(*info, dpiX, dpiY);
                 core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
             }
             if (!page.passThrough && !page.fax) {
@@ -289,7 +288,7 @@ private:
                 if (FAILED(hr)) return L"page " + std::to_wstring(f + 1) + L" cannot be read: " + DescribeHresult(hr);
                 page.width = frame.Width();
                 page.height = frame.Height();
-                if (!info) dpi = frame.Dpi() > kNoResolution ? frame.Dpi() : 0;
+                if (!info) frame.Resolution(dpiX, dpiY);
                 if (frame.Kind() != PelKind::Bilevel && request_.threshold < 0)
                     return std::wstring(frame.Kind() == PelKind::Grey ? L"grey" : L"colour") +
                            L" pels: --threshold N makes pels below N per cent of full lightness black";
@@ -298,8 +297,9 @@ private:
             if (std::uint64_t(page.width) * page.height > core::kMaxPicturePels || page.width > core::kMaxG4Width)
                 return L"claims " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) +
                        L" pels, more than any drawing holds";
-            page.dpi = request_.dpi ? request_.dpi : std::uint32_t(dpi + 0.5);
-            if (page.dpi == 0) return L"gives no resolution: --dpi N says its pels per inch";
+            std::string why;
+            page.dpi = request_.dpi ? request_.dpi : core::DrawingDensity(dpiX, dpiY, why);
+            if (page.dpi == 0) return FromUtf8(why) + L": --dpi N says its pels per inch";
             if (!names.empty()) {
                 if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
                 page.output = names[f];

@@ -172,7 +172,7 @@ const std::vector<CommandEntry>& Commands() {
           Repeatable(L"--set", L"NAME=VALUE", L"cals: a card value for every file written (wins over --table)"),
           Text(L"--table", L"FILE", L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),
           Number(L"--threshold", 1, 99, L"cals: grey and colour pels below N per cent of full lightness become black"),
-          Number(L"--dpi", 1, 100000, L"cals: the pels per inch, for a picture that gives none or gives a wrong one")},
+          Number(L"--dpi", 1, 100000, L"cals: the pels per inch, for a picture that gives none, 72 or 96, or not the same both ways")},
          L"--to pdf|tiff writes each drawing's Group 4 stream unchanged into a PDF page at its true size\n"
          L"(rdensty; 200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one\n"
          L"strip. A document of one drawing holds its whole card as XMP; a document of several has a\n"

@@ -41,13 +41,14 @@ HRESULT PictureFile::Frame(std::uint32_t index, PictureFrame& frame) {
     UINT width = 0, height = 0;
     if (SUCCEEDED(hr)) hr = frame.frame_->GetSize(&width, &height);
     double dpiX = 0, dpiY = 0;
-    if (SUCCEEDED(hr) && FAILED(frame.frame_->GetResolution(&dpiX, &dpiY))) dpiX = 0;
+    if (SUCCEEDED(hr) && FAILED(frame.frame_->GetResolution(&dpiX, &dpiY))) dpiX = dpiY = 0;
     WICPixelFormatGUID format{};
     if (SUCCEEDED(hr)) hr = frame.frame_->GetPixelFormat(&format);
     if (FAILED(hr)) return hr;
     frame.width_ = width;
     frame.height_ = height;
-    frame.dpi_ = dpiX;
+    frame.dpiX_ = dpiX;
+    frame.dpiY_ = dpiY;
     if (format == GUID_WICPixelFormatBlackWhite) {
         frame.kind_ = PelKind::Bilevel;
         frame.path_ = PictureFrame::Path::BlackWhite;

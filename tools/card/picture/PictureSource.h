@@ -20,8 +20,12 @@ public:
     std::uint32_t Width() const { return width_; }
     std::uint32_t Height() const { return height_; }
     PelKind Kind() const { return kind_; }
-    // Pels per inch across, as the decoder reports it (formats without one report 96 or 72).
-    double Dpi() const { return dpi_; }
+    // Pels per inch across and down, as the decoder reports them (formats without one report 96
+    // or 72; 0 where the decoder reports none).
+    void Resolution(double& x, double& y) const {
+        x = dpiX_;
+        y = dpiY_;
+    }
 
     // `count` rows from row `y` into `rows` (`stride` bytes apart), most significant bit first,
     // 1 = black. Grey and colour pels are black below `thresholdPercent` of full lightness.
@@ -35,7 +39,7 @@ private:
     scanleaf::ComPtr<IWICBitmapSource> pels_; // grey and colour: 8-bit grey or 32-bit BGRA pels
     std::size_t pelBytes_ = 1;
     std::uint32_t width_ = 0, height_ = 0;
-    double dpi_ = 0;
+    double dpiX_ = 0, dpiY_ = 0;
     PelKind kind_ = PelKind::Colour;
     Path path_ = Path::Grey;
     std::uint8_t indexedFlip_ = 0;  // 1-bit indexed: XOR that makes 1 black

@@ -156,6 +156,24 @@ for f in strip-past-end:'lies past the file' width-0:'a size of 0' huge:'claims 
     ! grep -q 'Scanleaf.ini' "$work/log.txt" || fail "$name: a settings file named for no reason: $(cat "$work/log.txt")"
 done
 ok
+# A 1-bit palette of white and yellow is a colour picture: --threshold decides, and a threshold
+# that leaves it blank is named, not written.
+convert -size 64x48 xc:white -fill yellow -draw 'rectangle 10,10 40,30' -define png:bit-depth=1 \
+    -define png:color-type=3 -density 300 -units PixelsPerInch "$work/yellow.png"
+while read -r expect options; do
+    status=0
+    # shellcheck disable=SC2086
+    card convert --to cals $options -o "$(win "$work/out-bad")" "$(win "$work/yellow.png")" >"$work/log.txt" 2>&1 || status=$?
+    [ $status = 1 ] && grep -q -- "$expect" "$work/log.txt" || fail "yellow $options: $(cat "$work/log.txt")"
+done <<EOF2
+colour.pels:.--threshold.N
+the.drawing.would.be.blank --threshold 50
+EOF2
+card convert --to cals --threshold 95 -o "$(win "$work/yellow.cal")" "$(win "$work/yellow.png")" >/dev/null 2>&1 ||
+    fail "yellow --threshold 95"
+convert -size 64x48 xc:white -fill black -draw 'rectangle 10,10 40,30' "$work/yellow-ref.pbm"
+[ "$(differ "$work/yellow.cal" "$work/yellow-ref.pbm")" = 0 ] || fail "yellow --threshold 95: other pels"
+ok
 while read -r expect options; do
     status=0
     # shellcheck disable=SC2086

@@ -381,10 +381,16 @@ private:
         const std::size_t stride = ((std::size_t(page.width) + 7) / 8 + 3) & ~std::size_t(3); // rows of whole 32-bit words, as the component copies them
         const std::uint32_t band = std::uint32_t(std::max<std::size_t>(1, kBandBytes / stride));
         std::vector<std::uint8_t> rows(stride * std::min(band, page.height));
+        bool black = false; // a thresholded page that comes out blank is named, not written
         for (std::uint32_t y = 0; y < page.height; y += band) {
             const std::uint32_t count = std::min(band, page.height - y);
             hr = frame.ReadRows(y, count, rows.data(), stride, request_.threshold);
             if (FAILED(hr)) return L"rows from " + std::to_wstring(y + 1) + L" cannot be read: " + DescribeHresult(hr);
+            for (std::uint32_t r = 0; r < count && !black; ++r)
+                for (std::size_t b = 0; b < encoder.RowBytes() && !black; ++b) black = rows[r * stride + b] != 0;
+            if (y + count >= page.height && !black && frame.Kind() != PelKind::Bilevel)
+                return L"every pel is lighter than --threshold " + std::to_wstring(request_.threshold) +
+                       L" per cent: the drawing would be blank";
             for (std::uint32_t r = 0; r < count; ++r) encoder.AddRow(rows.data() + r * stride);
             if (y + count >= page.height) encoder.Finish();
             std::vector<std::uint8_t>& bytes = encoder.Bytes();

@@ -61,7 +61,11 @@ HRESULT PictureFile::Frame(std::uint32_t index, PictureFrame& frame) {
         colours >= 1 && colours <= 2) {
         WICColor entries[2] = {};
         UINT got = 0;
-        if (SUCCEEDED(palette->GetColors(2, entries, &got)) && got >= 1) {
+        // Black and white only: another pair of colours (white and yellow) is a colour picture,
+        // which --threshold turns bilevel by lightness, never a guess.
+        const auto blackOrWhite = [](WICColor c) { return (c & 0xFFFFFF) == 0 || (c & 0xFFFFFF) == 0xFFFFFF; };
+        if (SUCCEEDED(palette->GetColors(2, entries, &got)) && got >= 1 && blackOrWhite(entries[0]) &&
+            (got < 2 || blackOrWhite(entries[1]))) {
             const bool dark0 = Lightness(entries[0]) < 128, dark1 = got > 1 ? Lightness(entries[1]) < 128 : dark0;
             frame.kind_ = PelKind::Bilevel;
             frame.path_ = PictureFrame::Path::Indexed;

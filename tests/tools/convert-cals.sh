@@ -119,6 +119,25 @@ grep -q 'srcdocid *PLAN-42' "$work/show.txt" && grep -q 'notes *from --set' "$wo
     grep -q 'width *\[ro\] 1400' "$work/show.txt" || fail "the card: $(cat "$work/show.txt")"
 ok
 
+# --table as careful as import: a row of no picture, a picture without a row, and a relative
+# SourceFile read from the current folder; ANSI with --encoding ansi and ";" with --delimiter.
+mkdir -p "$work/tabled" "$work/out-tabled"
+cp "$in/png-bilevel.png" "$work/tabled/one.png"
+cp "$in/png-bilevel.png" "$work/tabled/two.png"
+printf 'SourceFile,notes\r\n%s,first\r\n%s,stray\r\n' "$(win "$work/tabled/one.png")" "$(win "$work/tabled/none.png")" >"$work/rows.csv"
+status=0
+card convert --to cals --table "$(win "$work/rows.csv")" -o "$(win "$work/out-tabled")" "$(win "$work/tabled")" \
+    >"$work/log.txt" 2>&1 || status=$?
+[ $status = 1 ] && grep -q 'row 3: .*none.png is no picture of this run' "$work/log.txt" &&
+    grep -q 'two.png has no row' "$work/log.txt" && [ -z "$(ls -A "$work/out-tabled")" ] ||
+    fail "--table rows and pictures: $(cat "$work/log.txt")"
+printf 'SourceFile;notes\r\none.png;caf\351\r\ntwo.png;second\r\n' >"$work/tabled/rows.csv"
+(cd "$work/tabled" && card convert --to cals --table rows.csv --encoding ansi --delimiter ';' \
+    -o "$(win "$work/out-tabled")" "$(win "$work/tabled/one.png")" "$(win "$work/tabled/two.png")") >"$work/log.txt" 2>&1 ||
+    fail "--table relative, ansi, ';': $(cat "$work/log.txt")"
+card show "$(win "$work/out-tabled/one.cal")" | grep -q 'notes *café' || fail "--table ansi: $(card show "$(win "$work/out-tabled/one.cal")")"
+ok
+
 # Refused, by name, with nothing left behind: sources that lie, values that cannot be stored,
 # grey without a threshold, and a file that exists.
 mkdir -p "$work/bad" "$work/out-bad"

@@ -72,6 +72,7 @@ Walked Walk(const WalkRequest& request) {
         Source& source = found[keys[k].second];
         if (!request.shard.Takes(source.relative, lower)) {
             ++walked.otherShards;
+            walked.elsewhere.push_back(source.path);
             continue;
         }
         walked.sources.push_back(std::move(source));

@@ -26,6 +26,7 @@ struct Walked {
     std::vector<Source> sources;
     std::vector<std::wstring> missing; // operands that name no file or folder, as given
     size_t otherShards = 0;            // sources left to the other shards
+    std::vector<std::wstring> elsewhere; // their paths
 };
 
 Walked Walk(const WalkRequest& request);

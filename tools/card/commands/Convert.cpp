@@ -54,7 +54,7 @@ struct ConvertRequest {
 };
 
 bool ParseRequest(const Arguments& a, ConvertRequest& request) {
-    for (const wchar_t* other : {L"--set", L"--table", L"--threshold", L"--dpi"})
+    for (const wchar_t* other : {L"--set", L"--table", L"--threshold", L"--dpi", L"--encoding", L"--delimiter"})
         if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to cals"), false;
     request.pdf = a.Value(L"--to") == L"pdf";
     request.recursive = a.Has(L"--recursive");

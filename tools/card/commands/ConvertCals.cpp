@@ -20,6 +20,7 @@
 #include "tools/card/picture/PictureSource.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/card/CardEdit.h"
+#include "tools/card/card/TableFile.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
@@ -46,6 +47,7 @@ constexpr std::uint32_t kBandBytes = 1 << 20;
 struct CalsRequest {
     std::vector<NewValue> values; // --set
     std::wstring table;
+    TableReading reading;
     int threshold = -1; // percent; -1: none given
     std::uint32_t dpi = 0;
     std::wstring output;
@@ -68,6 +70,10 @@ bool ParseRequest(const Arguments& a, CalsRequest& request) {
         request.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
     }
     request.table = a.Value(L"--table");
+    request.reading.ansi = a.Value(L"--encoding", L"utf8") == L"ansi";
+    if (a.Has(L"--delimiter")) request.reading.parse.delimiter = a.Value(L"--delimiter")[0];
+    for (const wchar_t* tableOnly : {L"--encoding", L"--delimiter"})
+        if (a.Has(tableOnly) && request.table.empty()) return UsageError(std::wstring(tableOnly) + L" is for --table"), false;
     request.output = a.Value(L"-o");
     request.overwrite = a.Has(L"--overwrite");
     request.recursive = a.Has(L"--recursive");
@@ -78,41 +84,55 @@ bool ParseRequest(const Arguments& a, CalsRequest& request) {
     return true;
 }
 
-// The table's rows by the lower-case absolute path of their source: the writable columns only.
+// The table's rows by the lower-case path of their source: the writable columns only. Every row
+// must name a picture of the run (this shard's or another's), and every picture of this shard
+// have a row, or the run is refused with each one named.
 class CardTable {
 public:
-    bool Load(const std::wstring& path) {
-        std::string bytes;
-        if (!ReadWholeFile(path, bytes)) return Fail(path + L": cannot be read");
+    bool Load(const std::wstring& path, const TableReading& how, const Walked& walked) {
         table::Table table;
         std::vector<table::Problem> problems;
-        if (!table::Parse(bytes, table, problems)) {
-            for (const table::Problem& p : problems) Err(path + L": " + p.where + L": " + p.message + L"\n");
-            return false;
-        }
+        if (!ReadTableFile(path, how, table, problems)) return Report(path, problems);
         size_t source = table.header.size();
         const std::wstring mark = table::kReadOnlyMark;
         for (size_t c = 0; c < table.header.size(); ++c)
             if (Lower(table.header[c]) == Lower(table::kSourceColumn)) source = c;
-        if (source == table.header.size()) return Fail(path + L": no SourceFile column: it names each row's picture");
+        if (source == table.header.size())
+            return Report(path, {{L"header", L"no SourceFile column: it names each row's picture"}});
+        std::set<std::wstring> pictures;
+        for (const Source& s : walked.sources) pictures.insert(Lower(s.path));
+        for (const std::wstring& s : walked.elsewhere) pictures.insert(Lower(s));
         for (const table::Row& row : table.rows) {
             const std::wstring& given = row.cells[source];
-            if (given.empty()) return Fail(path + L": " + row.where + L": SourceFile is empty");
-            std::vector<NewValue>& values = rows_[Lower(AbsolutePath(given))];
-            if (!values.empty()) return Fail(path + L": " + row.where + L": " + given + L" has an earlier row");
+            if (given.empty()) {
+                problems.push_back({row.where, L"SourceFile is empty"});
+                continue;
+            }
+            const std::wstring picture = RowSource(given);
+            if (!pictures.count(Lower(picture))) {
+                problems.push_back({row.where, picture + L" is no picture of this run"});
+                continue;
+            }
+            const auto added = rows_.emplace(Lower(picture), std::vector<NewValue>());
+            if (!added.second) {
+                problems.push_back({row.where, picture + L" has an earlier row"});
+                continue;
+            }
             for (size_t c = 0; c < table.header.size(); ++c) {
                 const std::wstring& name = table.header[c];
                 const bool readOnly = name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0;
                 if (c == source || readOnly || Lower(name) == Lower(table::kCardStateColumn) || row.cells[c].empty()) continue;
-                values.push_back({name, row.cells[c]});
+                added.first->second.push_back({name, row.cells[c]});
             }
         }
-        return true;
+        for (const Source& s : walked.sources)
+            if (!rows_.count(Lower(s.path))) problems.push_back({L"table", s.path + L" has no row"});
+        return problems.empty() || Report(path, problems);
     }
     // The row's values, then those of --set, which win.
     std::vector<NewValue> ValuesFor(const std::wstring& source, const std::vector<NewValue>& set) const {
         std::vector<NewValue> values;
-        const auto row = rows_.find(Lower(AbsolutePath(source)));
+        const auto row = rows_.find(Lower(source));
         if (row != rows_.end())
             for (const NewValue& v : row->second) {
                 bool overridden = false;
@@ -124,8 +144,8 @@ public:
     }
 
 private:
-    static bool Fail(const std::wstring& message) {
-        Err(message + L"\n");
+    static bool Report(const std::wstring& path, const std::vector<table::Problem>& problems) {
+        for (const table::Problem& p : problems) Err(path + L": " + p.where + L": " + p.message + L"\n");
         return false;
     }
     std::map<std::wstring, std::vector<NewValue>> rows_;
@@ -463,7 +483,8 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
     auto summary = [&] { return tally.Report(sources.empty()); };
     auto refuseAll = [&](const std::wstring& reason) { return tally.RefuseAll(reason, refused, sources.size()); };
     CardTable table;
-    if (!request.table.empty() && !table.Load(request.table)) return refuseAll(request.table + L" refused");
+    if (!request.table.empty() && !table.Load(request.table, request.reading, walked))
+        return refuseAll(request.table + L" refused: every row names a picture of the run, and every picture has a row");
     if (sources.empty()) {
         if (walked.missing.empty()) Err(L"scanleaf-card: no pictures found\n");
         return summary();

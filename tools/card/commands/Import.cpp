@@ -12,6 +12,7 @@
 #include "tools/card/batch/Progress.h"
 #include "tools/card/card/Journaled.h"
 #include "tools/card/card/CardEdit.h"
+#include "tools/card/card/TableFile.h"
 #include "tools/common/Plugin.h"
 
 #include <map>
@@ -25,19 +26,18 @@ struct ImportRequest {
     bool dryRun = false;
     bool emptyClears = false;
     bool skipChanged = false;
-    bool ansi = false; // the table is in the system's ANSI code page, not UTF-8
-    table::ParseOptions parse;
+    TableReading reading;
     std::wstring journal;
     std::wstring table;
 };
 
 bool ParseRequest(const Arguments& a, ImportRequest& request) {
     const std::wstring encoding = a.Value(L"--encoding", L"utf8");
-    if (a.Has(L"--delimiter")) request.parse.delimiter = a.Value(L"--delimiter")[0];
+    if (a.Has(L"--delimiter")) request.reading.parse.delimiter = a.Value(L"--delimiter")[0];
     request.dryRun = a.Has(L"--dry-run");
     request.emptyClears = a.Has(L"--empty-clears");
     request.skipChanged = a.Has(L"--skip-changed");
-    request.ansi = encoding == L"ansi";
+    request.reading.ansi = encoding == L"ansi";
     request.journal = a.Value(L"--journal");
     request.table = a.operands[0];
     return true;
@@ -129,7 +129,7 @@ private:
         };
         const std::wstring& given = row.cells[source_];
         if (given.empty()) return problem(L"", L"SourceFile is empty");
-        plan.path = AbsolutePath(given);
+        plan.path = RowSource(given);
         plan.where = row.where;
         auto earlier = seen.emplace(Lower(plan.path), row.where);
         if (!earlier.second) return problem(L"", plan.path + L": the same file as " + earlier.first->second);
@@ -196,38 +196,11 @@ private:
     size_t state_ = kNone;
 };
 
-// The table's text in its encoding: UTF-8, or with --encoding ansi the system's ANSI code page
-// (as spreadsheets save "CSV (Comma delimited)"). Never guessed.
-bool ParseTable(const std::string& bytes, const ImportRequest& request, table::Table& table,
-                std::vector<table::Problem>& problems) {
-    if (!request.ansi) return table::Parse(bytes, table, problems, request.parse);
-    if (bytes.rfind(table::kUtf8Bom, 0) == 0) {
-        problems.push_back({L"table", L"it begins with a UTF-8 byte-order mark: it is UTF-8, leave out --encoding ansi"});
-        return false;
-    }
-    std::wstring text;
-    if (!bytes.empty()) {
-        const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
-        if (n <= 0) {
-            problems.push_back({L"table", L"not text of the code page " + std::to_wstring(GetACP())});
-            return false;
-        }
-        text.resize(size_t(n));
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), text.data(), n);
-    }
-    return table::ParseText(text, table, problems, request.parse);
-}
-
 } // namespace
 
 int Import(const Arguments& args, const Setup& setup) {
     ImportRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
-    std::string bytes;
-    if (!ReadWholeFile(request.table, bytes)) {
-        Err(L"scanleaf-card: cannot read the table " + request.table + L"\n");
-        return 1;
-    }
     table::Table table;
     std::vector<table::Problem> problems;
     auto report = [&]() {
@@ -235,7 +208,7 @@ int Import(const Arguments& args, const Setup& setup) {
         Err(std::to_wstring(problems.size()) + L" problem(s); no file was changed\n");
         return 1;
     };
-    if (!ParseTable(bytes, request, table, problems)) return report();
+    if (!ReadTableFile(request.table, request.reading, table, problems)) return report();
 
     std::vector<FilePlan> plans;
     Summary summary;

@@ -22,6 +22,10 @@ const OptionEntry kShard = Checked(L"--shard", L"K/N", IsShard, L"K/N, this mach
                                    L"only share K of N of the sources, by a hash of each one's path (N machines take all once)");
 const OptionEntry kSkipExisting =
     Flag(L"--skip-existing", L"leave alone an output made from the same sources and options (else made again)");
+// How a table of cards is read, by import and convert --table alike.
+const OptionEntry kTableDelimiter = Choice(L"--delimiter", L",|;", L"the table's CSV delimiter (else taken from the header row)");
+const OptionEntry kTableEncoding =
+    Choice(L"--encoding", L"utf8|ansi", L"the table's encoding (utf8; ansi: the system's ANSI code page)");
 const OptionEntry kResume =
     Text(L"--resume", L"TABLE", L"write the table to TABLE, keeping rows in TABLE.rows that continue a stopped run for files unchanged since");
 
@@ -104,8 +108,8 @@ const std::vector<CommandEntry>& Commands() {
          {Flag(L"--dry-run", L"check and list the changes; write nothing"),
           Flag(L"--empty-clears", L"an empty cell clears its value (else it leaves it as it is)"),
           Flag(L"--skip-changed", L"leave out the rows of files changed since the export, and import the rest"),
-          Choice(L"--delimiter", L",|;", L"the CSV delimiter (else taken from the header row)"),
-          Choice(L"--encoding", L"utf8|ansi", L"the table's encoding (utf8; ansi: the system's ANSI code page)"),
+          kTableDelimiter,
+          kTableEncoding,
           Text(L"--journal", L"FILE", L"the undo journal (else the table's name with .journal)")},
          L"Checks every row and cell first; any problem: each is listed as \"row N, column C: ...\"\n"
          L"and no file is changed. Then saves file by file behind a journal that undo plays back.",
@@ -171,6 +175,8 @@ const std::vector<CommandEntry>& Commands() {
           Flag(L"--no-check", L"skip decoding each drawing in full first (for drawings verify has passed)"),
           Repeatable(L"--set", L"NAME=VALUE", L"cals: a card value for every file written (wins over --table)"),
           Text(L"--table", L"FILE", L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),
+          kTableEncoding,
+          kTableDelimiter,
           Number(L"--threshold", 1, 99, L"cals: grey and colour pels below N per cent of full lightness become black"),
           Number(L"--dpi", 1, 100000, L"cals: the pels per inch, for a picture that gives none, 72 or 96, or not the same both ways")},
          L"--to pdf|tiff writes each drawing's Group 4 stream unchanged into a PDF page at its true size\n"

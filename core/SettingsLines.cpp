@@ -94,4 +94,38 @@ SettingsLines ReadSettingsLines(const Text& text) {
     return out;
 }
 
+Utf8Finding FindUtf8(const std::string& bytes) {
+    Utf8Finding found;
+    std::size_t line = 1, lineStart = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\n') {
+            ++line;
+            lineStart = ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        // The sequence's length by its lead byte; overlong forms and surrogates are no UTF-8.
+        const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) return Utf8Finding();
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return Utf8Finding();
+        const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+        if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+            (c == 0xF4 && second > 0x8F))
+            return Utf8Finding();
+        if (found.line == 0) {
+            found.line = line;
+            const std::size_t end = bytes.find('\n', i);
+            found.text = bytes.substr(lineStart, (end == std::string::npos ? bytes.size() : end) - lineStart);
+            if (!found.text.empty() && found.text.back() == '\r') found.text.pop_back();
+        }
+        i += length;
+    }
+    return found;
+}
+
 } // namespace scanleaf::core

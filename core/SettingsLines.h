@@ -7,6 +7,7 @@
 #include "core/Text.h"
 
 #include <map>
+#include <string>
 #include <vector>
 
 namespace scanleaf::core {
@@ -35,5 +36,14 @@ struct SettingsLines {
 // section header "[name]", or a key "name=value"; blanks around each are ignored. The keys a
 // section may hold: Tagnames, Tagpositions, Readonly, in any case.
 SettingsLines ReadSettingsLines(const Text& text);
+
+// 8-bit text that is UTF-8: valid throughout, with at least one sequence of two or more bytes,
+// which a reader in a single-byte code page takes for other characters. The first such line
+// (from 1) and its bytes; line 0 when the text is not UTF-8 of that kind (plain ASCII included).
+struct Utf8Finding {
+    std::size_t line = 0;
+    std::string text; // the line's bytes, without its line end
+};
+Utf8Finding FindUtf8(const std::string& bytes);
 
 } // namespace scanleaf::core

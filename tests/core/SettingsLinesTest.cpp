@@ -54,4 +54,30 @@ TEST(SettingsLines, KeysAndSectionsByLineWhateverTheirCase) {
     EXPECT_EQ(4u, read.SectionLine(SL_T("RType")));
 }
 
+// A settings file saved as UTF-8 where the plug-in reads a single-byte code page: the first line
+// that holds a sequence of two or more bytes; nothing for ASCII, for 8-bit text that is no UTF-8,
+// and for a broken sequence.
+TEST(SettingsLines, FindsTheFirstLineOfUtf8) {
+    const struct {
+        std::string bytes;
+        std::size_t line;
+        const char* text;
+    } cases[] = {
+        {"[srcdocid]\r\nTagnames=a;b\r\n", 0, ""},
+        {"[Gr\xC3\xB6\xC3\x9F" "e]\r\nReadonly=1\r\n", 1, "[Gr\xC3\xB6\xC3\x9F" "e]"},
+        {"[a]\r\nTagnames=x;\xE2\x82\xAC;y\r\n[b]\r\nTagnames=\xC3\xA9\n", 2, "Tagnames=x;\xE2\x82\xAC;y"},
+        {"[caf\xE9]\r\n", 0, ""},                    // code page 1252: no UTF-8
+        {"[a]\r\nTagnames=\xC3\xA9;\xE9\r\n", 0, ""}, // UTF-8 then a byte that is none
+        {"[a\xC3]", 0, ""},                           // cut short
+        {"[a\xC0\xAF]", 0, ""},                       // an overlong form
+        {"[a\xED\xA0\x80]", 0, ""},                   // a surrogate
+        {"\xF0\x9F\x93\x90", 1, "\xF0\x9F\x93\x90"},
+    };
+    for (const auto& c : cases) {
+        const Utf8Finding found = FindUtf8(c.bytes);
+        EXPECT_EQ(c.line, found.line) << c.bytes;
+        EXPECT_EQ(c.text, found.text) << c.bytes;
+    }
+}
+
 } // namespace

@@ -151,6 +151,33 @@ TEST_F(CardToolTest, CheckAcceptsAGoodFileAndReportsWhatWouldFailAnOpen) {
     EXPECT_EQ(std::string::npos, run.out.find("\"d\"")) << "1-123 fits a record named abc";
 }
 
+// A settings file saved as UTF-8 where the plug-in reads code page 1252: the names are other
+// characters there, and check says so with how to save the file; 1252 text is left alone.
+TEST_F(CardToolTest, CheckNamesASettingsFileSavedAsUtf8) {
+    const struct {
+        std::string text;
+        const char* warning; // null: none about the encoding
+    } cases[] = {
+        {"[notes]\nReadonly=1\n[Gr\xC3\xB6\xC3\x9F" "e]\nReadonly=1\n",
+         "line 3: warning UTF-8 text \"[Gr\xC3\xB6\xC3\x9F" "e]\", which the plug-in reads in the code page 1252 as "
+         "\"[Gr\xC3\x83\xC2\xB6\xC3\x83\xC5\xB8" "e]\": save the file as ANSI (code page 1252)"},
+        {"\xEF\xBB\xBF[notes]\nReadonly=1\n",
+         "line 1: warning the file begins with a UTF-8 byte-order mark, and the plug-in reads the code page 1252: "
+         "save the file as ANSI (code page 1252)"},
+        {"[caf\xE9]\nReadonly=1\n", nullptr},
+    };
+    const std::wstring ini = files.File(L"encoded.ini");
+    for (const auto& c : cases) {
+        WriteBytes(ini, std::vector<unsigned char>(c.text.begin(), c.text.end()));
+        const ToolRun run = Card(L"check " + Quoted(ini), scratch);
+        if (c.warning) {
+            EXPECT_NE(std::string::npos, run.out.find(c.warning)) << run.out;
+        } else {
+            EXPECT_EQ(std::string::npos, run.out.find("UTF-8")) << run.out;
+        }
+    }
+}
+
 TEST_F(CardToolTest, SettingsShowsAndSetsTheSharedFolder) {
     ToolRun shown = Card(L"settings", scratch);
     EXPECT_EQ(0u, shown.exitCode);

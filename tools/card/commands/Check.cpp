@@ -189,6 +189,20 @@ int Check(const Arguments& a, const Setup&) {
     }
     const scanleaf::core::SettingsLines lines = scanleaf::core::ReadSettingsLines(FileText(bytes));
     Report report(lines);
+    // UTF-8 where the plug-in reads the ANSI code page: the names are other characters there.
+    if (GetACP() != CP_UTF8) {
+        const std::wstring page = std::to_wstring(GetACP());
+        const std::wstring saveAs = L"save the file as ANSI (code page " + page + L")";
+        if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+            report.Add(false, 1, L"the file begins with a UTF-8 byte-order mark, and the plug-in reads the code page " +
+                                     page + L": " + saveAs);
+        } else {
+            const scanleaf::core::Utf8Finding utf8 = scanleaf::core::FindUtf8(bytes);
+            if (utf8.line)
+                report.Add(false, utf8.line, L"UTF-8 text \"" + FromUtf8(utf8.text) + L"\", which the plug-in reads in the code page " +
+                                                 page + L" as \"" + FileText(utf8.text) + L"\": " + saveAs);
+        }
+    }
     for (const scanleaf::core::SettingsSlip& slip : lines.slips)
         report.Add(slip.error, slip.line, (slip.section.empty() ? L"" : L"[" + slip.section + L"] ") + slip.message);
     std::vector<std::wstring> sections = SectionNames(file);

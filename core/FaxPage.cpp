@@ -22,16 +22,50 @@ void CopyBits(std::uint8_t* to, std::uint32_t at, const std::uint8_t* from, std:
 
 } // namespace
 
+class FaxPiece {
+public:
+    virtual ~FaxPiece() = default;
+    virtual bool NextRow(std::uint8_t* row) = 0;
+    virtual G4Stop Stop() const = 0;
+};
+
+namespace {
+
+template <class Decoder>
+class PieceOf : public FaxPiece {
+public:
+    template <class... Args>
+    explicit PieceOf(Args... args) : decoder_(args...) {}
+    bool NextRow(std::uint8_t* row) override { return decoder_.NextRow(row); }
+    G4Stop Stop() const override { return decoder_.Stop(); }
+
+private:
+    Decoder decoder_;
+};
+
+} // namespace
+
+FaxPageDecoder::~FaxPageDecoder() = default;
+
+std::unique_ptr<FaxPiece> FaxPageDecoder::Piece(std::uint32_t width) const {
+    if (page_.compression == 4) return std::make_unique<PieceOf<Group4Decoder>>(bytes_.data(), bytes_.size(), width);
+    const G3Coding coding = page_.compression == 2 ? G3Coding::ModifiedHuffman
+                            : (page_.t4Options & 1) ? G3Coding::TwoD
+                                                    : G3Coding::OneD;
+    return std::make_unique<PieceOf<Group3Decoder>>(bytes_.data(), bytes_.size(), width, coding);
+}
+
 FaxPageDecoder::FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read) : page_(page), read_(std::move(read)) {
-    if (page_.compression != 4) {
-        Fail("compression " + std::to_string(page_.compression) + " is not Group 4");
+    if (!IsFaxPage(page_)) {
+        Fail("compression " + std::to_string(page_.compression) + " is no fax coding");
     } else if (page_.photometric > 1) {
-        Fail("a Group 4 page whose PhotometricInterpretation is " + std::to_string(page_.photometric) +
+        Fail("a fax page whose PhotometricInterpretation is " + std::to_string(page_.photometric) +
              ", neither 0 (0 is white) nor 1 (0 is black)");
     } else if (page_.fillOrder != 1 && page_.fillOrder != 2) {
         Fail("FillOrder " + std::to_string(page_.fillOrder) + ", neither 1 nor 2");
-    } else if (page_.t6Options & 2) {
-        Fail("uncompressed mode (T6Options bit 1), which no drawing uses");
+    } else if ((page_.compression == 4 && (page_.t6Options & 2)) || (page_.compression == 3 && (page_.t4Options & 2))) {
+        Fail(std::string("uncompressed mode (") + (page_.compression == 4 ? "T6" : "T4") +
+             "Options bit 1), which no drawing uses");
     } else if (page_.stripOffsets.empty() || page_.width == 0 || page_.width > kMaxG4Width) {
         Fail("no pieces to decode");
     }
@@ -64,7 +98,7 @@ bool FaxPageDecoder::NextStrip() {
     stripIndex_ = row_ / perStrip;
     if (stripIndex_ >= page_.stripOffsets.size()) return Fail("no strip holds row " + std::to_string(row_ + 1));
     if (!Load(stripIndex_)) return false;
-    strip_ = std::make_unique<Group4Decoder>(bytes_.data(), bytes_.size(), page_.width);
+    strip_ = Piece(page_.width);
     stripRows_ = std::min(perStrip, page_.height - row_);
     return true;
 }
@@ -79,13 +113,13 @@ bool FaxPageDecoder::NextBand() {
     for (std::uint32_t t = 0; t < across; ++t) {
         const std::size_t piece = down * across + t;
         if (!Load(piece)) return false;
-        Group4Decoder tile(bytes_.data(), bytes_.size(), page_.tileWidth);
+        const std::unique_ptr<FaxPiece> tile = Piece(page_.tileWidth);
         const std::uint32_t x = t * page_.tileWidth, width = std::min(page_.tileWidth, page_.width - x);
         // A tile is coded whole, its rows below the page's end included; those are not kept.
         for (std::uint32_t r = 0; r < page_.tileLength; ++r) {
-            if (!tile.NextRow(tileRow.data())) {
+            if (!tile->NextRow(tileRow.data())) {
                 if (r >= bandRows_) break;
-                return Fail(Where(piece, bandFirst_ + r, tile.Stop()));
+                return Fail(Where(piece, bandFirst_ + r, tile->Stop()));
             }
             if (r < bandRows_) CopyBits(band_.data() + r * RowBytes(), x, tileRow.data(), width);
         }

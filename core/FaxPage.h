@@ -1,4 +1,5 @@
-// A TIFF page of Group 4 pieces decoded by the core, strip by strip or tile by tile, into the
+// A TIFF fax page (Group 4, Group 3 1-D or 2-D, Modified Huffman) decoded by the core, strip by
+// strip or tile by tile, into the
 // page's rows: the fill order undone, a page whose 0 is black turned the right way, and every
 // coding error, a piece that ends early, or one that cannot be read refusing the page with its
 // place. Pure: the bytes come through a reader of byte ranges.
@@ -14,10 +15,13 @@
 
 namespace scanleaf::core {
 
+class FaxPiece; // one strip's or tile's decoder, of the page's coding
+
 class FaxPageDecoder {
 public:
     // `page` must be one that TiffPageProblem finds nothing wrong with.
     FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read);
+    ~FaxPageDecoder();
 
     // Why the page cannot be decoded, or where its decoding failed; empty while it goes on.
     const std::string& Problem() const { return problem_; }
@@ -36,6 +40,7 @@ private:
     bool NextStrip();
     bool NextBand();
     std::string Where(std::size_t piece, std::uint32_t row, G4Stop stop) const;
+    std::unique_ptr<FaxPiece> Piece(std::uint32_t width) const;
 
     TiffPageInfo page_;
     ByteRangeReader read_;
@@ -43,7 +48,7 @@ private:
     std::uint32_t row_ = 0; // rows handed out
     std::vector<std::uint8_t> bytes_;
     // Strips: the decoder of the strip that holds row_, and the rows it still owes.
-    std::unique_ptr<Group4Decoder> strip_;
+    std::unique_ptr<FaxPiece> strip_;
     std::size_t stripIndex_ = 0;
     std::uint32_t stripRows_ = 0;
     // Tiles: a band of rows the height of a tile, the width of the page.

@@ -73,6 +73,7 @@ const char* G4StopText(G4Stop stop) {
     case G4Stop::CodeBackwards: return "a code that moves backwards";
     case G4Stop::Unsupported: return "an extension code (uncompressed mode)";
     case G4Stop::BadWidth: return "no usable row width";
+    case G4Stop::NoEndOfLine: return "no end-of-line code before the row";
     }
     return "?";
 }
@@ -142,6 +143,8 @@ void FillRow(std::uint8_t* row, std::size_t rowBytes, const std::uint32_t* chang
     if (width & 7) row[rowBytes - 1] &= std::uint8_t(0xFF << (8 - (width & 7)));
 }
 
+} // namespace
+
 // The stream's bits, most significant first, zeros past its end. A row is decoded with a copy
 // in locals, so that the compiler keeps the bits in registers rather than in the decoder.
 class G4Bits {
@@ -201,6 +204,8 @@ private:
     unsigned count_ = 0;    // how many of them are loaded
 };
 
+namespace {
+
 // Row storage: a 0 before the first change and the width four times after the last, so that
 // the reference row reads as 0 before its first change and as the width after its last
 // without a test; the index is still held within them.
@@ -212,16 +217,17 @@ inline std::int64_t RefAt(const std::uint32_t* refs, std::int64_t count, std::in
 
 } // namespace
 
-Group4Decoder::Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
-    : data_(data), size_(size), width_(width) {
-    if (width_ == 0 || width_ > kMaxG4Width) {
-        stop_ = G4Stop::BadWidth;
-        return;
-    }
+RowCoder::RowCoder(std::uint32_t width) : width_(width) {
+    if (width_ == 0 || width_ > kMaxG4Width) return;
     ref_.assign(kBefore + std::size_t(width_) + 2 + kAfter, width_);
     cur_.assign(ref_.size(), width_);
     ref_[0] = cur_[0] = 0;
     // The row before the first is white.
+}
+
+Group4Decoder::Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
+    : data_(data), size_(size), width_(width), rows_coder_(width) {
+    if (width_ == 0 || width_ > kMaxG4Width) stop_ = G4Stop::BadWidth;
 }
 
 bool Group4Decoder::Fail(G4Stop stop) {
@@ -246,10 +252,8 @@ inline G4Stop ReadRun(G4Bits& in, const G4Entry* table, unsigned bits, std::uint
 
 } // namespace
 
-bool Group4Decoder::NextRow(std::uint8_t* row) {
-    if (stop_ != G4Stop::None) return false;
-    if (bit_ >= size_ * 8) return Fail(G4Stop::EndOfData);
-    G4Bits in(data_, size_, bit_);
+// The rows' shared storage and their codes, for the Group 4 decoder and the Group 3 one.
+G4Stop RowCoder::Row2D(G4Bits& in, bool blockMayEnd) {
     const G4Entry* const modes = Modes().Entries();
     const G4Entry* const whites = WhiteRuns().Entries();
     const G4Entry* const blacks = BlackRuns().Entries();
@@ -271,7 +275,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
         const G4Entry mode = modes[in.Peek(7)];
         if (!mode.Valid()) {
             stop = in.Beyond(12) ? G4Stop::EndOfData : G4Stop::BadCode;
-            if (out == first && a0 == 0) {
+            if (blockMayEnd && out == first && a0 == 0) {
                 // At a row's start: the end-of-block code (two end-of-line codes; a lone one at the
                 // very end too), or zeros that pad the stream to its end.
                 if (in.Peek(12) == kEndOfLine) {
@@ -332,10 +336,35 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
             break;
         }
     }
-    bit_ = in.Position();
-    // A code that reached into the zeros past the input's end ends the data, whatever followed.
-    if (in.Beyond()) stop = G4Stop::EndOfData;
-    if (stop != G4Stop::None) return Fail(stop);
+    count_ = std::size_t(out - first);
+    return stop;
+}
+
+G4Stop RowCoder::Row1D(G4Bits& in) {
+    const G4Entry* const whites = WhiteRuns().Entries();
+    const G4Entry* const blacks = BlackRuns().Entries();
+    std::uint32_t* first = cur_.data() + kBefore;
+    std::uint32_t* out = first;
+    std::uint32_t a0 = 0;
+    bool black = false;
+    // Runs of each colour in turn, white first, until the row is whole: a row of W pels has at
+    // most W + 1 changes, which the storage holds.
+    while (a0 < width_) {
+        std::uint32_t run = 0;
+        const G4Stop stop = ReadRun(in, black ? blacks : whites, black ? 13 : 12, width_, run);
+        if (stop != G4Stop::None) return stop;
+        if (run > width_ - a0) return G4Stop::RunPastRow;
+        a0 += run;
+        *out++ = a0;
+        black = !black;
+    }
+    count_ = std::size_t(out - first);
+    return G4Stop::None;
+}
+
+void RowCoder::Keep(std::uint8_t* row) {
+    std::uint32_t* first = cur_.data() + kBefore;
+    std::uint32_t* out = first + count_;
     // A change at the row's end is no change of a pixel.
     if (out != first && out[-1] == width_) --out;
     const std::size_t count = std::size_t(out - first);
@@ -343,6 +372,71 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
     std::fill(out, out + kAfter, width_);
     ref_.swap(cur_);
     refCount_ = count;
+}
+
+Group3Decoder::Group3Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width, G3Coding coding)
+    : data_(data), size_(size), width_(width), coding_(coding), rows_coder_(width) {
+    if (width_ == 0 || width_ > kMaxG4Width) stop_ = G4Stop::BadWidth;
+}
+
+bool Group3Decoder::Fail(G4Stop stop) {
+    stop_ = stop;
+    return false;
+}
+
+bool Group3Decoder::NextRow(std::uint8_t* row) {
+    if (stop_ != G4Stop::None) return false;
+    G4Stop stop = G4Stop::None;
+    if (coding_ == G3Coding::ModifiedHuffman) {
+        // Each row from a byte boundary.
+        bit_ = (bit_ + 7) & ~std::size_t(7);
+        if (bit_ >= size_ * 8) return Fail(G4Stop::EndOfData);
+        G4Bits in(data_, size_, bit_);
+        stop = rows_coder_.Row1D(in);
+        bit_ = in.Position();
+        if (in.Beyond()) stop = G4Stop::EndOfData;
+    } else {
+        G4Bits in(data_, size_, bit_);
+        // The end-of-line code before the row: eleven zeros or more (fill bits included), then a 1.
+        std::size_t zeros = 0;
+        while (!in.Beyond(1) && in.Peek(1) == 0) {
+            in.Take(1);
+            ++zeros;
+        }
+        if (in.Beyond(1)) return Fail(G4Stop::EndOfData);
+        // (libtiff then skips ahead to the next end-of-line code, and so to another row.)
+        if (zeros < 11) return Fail(G4Stop::NoEndOfLine);
+        in.Take(1);
+        bool oneD = coding_ == G3Coding::OneD;
+        if (!oneD) {
+            oneD = in.Peek(1) == 1; // the tag: 1 for a row of 1-D codes
+            in.Take(1);
+        }
+        // A second end-of-line code straight after: the return to control, the page's end.
+        if (in.Peek(12) == kEndOfLine) {
+            bit_ = in.Position();
+            return Fail(G4Stop::EndOfBlock);
+        }
+        stop = oneD ? rows_coder_.Row1D(in) : rows_coder_.Row2D(in, false);
+        bit_ = in.Position();
+        if (in.Beyond()) stop = G4Stop::EndOfData;
+    }
+    if (stop != G4Stop::None) return Fail(stop);
+    rows_coder_.Keep(row);
+    ++rows_;
+    return true;
+}
+
+bool Group4Decoder::NextRow(std::uint8_t* row) {
+    if (stop_ != G4Stop::None) return false;
+    if (bit_ >= size_ * 8) return Fail(G4Stop::EndOfData);
+    G4Bits in(data_, size_, bit_);
+    G4Stop stop = rows_coder_.Row2D(in, true);
+    bit_ = in.Position();
+    // A code that reached into the zeros past the input's end ends the data, whatever followed.
+    if (in.Beyond()) stop = G4Stop::EndOfData;
+    if (stop != G4Stop::None) return Fail(stop);
+    rows_coder_.Keep(row);
     ++rows_;
     return true;
 }

@@ -1,4 +1,5 @@
-// CCITT Group 4 (T.6) decoding, row by row: the image data of a CALS type 1 file. Memory is two
+// CCITT Group 4 (T.6) decoding, row by row: the image data of a CALS type 1 file; and Group 3
+// (T.4, Modified Huffman) decoding of fax pages with the same row codes. Memory is two
 // rows of changing elements, whatever the height; input is never read past its end, a row
 // never written past its width, and every malformed stream ends with the rows decoded so far
 // and a reason.
@@ -20,6 +21,7 @@ enum class G4Stop {
     CodeBackwards,  // a vertical code left of the position already reached
     Unsupported,    // an extension code (uncompressed mode)
     BadWidth,       // a width of 0 or above kMaxG4Width
+    NoEndOfLine,    // Group 3: a row without the end-of-line code that must come before it
 };
 
 const char* G4StopText(G4Stop stop);
@@ -32,6 +34,33 @@ struct G4Changes {
     G4Changes(const std::uint32_t* data, std::size_t size) : data(data), size(size) {}
     const std::uint32_t* data;
     std::size_t size;
+};
+
+class G4Bits;
+
+// Two rows of changing elements, and one row's codes read against the row before it: the part
+// that the Group 4 decoder and the Group 3 one share. Memory is two rows, whatever the height.
+class RowCoder {
+public:
+    explicit RowCoder(std::uint32_t width);
+    std::size_t RowBytes() const { return (std::size_t(width_) + 7) / 8; }
+    // A row of two-dimensional codes (T.6, or a T.4 row tagged 2-D); `blockMayEnd`: the end of
+    // block may stand where the row would start.
+    G4Stop Row2D(G4Bits& in, bool blockMayEnd);
+    // A row of one-dimensional codes: runs of white and black in turn (T.4 1-D, Modified Huffman).
+    G4Stop Row1D(G4Bits& in);
+    // The row just read becomes the reference, and its pels go to `row` (null: none wanted).
+    void Keep(std::uint8_t* row);
+    G4Changes Changes() const { return {ref_.data() + 1, refCount_}; } // past the storage's leading 0
+
+private:
+    std::uint32_t width_;
+    // The reference row's changing elements and the row's own: storage that only grows (a row
+    // of runs of length 0 may hold more than its width), with the counts in use.
+    std::vector<std::uint32_t> ref_;
+    std::vector<std::uint32_t> cur_;
+    std::size_t refCount_ = 0;
+    std::size_t count_ = 0;
 };
 
 class Group4Decoder {
@@ -50,7 +79,7 @@ public:
     // Bytes taken up to the end-of-block code (or all of them).
     std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
     // The changing elements of the last row.
-    G4Changes Changes() const { return {ref_.data() + 1, refCount_}; } // past the storage's leading 0
+    G4Changes Changes() const { return rows_coder_.Changes(); }
 
 private:
     bool Fail(G4Stop stop);
@@ -61,11 +90,35 @@ private:
     std::uint32_t width_;
     std::uint32_t rows_ = 0;
     G4Stop stop_ = G4Stop::None;
-    // The reference row's changing elements and the row's own: storage that only grows (a row
-    // of runs of length 0 may hold more than its width), with the counts in use.
-    std::vector<std::uint32_t> ref_;
-    std::vector<std::uint32_t> cur_;
-    std::size_t refCount_ = 0;
+    RowCoder rows_coder_;
+};
+
+// How a Group 3 (T.4) page is coded: Modified Huffman (TIFF compression 2: 1-D rows, each from
+// a byte boundary, no end-of-line codes), or T.4 1-D or 2-D (compression 3) with an end-of-line
+// code before each row, which `alignedEol` (T4Options bit 2) pads to end on a byte boundary.
+enum class G3Coding { ModifiedHuffman, OneD, TwoD };
+
+class Group3Decoder {
+public:
+    Group3Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width, G3Coding coding);
+    std::size_t RowBytes() const { return (std::size_t(width_) + 7) / 8; }
+    // As Group4Decoder::NextRow; the return-to-control code (six end-of-line codes) ends the
+    // page as the end of block does.
+    bool NextRow(std::uint8_t* row);
+    G4Stop Stop() const { return stop_; }
+    std::uint32_t Rows() const { return rows_; }
+
+private:
+    bool Fail(G4Stop stop);
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t bit_ = 0;
+    std::uint32_t width_;
+    G3Coding coding_;
+    std::uint32_t rows_ = 0;
+    G4Stop stop_ = G4Stop::None;
+    RowCoder rows_coder_;
 };
 
 // Sets bits [from, to) of a packed row (most significant bit first).

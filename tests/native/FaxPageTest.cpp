@@ -1,6 +1,7 @@
-// Group 4 pages of every layout that libtiff writes, decoded by the core piece by piece, against
-// libtiff's own reading of the same file: one strip, several, tiles, each fill order, 0 as white
-// or black; and pages whose pieces are spoilt, refused with their place.
+// Fax pages of every layout and coding that libtiff writes (Group 4, Group 3 1-D and 2-D with and
+// without end-of-line codes on bytes, Modified Huffman), decoded by the core piece by piece,
+// against libtiff's own reading of the same file: one strip, several, tiles, each fill order, 0 as
+// white or black; and pages whose pieces are spoilt, refused with their place.
 #include "core/FaxPage.h"
 #include "core/TiffReader.h"
 #include "tests/native/Libtiff.h"
@@ -22,6 +23,8 @@ struct Layout {
     std::uint32_t tile;         // 0: strips; else square tiles of this side
     std::uint16_t fillOrder;
     std::uint16_t photometric;
+    std::uint16_t compression = COMPRESSION_CCITTFAX4;
+    std::uint32_t t4Options = 0; // Group 3: 1 two-dimensional, 4 end-of-line codes padded to a byte
 };
 
 Rows Drawing(std::uint32_t width, std::uint32_t height, unsigned seed) {
@@ -41,6 +44,8 @@ std::string Write(const Layout& l, const Rows& pels) {
     libtiff::TempPath path;
     TIFF* out = TIFFOpen(path.c_str(), "w");
     libtiff::Describe(out, l.width, l.height);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, l.compression);
+    if (l.compression == COMPRESSION_CCITTFAX3) TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, l.t4Options);
     TIFFSetField(out, TIFFTAG_FILLORDER, l.fillOrder);
     TIFFSetField(out, TIFFTAG_PHOTOMETRIC, l.photometric);
     const auto stored = [&](std::uint32_t y, std::uint32_t x0, std::uint32_t count, std::uint8_t* to) {
@@ -120,6 +125,17 @@ const Layout kLayouts[] = {
     {"tiles of 16 on a page of whole tiles", 128, 64, 0, 16, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE},
     {"tiles, fill order 2, 0 is black", 150, 70, 0, 32, FILLORDER_LSB2MSB, PHOTOMETRIC_MINISBLACK},
     {"one pel wide", 1, 300, 64, 0, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE},
+    {"Group 3 1-D", 203, 97, 0, 0, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX3, 0},
+    {"Group 3 2-D", 203, 97, 0, 0, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX3, 1},
+    {"Group 3 1-D, end-of-line codes on bytes", 203, 97, 0, 0, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE,
+     COMPRESSION_CCITTFAX3, 4},
+    {"Group 3 2-D, end-of-line codes on bytes, strips of 10, fill order 2", 1728, 60, 10, 0, FILLORDER_LSB2MSB,
+     PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX3, 5},
+    {"Group 3 2-D, tiles of 32, 0 is black", 150, 70, 0, 32, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISBLACK,
+     COMPRESSION_CCITTFAX3, 1},
+    {"Modified Huffman", 203, 97, 0, 0, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTRLE, 0},
+    {"Modified Huffman, strips of 7, fill order 2", 64, 40, 7, 0, FILLORDER_LSB2MSB, PHOTOMETRIC_MINISWHITE,
+     COMPRESSION_CCITTRLE, 0},
 };
 
 TEST(FaxPage, EveryLayoutGivesLibtiffsPels) {

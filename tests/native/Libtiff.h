@@ -33,22 +33,29 @@ private:
     std::string path_;
 };
 
-inline void Describe(TIFF* tif, std::uint32_t width, std::uint32_t height) {
+// The coding of a fax stream: TIFF's compression, and T4Options for Group 3.
+struct Coding {
+    std::uint16_t compression = COMPRESSION_CCITTFAX4;
+    std::uint32_t t4Options = 0;
+};
+
+inline void Describe(TIFF* tif, std::uint32_t width, std::uint32_t height, Coding coding = Coding()) {
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, coding.compression);
+    if (coding.compression == COMPRESSION_CCITTFAX3) TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, coding.t4Options);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
 }
 
-inline std::vector<std::uint8_t> Encode(const Rows& rows, std::uint32_t width) {
+inline std::vector<std::uint8_t> Encode(const Rows& rows, std::uint32_t width, Coding coding = Coding()) {
     TempPath path;
     TIFF* out = TIFFOpen(path.c_str(), "w");
     if (!out) return {};
-    Describe(out, width, std::uint32_t(rows.size()));
+    Describe(out, width, std::uint32_t(rows.size()), coding);
     for (std::uint32_t r = 0; r < rows.size(); ++r) {
         std::vector<std::uint8_t> row = rows[r];
         TIFFWriteScanline(out, row.data(), r, 0);
@@ -78,9 +85,10 @@ inline void Note(const char*, const char* format, va_list args) {
 }
 
 // A TIFF file whose one strip is the stream as it stands.
-inline void WriteRaw(const std::vector<std::uint8_t>& stream, std::uint32_t width, std::uint32_t height, const char* path) {
+inline void WriteRaw(const std::vector<std::uint8_t>& stream, std::uint32_t width, std::uint32_t height, const char* path,
+                     Coding coding = Coding()) {
     if (TIFF* out = TIFFOpen(path, "w")) {
-        Describe(out, width, height);
+        Describe(out, width, height, coding);
         std::vector<std::uint8_t> copy = stream;
         TIFFWriteRawStrip(out, 0, copy.empty() ? nullptr : copy.data(), tmsize_t(copy.size()));
         TIFFClose(out);
@@ -88,12 +96,13 @@ inline void WriteRaw(const std::vector<std::uint8_t>& stream, std::uint32_t widt
 }
 
 // libtiff's rows of the stream; its first problem line in `problem` (-1: none).
-inline Rows Decode(const std::vector<std::uint8_t>& stream, std::uint32_t width, std::uint32_t height, long& problem) {
+inline Rows Decode(const std::vector<std::uint8_t>& stream, std::uint32_t width, std::uint32_t height, long& problem,
+                   Coding coding = Coding()) {
     TIFFErrorHandler oldError = TIFFSetErrorHandler(Note), oldWarning = TIFFSetWarningHandler(Note);
     FirstProblemLine() = -1;
     Rows rows;
     TempPath path;
-    WriteRaw(stream, width, height, path.c_str());
+    WriteRaw(stream, width, height, path.c_str(), coding);
     if (TIFF* in = TIFFOpen(path.c_str(), "r")) {
         const std::size_t rowBytes = (std::size_t(width) + 7) / 8;
         std::vector<std::uint8_t> strip(rowBytes * height);

@@ -273,5 +273,64 @@ golang-bw-gopher_ccittGroup4.tiff 1 -
 twelvemonkeys-ccitt-too-many-changes.tif 1 -
 pdfbox-ccittg4multi.tif 3 -
 pillow-crash-74d2a784.tif 1 ImageWidth.is.given.twice:.88.and.590
+commonsimaging-1pagefax.tif 1 -
+imagetiff-libtiffpic-fax2d.tif 1 -
+pillow-total-pages-zero.tif 3 -
+serenity-ccitt_rle.tiff 1 -
+twelvemonkeys-group3_2d_lsb2msb.tif 1 -
+twelvemonkeys-contrib-multipage.tif 3 -
+twelvemonkeys-g3aoe.tif 1 strip.1,.row.1:.no.end-of-line.code.before.the.row
 EOF2
+# Pages of the kinds archives hold, made with libtiff's and ImageMagick's tools: one pel wide and
+# 65,537 rows high, a strip of 0 bytes, and a second directory that lies past the file's end.
+mkdir -p "$work/kinds" "$work/out-kinds"
+# (ImageMagick refuses a picture that high: the page is written here, uncompressed, and tiffcp
+# codes it in strips, and once in one strip as the reference.)
+python3 - "$work/kinds/tall-raw.tif" <<'PY'
+import struct, sys
+rows = 65537
+pels = bytearray(rows)
+for r in (0, 100, 65536):
+    pels[r] = 0x80
+entries = [(256, 4, 1), (257, 4, rows), (258, 3, 1), (259, 3, 1), (262, 3, 0), (273, 4, 8), (277, 3, 1),
+           (278, 4, rows), (279, 4, rows), (282, 5, None), (283, 5, None), (296, 3, 2)]
+ifd = 8 + rows + (rows & 1)
+rational = ifd + 2 + 12 * len(entries) + 4
+out = bytearray(b'II*\0' + struct.pack('<I', ifd)) + pels + b'\0' * (rows & 1)
+out += struct.pack('<H', len(entries))
+for tag, kind, value in entries:
+    out += struct.pack('<HHI', tag, kind, 1) + struct.pack('<I', rational if value is None else value)
+out += struct.pack('<I', 0) + struct.pack('<II', 200, 1)
+open(sys.argv[1], 'wb').write(out)
+PY
+tiffcp -c g4 -r 4096 "$work/kinds/tall-raw.tif" "$work/kinds/tall.tif"
+tiffcp -c g4 -r 65537 "$work/kinds/tall-raw.tif" "$work/kinds/tall-one-strip.tif"
+strip "$work/kinds/tall-one-strip.tif" "$work/kinds/tall.strip"
+card convert --to cals -o "$(win "$work/out-kinds")" "$(win "$work/kinds/tall.tif")" >"$work/log.txt" 2>&1 ||
+    fail "one pel wide: $(cat "$work/log.txt")"
+[ "$(record "$work/out-kinds/tall.cal" rpelcnt)" = "000001,065537" ] || fail "one pel wide: $(record "$work/out-kinds/tall.cal" rpelcnt)"
+tail -c +2049 "$work/out-kinds/tall.cal" | cmp -s - "$work/kinds/tall.strip" || fail "one pel wide: not libtiff's stream of its pels"
+tiffcp -c g3 "$work/ref/page.tif" "$work/kinds/g3.tif" 2>/dev/null
+python3 - "$work/kinds/g3.tif" "$work/kinds" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+ifd = struct.unpack_from('<I', data, 4)[0]
+count = struct.unpack_from('<H', data, ifd)[0]
+for i in range(count):
+    at = ifd + 2 + 12 * i
+    if struct.unpack_from('<H', data, at)[0] == 279:
+        zero = bytearray(data)
+        struct.pack_into('<I', zero, at + 8, 0)
+        open(sys.argv[2] + '/strip-of-0.tif', 'wb').write(zero)
+broken = bytearray(data)
+struct.pack_into('<I', broken, ifd + 2 + 12 * count, len(data) + 4096)
+open(sys.argv[2] + '/second-directory.tif', 'wb').write(broken)
+PY
+for f in strip-of-0:'strip 1, row 1: the data ends' second-directory:'not a sound TIFF file: a directory past the file'; do
+    name=${f%%:*}
+    status=0
+    card convert --to cals -o "$(win "$work/out-kinds")" "$(win "$work/kinds/$name.tif")" >"$work/log.txt" 2>&1 || status=$?
+    [ $status = 1 ] && grep -q "${f#*:}" "$work/log.txt" || fail "$name: $(cat "$work/log.txt")"
+done
+ok
 echo "convert --to cals: $checks checks passed"

@@ -157,7 +157,7 @@ struct PagePlan {
     int pelPath = 0, lineProgression = 270;
     bool passThrough = false;     // the TIFF strip as it is
     std::uint64_t stripOffset = 0, stripSize = 0;
-    // A Group 4 page that is not one CALS stream as it is: decoded by the core, piece by piece.
+    // A fax page that is not one CALS stream as it is: decoded by the core, piece by piece.
     std::shared_ptr<const core::TiffPageInfo> fax;
     std::wstring output;
 };
@@ -298,7 +298,7 @@ private:
                 page.stripSize = info->stripByteCounts[0];
                 // Fax pages are decoded by the core, which names a coding error; Windows' decoders
                 // hand back what they make of one without a word.
-                if (!page.passThrough && info->compression == 4) page.fax = std::make_shared<core::TiffPageInfo>(*info);
+                if (!page.passThrough && core::IsFaxPage(*info)) page.fax = std::make_shared<core::TiffPageInfo>(*info);
                 core::TiffResolution(*info, dpiX, dpiY);
                 core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
             }
@@ -332,7 +332,7 @@ private:
     // Whether every page is the core's to read, so that Windows' decoders are not asked.
     static bool AllCoresOwn(const core::TiffFileInfo& tiff) {
         for (const core::TiffPageInfo& page : tiff.pages)
-            if (!core::IsCalsStream(page) && page.compression != 4) return false;
+            if (!core::IsCalsStream(page) && !core::IsFaxPage(page)) return false;
         return !tiff.pages.empty();
     }
 
@@ -368,8 +368,9 @@ private:
                                                                                      : L"cannot write " + page.output;
     }
 
-    // A Group 4 page of several strips, tiles, another fill order or 0 as black: its rows as the
-    // core decodes them, coded again as one stream; the first coding error refuses it.
+    // A fax page (Group 4 of several strips, tiles, another fill order or 0 as black; Group 3;
+    // Modified Huffman): its rows as the core decodes them, coded again as one Group 4 stream; the
+    // first coding error refuses it.
     std::wstring EncodeFax(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
         SourceFile file(source);
         if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
@@ -386,7 +387,7 @@ private:
                 bytes.clear();
             }
         }
-        if (!decoder.Problem().empty()) return L"its Group 4 page cannot be decoded: " + FromUtf8(decoder.Problem());
+        if (!decoder.Problem().empty()) return L"its fax page cannot be decoded: " + FromUtf8(decoder.Problem());
         encoder.Finish();
         std::vector<std::uint8_t>& bytes = encoder.Bytes();
         return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring()

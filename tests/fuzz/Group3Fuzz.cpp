@@ -1,0 +1,55 @@
+// The Group 3 decoder against libtiff's: a row width, a height, a coding (Modified Huffman, T.4
+// 1-D or 2-D, end-of-line codes on bytes or not) and a stream (or, with the first byte odd, a
+// drawing that libtiff encodes first). Both must give the same rows up to the first problem that
+// either reports, and an encoded drawing must come back whole.
+#include "core/Group4.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/native/Libtiff.h"
+
+using scanleaf::core::G3Coding;
+using scanleaf::core::G4Stop;
+using scanleaf::core::Group3Decoder;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const bool drawing = in.ConsumeBool();
+    const int kind = in.ConsumeIntegralInRange<int>(0, 4);
+    const std::uint32_t width = in.ConsumeIntegralInRange<std::uint32_t>(1, 3000);
+    const std::uint32_t height = in.ConsumeIntegralInRange<std::uint32_t>(1, 24);
+    static const libtiff::Coding kCodings[] = {{COMPRESSION_CCITTRLE, 0},
+                                               {COMPRESSION_CCITTFAX3, 0},
+                                               {COMPRESSION_CCITTFAX3, 4},
+                                               {COMPRESSION_CCITTFAX3, 1},
+                                               {COMPRESSION_CCITTFAX3, 5}};
+    const libtiff::Coding coding = kCodings[kind];
+    const G3Coding ours_coding = kind == 0 ? G3Coding::ModifiedHuffman : (coding.t4Options & 1) ? G3Coding::TwoD : G3Coding::OneD;
+    std::vector<std::uint8_t> stream;
+    libtiff::Rows rows;
+    if (drawing) {
+        const std::size_t rowBytes = (width + 7) / 8;
+        const std::vector<std::uint8_t> bits = in.ConsumeRemainingBytes<std::uint8_t>();
+        for (std::uint32_t r = 0; r < height; ++r) {
+            std::vector<std::uint8_t> row(rowBytes, 0);
+            for (std::size_t b = 0; b < rowBytes && !bits.empty(); ++b) row[b] = bits[(r * rowBytes + b) % bits.size()];
+            if (width % 8) row.back() &= std::uint8_t(0xFF << (8 - width % 8));
+            rows.push_back(row);
+        }
+        stream = libtiff::Encode(rows, width, coding);
+    } else {
+        stream = in.ConsumeRemainingBytes<std::uint8_t>();
+    }
+    Group3Decoder decoder(stream.data(), stream.size(), width, ours_coding);
+    libtiff::Rows ours;
+    std::vector<std::uint8_t> row(decoder.RowBytes());
+    while (ours.size() < height && decoder.NextRow(row.data())) ours.push_back(row);
+    if (drawing) {
+        FUZZ_CHECK(ours == rows);
+        return 0;
+    }
+    long problem = -1;
+    const libtiff::Rows theirs = libtiff::Decode(stream, width, height, problem, coding);
+    std::size_t same = ours.size();
+    if (problem >= 0 && std::size_t(problem) < same) same = std::size_t(problem);
+    for (std::size_t r = 0; r < same && r < theirs.size(); ++r) FUZZ_CHECK(theirs[r] == ours[r]);
+    return 0;
+}

@@ -22,14 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> stream;
     libtiff::Rows rows;
     if (drawing) {
-        const std::size_t rowBytes = (width + 7) / 8;
-        const std::vector<std::uint8_t> bits = in.ConsumeRemainingBytes<std::uint8_t>();
-        for (std::uint32_t r = 0; r < height; ++r) {
-            std::vector<std::uint8_t> row(rowBytes, 0);
-            for (std::size_t b = 0; b < rowBytes && !bits.empty(); ++b) row[b] = bits[(r * rowBytes + b) % bits.size()];
-            if (width % 8) row.back() &= std::uint8_t(0xFF << (8 - width % 8));
-            rows.push_back(row);
-        }
+        rows = libtiff::DrawnRows(in.ConsumeRemainingBytes<std::uint8_t>(), width, height);
         stream = libtiff::Encode(rows, width);
     } else {
         stream = in.ConsumeRemainingBytes<std::uint8_t>();

@@ -17,6 +17,20 @@ namespace libtiff {
 
 using Rows = std::vector<std::vector<std::uint8_t>>; // packed, most significant bit first, 1 = black
 
+// `height` rows of `width` pels drawn from `bits` over and over (all white when there are none),
+// the pels past the width clear.
+inline Rows DrawnRows(const std::vector<std::uint8_t>& bits, std::uint32_t width, std::uint32_t height) {
+    const std::size_t rowBytes = (std::size_t(width) + 7) / 8;
+    Rows rows;
+    for (std::uint32_t r = 0; r < height; ++r) {
+        std::vector<std::uint8_t> row(rowBytes, 0);
+        for (std::size_t b = 0; b < rowBytes && !bits.empty(); ++b) row[b] = bits[(r * rowBytes + b) % bits.size()];
+        if (width % 8) row.back() &= std::uint8_t(0xFF << (8 - width % 8));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 // A temporary file, removed at the end.
 class TempPath {
 public:

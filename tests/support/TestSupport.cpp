@@ -126,9 +126,11 @@ long RunCommand(std::wstring commandLine) {
         if (attempt == 3) return -1;
         Sleep(500);
     }
-    WaitForSingleObject(process.hProcess, 60000);
+    // Waiting a minute at most let reg.exe, started under a heavy load, change the host's key
+    // after the caller had gone on: one read saw the key before, the next after.
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
+    if (WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
+        code = DWORD(-1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return long(code);

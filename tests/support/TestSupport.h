@@ -56,8 +56,9 @@ bool SetFileTimes(const std::wstring& path, unsigned long long ticks, bool creat
 // A moment long past (2019), for settings files that may be kept between opens.
 inline constexpr unsigned long long kLongAgo = 132000000000000000ULL;
 
-// Runs a command line without a window and waits for it (at most a minute); its exit code, or
-// -1 when it could not be started.
+// Runs a command line without a window and waits for it to end, however long a loaded machine
+// takes (the test's own time limit ends a program that hangs); its exit code, or -1 when it
+// could not be started. A program still running would change what the test reads next.
 long RunCommand(std::wstring commandLine);
 
 std::string Narrow(const std::wstring& text);

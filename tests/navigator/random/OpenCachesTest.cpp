@@ -140,7 +140,7 @@ protected:
                       (text.find(L'%') != std::wstring::npos ? L"REG_EXPAND_SZ" : L"REG_SZ") + L" /d \"" + text +
                       L"\" /f";
         }
-        ASSERT_NE(-1, testsupport::RunCommand(command));
+        ASSERT_NE(-1, testsupport::RunCommand(command)) << testsupport::Narrow(command);
     }
 
     // --- the settings file

@@ -42,10 +42,10 @@ private:
 std::wstring CardState(const std::vector<CardEntry>& card);
 bool IsCardState(const std::wstring& text);
 
-// One file's card.
 // One reader a job: each keeps its own records and opens its own navigators.
 std::vector<std::unique_ptr<CardReader>> CardReaders(IVorFileFormat* format, unsigned count);
 
+// One file's card.
 HRESULT ReadCard(IVorFileFormat* format, const std::wstring& path, std::vector<CardEntry>& card);
 
 } // namespace card

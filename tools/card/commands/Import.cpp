@@ -4,15 +4,15 @@
 // undo journal.
 #include "core/CardJournal.h"
 #include "core/CardTable.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/commands/Commands.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/HeaderFile.h"
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Progress.h"
-#include "tools/card/card/Journaled.h"
+#include "tools/card/card/Card.h"
 #include "tools/card/card/CardEdit.h"
+#include "tools/card/card/HeaderFile.h"
+#include "tools/card/card/Journaled.h"
 #include "tools/card/card/TableFile.h"
+#include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
 
 #include <map>

@@ -1,15 +1,15 @@
 // render: drawings as PNG pictures, upright as their orientation says; thumbnails are scaled
 // while the stream is decoded, so an A0 scan needs no more memory than a line and the thumbnail.
-#include "tools/card/commands/Commands.h"
 #include "hostenv/LongPath.h"
-#include "tools/card/picture/Drawing.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
-#include "tools/card/picture/Png.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
+#include "tools/card/commands/Commands.h"
+#include "tools/card/picture/Drawing.h"
+#include "tools/card/picture/Png.h"
 #include "tools/common/Plugin.h"
 
 #include <memory>

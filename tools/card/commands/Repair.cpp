@@ -4,16 +4,16 @@
 // changes, and every change goes through the journal that undo reads. Damage the stream does not
 // prove (a stream cut short, a code that fits no width) is named and left as it is.
 #include "core/CalsImage.h"
-#include "hostenv/LongPath.h"
 #include "core/Group4.h"
 #include "hostenv/FileHandle.h"
-#include "tools/card/commands/Commands.h"
+#include "hostenv/LongPath.h"
 #include "tools/card/batch/Files.h"
+#include "tools/card/batch/Jobs.h"
+#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Walk.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/card/card/Journaled.h"
-#include "tools/card/batch/Output.h"
-#include "tools/card/batch/Jobs.h"
-#include "tools/card/batch/Walk.h"
+#include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
 
 #include <map>

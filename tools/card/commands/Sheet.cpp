@@ -1,17 +1,17 @@
 // sheet: one self-contained HTML page for reviewing a batch: each drawing's thumbnail beside its
 // card and its verify status, sorted by path. No script, nothing fetched: the thumbnails are
 // embedded; it reads on a phone (one column) and prints (no backgrounds needed, no card split).
-#include "tools/card/card/Card.h"
-#include "tools/card/commands/Commands.h"
-#include "tools/card/picture/Drawing.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
-#include "tools/card/picture/Png.h"
-#include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
+#include "tools/card/card/Card.h"
+#include "tools/card/commands/Commands.h"
+#include "tools/card/picture/Drawing.h"
+#include "tools/card/picture/Png.h"
 #include "tools/common/Plugin.h"
 
 #include <algorithm>

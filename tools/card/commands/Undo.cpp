@@ -3,14 +3,14 @@
 // counted as restored; any other is left as it is. When every saved file holds its earlier
 // header, the journal is marked undone: a second undo has nothing to do.
 #include "core/CardJournal.h"
-#include "hostenv/LongPath.h"
 #include "hostenv/ComError.h"
 #include "hostenv/FileHandle.h"
-#include "tools/card/commands/Commands.h"
+#include "hostenv/LongPath.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/HeaderFile.h"
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Progress.h"
+#include "tools/card/card/HeaderFile.h"
+#include "tools/card/commands/Commands.h"
 
 namespace card {
 

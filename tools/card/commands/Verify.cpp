@@ -1,6 +1,4 @@
 // verify: every drawing decoded in full, and what was found; nothing is written to them.
-#include "tools/card/commands/Commands.h"
-#include "tools/card/picture/Drawing.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
@@ -8,6 +6,8 @@
 #include "tools/card/batch/Resume.h"
 #include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
+#include "tools/card/commands/Commands.h"
+#include "tools/card/picture/Drawing.h"
 #include "tools/common/Plugin.h"
 
 #include "Version.h"

@@ -142,7 +142,7 @@ TEST(KeptRows, ContinuedAfterRandomChangesEqualsACleanRun) {
             SCOPED_TRACE(testsupport::Narrow(command) + " round " + std::to_string(round));
             change(1 + int(rng() % 4));
             const std::wstring table = scratch.File(command + L"-" + std::to_wstring(round) + L".csv");
-            const std::wstring resume = command + L" --jobs " + std::to_wstring(1 + rng() % 3) + L" --resume " +
+            const std::wstring resume = command + L" --jobs " + std::to_wstring(1 + rng() % 4) + L" --resume " +
                                         testsupport::Quoted(table) + L" " + testsupport::Quoted(files.Path());
             // Stopped: a folder where the table goes lets the rows be kept but not the table written.
             ASSERT_TRUE(CreateDirectoryW(table.c_str(), nullptr));

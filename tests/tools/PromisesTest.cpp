@@ -160,6 +160,8 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
            {"written 1", "written 2"}, ""},
           {{}, L"render -o {out} {b}", 1, {"b.cal: rorient 045,270 is none of the eight orientations; nothing written"},
            {"->"}, ""},
+          {{}, L"sheet -o {page} {b}", 1, {"b.cal: rorient 045,270 is none of the eight orientations; shown as stored"},
+           {}, ""},
           {[](Promises& p) {
                WriteBytes(p.files.File(L"a.cal"), MakeCalsImage({"rtype: 1", "rpelcnt: 000064,000002"}, ' ', 0));
            },

@@ -104,6 +104,17 @@ private:
     FILE* file_;
 };
 
+// A header the page cannot show as it says (a density or orientation no scanner gives): the
+// thumbnail is shown as stored, and the page says so.
+std::wstring HeaderProblem(const DrawingCheck& check) {
+    return check.Decodable() ? FromUtf8(scanleaf::core::DrawingHeaderProblem(check.info)) : std::wstring();
+}
+
+std::wstring HeaderNote(const DrawingCheck& check) {
+    const std::wstring problem = HeaderProblem(check);
+    return problem.empty() ? std::wstring() : L"<div class=\"status other\">" + Html(problem) + L"; shown as stored</div>";
+}
+
 std::wstring Section(const std::wstring& path, const DrawingCheck& check, ThumbnailSink& sink, CardReader& reader) {
     std::wstring picture = L"<div>no picture</div>";
     if (check.Decodable()) {
@@ -119,7 +130,7 @@ std::wstring Section(const std::wstring& path, const DrawingCheck& check, Thumbn
                         (check.Sound() ? L"sound\">sound"
                          : other       ? L"other\">not type 1"
                                        : L"damaged\">damaged: " + Html(check.Problem())) +
-                        L"</div>";
+                        L"</div>" + HeaderNote(check);
     std::vector<CardEntry> card;
     const HRESULT read = reader.ReadChecked(path, card); // decoded above: not of another format
     if (FAILED(read)) {
@@ -190,6 +201,11 @@ int Sheet(const Arguments& args, const Setup& setup) {
                     return;
                 }
                 ++shown;
+                const std::wstring header = HeaderProblem(made.check);
+                if (!header.empty()) {
+                    progress.Clear();
+                    Err(files[i] + L": " + header + L"; shown as stored\n");
+                }
                 ++(made.check.Sound() ? sound : made.check.unreadable.empty() && !made.check.info.type1 ? other : damaged);
                 ok = ok && sections.Add(made.section);
             });

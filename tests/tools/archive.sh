@@ -5,18 +5,9 @@
 #  - repair mends what a stream proves, names the rest, and undo gives back every byte;
 #  - every command works on a drawing whose path is longer than 260 characters.
 #   archive.sh WINE-RUN BIN
-set -eu
-run=$1
-bin=$2
-work=$(mktemp -d)
-export SCANLEAF_WINEPREFIX="$work/prefix"
-trap 'pkill -9 -f "scanleaf-card.exe.*$work" 2>/dev/null || true; WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
-# winepath cuts paths at 260 characters: long ones are written by hand (the prefix maps Z: to /).
-win() { printf 'Z:%s' "$1" | tr / '\\'; }
-card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
-checks=0
-ok() { checks=$((checks + 1)); }
+. "$(dirname "$0")/common.sh"
+# A stopped run's programs go with the test.
+on_exit='pkill -9 -f "scanleaf-card.exe.*$work" 2>/dev/null || true'
 
 mkdir -p "$work/share/FileFormats" "$work/pages" "$work/d"
 printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"

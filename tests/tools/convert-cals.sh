@@ -5,17 +5,7 @@
 # passes; a one-strip Group 4 page keeps its strip, and comes back from convert --to tiff byte for
 # byte; the card is filled as asked; each source that lies is refused and leaves nothing behind.
 #   convert-cals.sh WINE-RUN BIN
-set -eu
-run=$1
-bin=$2
-work=$(mktemp -d)
-export SCANLEAF_WINEPREFIX="$work/prefix"
-trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
-win() { "$run" winepath -w "$1" | tr -d '\r'; }
-card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
-checks=0
-ok() { checks=$((checks + 1)); }
+. "$(dirname "$0")/common.sh"
 differ() { compare -metric AE "$1" "$2" null: 2>&1 | sed 's/ .*//' || true; }
 record() { head -c 2048 "$1" | tr -c '[:print:]' ' ' | grep -o "$2: *[0-9,]*" | sed "s/$2: *//"; }
 strip() { python3 "$(dirname "$0")/tiffstrip.py" "$1" "$2"; }

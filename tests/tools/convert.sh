@@ -5,18 +5,7 @@
 # stream that pdfimages takes out, and the TIFF's strip, are the drawing's stream byte for byte;
 # libtiff decodes the TIFF to the same pels upright; the bookmarks and the title are there.
 #   convert.sh WINE-RUN BIN
-set -eu
-run=$1
-bin=$2
-work=$(mktemp -d)
-# A prefix of the test's own: the shared folder it sets touches no other test.
-export SCANLEAF_WINEPREFIX="$work/prefix"
-trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-win() { "$run" winepath -w "$1" | tr -d '\r'; }
-card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
-checks=0
-ok() { checks=$((checks + 1)); }
+. "$(dirname "$0")/common.sh"
 # Pels that differ between two pictures (ImageMagick's compare prints the count on stderr).
 differ() { compare -metric AE "$1" "$2" null: 2>&1 | sed 's/ .*//' || true; }
 

@@ -8,17 +8,7 @@
 #  - the table of cases that once went wrong: -o of the wrong kind, deep -o folders, summaries on
 #    every path, one wording for a missing file, repair's journal before its report.
 #   plan.sh WINE-RUN BIN
-set -eu
-run=$1
-bin=$2
-work=$(mktemp -d)
-export SCANLEAF_WINEPREFIX="$work/prefix"
-trap 'WINEPREFIX="$SCANLEAF_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
-win() { printf 'Z:%s' "$1" | tr / '\\'; }
-card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
-checks=0
-ok() { checks=$((checks + 1)); }
+. "$(dirname "$0")/common.sh"
 
 mkdir -p "$work/share/FileFormats" "$work/pages"
 printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"

@@ -225,14 +225,21 @@ RowCoder::RowCoder(std::uint32_t width) : width_(width) {
     // The row before the first is white.
 }
 
-Group4Decoder::Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
+FaxRowDecoder::FaxRowDecoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
     : data_(data), size_(size), width_(width), rows_coder_(width) {
     if (width_ == 0 || width_ > kMaxG4Width) stop_ = G4Stop::BadWidth;
 }
 
-bool Group4Decoder::Fail(G4Stop stop) {
+bool FaxRowDecoder::Fail(G4Stop stop) {
     stop_ = stop;
     return false;
+}
+
+bool FaxRowDecoder::EndRow(G4Stop stop, std::uint8_t* row) {
+    if (stop != G4Stop::None) return Fail(stop);
+    rows_coder_.Keep(row);
+    ++rows_;
+    return true;
 }
 
 namespace {
@@ -374,16 +381,6 @@ void RowCoder::Keep(std::uint8_t* row) {
     refCount_ = count;
 }
 
-Group3Decoder::Group3Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width, G3Coding coding)
-    : data_(data), size_(size), width_(width), coding_(coding), rows_coder_(width) {
-    if (width_ == 0 || width_ > kMaxG4Width) stop_ = G4Stop::BadWidth;
-}
-
-bool Group3Decoder::Fail(G4Stop stop) {
-    stop_ = stop;
-    return false;
-}
-
 bool Group3Decoder::NextRow(std::uint8_t* row) {
     if (stop_ != G4Stop::None) return false;
     G4Stop stop = G4Stop::None;
@@ -421,10 +418,7 @@ bool Group3Decoder::NextRow(std::uint8_t* row) {
         bit_ = in.Position();
         if (in.Beyond()) stop = G4Stop::EndOfData;
     }
-    if (stop != G4Stop::None) return Fail(stop);
-    rows_coder_.Keep(row);
-    ++rows_;
-    return true;
+    return EndRow(stop, row);
 }
 
 bool Group4Decoder::NextRow(std::uint8_t* row) {
@@ -435,10 +429,7 @@ bool Group4Decoder::NextRow(std::uint8_t* row) {
     bit_ = in.Position();
     // A code that reached into the zeros past the input's end ends the data, whatever followed.
     if (in.Beyond()) stop = G4Stop::EndOfData;
-    if (stop != G4Stop::None) return Fail(stop);
-    rows_coder_.Keep(row);
-    ++rows_;
-    return true;
+    return EndRow(stop, row);
 }
 
 } // namespace scanleaf::core

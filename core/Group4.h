@@ -63,26 +63,23 @@ private:
     std::size_t count_ = 0;
 };
 
-class Group4Decoder {
+// What the Group 4 and Group 3 decoders share: the stream, the place reached in it, the rows
+// decoded so far and why decoding stopped.
+class FaxRowDecoder {
 public:
-    Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width);
-
     std::uint32_t Width() const { return width_; }
     std::size_t RowBytes() const { return (std::size_t(width_) + 7) / 8; }
-
-    // The next row into `row` (RowBytes() bytes, most significant bit first, 1 = black; null: the
-    // row's changing elements only, in Changes()). False when there is none: Stop() says why,
-    // and `row` holds nothing of a row cut short.
-    bool NextRow(std::uint8_t* row);
     G4Stop Stop() const { return stop_; }
     std::uint32_t Rows() const { return rows_; }
-    // Bytes taken up to the end-of-block code (or all of them).
-    std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
     // The changing elements of the last row.
     G4Changes Changes() const { return rows_coder_.Changes(); }
 
-private:
+protected:
+    // A width of 0 or above kMaxG4Width stops the decoder before its first row (BadWidth).
+    FaxRowDecoder(const std::uint8_t* data, std::size_t size, std::uint32_t width);
     bool Fail(G4Stop stop);
+    // After a row's codes: the row kept and handed out into `row`, or the stop they ended with.
+    bool EndRow(G4Stop stop, std::uint8_t* row);
 
     const std::uint8_t* data_;
     std::size_t size_;
@@ -93,32 +90,34 @@ private:
     RowCoder rows_coder_;
 };
 
+class Group4Decoder : public FaxRowDecoder {
+public:
+    Group4Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width)
+        : FaxRowDecoder(data, size, width) {}
+
+    // The next row into `row` (RowBytes() bytes, most significant bit first, 1 = black; null: the
+    // row's changing elements only, in Changes()). False when there is none: Stop() says why,
+    // and `row` holds nothing of a row cut short.
+    bool NextRow(std::uint8_t* row);
+    // Bytes taken up to the end-of-block code (or all of them).
+    std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
+};
+
 // How a Group 3 (T.4) page is coded: Modified Huffman (TIFF compression 2: 1-D rows, each from
 // a byte boundary, no end-of-line codes), or T.4 1-D or 2-D (compression 3) with an end-of-line
-// code before each row, which `alignedEol` (T4Options bit 2) pads to end on a byte boundary.
+// code before each row, with fill bits before it or not (T4Options bit 2).
 enum class G3Coding { ModifiedHuffman, OneD, TwoD };
 
-class Group3Decoder {
+class Group3Decoder : public FaxRowDecoder {
 public:
-    Group3Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width, G3Coding coding);
-    std::size_t RowBytes() const { return (std::size_t(width_) + 7) / 8; }
+    Group3Decoder(const std::uint8_t* data, std::size_t size, std::uint32_t width, G3Coding coding)
+        : FaxRowDecoder(data, size, width), coding_(coding) {}
     // As Group4Decoder::NextRow; the return-to-control code (six end-of-line codes) ends the
     // page as the end of block does.
     bool NextRow(std::uint8_t* row);
-    G4Stop Stop() const { return stop_; }
-    std::uint32_t Rows() const { return rows_; }
 
 private:
-    bool Fail(G4Stop stop);
-
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t bit_ = 0;
-    std::uint32_t width_;
     G3Coding coding_;
-    std::uint32_t rows_ = 0;
-    G4Stop stop_ = G4Stop::None;
-    RowCoder rows_coder_;
 };
 
 // Sets bits [from, to) of a packed row (most significant bit first).

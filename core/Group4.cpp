@@ -74,6 +74,7 @@ const char* G4StopText(G4Stop stop) {
     case G4Stop::Unsupported: return "an extension code (uncompressed mode)";
     case G4Stop::BadWidth: return "no usable row width";
     case G4Stop::NoEndOfLine: return "no end-of-line code before the row";
+    case G4Stop::PastReference: return "a code that refers past the end of the row above";
     }
     return "?";
 }
@@ -273,7 +274,9 @@ G4Stop RowCoder::Row2D(G4Bits& in, bool blockMayEnd) {
     // b1 is tracked as libtiff's decoder (the reference other readers use) tracks it, so that both
     // read even odd streams (runs of length 0) alike: an index into the reference row's changes
     // that moves on by one after a vertical code, back by one after a vertical-left code, by two
-    // after a pass, and skips pairs left of a0 once the row has a change of its own.
+    // after a pass, and skips pairs left of a0 once the row has a change of its own. Past the
+    // reference row's last change come its end and an imaginary change, both at the width; a code
+    // that refers further is refused (libtiff reads whatever its buffer holds there).
     std::int64_t a0 = 0;
     std::int64_t j = 0;
     bool black = false;
@@ -307,6 +310,10 @@ G4Stop RowCoder::Row2D(G4Bits& in, bool blockMayEnd) {
         if (mode.Value() != kG4Horizontal && out != first)
             while (RefAt(refs, refCount, j) <= a0) j += 2;
         if (mode.Value() >= kG4Vertical0 - 3 && mode.Value() <= kG4Vertical0 + 3) {
+            if (j > refCount + 1) {
+                stop = G4Stop::PastReference;
+                break;
+            }
             const std::int64_t d = mode.Value() - kG4Vertical0, a1 = RefAt(refs, refCount, j) + d;
             if (a1 > width || a1 < a0) {
                 stop = a1 > width ? G4Stop::RunPastRow : G4Stop::CodeBackwards;
@@ -331,6 +338,10 @@ G4Stop RowCoder::Row2D(G4Bits& in, bool blockMayEnd) {
             if (a0 < width)
                 while (RefAt(refs, refCount, j) <= a0) j += 2;
         } else if (mode.Value() == kG4Pass) {
+            if (j + 1 > refCount + 1) {
+                stop = G4Stop::PastReference;
+                break;
+            }
             const std::int64_t b2 = RefAt(refs, refCount, j + 1);
             if (b2 > width || b2 < a0) {
                 stop = b2 > width ? G4Stop::RunPastRow : G4Stop::CodeBackwards;

@@ -22,6 +22,7 @@ enum class G4Stop {
     Unsupported,    // an extension code (uncompressed mode)
     BadWidth,       // a width of 0 or above kMaxG4Width
     NoEndOfLine,    // Group 3: a row without the end-of-line code that must come before it
+    PastReference,  // a vertical or pass code that refers to changes beyond the reference row's end
 };
 
 const char* G4StopText(G4Stop stop);

@@ -1,15 +1,18 @@
 #include "core/PdfWriter.h"
 
+#include "core/IccProfile.h"
+
 #include <algorithm>
 #include <cmath>
-
 #include <cstdio>
+#include <cstring>
 
 namespace scanleaf::core {
 
 namespace {
 
-// Fixed object numbers; the pages' objects follow, three a page, then the outline's items.
+// Fixed object numbers; the pages' objects follow (the image, its XMP, the contents, the page),
+// then the outline's items and PDF/A's output intent.
 constexpr std::uint32_t kCatalog = 1, kPages = 2, kInfo = 3, kMetadata = 4, kOutlines = 5, kFirstPage = 6;
 
 std::string Number(double value) {
@@ -27,18 +30,27 @@ double Points(std::uint32_t pels, double dpi) { return double(pels) * 72.0 / dpi
 
 bool Turned(const PagePicture& page) { return page.pelPath == 90 || page.pelPath == 270; }
 
-// Text as XML content in UTF-8: the markup characters as entities, and the control characters
-// that XML 1.0 has no place for as U+FFFD.
-std::string XmlText(Text text) {
-    for (Unit& c : text)
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') c = Unit(0xFFFD);
-    return ToUtf8(MarkupEscaped(text));
-}
+// PDF's smallest page side, in units.
+constexpr double kSmallest = 3;
 
-bool NameStart(Unit c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool NameChar(Unit c) { return NameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+double ShownWidth(const PagePicture& page) { return Points(Turned(page) ? page.height : page.width, page.dpi); }
+double ShownHeight(const PagePicture& page) { return Points(Turned(page) ? page.width : page.height, page.dpi); }
+
+// FNV-1a, from two starting points: the file's identifier, from all its bytes.
+constexpr std::uint64_t kFnvPrime = 0x100000001B3ull;
+constexpr std::uint64_t kFnvStarts[2] = {0xCBF29CE484222325ull, 0x84222325CBF29CE4ull};
 
 } // namespace
+
+std::string PdfPageProblem(const PagePicture& page, Pdfa pdfa) {
+    if (pdfa == Pdfa::None) return std::string();
+    const std::uint32_t unit = PdfUserUnit(page);
+    if (pdfa == Pdfa::Part1b && unit > 1)
+        return "larger than 200 inches, which PDF/A-1 cannot hold (PDF/A-2 can: --pdfa 2b)";
+    if (std::min(ShownWidth(page), ShownHeight(page)) / unit < kSmallest)
+        return "narrower than PDF/A's smallest page side (3 points)";
+    return std::string();
+}
 
 std::string PdfTextString(const Text& text) {
     bool ascii = true;
@@ -69,44 +81,6 @@ std::string PdfTextString(const Text& text) {
     return out + ">";
 }
 
-std::string XmpPropertyName(const Text& name) {
-    std::string out;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const Unit c = name[i];
-        const bool plain = i == 0 ? NameStart(c) : NameChar(c);
-        // "_x" itself is escaped, so that the name reads back without doubt.
-        const bool startsEscape = c == '_' && i + 1 < name.size() && name[i + 1] == 'x';
-        if (plain && !startsEscape) {
-            out += char(c);
-            continue;
-        }
-        char code[16];
-        std::snprintf(code, sizeof code, "_x%04X_", unsigned(std::uint16_t(c)));
-        out += code;
-    }
-    return out.empty() ? "_" : out;
-}
-
-std::string XmpPacket(const Text& title, const CardValues& card) {
-    std::string xml =
-        "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
-        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
-        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
-        "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:card=\"" +
-        std::string(kCardNamespace) + "\">\n";
-    if (!title.empty())
-        xml += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(title) +
-               "</rdf:li></rdf:Alt></dc:title>\n";
-    for (const auto& [name, value] : card) {
-        const std::string property = "card:" + XmpPropertyName(name);
-        xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
-    }
-    xml += "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
-    // Room for an editor to grow the packet in place, as XMP asks.
-    for (int i = 0; i < 10; ++i) xml += std::string(99, ' ') + "\n";
-    return xml + "<?xpacket end=\"w\"?>";
-}
-
 std::uint32_t PdfUserUnit(const PagePicture& page) {
     const double longest = Points(std::max(page.width, page.height), page.dpi);
     constexpr double kLargest = 14400;
@@ -135,11 +109,14 @@ std::string PdfImageMatrix(const PagePicture& page, std::uint32_t unit) {
     return Number(a) + " " + Number(b) + " " + Number(c) + " " + Number(d) + " " + Number(e) + " " + Number(f);
 }
 
-PdfWriter::PdfWriter(ByteSink sink) : sink_(std::move(sink)), offsets_(kFirstPage, 0) {}
+PdfWriter::PdfWriter(ByteSink sink, Pdfa pdfa)
+    : sink_(std::move(sink)), pdfa_(pdfa), hash_{kFnvStarts[0], kFnvStarts[1]}, offsets_(kFirstPage, 0) {}
 
 bool PdfWriter::PutBytes(const char* bytes, std::size_t size) {
     ok_ = ok_ && sink_(bytes, size);
     offset_ += size;
+    for (std::uint64_t& h : hash_)
+        for (std::size_t i = 0; i < size; ++i) h = (h ^ static_cast<unsigned char>(bytes[i])) * kFnvPrime;
     return ok_;
 }
 
@@ -151,32 +128,62 @@ bool PdfWriter::BeginObject(std::uint32_t number) {
     return Put(std::to_string(number) + " 0 obj\n");
 }
 
-bool PdfWriter::Begin() { return Put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"); }
+std::uint32_t PdfWriter::NextObject() const { return std::uint32_t(std::max<std::size_t>(offsets_.size(), kFirstPage)); }
+
+bool PdfWriter::PutStream(std::uint32_t number, const std::string& entries, const char* data, std::size_t size) {
+    // The length counts the data alone: the line ends around it belong to the keywords.
+    BeginObject(number);
+    Put("<< " + entries + (entries.empty() ? "" : " ") + "/Length " + std::to_string(size) + " >>\nstream\n");
+    PutBytes(data, size);
+    return Put("\nendstream\nendobj\n");
+}
+
+void PdfWriter::Describe(const CardValues& card) {
+    for (const auto& entry : card) {
+        const std::string name = XmpPropertyName(entry.first);
+        if (std::find(described_.begin(), described_.end(), name) == described_.end()) described_.push_back(name);
+    }
+}
+
+std::string PdfWriter::FileId() const {
+    char text[40];
+    std::snprintf(text, sizeof text, "<%016llX%016llX>", static_cast<unsigned long long>(hash_[0]),
+                  static_cast<unsigned long long>(hash_[1]));
+    return text;
+}
+
+// PDF/A-2 rests on PDF 1.7; the others on 1.4, raised to 1.6 by the catalog for user units.
+bool PdfWriter::Begin() { return Put(std::string(pdfa_ == Pdfa::Part2b ? "%PDF-1.7" : "%PDF-1.4") + "\n%\xE2\xE3\xCF\xD3\n"); }
 
 bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::size_t size) {
-    const std::uint32_t image = std::uint32_t(offsets_.size() < kFirstPage ? kFirstPage : offsets_.size());
-    const std::uint32_t content = image + 1, object = image + 2;
+    if (!PdfPageProblem(page, pdfa_).empty()) return false;
+    const std::uint32_t image = NextObject();
+    const bool carded = !page.card.empty() || !page.title.empty();
+    const std::uint32_t metadata = image + 1, content = image + (carded ? 2 : 1), object = content + 1;
     const std::string w = std::to_string(page.width), h = std::to_string(page.height);
     // The filter gives the code's black pels as 0 (BlackIs1 false, its default), which DeviceGray
     // shows black: the CALS stream's white runs come out white.
-    BeginObject(image);
-    Put("<< /Type /XObject /Subtype /Image /Width " + w + " /Height " + h +
-        " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " + w +
-        " /Rows " + h + " >> /Length " + std::to_string(size) + " >>\nstream\n");
-    PutBytes(reinterpret_cast<const char*>(stream), size);
-    Put("\nendstream\nendobj\n");
+    PutStream(image,
+              "/Type /XObject /Subtype /Image /Width " + w + " /Height " + h +
+                  " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " +
+                  w + " /Rows " + h + " >>" + (carded ? " /Metadata " + Ref(metadata) : std::string()),
+              reinterpret_cast<const char*>(stream), size);
+    if (carded) {
+        // The drawing's own card travels with its image, whatever the document's packet says.
+        const std::string xmp = XmpPacket(page.title, page.card, XmpPdfa(), false);
+        PutStream(metadata, "/Type /Metadata /Subtype /XML", xmp.data(), xmp.size());
+        Describe(page.card);
+    }
 
     const std::uint32_t unit = PdfUserUnit(page);
     userUnits_ = userUnits_ || unit > 1;
-    const std::string draw = "q " + PdfImageMatrix(page, unit) + " cm /Im0 Do Q\n";
-    BeginObject(content);
-    Put("<< /Length " + std::to_string(draw.size()) + " >>\nstream\n" + draw + "endstream\nendobj\n");
+    const std::string draw = "q " + PdfImageMatrix(page, unit) + " cm /Im0 Do Q";
+    PutStream(content, "", draw.data(), draw.size());
 
-    const double shownWidth = Points(Turned(page) ? page.height : page.width, page.dpi) / unit;
-    const double shownHeight = Points(Turned(page) ? page.width : page.height, page.dpi) / unit;
     BeginObject(object);
-    Put("<< /Type /Page /Parent " + Ref(kPages) + " /MediaBox [0 0 " + Number(shownWidth) + " " + Number(shownHeight) +
-        "]" + (unit > 1 ? " /UserUnit " + std::to_string(unit) : std::string()) + " /Resources << /XObject << /Im0 " + Ref(image) + " >> >> /Contents " + Ref(content) + " >>\nendobj\n");
+    Put("<< /Type /Page /Parent " + Ref(kPages) + " /MediaBox [0 0 " + Number(ShownWidth(page) / unit) + " " +
+        Number(ShownHeight(page) / unit) + "]" + (unit > 1 ? " /UserUnit " + std::to_string(unit) : std::string()) +
+        " /Resources << /XObject << /Im0 " + Ref(image) + " >> >> /Contents " + Ref(content) + " >>\nendobj\n");
     pages_.push_back(object);
     bookmarks_.push_back(page.bookmark);
     return ok_;
@@ -188,20 +195,25 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
     BeginObject(kPages);
     Put("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages_.size()) + " >>\nendobj\n");
 
+    // The information dictionary and the packet say the same of the title and the producer.
+    static const char kProducer[] = "Scanleaf";
     BeginObject(kInfo);
-    Put("<< " + (title.empty() ? std::string() : "/Title " + PdfTextString(title) + " ") +
-        "/Producer (Scanleaf) >>\nendobj\n");
+    Put("<< " + (title.empty() ? std::string() : "/Title " + PdfTextString(title) + " ") + "/Producer (" + kProducer +
+        ") >>\nendobj\n");
 
-    const std::string xmp = XmpPacket(title, card);
-    BeginObject(kMetadata);
-    Put("<< /Type /Metadata /Subtype /XML /Length " + std::to_string(xmp.size()) + " >>\nstream\n" + xmp +
-        "\nendstream\nendobj\n");
+    XmpPdfa pdfa;
+    if (pdfa_ != Pdfa::None) {
+        Describe(card);
+        pdfa = {pdfa_, kProducer, described_};
+    }
+    const std::string xmp = XmpPacket(title, card, pdfa);
+    PutStream(kMetadata, "/Type /Metadata /Subtype /XML", xmp.data(), xmp.size());
 
     // The outline: one item per page that has a bookmark, in page order.
     std::vector<std::size_t> marked;
     for (std::size_t i = 0; i < pages_.size(); ++i)
         if (!bookmarks_[i].empty()) marked.push_back(i);
-    const std::uint32_t firstItem = std::uint32_t(offsets_.size());
+    const std::uint32_t firstItem = NextObject();
     BeginObject(kOutlines);
     if (marked.empty())
         Put("<< /Type /Outlines /Count 0 >>\nendobj\n");
@@ -217,9 +229,20 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
             " /Fit] >>\nendobj\n");
     }
 
+    // PDF/A's output intent: the grey profile that the pages' DeviceGray is meant for.
+    std::string intents;
+    if (pdfa_ != Pdfa::None) {
+        const std::uint32_t intent = NextObject(), profile = intent + 1;
+        BeginObject(intent);
+        Put(std::string("<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (Custom) /OutputCondition (") +
+            kGreyProfileName + ") /Info (" + kGreyProfileName + ") /DestOutputProfile " + Ref(profile) + " >>\nendobj\n");
+        PutStream(profile, "/N 1", GreyIccProfile().data(), GreyIccProfile().size());
+        intents = " /OutputIntents [" + Ref(intent) + "]";
+    }
+
     BeginObject(kCatalog);
-    Put("<< /Type /Catalog" + std::string(userUnits_ ? " /Version /1.6" : "") + " /Pages " + Ref(kPages) +
-        " /Metadata " + Ref(kMetadata) + " /Outlines " + Ref(kOutlines) +
+    Put("<< /Type /Catalog" + std::string(userUnits_ && pdfa_ == Pdfa::None ? " /Version /1.6" : "") + " /Pages " +
+        Ref(kPages) + " /Metadata " + Ref(kMetadata) + " /Outlines " + Ref(kOutlines) + intents +
         (marked.empty() ? std::string() : " /PageMode /UseOutlines") + " >>\nendobj\n");
 
     const std::uint64_t xref = offset_;
@@ -229,8 +252,10 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
         std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offsets_[i]));
         table += entry;
     }
+    // The identifier: both halves the same, since this is the file's first version.
+    const std::string id = FileId();
     Put(table + "trailer\n<< /Size " + std::to_string(offsets_.size()) + " /Root " + Ref(kCatalog) + " /Info " +
-        Ref(kInfo) + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+        Ref(kInfo) + " /ID [" + id + " " + id + "] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
     return ok_;
 }
 

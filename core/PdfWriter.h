@@ -1,9 +1,11 @@
 // A PDF of drawings whose Group 4 streams go in unchanged: one page per drawing at its true size,
-// shown upright by an image matrix, with a bookmark per page, a title and the card in XMP.
-// Written front to back through a sink, one page at a time: memory stays that of one stream.
+// shown upright by an image matrix, with a bookmark per page, a title, each drawing's card in its
+// image's XMP and, for PDF/A, what PDF/A-1b or -2b asks besides. Written front to back through a
+// sink, one page at a time: memory stays that of one stream.
 #pragma once
 
 #include "core/Text.h"
+#include "core/Xmp.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,9 +18,6 @@ namespace scanleaf::core {
 // Takes the file's bytes in order; false stops the writing.
 using ByteSink = std::function<bool(const char* bytes, std::size_t size)>;
 
-// A card as name and value pairs, in card order.
-using CardValues = std::vector<std::pair<Text, Text>>;
-
 // A drawing's picture as both writers place it on a page.
 struct PagePicture {
     std::uint32_t width = 0;  // pels per line
@@ -29,15 +28,21 @@ struct PagePicture {
 };
 
 struct PdfPage : PagePicture {
-    Text bookmark; // empty: no outline entry
+    Text bookmark;   // empty: no outline entry
+    Text title;      // the drawing's, and
+    CardValues card; // its card: the image's XMP (none when both are empty)
 };
+
+// Why a page cannot go into a document of this kind, in words; empty when it can.
+std::string PdfPageProblem(const PagePicture& page, Pdfa pdfa);
 
 class PdfWriter {
 public:
-    explicit PdfWriter(ByteSink sink);
+    explicit PdfWriter(ByteSink sink, Pdfa pdfa = Pdfa::None);
     // Once, first.
     bool Begin();
-    // A page holding `stream`, a T.6 stream of page.width by page.height pels (0 white).
+    // A page holding `stream`, a T.6 stream of page.width by page.height pels (0 white); false,
+    // with nothing written, for a page that PdfPageProblem names.
     bool AddPage(const PdfPage& page, const std::uint8_t* stream, std::size_t size);
     // Once, last: the information dictionary's title, and the card in XMP (empty: none).
     bool Finish(const Text& title, const CardValues& card);
@@ -47,14 +52,22 @@ private:
     bool Put(const std::string& text);
     bool PutBytes(const char* bytes, std::size_t size);
     bool BeginObject(std::uint32_t number);
+    std::uint32_t NextObject() const;
+    // A stream object of its own: the dictionary's other entries, then exactly `data`.
+    bool PutStream(std::uint32_t number, const std::string& entries, const char* data, std::size_t size);
+    void Describe(const CardValues& card);
+    std::string FileId() const;
 
     ByteSink sink_;
+    Pdfa pdfa_;
     std::uint64_t offset_ = 0;
+    std::uint64_t hash_[2];              // of every byte written: the file's identifier
     bool ok_ = true;
     std::vector<std::uint64_t> offsets_; // by object number; 0 unused
     std::vector<std::uint32_t> pages_;   // page object numbers
     std::vector<Text> bookmarks_;        // per page
     bool userUnits_ = false;             // a page needed them: the document is PDF 1.6
+    std::vector<std::string> described_; // every card property in the document, for PDF/A's schema
 };
 
 // PDF 1.4 readers draw no page side above 14400 units (200 inches); a larger page gets a user
@@ -65,13 +78,6 @@ std::uint32_t PdfUserUnit(const PagePicture& page);
 // or UTF-16BE with its byte-order mark as a hexadecimal string.
 std::string PdfTextString(const Text& text);
 
-// An XMP packet: dc:title, and each card value as a property of its own in the namespace
-// kCardNamespace (names that are no XML names have each other character written as _xHHHH_).
-std::string XmpPacket(const Text& title, const CardValues& card);
-inline constexpr char kCardNamespace[] = "urn:scanleaf:card:1.0/";
-
-// The text that XmpPacket writes as a property name for a variable name, and back.
-std::string XmpPropertyName(const Text& name);
 
 // The image matrix that shows a picture of width by height pels upright in a page of the shown
 // size, in points at the given dpi: "a b c d e f" for the cm operator.

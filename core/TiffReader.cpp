@@ -14,7 +14,7 @@ enum : std::uint16_t {
     kWidth = 256, kHeight = 257, kBitsPerSample = 258, kCompression = 259, kPhotometric = 262, kFillOrder = 266,
     kStripOffsets = 273, kOrientation = 274, kSamplesPerPixel = 277, kRowsPerStrip = 278, kStripByteCounts = 279,
     kXResolution = 282, kYResolution = 283, kResolutionUnit = 296, kT4Options = 292, kT6Options = 293,
-    kTileWidth = 322, kTileLength = 323, kTileOffsets = 324, kTileByteCounts = 325,
+    kTileWidth = 322, kTileLength = 323, kTileOffsets = 324, kTileByteCounts = 325, kXmp = 700,
 };
 
 // The names of the tags whose second value is named when it differs from the first.
@@ -130,6 +130,15 @@ TiffFileInfo ReadTiffDirectories(std::uint64_t fileSize, const ByteRangeReader& 
             const std::uint8_t* entry = entries.data() + e * 12;
             const std::uint16_t tag = std::uint16_t(reader.Number(entry, 2));
             if (tag == kTileWidth || tag == kTileOffsets) page.tiled = true;
+            if (tag == kXmp) {
+                // Only where it lies: the packet is read when it is wanted.
+                const std::uint16_t type = std::uint16_t(reader.Number(entry + 2, 2));
+                if ((type == 1 || type == 7) && page.xmpSize == 0) {
+                    page.xmpSize = reader.Number(entry + 4, 4);
+                    page.xmpOffset = page.xmpSize <= 4 ? at + 2 + e * 12 + 8 : reader.Number(entry + 8, 4);
+                }
+                continue;
+            }
             if (!reader.Values(entry, values)) {
                 if (tag == kStripOffsets || tag == kStripByteCounts || tag == kTileOffsets || tag == kTileByteCounts)
                     return info.problem = "a strip table past the file's end", info;
@@ -205,6 +214,7 @@ std::string TiffPageProblem(const TiffPageInfo& page, std::uint64_t fileSize) {
     for (std::size_t s = 0; s < page.stripOffsets.size(); ++s)
         if (page.stripOffsets[s] > fileSize || page.stripByteCounts[s] > fileSize - page.stripOffsets[s])
             return std::string(piece) + " " + std::to_string(s + 1) + " lies past the file's end";
+    if (page.xmpOffset > fileSize || page.xmpSize > fileSize - page.xmpOffset) return "its XMP packet lies past the file's end";
     return std::string();
 }
 

@@ -28,6 +28,8 @@ struct TiffPageInfo {
     std::vector<std::uint64_t> stripOffsets, stripByteCounts;
     // A tag given twice with other values, named ("BitsPerSample is given twice: 1 and 2").
     std::string conflict;
+    std::uint64_t xmpOffset = 0; // where its XMP packet lies (size 0: it has none)
+    std::uint32_t xmpSize = 0;
 };
 
 // Reads `size` bytes at `offset` into `out`; false when the range is not in the file.
@@ -48,7 +50,8 @@ inline constexpr std::uint64_t kMaxPicturePels = 4000000000ull;
 
 // Why a page cannot be a drawing: a size of 0, more pels than kMaxPicturePels, a tag given twice
 // with two values, a fax compression with more than one bit a pel, a strip or tile past the
-// file's end, or strips or tiles that do not cover the page. Empty when nothing is wrong.
+// file's end, strips or tiles that do not cover the page, or an XMP packet past the file's end.
+// Empty when nothing is wrong.
 std::string TiffPageProblem(const TiffPageInfo& page, std::uint64_t fileSize);
 
 // Whether the page's one strip is already the stream of a CALS type 1 file: bilevel, Group 4, 0

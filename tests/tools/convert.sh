@@ -22,21 +22,7 @@ done
 # A page of Ghostscript's own Group 4 encoder, one strip, wrapped into a CALS header.
 gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -g1200x700 -o "$work/gs.tif" \
     -c "/Helvetica findfont 60 scalefont setfont 40 300 moveto (Scanleaf 0123) show 20 20 moveto 280 150 lineto stroke showpage"
-python3 - "$work/gs.tif" "$work/in/ghostscript-1200x700.cal" <<'EOF'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-assert data[:4] == b'II*\0'
-ifd = struct.unpack_from('<I', data, 4)[0]
-tags = {}
-for i in range(struct.unpack_from('<H', data, ifd)[0]):
-    tag, kind, count, value = struct.unpack_from('<HHII', data, ifd + 2 + 12 * i)
-    tags[tag] = value if kind == 4 else value & 0xFFFF
-assert tags[259] == 4 and tags.get(266, 1) == 1
-width, height, offset, size = tags[256], tags[257], tags[273], tags[279]
-records = ['srcdocid: NONE', 'rtype: 1', 'rorient: 000,270', 'rpelcnt: %06d,%06d' % (width, height), 'rdensty: 0300', 'notes: NONE']
-header = b''.join(r.encode().ljust(128, b' ') for r in records).ljust(2048, b' ')
-open(sys.argv[2], 'wb').write(header + data[offset:offset + size])
-EOF
+python3 "$(dirname "$0")/gscals.py" "$work/gs.tif" "$work/in/ghostscript-1200x700.cal"
 
 for f in "$work"/in/*.cal; do
     name=$(basename "$f" .cal)

@@ -23,6 +23,11 @@ OptionEntry Number(const wchar_t* name, long low, long high, const wchar_t* help
 OptionEntry Choice(const wchar_t* name, const wchar_t* choices, const wchar_t* help) {
     return {name, OptionKind::Choice, choices, help};
 }
+OptionEntry OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, const wchar_t* help) {
+    OptionEntry option{name, OptionKind::Choice, choices, help};
+    option.fallback = fallback;
+    return option;
+}
 OptionEntry Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&),
                     const wchar_t* expects, const wchar_t* help) {
     OptionEntry option{name, OptionKind::Text, value, help};
@@ -41,6 +46,7 @@ const CommandEntry* FindCommand(const std::wstring& name) {
 
 // "--format csv|json"
 std::wstring OptionText(const OptionEntry& option) {
+    if (option.fallback) return std::wstring(option.name) + L" [" + option.value + L"]";
     return std::wstring(option.name) + (option.value ? L" " + std::wstring(option.value) : std::wstring());
 }
 
@@ -49,6 +55,7 @@ std::wstring OptionHelp(const OptionEntry& option) {
     if (option.kind == OptionKind::Number && option.low != LONG_MIN)
         text += L" [" + std::to_wstring(option.low) + L"-" + std::to_wstring(option.high) + L"]";
     if (option.repeatable) text += L" (repeatable)";
+    if (option.fallback) text += L" (" + std::wstring(option.fallback) + L" when none is named)";
     return text;
 }
 
@@ -167,6 +174,10 @@ bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>
         }
         if (!known->value) {
             out.given_.emplace_back(a, std::wstring());
+            continue;
+        }
+        if (known->fallback && (i + 1 >= args.size() || !TypeProblem(*known, args[i + 1]).empty())) {
+            out.given_.emplace_back(a, known->fallback);
             continue;
         }
         if (i + 1 >= args.size()) {

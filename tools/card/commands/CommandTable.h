@@ -33,6 +33,7 @@ struct OptionEntry {
     bool repeatable = false; // every value kept, in order (else the last one counts)
     bool (*check)(const std::wstring&) = nullptr; // a text's own rule
     const wchar_t* expects = nullptr;               // what `check` takes, for the message
+    const wchar_t* fallback = nullptr;              // a choice's value when no word of it follows
 };
 
 OptionEntry Flag(const wchar_t* name, const wchar_t* help);
@@ -40,6 +41,8 @@ OptionEntry Text(const wchar_t* name, const wchar_t* value, const wchar_t* help)
 OptionEntry Repeatable(const wchar_t* name, const wchar_t* value, const wchar_t* help);
 OptionEntry Number(const wchar_t* name, long low, long high, const wchar_t* help);
 OptionEntry Choice(const wchar_t* name, const wchar_t* choices, const wchar_t* help);
+// A choice whose value may be left out: `fallback` then, and the next argument is not taken.
+OptionEntry OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, const wchar_t* help);
 OptionEntry Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&),
                     const wchar_t* expects, const wchar_t* help);
 

@@ -37,6 +37,7 @@ struct ConvertRequest {
     bool skipExisting = false;
     unsigned jobs = 1;
     bool pdf = true;
+    scanleaf::core::Pdfa pdfa = scanleaf::core::Pdfa::None;
     bool overwrite = false;
     bool check = true;
     OutputTarget output;
@@ -49,6 +50,7 @@ struct ConvertRequest {
         scanleaf::core::InputRecord record;
         record.Option(L"--to", pdf ? L"pdf" : L"tiff");
         record.Option(L"--title", title);
+        if (pdfa != scanleaf::core::Pdfa::None) record.Option(L"--pdfa", pdfa == scanleaf::core::Pdfa::Part1b ? L"1b" : L"2b");
         return record;
     }
 };
@@ -57,6 +59,10 @@ bool ParseRequest(const Arguments& a, ConvertRequest& request) {
     for (const wchar_t* other : {L"--set", L"--table", L"--threshold", L"--dpi", L"--encoding", L"--delimiter"})
         if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to cals"), false;
     request.pdf = a.Value(L"--to") == L"pdf";
+    if (a.Has(L"--pdfa")) {
+        if (!request.pdf) return UsageError(L"--pdfa is for --to pdf"), false;
+        request.pdfa = a.Value(L"--pdfa") == L"1b" ? scanleaf::core::Pdfa::Part1b : scanleaf::core::Pdfa::Part2b;
+    }
     request.recursive = a.Has(L"--recursive");
     request.skipExisting = a.Has(L"--skip-existing");
     request.overwrite = a.Has(L"--overwrite");
@@ -109,6 +115,8 @@ std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardR
     if (!drawing.info.sizeKnown) return L"no usable rpelcnt";
     const std::string header = scanleaf::core::DrawingHeaderProblem(drawing.info);
     if (!header.empty()) return FromUtf8(header);
+    const std::string page = scanleaf::core::PdfPageProblem(drawing.Picture(), request.pdfa);
+    if (!page.empty()) return FromUtf8(page);
     // Not even --no-check hands on a page without a picture.
     if (drawing.StreamSize() == 0) return L"no image data after its header";
     std::vector<CardEntry> entries;
@@ -132,8 +140,8 @@ std::wstring Load(const std::wstring& path, const ConvertRequest& request, CardR
 // one can end the chain of directories.
 class Document {
 public:
-    Document(const std::wstring& path, bool pdf)
-        : file_(path), pdf_(pdf), pdfWriter_(Sink()), tiffWriter_(Sink()) {
+    Document(const std::wstring& path, bool pdf, scanleaf::core::Pdfa pdfa)
+        : file_(path), pdf_(pdf), pdfWriter_(Sink(), pdfa), tiffWriter_(Sink()) {
         if (pdf_) ok_ = file_.IsOpen() && pdfWriter_.Begin();
         ok_ = ok_ && file_.IsOpen();
         if (!file_.IsOpen()) error_ = GetLastError();
@@ -143,7 +151,8 @@ public:
     DWORD Error() const { return error_; }
     void Add(Drawing drawing, bool bookmark) {
         if (pdf_) {
-            const scanleaf::core::PdfPage page{drawing.Picture(), bookmark ? drawing.title : std::wstring()};
+            const scanleaf::core::PdfPage page{drawing.Picture(), bookmark ? drawing.title : std::wstring(), drawing.title,
+                                               drawing.card};
             ok_ = ok_ && pdfWriter_.AddPage(page, drawing.Stream(), drawing.StreamSize());
             return;
         }
@@ -255,7 +264,7 @@ int Convert(const Arguments& a, const Setup& setup) {
         togetherRecord = request.Record();
     }
     if (combined) {
-        together = std::make_unique<Document>(request.output.file, request.pdf);
+        together = std::make_unique<Document>(request.output.file, request.pdf, request.pdfa);
         if (!together->Ok()) return refuseAll(CannotWrite(request.output.file, together->Error()));
     }
     scanleaf::core::CardValues onlyCard;
@@ -272,7 +281,7 @@ int Convert(const Arguments& a, const Setup& setup) {
     };
     const auto readers = CardReaders(setup.Format(), request.jobs);
     auto writeOne = [&](const std::wstring& out, Drawing& drawing, const scanleaf::core::InputRecord& record) {
-        Document one(out, request.pdf);
+        Document one(out, request.pdf, request.pdfa);
         const std::wstring title = drawing.title;
         const scanleaf::core::CardValues card = drawing.card;
         one.Add(std::move(drawing), true);

@@ -9,6 +9,7 @@
 #include "core/Group4Encoder.h"
 #include "core/TiffReader.h"
 #include "core/TiffWriter.h"
+#include "core/Xmp.h"
 #include "hostenv/FileHandle.h"
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Files.h"
@@ -159,6 +160,7 @@ struct PagePlan {
     std::uint64_t stripOffset = 0, stripSize = 0;
     // A fax page that is not one CALS stream as it is: decoded by the core, piece by piece.
     std::shared_ptr<const core::TiffPageInfo> fax;
+    core::CardValues carried; // the card its TIFF page carries as XMP
     std::wstring output;
 };
 
@@ -237,7 +239,8 @@ public:
         for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
             files.push_back(std::make_unique<AtomicFile>(pages[p].output));
             problem = Write(source, p, pages[p], *files.back());
-            if (problem.empty() && !values.empty()) problem = FillCard(files.back()->PartialPath(), values);
+            if (problem.empty() && (!values.empty() || !pages[p].carried.empty()))
+                problem = FillCard(files.back()->PartialPath(), values, pages[p].carried);
             if (!problem.empty() && pages.size() > 1) problem = L"page " + std::to_wstring(p + 1) + L": " + problem;
         }
         if (problem.empty())
@@ -301,6 +304,8 @@ private:
                 if (!page.passThrough && core::IsFaxPage(*info)) page.fax = std::make_shared<core::TiffPageInfo>(*info);
                 core::TiffResolution(*info, dpiX, dpiY);
                 core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
+                const std::wstring card = CarriedCard(file, *info, page.carried);
+                if (!card.empty()) return card + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
             }
             if (!page.passThrough && !page.fax) {
                 PictureFrame frame;
@@ -327,6 +332,20 @@ private:
             pages.push_back(page);
         }
         return std::wstring();
+    }
+
+    // The card in the page's XMP packet (none without one); why it cannot be read, or empty.
+    static std::wstring CarriedCard(const SourceFile& file, const core::TiffPageInfo& info, core::CardValues& card) {
+        constexpr std::uint32_t kLargestPacket = 64u << 20;
+        if (info.xmpSize == 0) return std::wstring();
+        if (info.xmpSize > kLargestPacket)
+            return L"its XMP packet of " + std::to_wstring(info.xmpSize) + L" bytes is larger than is read";
+        std::string packet(info.xmpSize, '\0');
+        if (!file.Read(info.xmpOffset, packet.size(), reinterpret_cast<std::uint8_t*>(packet.data())))
+            return L"its XMP packet cannot be read";
+        std::string problem;
+        card = core::XmpCard(packet, problem);
+        return problem.empty() ? std::wstring() : FromUtf8(problem);
     }
 
     // Whether every page is the core's to read, so that Windows' decoders are not asked.
@@ -423,10 +442,22 @@ private:
 
     // The values written and saved through the plug-in, then read back: a name it does not
     // serve, a read-only one, or a value that does not fit its slot refuses the source.
-    std::wstring FillCard(const std::wstring& path, const std::vector<NewValue>& values) {
+    // `given` (--set, --table) over what the picture carried; a carried value that the new header
+    // already holds (its size, its density) is no change.
+    std::wstring FillCard(const std::wstring& path, const std::vector<NewValue>& given, const core::CardValues& carried) {
         std::vector<CardEntry> card;
         HRESULT hr = CardReader(format_).Read(path, card);
         if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
+        std::vector<NewValue> values;
+        for (const auto& [name, value] : carried) {
+            auto same = [&name = name](const auto& other) { return Lower(other.name) == Lower(name); };
+            if (std::any_of(given.begin(), given.end(), same)) continue;
+            const auto now = std::find_if(card.begin(), card.end(), same);
+            if (now != card.end() && now->value == value) continue;
+            values.push_back({name, value});
+        }
+        values.insert(values.end(), given.begin(), given.end());
+        if (values.empty()) return std::wstring();
         std::wstring problems;
         auto problem = [&problems](const std::wstring& text) { problems += (problems.empty() ? L"" : L"; ") + text; };
         auto says = [&values](const EditProblem& p) {

@@ -169,6 +169,7 @@ const std::vector<CommandEntry>& Commands() {
           kShard,
           kSkipExisting,
           Choice(L"--to", L"pdf|tiff|cals", L"the format to write (required)"),
+          OptionalChoice(L"--pdfa", L"1b|2b", L"2b", L"pdf: a PDF/A document of that part and level, for archives"),
           Text(L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"),
           Text(L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"),
           Flag(L"--overwrite", L"replace files that exist (else they are refused)"),

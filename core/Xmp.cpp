@@ -1,0 +1,264 @@
+#include "core/Xmp.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace scanleaf::core {
+
+namespace {
+
+// Text as XML content in UTF-8: the markup characters as entities, and the control characters
+// that XML 1.0 has no place for as U+FFFD.
+std::string XmlText(Text text) {
+    for (Unit& c : text)
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') c = Unit(0xFFFD);
+    return ToUtf8(MarkupEscaped(text));
+}
+
+bool NameStart(Unit c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool NameChar(Unit c) { return NameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+const char* PartNumber(Pdfa pdfa) { return pdfa == Pdfa::Part1b ? "1" : "2"; }
+
+} // namespace
+
+std::string XmpPropertyName(const Text& name) {
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const Unit c = name[i];
+        const bool plain = i == 0 ? NameStart(c) : NameChar(c);
+        // "_x" itself is escaped, so that the name reads back without doubt.
+        const bool startsEscape = c == '_' && i + 1 < name.size() && name[i + 1] == 'x';
+        if (plain && !startsEscape) {
+            out += char(c);
+            continue;
+        }
+        char code[16];
+        std::snprintf(code, sizeof code, "_x%04X_", unsigned(std::uint16_t(c)));
+        out += code;
+    }
+    return out.empty() ? "_" : out;
+}
+
+bool VariableNameOf(const std::string& property, Text& name) {
+    name.clear();
+    for (std::size_t i = 0; i < property.size();) {
+        unsigned code = 0;
+        if (property.compare(i, 2, "_x") == 0 && i + 7 <= property.size() && property[i + 6] == '_' &&
+            std::sscanf(property.substr(i + 2, 4).c_str(), "%4x", &code) == 1 &&
+            std::strspn(property.substr(i + 2, 4).c_str(), "0123456789ABCDEF") == 4) {
+            name += Unit(code);
+            i += 7;
+        } else {
+            name += Unit(static_cast<unsigned char>(property[i++]));
+        }
+    }
+    // Only a name that comes back as it was written is one.
+    return !property.empty() && XmpPropertyName(name) == property;
+}
+
+namespace {
+
+// A schema of the card's namespace, for PDF/A: each property plain text, set outside the file.
+std::string CardSchema(const std::vector<std::string>& described) {
+    std::string xml =
+        "<rdf:Description rdf:about=\"\" xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
+        "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
+        "xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\">\n"
+        "<pdfaExtension:schemas><rdf:Bag><rdf:li rdf:parseType=\"Resource\">\n"
+        "<pdfaSchema:schema>Scanleaf drawing card</pdfaSchema:schema>\n"
+        "<pdfaSchema:namespaceURI>" +
+        std::string(kCardNamespace) +
+        "</pdfaSchema:namespaceURI>\n"
+        "<pdfaSchema:prefix>card</pdfaSchema:prefix>\n"
+        "<pdfaSchema:property><rdf:Seq>\n";
+    for (const std::string& name : described)
+        xml += "<rdf:li rdf:parseType=\"Resource\"><pdfaProperty:name>" + name +
+               "</pdfaProperty:name><pdfaProperty:valueType>Text</pdfaProperty:valueType>"
+               "<pdfaProperty:category>external</pdfaProperty:category>"
+               "<pdfaProperty:description>A record of the drawing's CALS header</pdfaProperty:description></rdf:li>\n";
+    return xml + "</rdf:Seq></pdfaSchema:property>\n</rdf:li></rdf:Bag></pdfaExtension:schemas>\n</rdf:Description>\n";
+}
+
+} // namespace
+
+std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa, bool padded) {
+    std::string xml =
+        "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n";
+    if (pdfa.pdfa != Pdfa::None) {
+        xml += "<rdf:Description rdf:about=\"\" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n"
+               "<pdfaid:part>" + std::string(PartNumber(pdfa.pdfa)) +
+               "</pdfaid:part>\n<pdfaid:conformance>B</pdfaid:conformance>\n</rdf:Description>\n"
+               "<rdf:Description rdf:about=\"\" xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\">\n"
+               "<pdf:Producer>" + XmlText(Ascii(pdfa.producer)) + "</pdf:Producer>\n</rdf:Description>\n";
+        if (!pdfa.described.empty()) xml += CardSchema(pdfa.described);
+    }
+    xml += "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:card=\"" +
+           std::string(kCardNamespace) + "\">\n";
+    if (!title.empty())
+        xml += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(title) +
+               "</rdf:li></rdf:Alt></dc:title>\n";
+    for (const auto& [name, value] : card) {
+        const std::string property = "card:" + XmpPropertyName(name);
+        xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
+    }
+    xml += "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
+    // Room for an editor to grow the packet in place, as XMP asks.
+    if (padded)
+        for (int i = 0; i < 10; ++i) xml += std::string(99, ' ') + "\n";
+    return xml + "<?xpacket end=\"w\"?>";
+}
+
+namespace {
+
+bool XmlNameByte(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' || u == '-' ||
+           u == '.' || u >= 0x80;
+}
+
+bool Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+void AppendUtf8(std::string& out, unsigned long code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
+// XML character data with its references replaced; false for markup or a reference XML has not.
+bool Unescaped(const std::string& raw, std::string& out) {
+    static const std::pair<const char*, char> kEntities[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    out.clear();
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '<') return false;
+        if (raw[i] != '&') {
+            out += raw[i];
+            continue;
+        }
+        const std::size_t end = raw.find(';', i);
+        if (end == std::string::npos || end - i > 10) return false;
+        const std::string name = raw.substr(i + 1, end - i - 1);
+        i = end;
+        bool known = false;
+        for (const auto& [entity, c] : kEntities)
+            if (name == entity) out += c, known = true;
+        if (known) continue;
+        const bool hex = name.size() > 2 && name[0] == '#' && name[1] == 'x';
+        const std::string digits = name.size() > 1 && name[0] == '#' ? name.substr(hex ? 2 : 1) : std::string();
+        if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
+            return false;
+        const unsigned long code = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
+        if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        AppendUtf8(out, code);
+    }
+    return true;
+}
+
+// The prefix a packet binds to the card's namespace; empty for none.
+std::string CardPrefix(const std::string& packet) {
+    for (std::size_t at = packet.find("xmlns:"); at != std::string::npos; at = packet.find("xmlns:", at + 1)) {
+        std::size_t p = at + 6;
+        while (p < packet.size() && XmlNameByte(packet[p])) ++p;
+        const std::string prefix = packet.substr(at + 6, p - at - 6);
+        while (p < packet.size() && Space(packet[p])) ++p;
+        if (p >= packet.size() || packet[p] != '=') continue;
+        ++p;
+        while (p < packet.size() && Space(packet[p])) ++p;
+        if (p >= packet.size() || (packet[p] != '"' && packet[p] != '\'')) continue;
+        const std::size_t end = packet.find(packet[p], p + 1);
+        if (end != std::string::npos && packet.compare(p + 1, end - p - 1, kCardNamespace) == 0) return prefix;
+    }
+    return std::string();
+}
+
+} // namespace
+
+CardValues XmpCard(const std::string& packet, std::string& problem) {
+    problem.clear();
+    CardValues card;
+    const std::string prefix = CardPrefix(packet);
+    if (prefix.empty()) return card;
+    const std::string qualified = prefix + ":";
+    std::set<std::string> seen;
+    // One property's raw value, from an element's content or an attribute.
+    auto take = [&](const std::string& property, const std::string& raw) {
+        const std::string what = "the XMP property " + qualified + property;
+        Text name;
+        if (!VariableNameOf(property, name)) return problem = what + " names no variable", false;
+        if (!seen.insert(property).second) return problem = what + " is given twice", false;
+        std::string value;
+        if (!Unescaped(raw, value)) return problem = what + " is no simple text value", false;
+        if (FirstInvalidUtf8(value) != std::string::npos) return problem = what + " is no UTF-8 text", false;
+        card.push_back({name, FromUtf8(value)});
+        return true;
+    };
+    // Tag by tag: comments, processing instructions and end tags are passed over; a start tag's
+    // attributes and, for the card's own elements, their content are read.
+    for (std::size_t at = packet.find('<'); at != std::string::npos; at = packet.find('<', at + 1)) {
+        if (packet.compare(at, 4, "<!--") == 0) {
+            at = packet.find("-->", at);
+            if (at == std::string::npos) break;
+            continue;
+        }
+        if (at + 1 < packet.size() && (packet[at + 1] == '?' || packet[at + 1] == '/' || packet[at + 1] == '!')) continue;
+        std::size_t p = at + 1;
+        while (p < packet.size() && (XmlNameByte(packet[p]) || packet[p] == ':')) ++p;
+        const std::string tag = packet.substr(at + 1, p - at - 1);
+        // Its attributes, up to the tag's end.
+        bool empty = false;
+        for (;;) {
+            while (p < packet.size() && Space(packet[p])) ++p;
+            if (p >= packet.size()) return problem = "the XMP packet ends inside a tag", CardValues();
+            if (packet[p] == '>' || packet.compare(p, 2, "/>") == 0) {
+                empty = packet[p] == '/';
+                p += empty ? 2 : 1;
+                break;
+            }
+            const std::size_t nameAt = p;
+            while (p < packet.size() && (XmlNameByte(packet[p]) || packet[p] == ':')) ++p;
+            const std::string attribute = packet.substr(nameAt, p - nameAt);
+            while (p < packet.size() && Space(packet[p])) ++p;
+            if (attribute.empty() || p >= packet.size() || packet[p] != '=') return problem = "the XMP packet is no XML", CardValues();
+            ++p;
+            while (p < packet.size() && Space(packet[p])) ++p;
+            const std::size_t end = p < packet.size() && (packet[p] == '"' || packet[p] == '\'') ? packet.find(packet[p], p + 1)
+                                                                                              : std::string::npos;
+            if (end == std::string::npos) return problem = "the XMP packet is no XML", CardValues();
+            if (attribute.compare(0, qualified.size(), qualified) == 0 &&
+                !take(attribute.substr(qualified.size()), packet.substr(p + 1, end - p - 1)))
+                return CardValues();
+            p = end + 1;
+        }
+        at = p - 1;
+        if (tag.compare(0, qualified.size(), qualified) != 0) continue;
+        const std::string property = tag.substr(qualified.size());
+        std::string raw;
+        if (!empty) {
+            const std::size_t end = packet.find("</" + tag + ">", p);
+            if (end == std::string::npos) return problem = "the XMP property " + tag + " is not closed", CardValues();
+            raw = packet.substr(p, end - p);
+            at = end;
+        }
+        if (!take(property, raw)) return CardValues();
+    }
+    return card;
+}
+
+} // namespace scanleaf::core

@@ -1,0 +1,44 @@
+// A drawing's card in XMP, as the PDF and TIFF writers carry it, and read back: each variable a
+// simple property of its own in the card's namespace, beside the title and what PDF/A asks.
+#pragma once
+
+#include "core/Text.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace scanleaf::core {
+
+// A card as name and value pairs, in card order.
+using CardValues = std::vector<std::pair<Text, Text>>;
+
+// The PDF/A part and level a document keeps to, or none.
+enum class Pdfa { None, Part1b, Part2b };
+
+// What a PDF/A document's own packet says besides: its part and level, its producer, and a schema
+// of the card's namespace that names each of `described` (property names as XmpPropertyName
+// writes them).
+struct XmpPdfa {
+    Pdfa pdfa = Pdfa::None;
+    std::string producer;
+    std::vector<std::string> described;
+};
+
+// An XMP packet: dc:title, and each card value as a property of its own in the namespace
+// kCardNamespace (names that are no XML names have each other character written as _xHHHH_),
+// padded for editing in place unless `padded` is false.
+std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa = XmpPdfa(), bool padded = true);
+inline constexpr char kCardNamespace[] = "urn:scanleaf:card:1.0/";
+
+// The card of a packet that XmpPacket wrote (or any that holds the namespace's properties as
+// simple elements), in its order; `problem` names what cannot be read (a property twice, a name
+// that is no written name, markup where text belongs), and the card is then empty.
+CardValues XmpCard(const std::string& packet, std::string& problem);
+
+// The text that XmpPacket writes as a property name for a variable name, and back (false for a
+// name that XmpPropertyName does not write).
+std::string XmpPropertyName(const Text& name);
+bool VariableNameOf(const std::string& property, Text& name);
+
+} // namespace scanleaf::core

@@ -1,8 +1,10 @@
-// The PDF and TIFF writers on any card values, titles, bookmarks, sizes, densities and
-// orientations: libqpdf reads the PDF without a warning and gives back the title, every page's
-// stream and every card value from the XMP; libtiff reads the TIFF without a warning and gives
-// back every page's size, strip and XMP packet, and so does the core's own reader of TIFF
-// directories, which keeps nothing past the end of a file cut in half.
+// The PDF and TIFF writers on any card values, titles, bookmarks, sizes, densities, orientations
+// and PDF/A part: libqpdf reads the PDF without a warning and gives back the title, every page
+// that the part holds (the others refused), its stream, and its card from its image's XMP, which
+// the core reads back as written; a PDF/A document's schema names every card property;
+// libtiff reads the TIFF without a warning and gives back every page's size, strip and XMP packet,
+// and so does the core's own reader of TIFF directories, which keeps nothing past the end of a
+// file cut in half.
 #include "core/PdfWriter.h"
 #include "core/TiffReader.h"
 #include "core/TiffWriter.h"
@@ -85,12 +87,27 @@ void Complain(const char*, const char*, va_list) { warned = true; }
 
 } // namespace
 
+// A card holds each variable once, by a name that is not empty.
+void Add(CardValues& card, const Text& name, const Text& value) {
+    for (const auto& entry : card)
+        if (XmpPropertyName(entry.first) == XmpPropertyName(name)) return;
+    if (!name.empty()) card.push_back({name, value});
+}
+
+// A card as the core reads it back from a packet: names exactly, values as XML holds them.
+CardValues AsReadBack(const CardValues& card) {
+    CardValues back;
+    for (const auto& [name, value] : card) back.push_back({name, FromUtf8(AsRead(value))});
+    return back;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
+    const Pdfa pdfa = in.PickValueInArray({Pdfa::None, Pdfa::Part1b, Pdfa::Part2b});
     const Text title = DrawText(in, 40, SL_T("Ab (x)\\\u00e9<&"));
     CardValues card;
     for (int n = in.ConsumeIntegralInRange<int>(0, 4); n > 0; --n)
-        card.push_back({DrawText(in, 12, SL_T("abc_x1 ")), DrawText(in, 30, SL_T("v<&>\"'() \u00e9"))});
+        Add(card, DrawText(in, 12, SL_T("abc_x1 ")), DrawText(in, 30, SL_T("v<&>\"'() \u00e9")));
     struct Page {
         PdfPage pdf;
         std::string stream;
@@ -104,18 +121,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         p.pdf.pelPath = angles[0];
         p.pdf.lineProgression = angles[1];
         p.pdf.bookmark = DrawText(in, 20, SL_T("p1 ()"));
+        p.pdf.title = DrawText(in, 10, SL_T("t\u00e9"));
+        for (int n = in.ConsumeIntegralInRange<int>(0, 3); n > 0; --n)
+            Add(p.pdf.card, DrawText(in, 8, SL_T("abx_1")), DrawText(in, 12, SL_T("v<&\u00e9")));
         p.stream = in.ConsumeBytesAsString(in.ConsumeIntegralInRange<std::size_t>(1, 64));
         if (p.stream.empty()) p.stream = std::string(1, '\0'); // a drawing's stream is never empty
     }
 
     std::string pdf;
-    PdfWriter writer([&pdf](const char* bytes, std::size_t n) {
-        pdf.append(bytes, n);
-        return true;
-    });
+    PdfWriter writer(
+        [&pdf](const char* bytes, std::size_t n) {
+            pdf.append(bytes, n);
+            return true;
+        },
+        pdfa);
     FUZZ_CHECK(writer.Begin());
-    for (const Page& p : pages)
-        FUZZ_CHECK(writer.AddPage(p.pdf, reinterpret_cast<const std::uint8_t*>(p.stream.data()), p.stream.size()));
+    std::vector<const Page*> held;
+    for (const Page& p : pages) {
+        const bool added = writer.AddPage(p.pdf, reinterpret_cast<const std::uint8_t*>(p.stream.data()), p.stream.size());
+        FUZZ_CHECK(added == PdfPageProblem(p.pdf, pdfa).empty());
+        if (added) held.push_back(&p);
+    }
     FUZZ_CHECK(writer.Finish(title, card));
     try {
         QPDF read;
@@ -124,14 +150,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QPDFObjectHandle info = read.getTrailer().getKey("/Info");
         if (!title.empty()) FUZZ_CHECK(info.getKey("/Title").getUTF8Value() == ToUtf8(title));
         std::vector<QPDFPageObjectHelper> shown = QPDFPageDocumentHelper(read).getAllPages();
-        FUZZ_CHECK(shown.size() == pages.size());
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            QPDFObjectHandle image = shown[i].getObjectHandle().getKey("/Resources").getKey("/XObject").getKey("/Im0");
-            const auto raw = image.getRawStreamData();
-            FUZZ_CHECK(std::string(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize()) == pages[i].stream);
-        }
+        FUZZ_CHECK(shown.size() == held.size());
         const auto xmpData = read.getRoot().getKey("/Metadata").getStreamData();
         const std::string xmp(reinterpret_cast<const char*>(xmpData->getBuffer()), xmpData->getSize());
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            QPDFObjectHandle image = shown[i].getObjectHandle().getKey("/Resources").getKey("/XObject").getKey("/Im0");
+            const auto raw = image.getRawStreamData();
+            FUZZ_CHECK(std::string(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize()) == held[i]->stream);
+            const PdfPage& page = held[i]->pdf;
+            QPDFObjectHandle metadata = image.getDict().getKey("/Metadata");
+            FUZZ_CHECK(metadata.isStream() == (!page.card.empty() || !page.title.empty()));
+            if (!metadata.isStream()) continue;
+            const auto packetData = metadata.getStreamData();
+            std::string problem;
+            const CardValues back = XmpCard(std::string(reinterpret_cast<const char*>(packetData->getBuffer()), packetData->getSize()), problem);
+            FUZZ_CHECK(problem.empty() && back == AsReadBack(page.card));
+            for (const auto& entry : page.card)
+                if (pdfa != Pdfa::None)
+                    FUZZ_CHECK(xmp.find("<pdfaProperty:name>" + XmpPropertyName(entry.first) + "</") != std::string::npos);
+        }
         std::size_t at = 0;
         for (const auto& [name, value] : card) {
             const std::string open = "<card:" + XmpPropertyName(name) + ">";
@@ -141,6 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(XmlUnescaped(xmp.substr(start + open.size(), end - start - open.size())) == AsRead(value));
             at = end;
         }
+        for (const QPDFExc& warning : read.getWarnings()) std::fprintf(stderr, "qpdf: %s\n", warning.what());
         FUZZ_CHECK(read.getWarnings().empty());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qpdf: %s\n", e.what());
@@ -180,6 +218,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool hasXmp = TIFFGetField(read, TIFFTAG_XMLPACKET, &xmpSize, &xmp);
         FUZZ_CHECK(hasXmp == (i % 2 == 0));
         if (hasXmp) FUZZ_CHECK(std::string(static_cast<const char*>(xmp), xmpSize) == packet);
+        std::string problem;
+        if (hasXmp) {
+            const CardValues back = XmpCard(packet, problem);
+            if (!problem.empty()) std::fprintf(stderr, "XmpCard: %s\n", problem.c_str());
+            FUZZ_CHECK(back == AsReadBack(card) && problem.empty());
+        }
     }
     TIFFClose(read);
     FUZZ_CHECK(!warned);
@@ -204,6 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(core::IsCalsStream(page) && std::lround(x) == long(written.dpi) && std::lround(y) == long(written.dpi));
         FUZZ_CHECK(page.orientation == core::TiffOrientation(written.pelPath, written.lineProgression));
         FUZZ_CHECK(tiff.compare(std::size_t(page.stripOffsets[0]), std::size_t(page.stripByteCounts[0]), pages[i].stream) == 0);
+        FUZZ_CHECK(i % 2 ? page.xmpSize == 0 : tiff.compare(std::size_t(page.xmpOffset), page.xmpSize, packet) == 0);
     }
     // The first half of the file: whatever the reader keeps of a page without a problem lies in it.
     const std::string half = tiff.substr(0, tiff.size() / 2);

@@ -114,6 +114,22 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
     EXPECT_EQ("--style takes a whole number, not \"x\"", Narrow(error));
     EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"convert"), {L"--to", L"png", L"a"}, args, error));
     EXPECT_EQ("--to takes pdf, tiff or cals, not \"png\"", Narrow(error));
+    // A value that may be left out: taken only when a word of it follows.
+    const struct {
+        std::vector<std::wstring> args;
+        const wchar_t* pdfa;
+        std::vector<std::wstring> operands;
+    } optional[] = {
+        {{L"--to", L"pdf", L"--pdfa", L"1b", L"a"}, L"1b", {L"a"}},
+        {{L"--to", L"pdf", L"--pdfa", L"a"}, L"2b", {L"a"}},
+        {{L"--to", L"pdf", L"a", L"--pdfa"}, L"2b", {L"a"}},
+        {{L"--pdfa", L"--to", L"pdf", L"1B"}, L"2b", {L"1B"}},
+    };
+    for (const auto& c : optional) {
+        ASSERT_TRUE(card::ParseArguments(*card::FindCommand(L"convert"), c.args, args, error)) << Narrow(error);
+        EXPECT_EQ(c.pdfa, args.Value(L"--pdfa"));
+        EXPECT_EQ(c.operands, args.operands);
+    }
     EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"undo"), {L"a", L"b"}, args, error));
     EXPECT_EQ("undo takes JOURNAL, not \"b\"", Narrow(error));
     EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"info"), {L"x"}, args, error));

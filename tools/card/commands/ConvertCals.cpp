@@ -63,6 +63,7 @@ struct CalsRequest {
 bool ParseRequest(const Arguments& a, CalsRequest& request) {
     for (const wchar_t* other : {L"--title", L"--no-check"})
         if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to pdf and --to tiff"), false;
+    if (a.Has(L"--pdfa")) return UsageError(L"--pdfa is for --to pdf"), false;
     request.threshold = int(a.Number(L"--threshold", request.threshold));
     request.dpi = std::uint32_t(a.Number(L"--dpi", long(request.dpi)));
     for (const std::wstring& pair : a.Values(L"--set")) {

@@ -37,6 +37,7 @@ std::vector<BYTE> Dword(DWORD value) {
 }
 
 std::wstring DecoderKey() { return L"CLSID\\" + Guid(CLSID_CalsWicDecoder); }
+std::wstring HandlerKey() { return L"CLSID\\" + Guid(CLSID_CalsPropertyHandler); }
 
 } // namespace
 
@@ -73,6 +74,11 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
         {L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" + Guid(CLSID_CalsWicDecoder), L"FriendlyName",
          REG_SZ, Text(kName)},
     };
+    // The property handler: a class of its own, created in Explorer's and the indexer's processes.
+    const std::wstring handler = HandlerKey();
+    rows.push_back({handler, L"", REG_SZ, Text(L"Scanleaf CALS Property Handler")});
+    rows.push_back({handler + L"\\InprocServer32", L"", REG_SZ, Text(modulePath)});
+    rows.push_back({handler + L"\\InprocServer32", L"ThreadingModel", REG_SZ, Text(L"Both")});
     for (const wchar_t* e : kExtensions) {
         const std::wstring key = L"." + std::wstring(e);
         rows.push_back({key, L"PerceivedType", REG_SZ, Text(L"image")});
@@ -82,8 +88,8 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
 }
 
 std::vector<std::wstring> CodecOwnedKeys() {
-    std::vector<std::wstring> keys = {DecoderKey(), L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" +
-                                                        Guid(CLSID_CalsWicDecoder)};
+    std::vector<std::wstring> keys = {DecoderKey(), HandlerKey(),
+                                      L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" + Guid(CLSID_CalsWicDecoder)};
     for (const wchar_t* e : kExtensions) keys.push_back(L"." + std::wstring(e) + L"\\ShellEx\\" + kThumbnailHandler);
     return keys;
 }

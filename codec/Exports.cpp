@@ -1,6 +1,7 @@
 // ScanleafCodec.dll: its entry point and its four exports. A COM server of its own, apart from
 // the plug-in, so that the plug-in's registration and behaviour stay as they are.
 #include "codec/CalsDecoder.h"
+#include "codec/CalsPropertyStore.h"
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
 #include "comframe/Module.h"
@@ -11,6 +12,7 @@ namespace {
 
 ClassEntry g_codecClasses[] = {
     {&CLSID_CalsWicDecoder, 0, &Creator<CCalsDecoder>::CreateInstance},
+    {&CLSID_CalsPropertyHandler, 0, &Creator<CCalsPropertyStore>::CreateInstance},
 };
 
 HINSTANCE g_instance = nullptr;

@@ -112,11 +112,29 @@ std::string PdfImageMatrix(const PagePicture& page, std::uint32_t unit) {
 PdfWriter::PdfWriter(ByteSink sink, Pdfa pdfa)
     : sink_(std::move(sink)), pdfa_(pdfa), hash_{kFnvStarts[0], kFnvStarts[1]}, offsets_(kFirstPage, 0) {}
 
-bool PdfWriter::PutBytes(const char* bytes, std::size_t size) {
+void PdfWriter::Hash(const char* bytes, std::size_t size) {
+    std::uint64_t a = hash_[0], b = hash_[1];
+    for (std::size_t i = 0; i < size; ++i) {
+        a = (a ^ static_cast<unsigned char>(bytes[i])) * kFnvPrime;
+        b = (b ^ static_cast<unsigned char>(bytes[i])) * kFnvPrime;
+    }
+    hash_[0] = a;
+    hash_[1] = b;
+}
+
+bool PdfWriter::PutBytes(const char* bytes, std::size_t size, bool sampled) {
     ok_ = ok_ && sink_(bytes, size);
     offset_ += size;
-    for (std::uint64_t& h : hash_)
-        for (std::size_t i = 0; i < size; ++i) h = (h ^ static_cast<unsigned char>(bytes[i])) * kFnvPrime;
+    if (!sampled) {
+        Hash(bytes, size);
+    } else {
+        // A picture's stream counts by its size and its ends: the cards, titles and sizes around
+        // it tell documents apart, and a whole scan need not pass through the hash.
+        const std::string length = std::to_string(size);
+        Hash(length.data(), length.size());
+        Hash(bytes, std::min<std::size_t>(size, 64));
+        if (size > 64) Hash(bytes + size - std::min<std::size_t>(size - 64, 64), std::min<std::size_t>(size - 64, 64));
+    }
     return ok_;
 }
 
@@ -130,11 +148,12 @@ bool PdfWriter::BeginObject(std::uint32_t number) {
 
 std::uint32_t PdfWriter::NextObject() const { return std::uint32_t(std::max<std::size_t>(offsets_.size(), kFirstPage)); }
 
-bool PdfWriter::PutStream(std::uint32_t number, const std::string& entries, const char* data, std::size_t size) {
+bool PdfWriter::PutStream(std::uint32_t number, const std::string& entries, const char* data, std::size_t size,
+                          bool picture) {
     // The length counts the data alone: the line ends around it belong to the keywords.
     BeginObject(number);
     Put("<< " + entries + (entries.empty() ? "" : " ") + "/Length " + std::to_string(size) + " >>\nstream\n");
-    PutBytes(data, size);
+    PutBytes(data, size, picture);
     return Put("\nendstream\nendobj\n");
 }
 
@@ -167,7 +186,7 @@ bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::si
               "/Type /XObject /Subtype /Image /Width " + w + " /Height " + h +
                   " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " +
                   w + " /Rows " + h + " >>" + (carded ? " /Metadata " + Ref(metadata) : std::string()),
-              reinterpret_cast<const char*>(stream), size);
+              reinterpret_cast<const char*>(stream), size, true);
     if (carded) {
         // The drawing's own card travels with its image, whatever the document's packet says.
         const std::string xmp = XmpPacket(page.title, page.card, XmpPdfa(), false);

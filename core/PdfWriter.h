@@ -50,18 +50,20 @@ public:
 
 private:
     bool Put(const std::string& text);
-    bool PutBytes(const char* bytes, std::size_t size);
+    bool PutBytes(const char* bytes, std::size_t size, bool sampled = false);
+    void Hash(const char* bytes, std::size_t size);
     bool BeginObject(std::uint32_t number);
     std::uint32_t NextObject() const;
     // A stream object of its own: the dictionary's other entries, then exactly `data`.
-    bool PutStream(std::uint32_t number, const std::string& entries, const char* data, std::size_t size);
+    bool PutStream(std::uint32_t number, const std::string& entries, const char* data, std::size_t size,
+                   bool picture = false);
     void Describe(const CardValues& card);
     std::string FileId() const;
 
     ByteSink sink_;
     Pdfa pdfa_;
     std::uint64_t offset_ = 0;
-    std::uint64_t hash_[2];              // of every byte written: the file's identifier
+    std::uint64_t hash_[2];              // of what was written: the file's identifier
     bool ok_ = true;
     std::vector<std::uint64_t> offsets_; // by object number; 0 unused
     std::vector<std::uint32_t> pages_;   // page object numbers

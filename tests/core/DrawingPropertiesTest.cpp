@@ -132,9 +132,15 @@ TEST(DrawingProperties, ASetChangesItsSlotAloneOrNothing) {
         // Nothing outside the record's own slot changes (figid's is the fourth, notes' the eleventh).
         const std::size_t slot = c.key == DrawingKey::Comment ? 10 : 3;
         for (std::size_t i = 0; i < kHeaderSize; ++i)
-            if (before[i] != after[i]) ASSERT_EQ(slot, i / kSlotSize) << i;
-        if (c.slot) EXPECT_EQ(std::string(c.slot) + std::string(kSlotSize - std::strlen(c.slot), ' '), after.substr(slot * kSlotSize, kSlotSize));
-        if (!*c.problem) EXPECT_EQ(p.Get(c.key), Read(after, ansi).Get(c.key));
+            if (before[i] != after[i]) {
+                ASSERT_EQ(slot, i / kSlotSize) << i;
+            }
+        if (c.slot) {
+            EXPECT_EQ(std::string(c.slot) + std::string(kSlotSize - std::strlen(c.slot), ' '), after.substr(slot * kSlotSize, kSlotSize));
+        }
+        if (!*c.problem) {
+            EXPECT_EQ(p.Get(c.key), Read(after, ansi).Get(c.key));
+        }
     }
 }
 

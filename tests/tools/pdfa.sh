@@ -32,7 +32,8 @@ for f in "$work/in/Größe ✓ 図面.cal" "$work/in/gdal-090-270.cal"; do
     card set "$(win "$f")" 'notes=Maße (rev B) & <café>' >/dev/null || fail "set notes"
 done
 
-# Each drawing alone: valid PDF/A-1b, its stream unchanged, drawn as render draws it.
+# Each drawing alone: valid PDF/A-1b, its stream unchanged, drawn as render draws it by Ghostscript
+# and MuPDF.
 for f in "$work"/in/*.cal; do
     name=$(basename "$f" .cal)
     pdf="$work/out/$name.pdf"
@@ -47,6 +48,8 @@ for f in "$work"/in/*.cal; do
     card render --size 0 -o "$(win "$work/out/$name.png")" "$(win "$f")" >/dev/null || fail "$name: render"
     gs -q -dSAFER -sDEVICE=pbmraw -r"${dpi:-200}" -o "$work/out/$name-gs.pbm" "$pdf"
     [ "$(differ "$work/out/$name-gs.pbm" "$work/out/$name.png")" = 0 ] || fail "$name: Ghostscript draws other pels"
+    mutool draw -q -r "${dpi:-200}" -o "$work/out/$name-mu.pbm" "$pdf" 2>/dev/null
+    [ "$(differ "$work/out/$name-mu.pbm" "$work/out/$name.png")" = 0 ] || fail "$name: MuPDF draws other pels"
     ok
 done
 pdfinfo "$work/out/Größe ✓ 図面.pdf" | grep -q '^Title: *Größe ✓ 図面$' || fail "a title beyond ASCII"

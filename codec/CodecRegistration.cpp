@@ -19,6 +19,17 @@ const wchar_t kDecoderCategory[] = L"{7ED96837-96F0-4812-B211-F13C24117ED3}";
 const wchar_t kThumbnailHandler[] = L"{e357fccd-a995-4576-b01f-234630154e96}";
 const wchar_t kPhotoThumbnailProvider[] = L"{C7657C4A-9F68-40fa-A4DF-96BC08EB3551}";
 const wchar_t kName[] = L"Scanleaf CALS Decoder";
+// What Explorer lists of a drawing: in its Details, in its preview pane, and in its tooltip.
+const wchar_t kFullDetails[] =
+    L"prop:System.PropGroup.Description;System.Title;System.Document.DocumentID;Scanleaf.Cals.DestinationDocumentId;"
+    L"Scanleaf.Cals.TextFileId;Scanleaf.Cals.SourceGraphics;Scanleaf.Cals.DocumentClass;System.Comment;"
+    L"System.PropGroup.Image;System.Image.Dimensions;System.Image.HorizontalSize;System.Image.VerticalSize;"
+    L"System.Image.HorizontalResolution;System.Image.VerticalResolution;System.Image.BitDepth;System.Image.Compression;"
+    L"Scanleaf.Cals.Orientation;System.PropGroup.FileSystem;System.ItemNameDisplay;System.ItemType;System.ItemFolderPathDisplay;"
+    L"System.Size;System.DateCreated;System.DateModified";
+const wchar_t kPreviewDetails[] =
+    L"prop:System.Title;System.Document.DocumentID;System.Comment;System.Image.Dimensions;System.Size;System.DateModified";
+const wchar_t kInfoTip[] = L"prop:System.ItemType;System.Title;System.Document.DocumentID;System.Image.Dimensions;System.Size";
 
 std::wstring Guid(const GUID& guid) {
     wchar_t text[40] = {};
@@ -34,6 +45,17 @@ std::vector<BYTE> Text(const std::wstring& text) {
 std::vector<BYTE> Dword(DWORD value) {
     const BYTE* bytes = reinterpret_cast<const BYTE*>(&value);
     return std::vector<BYTE>(bytes, bytes + sizeof value);
+}
+
+// A key below HKEY_CLASSES_ROOT goes when nothing is left in it.
+void DeleteIfEmpty(const std::wstring& key) {
+    DWORD subkeys = 1, values = 1;
+    HKEY open = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &open) != ERROR_SUCCESS) return;
+    RegQueryInfoKeyW(open, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(open);
+    if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
 }
 
 std::wstring DecoderKey() { return L"CLSID\\" + Guid(CLSID_CalsWicDecoder); }
@@ -83,22 +105,32 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
         const std::wstring key = L"." + std::wstring(e);
         rows.push_back({key, L"PerceivedType", REG_SZ, Text(L"image")});
         rows.push_back({key + L"\\ShellEx\\" + kThumbnailHandler, L"", REG_SZ, Text(kPhotoThumbnailProvider)});
+        rows.push_back({std::wstring(kPropertyHandlersKey) + L"\\" + key, L"", REG_SZ, Text(Guid(CLSID_CalsPropertyHandler)),
+                        HKEY_LOCAL_MACHINE});
+        const std::wstring associations = L"SystemFileAssociations\\" + key;
+        rows.push_back({associations, L"FullDetails", REG_SZ, Text(kFullDetails)});
+        rows.push_back({associations, L"PreviewDetails", REG_SZ, Text(kPreviewDetails)});
+        rows.push_back({associations, L"InfoTip", REG_SZ, Text(kInfoTip)});
     }
     return rows;
 }
 
-std::vector<std::wstring> CodecOwnedKeys() {
-    std::vector<std::wstring> keys = {DecoderKey(), HandlerKey(),
-                                      L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" + Guid(CLSID_CalsWicDecoder)};
-    for (const wchar_t* e : kExtensions) keys.push_back(L"." + std::wstring(e) + L"\\ShellEx\\" + kThumbnailHandler);
+std::vector<CodecKey> CodecOwnedKeys() {
+    const HKEY classes = HKEY_CLASSES_ROOT;
+    std::vector<CodecKey> keys = {{classes, DecoderKey()}, {classes, HandlerKey()},
+                                  {classes, L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" +
+                                                Guid(CLSID_CalsWicDecoder)}};
+    for (const wchar_t* e : kExtensions) {
+        keys.push_back({classes, L"." + std::wstring(e) + L"\\ShellEx\\" + kThumbnailHandler});
+        keys.push_back({HKEY_LOCAL_MACHINE, std::wstring(kPropertyHandlersKey) + L"\\." + e});
+    }
     return keys;
 }
 
 HRESULT RegisterCodec(const std::wstring& modulePath) {
     for (const CodecRow& row : CodecRows(modulePath)) {
         HKEY key = nullptr;
-        LONG error = RegCreateKeyExW(HKEY_CLASSES_ROOT, row.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                     nullptr);
+        LONG error = RegCreateKeyExW(row.root, row.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
         if (error == ERROR_SUCCESS)
             error = RegSetValueExW(key, row.name.empty() ? nullptr : row.name.c_str(), 0, row.type, row.data.data(),
                                    DWORD(row.data.size()));
@@ -109,23 +141,21 @@ HRESULT RegisterCodec(const std::wstring& modulePath) {
 }
 
 HRESULT UnregisterCodec() {
-    for (const std::wstring& key : CodecOwnedKeys()) {
-        const LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-        if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    for (const CodecKey& owned : CodecOwnedKeys()) {
+        const LONG error = RegDeleteTreeW(owned.root, owned.key.c_str());
+        if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) RegDeleteKeyW(owned.root, owned.key.c_str());
     }
     // The extensions' own keys: the values written here, then the keys that are left empty.
     for (const CodecRow& row : CodecRows(L"")) {
+        const bool listed = row.key.compare(0, 23, L"SystemFileAssociations\\") == 0;
+        if (listed) {
+            RegDeleteKeyValueW(HKEY_CLASSES_ROOT, row.key.c_str(), row.name.c_str());
+            DeleteIfEmpty(row.key);
+            continue;
+        }
         if (row.key.empty() || row.key[0] != L'.' || row.name != L"PerceivedType") continue;
         RegDeleteKeyValueW(HKEY_CLASSES_ROOT, row.key.c_str(), L"PerceivedType");
-        for (const std::wstring& key : {row.key + L"\\ShellEx", row.key}) {
-            DWORD subkeys = 1, values = 1;
-            HKEY open = nullptr;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &open) != ERROR_SUCCESS) continue;
-            RegQueryInfoKeyW(open, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                             nullptr, nullptr);
-            RegCloseKey(open);
-            if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-        }
+        for (const std::wstring& key : {row.key + L"\\ShellEx", row.key}) DeleteIfEmpty(key);
     }
     return S_OK;
 }

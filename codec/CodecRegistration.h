@@ -1,7 +1,8 @@
-// The codec's registry rows (under HKEY_CLASSES_ROOT, in the registering process's view): the
-// decoder class, its place in WIC's decoder category, its pattern, and per CALS extension the
-// image type and Explorer's photo thumbnail provider. regsvr32 writes them; the installer's
-// rows are made from the same list.
+// The codec's registry rows (in the registering process's view): the decoder class, its place in
+// WIC's decoder category, its pattern, and per CALS extension the image type and Explorer's photo
+// thumbnail provider; the property handler's class, its entry in the property system per
+// extension (HKEY_LOCAL_MACHINE), and the properties Explorer lists for the extension.
+// regsvr32 writes them; the installer's rows are made from the same list.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +13,26 @@
 namespace scanleaf {
 
 struct CodecRow {
-    std::wstring key;   // below HKEY_CLASSES_ROOT
+    std::wstring key;   // below `root`
     std::wstring name;  // empty: the default value
     DWORD type;         // REG_SZ, REG_DWORD or REG_BINARY
     std::vector<BYTE> data;
+    HKEY root = HKEY_CLASSES_ROOT;
+};
+
+struct CodecKey {
+    HKEY root;
+    std::wstring key;
 };
 
 std::vector<CodecRow> CodecRows(const std::wstring& modulePath);
 
 // The keys that are the codec's alone, removed whole on unregistration; every other row's key
 // (the extensions') keeps what others wrote there and goes only when nothing is left.
-std::vector<std::wstring> CodecOwnedKeys();
+std::vector<CodecKey> CodecOwnedKeys();
+
+// Where the property system finds a handler for each extension, below HKEY_LOCAL_MACHINE.
+inline constexpr wchar_t kPropertyHandlersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers";
 
 HRESULT RegisterCodec(const std::wstring& modulePath);
 HRESULT UnregisterCodec();

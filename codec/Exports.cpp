@@ -6,6 +6,10 @@
 #include "codec/CodecRegistration.h"
 #include "comframe/Module.h"
 
+#include <propsys.h>
+
+#include <string>
+
 using namespace scanleaf;
 
 namespace {
@@ -37,13 +41,34 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return TheModule().LockCount() == 0 ? S_OK : S_FALSE; }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+namespace {
+
+// The schema of the handler's own properties, which lies beside the DLL.
+std::wstring SchemaPath(const std::wstring& modulePath) {
+    return modulePath.substr(0, modulePath.find_last_of(L"\\/") + 1) + L"ScanleafCodec.propdesc";
+}
+
+std::wstring ModulePath() {
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameW(g_instance, path, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    const HRESULT hr = RegisterCodec(path);
+    return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(path, length);
+}
+
+} // namespace
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    HRESULT hr = RegisterCodec(path);
+    // (Wine's property system keeps no schema: its registration succeeds and does nothing.)
+    if (SUCCEEDED(hr)) hr = PSRegisterPropertySchema(SchemaPath(path).c_str());
     if (FAILED(hr)) UnregisterCodec(); // nothing half-registered
     return hr;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterCodec(); }
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    const std::wstring path = ModulePath();
+    // Wine answers E_NOTIMPL; a schema that was never registered is no reason to keep the rest.
+    if (!path.empty()) PSUnregisterPropertySchema(SchemaPath(path).c_str());
+    return UnregisterCodec();
+}

@@ -59,6 +59,7 @@ if [ "$arch" = x86 ] && [ "$size" -ge 1572864 ]; then
     die "the stripped 32-bit DLL is $size bytes, over the 1.5 MB limit"
 fi
 cp "$root/samples/Scanleaf.ini" "$stage/Scanleaf.ini"
+cp "$root/codec/ScanleafCodec.propdesc" "$stage/ScanleafCodec.propdesc"
 cp "$root/package/Scanleaf.wxs" "$stage/Scanleaf.wxs"
 
 # The COM registration as rows, from the shipped DLL's own registration.

@@ -124,6 +124,52 @@ TEST_F(PropertyHandler, EveryPropertyOfTheWritersDrawingsAsTheCoreReadsIt) {
     }
 }
 
+// GDAL's drawing with its rorient record made each of the eight orientations, and headers mutated
+// at random: the size follows the orientation, and no header crashes the handler or leaks a value
+// of the wrong type.
+TEST_F(PropertyHandler, EightOrientationsAndHostileHeaders) {
+    const std::vector<unsigned char> gdal = testsupport::ReadBytes(Sample(L"gdal-300x200.cal"));
+    std::size_t orient = 0;
+    while (orient < 2048 && std::string(gdal.begin() + long(orient), gdal.begin() + long(orient) + 8) != "rorient:") orient += 128;
+    ASSERT_LT(orient, 2048u);
+    const core::CalsImageInfo info = core::ReadImageInfo(gdal.data());
+    for (const char* angles : {"000,270", "180,090", "180,270", "000,090", "270,090", "270,270", "090,090", "090,270"}) {
+        std::vector<unsigned char> bytes = gdal;
+        const std::string record = std::string("rorient: ") + angles;
+        std::fill(bytes.begin() + long(orient), bytes.begin() + long(orient) + 128, ' ');
+        std::copy(record.begin(), record.end(), bytes.begin() + long(orient));
+        ComPtr<IPropertyStore> store = Create();
+        ASSERT_EQ(S_OK, Initialize(store.Get(), Memory(bytes).Get(), STGM_READ)) << angles;
+        PROPVARIANT width, height;
+        ASSERT_HRESULT_SUCCEEDED(store->GetValue(Key(core::DrawingKey::Width), &width));
+        ASSERT_HRESULT_SUCCEEDED(store->GetValue(Key(core::DrawingKey::Height), &height));
+        const bool turned = angles[0] == '0' ? angles[1] == '9' : angles[0] == '2';
+        EXPECT_EQ(turned ? info.height : info.width, width.ulVal) << angles;
+        EXPECT_EQ(turned ? info.width : info.height, height.ulVal) << angles;
+        EXPECT_EQ(std::wstring(angles, angles + 7), Text(store.Get(), Key(core::DrawingKey::Orientation)));
+    }
+    std::srand(7);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<unsigned char> bytes(gdal.begin(), gdal.begin() + 2048 + std::rand() % 64);
+        for (int flips = 1 + std::rand() % 40; flips > 0; --flips) bytes[std::size_t(std::rand()) % 2048] = static_cast<unsigned char>(std::rand());
+        ComPtr<IPropertyStore> store = Create();
+        const HRESULT hr = Initialize(store.Get(), Memory(bytes).Get(), STGM_READ);
+        ASSERT_TRUE(hr == S_OK || hr == WINCODEC_ERR_BADHEADER) << round;
+        DWORD count = 0;
+        ASSERT_HRESULT_SUCCEEDED(store->GetCount(&count));
+        for (DWORD i = 0; i < count; ++i) {
+            PROPERTYKEY key{};
+            ASSERT_HRESULT_SUCCEEDED(store->GetAt(i, &key));
+            PROPVARIANT v;
+            ASSERT_HRESULT_SUCCEEDED(store->GetValue(key, &v));
+            EXPECT_TRUE(v.vt == VT_EMPTY || v.vt == FindDrawingPropertyKey(key)->type ||
+                        (v.vt == VT_R8 && FindDrawingPropertyKey(key)->type == VT_R8))
+                << round;
+            PropVariantClear(&v);
+        }
+    }
+}
+
 TEST_F(PropertyHandler, CallsInAnyOrderAndTheirFaults) {
     const std::vector<unsigned char> drawing = testsupport::ReadBytes(Sample(L"imagemagick-64x48.cal"));
     ComPtr<IPropertyStore> store = Create();

@@ -339,18 +339,21 @@ TEST(WicRegistration, UnregisteringRemovesExactlyWhatRegistrationWrote) {
     ASSERT_HRESULT_SUCCEEDED(dll.Call("DllRegisterServer"));
     for (const CodecRow& row : CodecRows(L"")) {
         HKEY key = nullptr;
-        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, row.key.c_str(), 0, KEY_READ, &key)) << testsupport::Narrow(row.key);
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(row.root, row.key.c_str(), 0, KEY_READ, &key)) << testsupport::Narrow(row.key);
         if (key) RegCloseKey(key);
     }
     ASSERT_HRESULT_SUCCEEDED(dll.Call("DllUnregisterServer"));
-    for (const std::wstring& owned : CodecOwnedKeys()) {
+    for (const CodecKey& owned : CodecOwnedKeys()) {
         HKEY key = nullptr;
-        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, owned.c_str(), 0, KEY_READ, &key)) << testsupport::Narrow(owned);
+        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(owned.root, owned.key.c_str(), 0, KEY_READ, &key)) << testsupport::Narrow(owned.key);
         if (key) RegCloseKey(key);
     }
     HKEY key = nullptr;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L".cg4", 0, KEY_READ, &key)) << "made by registration";
-    if (key) RegCloseKey(key);
+    for (const wchar_t* made : {L".cg4", L"SystemFileAssociations\\.cg4"}) {
+        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, made, 0, KEY_READ, &key)) << "made by registration";
+        if (key) RegCloseKey(key);
+        key = nullptr;
+    }
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L".ct4", 0, KEY_READ, &key));
     DWORD type = 0;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"OtherProgram", nullptr, &type, nullptr, nullptr));

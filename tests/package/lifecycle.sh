@@ -130,7 +130,7 @@ ok
 msiexec /i "$x86_newer" || fail "upgrade to $newer"
 [ "$(uninstall_entries '(32-bit)')" = "$newer" ] || fail "installed programs after the upgrade: $(uninstall_entries '(32-bit)')"
 [ "$(ls -R "$drive_c/Program Files (x86)/Scanleaf")" = "$(printf '%s\n' "$drive_c/Program Files (x86)/Scanleaf:" \
-    Scanleaf.dll ScanleafCodec.dll samples scanleaf-card.exe '' "$drive_c/Program Files (x86)/Scanleaf/samples:" \
+    Scanleaf.dll ScanleafCodec.dll ScanleafCodec.propdesc samples scanleaf-card.exe '' "$drive_c/Program Files (x86)/Scanleaf/samples:" \
     Scanleaf.ini)" ] ||
     fail "files after the upgrade: $(ls -R "$drive_c/Program Files (x86)/Scanleaf")"
 card "$pf86" show | grep -q "^  *rpelcnt" || fail "scanleaf-card after the upgrade"

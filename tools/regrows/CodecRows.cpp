@@ -22,7 +22,9 @@ std::wstring CodecWixInclude(const std::wstring& fileReference, bool shared) {
                        L"<Include>\n";
     bool keyPath = shared;
     for (const scanleaf::CodecRow& row : scanleaf::CodecRows(marker)) {
-        if (KeptPerView(row.key) == shared) continue;
+        // HKEY_LOCAL_MACHINE's software key is one per view, as the classes' CLSID key is.
+        const bool perView = row.root == HKEY_LOCAL_MACHINE || KeptPerView(row.key);
+        if (perView == shared) continue;
         std::wstring type = L"string", value;
         if (row.type == REG_DWORD) {
             type = L"integer";
@@ -35,7 +37,7 @@ std::wstring CodecWixInclude(const std::wstring& fileReference, bool shared) {
             value.assign(reinterpret_cast<const wchar_t*>(row.data.data()), row.data.size() / sizeof(wchar_t) - 1);
             value = value == marker ? fileReference : Xml(value);
         }
-        xml += L"  <RegistryValue Root=\"HKCR\" Key=\"" + Xml(row.key) + L"\"" +
+        xml += L"  <RegistryValue Root=\"" + std::wstring(row.root == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCR") + L"\" Key=\"" + Xml(row.key) + L"\"" +
                (row.name.empty() ? L"" : L" Name=\"" + Xml(row.name) + L"\"") + L" Type=\"" + type + L"\" Value=\"" +
                value + (keyPath ? L"\" KeyPath=\"yes\" />\n" : L"\" />\n");
         keyPath = false;

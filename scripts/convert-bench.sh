@@ -1,6 +1,6 @@
 #!/bin/sh
 # What a page costs when drawings are handed on as one PDF: scanleaf-card convert with and
-# without its check and as PDF/A-2b, against verify, GraphicsMagick and img2pdf, on the same A4 drawings at
+# without its check, against verify, GraphicsMagick and img2pdf, on the same A4 drawings at
 # 300 dpi (Ghostscript's pages of text and lines, wrapped into CALS files). The cost of a page is
 # the time that PAGES more pages add (so that a program's start does not count), the median of
 # RUNS runs taken in turns; the ratios are printed, with the PDF's size against the streams'.
@@ -45,29 +45,23 @@ done
 tool() { # NAME DIR
     case $1 in
     convert) card convert --to pdf --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
-    pdfa) card convert --to pdf --pdfa --overwrite -o "$(win "$work/$2-pdfa.pdf")" "$(win "$work/$2")" ;;
     nocheck) card convert --to pdf --no-check --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
     verify) card verify "$(win "$work/$2")" ;;
     gm) gm convert "$work/$2"/*.cal "$work/$2-gm.pdf" ;;
     img2pdf) img2pdf -o "$work/$2-img2pdf.pdf" "$work/$2"/*.tif ;;
     esac
 }
-tools="convert pdfa nocheck verify gm img2pdf"
+tools="convert nocheck verify gm img2pdf"
 page_costs $tools
 streams=$(for f in "$work"/many/*.cal; do echo $(($(stat -c %s "$f") - 2048)); done | awk '{s += $1} END {print s}')
 pdf=$(stat -c %s "$work/many.pdf")
-pdfa=$(stat -c %s "$work/many-pdfa.pdf")
-profile=$(grep -a -o '/N 1 /Length [0-9]*' "$work/many-pdfa.pdf" | grep -o '[0-9]*$')
 echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"
 for t in $tools; do printf '%-8s %8.3f\n' "$t" "$(cost "$t")"; done
 echo "== ratios"
 printf 'GraphicsMagick / convert         %8.1f  (at least 20)\n' "$(echo "$(cost gm) / $(cost convert)" | bc -l)"
 printf 'convert / verify                 %8.2f  (at most 1.2)\n' "$(echo "$(cost convert) / $(cost verify)" | bc -l)"
 printf 'convert --no-check / img2pdf     %8.2f  (at most 2)\n' "$(echo "$(cost nocheck) / $(cost img2pdf)" | bc -l)"
-printf 'convert --pdfa / convert          %8.2f  (at most 1.1)\n' "$(echo "$(cost pdfa) / $(cost convert)" | bc -l)"
 printf 'PDF bytes over the streams, a page %6.0f  (at most 2048)\n' "$(echo "($pdf - $streams) / ($more + 10)" | bc -l)"
-printf 'PDF/A bytes over the streams and the profile, a page %6.0f  (at most 4096)\n' \
-    "$(echo "($pdfa - $streams - $profile) / ($more + 10)" | bc -l)"
 peakMany=$(peak convert --to pdf --overwrite -o "$(win "$work/peak.pdf")" "$(win "$work/many")")
 peakFew=$(peak convert --to pdf --overwrite -o "$(win "$work/peak-few.pdf")" "$(win "$work/few")")
 echo "== peak memory: 10 pages: $peakFew; $((10 + more)) pages: $peakMany"

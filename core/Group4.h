@@ -74,6 +74,8 @@ public:
     std::uint32_t Rows() const { return rows_; }
     // The changing elements of the last row.
     G4Changes Changes() const { return rows_coder_.Changes(); }
+    // Bytes taken so far: up to the end-of-block code when it came (or all of them).
+    std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
 
 protected:
     // A width of 0 or above kMaxG4Width stops the decoder before its first row (BadWidth).
@@ -100,8 +102,6 @@ public:
     // row's changing elements only, in Changes()). False when there is none: Stop() says why,
     // and `row` holds nothing of a row cut short.
     bool NextRow(std::uint8_t* row);
-    // Bytes taken up to the end-of-block code (or all of them).
-    std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
 };
 
 // How a Group 3 (T.4) page is coded: Modified Huffman (TIFF compression 2: 1-D rows, each from

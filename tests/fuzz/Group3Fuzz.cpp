@@ -35,15 +35,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Group3Decoder decoder(stream.data(), stream.size(), width, ours_coding);
     libtiff::Rows ours;
     std::vector<std::uint8_t> row(decoder.RowBytes());
-    while (ours.size() < height && decoder.NextRow(row.data())) ours.push_back(row);
+    std::vector<std::size_t> starts; // the byte where each row's codes begin
+    while (ours.size() < height) {
+        starts.push_back(decoder.BytesUsed());
+        if (!decoder.NextRow(row.data())) break;
+        ours.push_back(row);
+    }
     if (drawing) {
         FUZZ_CHECK(ours == rows);
         return 0;
     }
     long problem = -1;
     const libtiff::Rows theirs = libtiff::Decode(stream, width, height, problem, coding);
-    // No row that libtiff complains about is given as sound; the rows before are libtiff's.
-    FUZZ_CHECK(problem < 0 || ours.size() <= std::size_t(problem));
+    // No row that libtiff complains about is given as sound; the rows before are libtiff's. Save
+    // near the data's end: libtiff pads a look-ahead past the end with zeros it then counts as
+    // read, so the byte alignment after such a row skips a bit too many and the next row, whole
+    // in the data, comes out wrong and named.
+    FUZZ_CHECK(problem < 0 || ours.size() <= std::size_t(problem) || starts[std::size_t(problem)] + 2 >= stream.size());
     for (std::size_t r = 0; r < ours.size() && r < theirs.size(); ++r) FUZZ_CHECK(theirs[r] == ours[r]);
     return 0;
 }

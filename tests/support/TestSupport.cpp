@@ -114,26 +114,30 @@ bool SetFileTimes(const std::wstring& path, unsigned long long ticks, bool creat
     return set != FALSE;
 }
 
-long RunCommand(std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+DWORD RunToEnd(std::wstring commandLine, STARTUPINFOW& startup, DWORD creationFlags) {
+    const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0;
     PROCESS_INFORMATION process{};
-    // Under a heavy load Wine now and then fails to start a program at all: a few more tries.
     for (int attempt = 0;; ++attempt) {
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherit, creationFlags, nullptr, nullptr,
                            &startup, &process))
             break;
-        if (attempt == 3) return -1;
+        if (attempt == 3) return DWORD(-1);
         Sleep(500);
     }
-    // Waiting a minute at most let reg.exe, started under a heavy load, change the host's key
-    // after the caller had gone on: one read saw the key before, the next after.
+    // To its end, however long a heavy load makes it: a program still running when its caller
+    // goes on (reg.exe changing the host's key, a tool still writing its table) fooled the next step.
     DWORD code = 1;
     if (WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
         code = DWORD(-1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return long(code);
+    return code;
+}
+
+long RunCommand(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return long(RunToEnd(std::move(commandLine), startup, CREATE_NO_WINDOW));
 }
 
 std::string Narrow(const std::wstring& text) {

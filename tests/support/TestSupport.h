@@ -60,6 +60,10 @@ inline constexpr unsigned long long kLongAgo = 132000000000000000ULL;
 // takes (the test's own time limit ends a program that hangs); its exit code, or -1 when it
 // could not be started. A program still running would change what the test reads next.
 long RunCommand(std::wstring commandLine);
+// Runs a program to its end, with the standard handles of `startup` when it names them (inherited):
+// its exit code, or DWORD(-1) when it could not be started. Under a heavy load Wine now and then
+// fails to start a program at all, so a start is tried a few times.
+DWORD RunToEnd(std::wstring commandLine, STARTUPINFOW& startup, DWORD creationFlags);
 
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);

@@ -25,14 +25,9 @@ ToolRun Card(const std::wstring& arguments, const TempFolder& scratch) {
     startup.hStdInput = nullptr;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    PROCESS_INFORMATION process{};
     ToolRun run;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    // A console of its own would take the handles' place: the tool writes to the files given.
+    run.exitCode = RunToEnd(command, startup, 0);
     CloseHandle(out);
     CloseHandle(err);
     run.out = ReadText(outPath);

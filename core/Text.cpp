@@ -39,24 +39,6 @@ namespace {
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
-void PutUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
 void PutUnits(Text& out, std::uint32_t code) {
     if (code < 0x10000) {
         out += Unit(code);
@@ -85,6 +67,24 @@ std::size_t Sequence(const std::string& bytes, std::size_t i, std::uint32_t& cod
 
 } // namespace
 
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
 std::string ToUtf8(const Text& text) {
     std::string out;
     out.reserve(text.size());
@@ -96,7 +96,7 @@ std::string ToUtf8(const Text& text) {
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             u = kReplacement;
         }
-        PutUtf8(out, u);
+        AppendUtf8(out, u);
     }
     return out;
 }

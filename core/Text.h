@@ -43,6 +43,8 @@ Text MarkupEscaped(const Text& text);
 // byte with the continuation bytes after it that form no character one U+FFFD (Windows may give
 // several: only damaged text differs, which every reader here refuses before converting).
 std::string ToUtf8(const Text& text);
+// One code point (U+0000 to U+10FFFF) as UTF-8, onto the end of `out`.
+void AppendUtf8(std::string& out, std::uint32_t code);
 Text FromUtf8(const std::string& bytes);
 // The offset of the first byte that is not well-formed UTF-8 (overlong forms and surrogates
 // included), or npos.

@@ -123,24 +123,6 @@ bool XmlNameByte(char c) {
 
 bool Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-void AppendUtf8(std::string& out, unsigned long code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
 // XML character data with its references replaced; false for markup or a reference XML has not.
 bool Unescaped(const std::string& raw, std::string& out) {
     static const std::pair<const char*, char> kEntities[] = {
@@ -166,7 +148,7 @@ bool Unescaped(const std::string& raw, std::string& out) {
             return false;
         const unsigned long code = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
         if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        AppendUtf8(out, code);
+        AppendUtf8(out, std::uint32_t(code));
     }
     return true;
 }

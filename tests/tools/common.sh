@@ -15,3 +15,18 @@ win() { printf 'Z:%s' "$1" | tr / '\\'; }
 card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
 checks=0
 ok() { checks=$((checks + 1)); }
+# The writers' drawings into the folder DIR: ImageMagick's and GraphicsMagick's samples, GDAL's
+# in each orientation given ("PATH LINES", as "000 270"), and a page of Ghostscript's own Group 4
+# encoder, one strip, wrapped into a CALS header.
+writers_drawings() { # DIR ORIENTATION...
+    into=$1
+    shift
+    cp "$bin/samples/imagemagick-64x48.cal" "$bin/samples/graphicsmagick-97x61.cal" "$into/"
+    for o in "$@"; do
+        set -- $o
+        gdal_translate -q -of CALS -mo PIXEL_PATH=$1 -mo LINE_PROGRESSION=$2 "$bin/samples/foreign.tif" "$into/gdal-$1-$2.cal"
+    done
+    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -g1200x700 -o "$work/gs.tif" \
+        -c "/Helvetica findfont 60 scalefont setfont 40 300 moveto (Scanleaf 0123) show 20 20 moveto 280 150 lineto stroke showpage"
+    python3 "$(dirname "$0")/gscals.py" "$work/gs.tif" "$into/ghostscript-1200x700.cal"
+}

@@ -14,15 +14,7 @@ cp "$bin/samples/Scanleaf.ini" "$work/share/FileFormats/" 2>/dev/null ||
     printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"
 card settings --shared-folder "$(win "$work/share")" >/dev/null
 
-cp "$bin/samples/imagemagick-64x48.cal" "$bin/samples/graphicsmagick-97x61.cal" "$work/in/"
-for o in "000 270" "090 270" "180 090" "270 090"; do
-    set -- $o
-    gdal_translate -q -of CALS -mo PIXEL_PATH=$1 -mo LINE_PROGRESSION=$2 "$bin/samples/foreign.tif" "$work/in/gdal-$1-$2.cal"
-done
-# A page of Ghostscript's own Group 4 encoder, one strip, wrapped into a CALS header.
-gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -g1200x700 -o "$work/gs.tif" \
-    -c "/Helvetica findfont 60 scalefont setfont 40 300 moveto (Scanleaf 0123) show 20 20 moveto 280 150 lineto stroke showpage"
-python3 "$(dirname "$0")/gscals.py" "$work/gs.tif" "$work/in/ghostscript-1200x700.cal"
+writers_drawings "$work/in" "000 270" "090 270" "180 090" "270 090"
 
 for f in "$work"/in/*.cal; do
     name=$(basename "$f" .cal)

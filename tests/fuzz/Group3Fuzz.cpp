@@ -7,6 +7,8 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/native/Libtiff.h"
 
+#include <algorithm>
+
 using scanleaf::core::G3Coding;
 using scanleaf::core::G4Stop;
 using scanleaf::core::Group3Decoder;
@@ -52,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // read, so the byte alignment after such a row skips a bit too many and the next row, whole
     // in the data, comes out wrong and named.
     FUZZ_CHECK(problem < 0 || ours.size() <= std::size_t(problem) || starts[std::size_t(problem)] + 2 >= stream.size());
-    for (std::size_t r = 0; r < ours.size() && r < theirs.size(); ++r) FUZZ_CHECK(theirs[r] == ours[r]);
+    // Only the rows libtiff gives as sound are compared: past the data's end its misaligned row
+    // can differ from the core's (which decodes what the bits say) and is named by libtiff.
+    const std::size_t sound = problem < 0 ? theirs.size() : std::min(theirs.size(), std::size_t(problem));
+    for (std::size_t r = 0; r < ours.size() && r < sound; ++r) FUZZ_CHECK(theirs[r] == ours[r]);
     return 0;
 }

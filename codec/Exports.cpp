@@ -1,4 +1,4 @@
-// ScanleafCodec.dll: its entry point and its four exports. A COM server of its own, apart from
+// ScanleafCodec.dll: its entry point, the four exports of a COM server and the installer's two. A COM server of its own, apart from
 // the plug-in, so that the plug-in's registration and behaviour stay as they are.
 #include "codec/CalsDecoder.h"
 #include "codec/CalsPropertyStore.h"
@@ -54,6 +54,12 @@ std::wstring ModulePath() {
     return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(path, length);
 }
 
+// Wine answers E_NOTIMPL; a schema that was never registered is no reason to keep the rest.
+void UnregisterSchema() {
+    const std::wstring path = ModulePath();
+    if (!path.empty()) PSUnregisterPropertySchema(SchemaPath(path).c_str());
+}
+
 } // namespace
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
@@ -67,8 +73,20 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    const std::wstring path = ModulePath();
-    // Wine answers E_NOTIMPL; a schema that was never registered is no reason to keep the rest.
-    if (!path.empty()) PSUnregisterPropertySchema(SchemaPath(path).c_str());
+    UnregisterSchema();
     return UnregisterCodec();
+}
+
+// The installer's own steps for the schema (deferred actions of the installed DLL, so the
+// schema beside it is the installed one): registered once the files are in place, removed
+// before they go. The argument is the installer's handle, which neither needs.
+extern "C" UINT WINAPI RegisterPropertySchema(ULONG) {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return ERROR_INSTALL_FAILURE;
+    return SUCCEEDED(PSRegisterPropertySchema(SchemaPath(path).c_str())) ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+}
+
+extern "C" UINT WINAPI UnregisterPropertySchema(ULONG) {
+    UnregisterSchema();
+    return ERROR_SUCCESS;
 }

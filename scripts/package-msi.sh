@@ -93,6 +93,30 @@ fi
 (cd "$stage" && msiinfo export Scanleaf.msi Registry >Registry.idt &&
     sed -i 's/\tbinary:\([0-9A-F]*\)\t/\t#x\1\t/' Registry.idt && msibuild Scanleaf.msi -i Registry.idt) ||
     die "the binary registry values could not be written into the $arch package"
+# Nor does wixl write custom actions. The property schema is registered by the installed codec
+# DLL itself (type 17: a DLL of an installed file; +1024 deferred, +2048 as the system, +256 the
+# rollback): after InstallFiles when the codec is installed ($Codec>2), before RemoveFiles when
+# it is removed ($Codec=2), each with its undoing should the install be rolled back.
+tab=$(printf '\t')
+(cd "$stage" && msiinfo export Scanleaf.msi InstallExecuteSequence >InstallExecuteSequence.idt &&
+    sed -i 's/\r$//' InstallExecuteSequence.idt &&
+    cat >>InstallExecuteSequence.idt <<EOR &&
+UnregisterPropertySchemaRollback$tab\$Codec=2${tab}3390
+UnregisterPropertySchema$tab\$Codec=2${tab}3400
+RegisterPropertySchemaRollback$tab\$Codec>2${tab}4090
+RegisterPropertySchema$tab\$Codec>2${tab}4100
+EOR
+    cat >CustomAction.idt <<EOR &&
+Action${tab}Type${tab}Source${tab}Target${tab}ExtendedType
+s72${tab}i2${tab}S72${tab}S255${tab}I4
+CustomAction${tab}Action
+UnregisterPropertySchemaRollback${tab}3345${tab}CodecDll${tab}RegisterPropertySchema$tab
+UnregisterPropertySchema${tab}3089${tab}CodecDll${tab}UnregisterPropertySchema$tab
+RegisterPropertySchemaRollback${tab}3345${tab}CodecDll${tab}UnregisterPropertySchema$tab
+RegisterPropertySchema${tab}3089${tab}CodecDll${tab}RegisterPropertySchema$tab
+EOR
+    msibuild Scanleaf.msi -i InstallExecuteSequence.idt CustomAction.idt) ||
+    die "the property schema's actions could not be written into the $arch package"
 if [ "$signing" = yes ]; then sign "$stage/Scanleaf.msi"; fi
 
 mkdir -p "$out/debug/$arch"

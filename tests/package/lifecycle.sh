@@ -99,8 +99,26 @@ user_data >"$work/user-before.txt"
 program_files() { ls -R "$drive_c/Program Files" "$drive_c/Program Files (x86)"; }
 program_files >"$work/files-before.txt"
 
+# The installer's own log of one run, which names each action it ran and what it returned.
+msiexec_logged() { # LOG ARGUMENTS...
+    log=$1
+    shift
+    rm -f "$drive_c/msi.log"
+    "$run" msiexec "$@" /qn /l*v 'C:\msi.log' >/dev/null 2>&1 || return 1
+    mv "$drive_c/msi.log" "$log"
+}
+ran() { # LOG ACTION: the action ran from the installer's script (InstallFinalize on) and succeeded
+    awk -v a=": $2. Return value 1." '/Action start .*: InstallFinalize\./ { s = 1 } s && index($0, a) { found = 1 }
+        END { exit !found }' "$1"
+}
+
 # 3. Install: the same registry tree as regsvr32, and the host finds the plug-in by its ProgID.
-msiexec /i "$x86" || fail "msiexec /i $x86"
+# The property schema is registered by the codec's own action, only with the codec's feature.
+msiexec_logged "$work/no-codec.log" /i "$x86" ADDLOCAL=Complete || fail "msiexec /i $x86 ADDLOCAL=Complete"
+! ran "$work/no-codec.log" RegisterPropertySchema || fail "the schema was registered without the codec"
+msiexec /x "$x86" || fail "msiexec /x $x86 without the codec"
+msiexec_logged "$work/install.log" /i "$x86" || fail "msiexec /i $x86"
+ran "$work/install.log" RegisterPropertySchema || fail "the install did not register the property schema"
 tree 32 "$pf86\\Scanleaf.dll" >"$work/msi-x86.txt"
 diff -u "$work/regsvr32-x86.txt" "$work/msi-x86.txt" >&2 || fail "the x86 package's registry differs from regsvr32's"
 ok
@@ -170,8 +188,9 @@ if [ -n "$build64" ]; then
     ok
 fi
 
-# 8. Uninstall removes every file, folder and key it wrote, and nothing else.
-msiexec /x "$x86_newer" || fail "msiexec /x"
+# 8. Uninstall removes every file, folder and key it wrote, and the schema, and nothing else.
+msiexec_logged "$work/uninstall.log" /x "$x86_newer" || fail "msiexec /x"
+ran "$work/uninstall.log" UnregisterPropertySchema || fail "the uninstall did not unregister the property schema"
 [ "$(absent_tree 32)" = "(absent)" ] || fail "keys left after uninstall: $(tree 32 none | grep -v absent)"
 [ "$(absent_tree 64)" = "(absent)" ] || fail "64-bit view keys left after uninstall"
 [ -z "$(uninstall_entries Scanleaf)" ] || fail "installed programs still lists Scanleaf"

@@ -159,7 +159,9 @@ protected:
     void FileChange(soak::Rng& rng) {
         const int i = rng.Int(0, kFolders - 1);
         const std::wstring path = Settings(i);
-        switch (rng.Int(0, 6)) {
+        const int change = rng.Int(0, 6);
+        last += ", file " + std::to_string(i) + " change " + std::to_string(change);
+        switch (change) {
         case 0: case 1: Write(i, rng.Int(0, int(kContents.size()) - 1), path); break;
         case 2: // the same size, within the same second
             if (current[i] >= 0 && current[i] < kSameSize) Write(i, rng.Int(0, kSameSize - 1), path);
@@ -198,6 +200,7 @@ protected:
 
     void Step(soak::Rng& rng) {
         const int kind = rng.Int(0, 99);
+        last = "kind " + std::to_string(kind);
         if (kind < 30) {
             KeyChange(rng)();
         } else if (kind < 38) {
@@ -211,6 +214,29 @@ protected:
         } else {
             g_now += rng.Int(0, 5) * kSecond + rng.Int(0, 9999999);
         }
+    }
+
+    // What both opens depend on, read around the caches, for a failure's message: the shared
+    // folder, and each settings file's bytes, attributes, times and what a profile read gives.
+    std::string Explain() {
+        std::string out = "last step: " + last + "; shared folder: " + Narrow(DirectSettings().SharedFolder()) + "; clock " + std::to_string(g_now);
+        for (int i = 0; i < kFolders; ++i) {
+            const std::wstring path = Settings(i);
+            out += "\n" + Narrow(path) + " (written as " + std::to_string(current[i]) + "): ";
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+                out += "absent";
+                continue;
+            }
+            const auto ticks = [](const FILETIME& t) { return std::to_string((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime); };
+            const std::vector<unsigned char> bytes = testsupport::ReadBytes(path);
+            const SectionAnswers srcdocid = ReadSection(L"srcdocid", path);
+            out += "attributes " + std::to_string(data.dwFileAttributes) + ", created " + ticks(data.ftCreationTime) +
+                   ", written " + ticks(data.ftLastWriteTime) + ", " + std::to_string(data.nFileSizeLow) + " bytes \"" +
+                   std::string(bytes.begin(), bytes.end()) + "\"; profile srcdocid: " + Narrow(srcdocid.names) + " / " +
+                   Narrow(srcdocid.positions);
+        }
+        return out;
     }
 
     void RunCase(unsigned long seed) {
@@ -233,14 +259,15 @@ protected:
             Step(rng);
             const std::string fresh = Open(direct);
             if (threads == 1) {
-                ASSERT_EQ(fresh, Open(cached)) << "step " << step;
+                const std::string seen = Open(cached);
+                ASSERT_EQ(fresh, seen) << "step " << step << "\n" << Explain();
             } else {
                 // Opens on several threads at once, as the card tool's jobs make them.
                 std::vector<std::string> seen(threads);
                 std::vector<std::thread> opens;
                 for (int t = 0; t < threads; ++t) opens.emplace_back([&, t] { seen[t] = Open(cached); });
                 for (std::thread& t : opens) t.join();
-                for (int t = 0; t < threads; ++t) ASSERT_EQ(fresh, seen[t]) << "step " << step << ", thread " << t;
+                for (int t = 0; t < threads; ++t) ASSERT_EQ(fresh, seen[t]) << "step " << step << ", thread " << t << "\n" << Explain();
             }
             ++opened;
             if (fresh.rfind("hr 0", 0) == 0) ++succeeded;
@@ -265,6 +292,7 @@ protected:
     hostenvtest::SavedKey saved{HKEY_LOCAL_MACHINE, L"Software\\Kestravo"};
     unsigned opened = 0, succeeded = 0;
     int threads = 1; // opens through the caches after each step, at once
+    std::string last; // what the last step did, for a failure's message
 };
 
 TEST_F(OpenCaches, EveryOpenSeesWhatAFreshReadSees) {

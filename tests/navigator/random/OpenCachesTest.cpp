@@ -192,10 +192,21 @@ protected:
             current[i] = -1;
             break;
         }
-        // Wine's profile functions keep a parsed file while its write time stays the same, which a
-        // rewrite within the same second on this clock does not change: make them read it again.
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-            WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
+    }
+
+    // Wine's profile functions keep a parsed file while its write time stays the same, which a
+    // rewrite within the same second on this clock does not change, so the fresh read would see
+    // the file as it was. Their flush lets go of one kept copy, and a file read while missing is
+    // kept twice over (the old text behind an empty one): flush as often as Wine keeps files
+    // (ten), with the file writable, which the flush's own open needs. Before every fresh read of
+    // the file an open reads, so that it parses what the file holds, whatever the steps before did.
+    static void Forget(const std::wstring& path) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return;
+        const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        if (readOnly) SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+        for (int i = 0; i < 10; ++i) WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
+        if (readOnly) SetFileAttributesW(path.c_str(), attributes);
     }
 
     void Step(soak::Rng& rng) {
@@ -257,6 +268,8 @@ protected:
         DirectSettings direct;
         for (int step = 0; step < kSteps && !HasFailure(); ++step) {
             Step(rng);
+            const std::wstring folder = DirectSettings().SharedFolder();
+            if (!folder.empty()) Forget(folder + L"FileFormats\\Scanleaf.ini");
             const std::string fresh = Open(direct);
             if (threads == 1) {
                 const std::string seen = Open(cached);
@@ -297,6 +310,34 @@ protected:
 
 TEST_F(OpenCaches, EveryOpenSeesWhatAFreshReadSees) {
     RunCases("OpenCaches.EveryOpenSeesWhatAFreshReadSees", 7000, 50);
+}
+
+// A settings file deleted, read once while missing and made again within the same second with
+// other text: Wine's profile functions gave the old text, even after one flush. The fresh read
+// must see the new text, and the cached open too, once settled as well.
+TEST_F(OpenCaches, AFileMadeAgainWithinTheSameSecondIsReadAfresh) {
+    g_now = testsupport::kLongAgo;
+    SetValue(REG_SZ, Folder(0));
+    SharedFolderWatch watch;
+    SettingsCache cache(TestClock);
+    CachedSettings cached(watch, cache);
+    DirectSettings direct;
+    const std::string refused = "hr " + std::to_string(E_FAIL);
+    const std::wstring path = Settings(0);
+    Write(0, 0, path);
+    Forget(path);
+    ASSERT_EQ("hr 0", Open(direct).substr(0, 4));
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(0u, GetPrivateProfileIntW(L"rtype", L"Readonly", 0, path.c_str())); // read while missing
+    Write(0, 2, path); // its start after its end: refused
+    Forget(path);
+    EXPECT_EQ(refused, Open(direct));
+    EXPECT_EQ(refused, Open(cached));
+    g_now += 4 * kSecond;
+    EXPECT_EQ(refused, Open(cached));
+    Forget(path);
+    EXPECT_EQ(refused, Open(direct));
+    EXPECT_EQ(refused, Open(cached));
 }
 
 TEST_F(OpenCaches, OpensOnFourThreadsAtOnceSeeWhatAFreshReadSees) {

@@ -91,7 +91,9 @@ TEST(TiffWriter, LibtiffReadsEveryPageAsWritten) {
         void* xmp = nullptr;
         const bool hasXmp = TIFFGetField(tif, TIFFTAG_XMLPACKET, &xmpSize, &xmp);
         EXPECT_EQ(!page.xmp.empty(), hasXmp);
-        if (hasXmp) EXPECT_EQ(page.xmp, std::string(static_cast<const char*>(xmp), xmpSize));
+        if (hasXmp) {
+            EXPECT_EQ(page.xmp, std::string(static_cast<const char*>(xmp), xmpSize));
+        }
         std::vector<std::uint8_t> row(TIFFScanlineSize(tif));
         for (std::uint32_t y = 0; y < height; ++y) {
             ASSERT_EQ(1, TIFFReadScanline(tif, row.data(), y, 0));

@@ -5,6 +5,7 @@
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
 #include "comframe/Module.h"
+#include "hostenv/ComApartment.h"
 
 #include <propsys.h>
 
@@ -79,14 +80,17 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
 
 // The installer's own steps for the schema (deferred actions of the installed DLL, so the
 // schema beside it is the installed one): registered once the files are in place, removed
-// before they go. The argument is the installer's handle, which neither needs.
+// before they go. The argument is the installer's handle, which neither needs; the installer's
+// thread has no COM of its own, which the property system uses.
 extern "C" UINT WINAPI RegisterPropertySchema(ULONG) {
+    const ComApartment com;
     const std::wstring path = ModulePath();
     if (path.empty()) return ERROR_INSTALL_FAILURE;
     return SUCCEEDED(PSRegisterPropertySchema(SchemaPath(path).c_str())) ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
 }
 
 extern "C" UINT WINAPI UnregisterPropertySchema(ULONG) {
+    const ComApartment com;
     UnregisterSchema();
     return ERROR_SUCCESS;
 }

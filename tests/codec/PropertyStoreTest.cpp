@@ -16,6 +16,8 @@
 #include <shlwapi.h>
 #include <wincodec.h>
 
+#include <thread>
+
 using namespace scanleaf;
 using testsupport::ProgramFolder;
 
@@ -266,6 +268,17 @@ TEST_F(PropertyHandler, WritesChangeTheRecordSlotAloneAllAtOnce) {
     EXPECT_EQ(STG_E_ACCESSDENIED, reading->SetValue(Key(core::DrawingKey::Title), title));
     EXPECT_EQ(S_OK, reading->Commit());
     EXPECT_EQ(after, testsupport::ReadBytes(path));
+}
+
+// The installer's actions call these by name, with its handle: both answer success (Wine's
+// property system keeps no schema), on a thread with COM started or not.
+TEST_F(PropertyHandler, TheInstallersSchemaStepsAreExportedByName) {
+    for (const char* name : {"RegisterPropertySchema", "UnregisterPropertySchema"}) {
+        auto step = reinterpret_cast<UINT(WINAPI*)(ULONG)>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        ASSERT_NE(nullptr, step) << name;
+        EXPECT_EQ(UINT(ERROR_SUCCESS), step(1)) << name;
+        std::thread([&] { EXPECT_EQ(UINT(ERROR_SUCCESS), step(1)) << name << " without COM"; }).join();
+    }
 }
 
 } // namespace

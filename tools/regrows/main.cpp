@@ -13,6 +13,7 @@
 //   scanleaf-regrows --codec FILE-REFERENCE OUTPUT-FOLDER
 //
 // writes CodecRegistration.wxi and SharedCodecRegistration.wxi from the WIC codec's own list.
+#include "hostenv/ComApartment.h"
 #include "tools/regrows/Capture.h"
 #include "tools/regrows/CodecRows.h"
 #include "tools/regrows/RegistryRows.h"
@@ -53,12 +54,15 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"usage: scanleaf-regrows DLL FILE-REFERENCE FOLDER-REFERENCE OUTPUT-FOLDER\n");
         return 2;
     }
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail(L"COM could not be initialised", E_FAIL);
     std::vector<regrows::Key> tree;
     std::wstring modulePath;
     std::wstring error;
-    HRESULT hr = regrows::CaptureRegistration(argv[1], tree, modulePath, error);
-    CoUninitialize();
+    HRESULT hr = E_FAIL;
+    {
+        const scanleaf::ComApartment com;
+        if (FAILED(com.Result())) return Fail(L"COM could not be initialised", com.Result());
+        hr = regrows::CaptureRegistration(argv[1], tree, modulePath, error);
+    }
     if (FAILED(hr)) return Fail(error, hr);
     std::vector<regrows::Row> rows;
     std::wstring folder = modulePath.substr(0, modulePath.find_last_of(L'\\'));

@@ -3,7 +3,8 @@
 // one. At most two results a job wait at a time, so memory stays a few files' worth.
 #pragma once
 
-#include <objbase.h>
+#include "hostenv/ComApartment.h"
+
 #include <windows.h>
 
 #include <condition_variable>
@@ -85,7 +86,7 @@ private:
     }
 
     void Run(unsigned worker) {
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const scanleaf::ComApartment com;
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             changed_.wait(lock, [this] { return taken_ < emitted_ + slots_.size() || closing_; });
@@ -101,7 +102,6 @@ private:
             changed_.notify_all();
         }
         lock.unlock();
-        if (SUCCEEDED(com)) CoUninitialize();
     }
 
     unsigned jobs_;

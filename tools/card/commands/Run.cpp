@@ -2,11 +2,10 @@
 // plug-in), then the command, and everything it set up undone after it.
 #include "tools/card/commands/Commands.h"
 
+#include "hostenv/ComApartment.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
 #include "tools/common/Plugin.h"
-
-#include <objbase.h>
 
 namespace card {
 
@@ -25,26 +24,11 @@ scanleaf::core::Shard ShardOf(const Arguments& args) {
 
 namespace {
 
-// COM in this thread for the command's run.
-class ComApartment {
-public:
-    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    HRESULT Result() const { return hr_; }
-
-private:
-    HRESULT hr_;
-};
-
 int RunSetUp(const CommandEntry& entry, const Arguments& args, const std::wstring& dllPath) {
     Setup setup;
     setup.dllPath = dllPath;
     if (entry.needs == Needs::Nothing) return entry.run(args, setup);
-    ComApartment com;
+    scanleaf::ComApartment com;
     if (FAILED(com.Result())) {
         Err(L"scanleaf-card: COM could not be initialised: " + DescribeHresult(com.Result()) + L"\n");
         return 1;

@@ -24,7 +24,8 @@ bool Watch(HKEY key, BOOL subtree, DWORD filter, HANDLE event) {
 
 SharedFolderWatch::~SharedFolderWatch() {
     Drop();
-    if (changed_) CloseHandle(changed_);
+    for (HANDLE event : changed_)
+        if (event) CloseHandle(event);
 }
 
 void SharedFolderWatch::Drop() {
@@ -36,18 +37,19 @@ void SharedFolderWatch::Drop() {
 }
 
 bool SharedFolderWatch::Arm() {
-    if (!changed_ && !(changed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr))) return false;
+    for (HANDLE& event : changed_)
+        if (!event && !(event = CreateEventW(nullptr, TRUE, FALSE, nullptr))) return false;
     // Fresh handles every time: the old key may be a deleted one. Closing a watched key may
-    // signal the event, so it is reset only after.
+    // signal its event, so they are reset only after.
     Drop();
-    ResetEvent(changed_);
+    for (HANDLE event : changed_) ResetEvent(event);
     // The same view that SettingsLight reads; the subtree is watched first, so that the key
     // deleted or made again between the two opens is seen too.
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_NOTIFY, &software_) != ERROR_SUCCESS) {
         software_ = nullptr;
         return false;
     }
-    if (!Watch(software_, TRUE, REG_NOTIFY_CHANGE_NAME, changed_) ||
+    if (!Watch(software_, TRUE, REG_NOTIFY_CHANGE_NAME, changed_[0]) ||
         RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHostApplicationKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &key_) !=
             ERROR_SUCCESS) {
         key_ = nullptr;
@@ -55,7 +57,7 @@ bool SharedFolderWatch::Arm() {
         return false;
     }
     if (!Watch(key_, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_SECURITY,
-               changed_)) {
+               changed_[1])) {
         Drop();
         return false;
     }
@@ -72,7 +74,7 @@ bool SharedFolderWatch::Keepable() const {
 std::wstring SharedFolderWatch::Get() {
     ExclusiveLock guard(lock_);
     // A signal may also come from the registering thread's end: then the value is read again.
-    if (valid_ && WaitForSingleObject(changed_, 0) == WAIT_TIMEOUT) return folder_;
+    if (valid_ && WaitForMultipleObjects(2, changed_, FALSE, 0) == WAIT_TIMEOUT) return folder_;
     valid_ = false; // stays so if the read below throws
     if (!Arm()) return ReadSharedFolder();
     std::wstring folder = ReadSharedFolder();

@@ -1,11 +1,15 @@
 // The host's shared folder, as SettingsLight reads it, kept between file opens for as long as
-// nothing that a read of it depends on has changed. Two change notifications share one event:
+// nothing that a read of it depends on has changed. Two change notifications, each with an
+// event of its own:
 //  - on the host's application key: any of its values set or deleted, its security changed;
 //  - on "Software" with its whole subtree: any key below it made or deleted. A notification
 //    on a key says nothing when that key itself is deleted (and, under Wine, one armed again
 //    on the deleted key's handle succeeds and never fires), so the key's own deletion, a
 //    parent's, and the key made again are seen from here.
-// A signalled event drops both keys and the kept text: the next call opens them again, arms
+// Arming a notification resets its event: with one event for both, a change anywhere below
+// "Software" between the two (another program's registration) was reset by the second, the
+// first was spent, and a deletion of the host's key went unseen from then on.
+// Either event signalled drops both keys and the kept text: the next call opens them again, arms
 // both notifications, then reads, so no change slips between the read and the watch. Where
 // either key cannot be opened or watched, or the value is REG_EXPAND_SZ (its text depends on
 // the environment, which no notification covers), every call reads, as without the watch.
@@ -35,7 +39,7 @@ private:
     SRWLOCK lock_ = SRWLOCK_INIT;
     HKEY software_ = nullptr;
     HKEY key_ = nullptr;
-    HANDLE changed_ = nullptr;
+    HANDLE changed_[2] = {nullptr, nullptr}; // "Software", the host's key
     bool valid_ = false;
     std::wstring folder_;
 };

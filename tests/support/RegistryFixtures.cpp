@@ -154,4 +154,27 @@ std::wstring SavedValue::Read() const {
     return result == ERROR_SUCCESS ? std::wstring(buffer) : std::wstring(L"<missing>");
 }
 
+namespace {
+const wchar_t kNoise[] = L"Software\\ScanleafTestNoise";
+} // namespace
+
+RegistryNoise::RegistryNoise() {
+    thread_ = std::thread([this] {
+        const std::wstring child = std::wstring(kNoise) + L"\\Child";
+        while (!stop_) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, child.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) ==
+                ERROR_SUCCESS)
+                RegCloseKey(key);
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, child.c_str());
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, kNoise);
+    });
+}
+
+RegistryNoise::~RegistryNoise() {
+    stop_ = true;
+    thread_.join();
+}
+
 } // namespace hostenvtest

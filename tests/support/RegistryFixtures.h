@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace hostenvtest {
@@ -77,5 +79,19 @@ private:
 // Deletes a key with its subtree; true when it is gone.
 bool DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
+
+// Another thread that keeps making and deleting a key of its own below HKLM\Software for as
+// long as it lives, as installers and services change the registry beside the host's key.
+class RegistryNoise {
+public:
+    RegistryNoise();
+    ~RegistryNoise();
+    RegistryNoise(const RegistryNoise&) = delete;
+    RegistryNoise& operator=(const RegistryNoise&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 } // namespace hostenvtest

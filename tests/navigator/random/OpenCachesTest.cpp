@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <thread>
 
 using namespace scanleaf;
@@ -113,7 +114,9 @@ protected:
     // One change to the key, as a function another thread may run.
     std::function<void()> KeyChange(soak::Rng& rng) {
         std::wstring text = FolderText(rng);
-        switch (rng.Int(0, 8)) {
+        const int change = rng.Int(0, 8);
+        last += ", key change " + std::to_string(change) + " (" + Narrow(text) + ")";
+        switch (change) {
         case 0: case 1: case 2: return [text] { SetValue(REG_SZ, text); };
         case 3: return [text] { SetValue(text.find(L'%') != std::wstring::npos ? REG_EXPAND_SZ : REG_SZ, text); };
         case 4: return [text] { SetValue(REG_MULTI_SZ, text); };
@@ -261,6 +264,10 @@ protected:
             DeleteFileW(Settings(i).c_str());
             current[i] = -1;
         }
+        // In every other case another thread changes the registry beside the host's key all along,
+        // as installers and services do: the watch's notifications then fire at any moment.
+        std::optional<hostenvtest::RegistryNoise> noise;
+        if (seed % 2) noise.emplace();
         // Fresh caches per case, as a process that has just loaded the plug-in.
         SharedFolderWatch watch;
         SettingsCache cache(TestClock);

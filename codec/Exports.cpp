@@ -1,5 +1,6 @@
-// ScanleafCodec.dll: its entry point, the four exports of a COM server and the installer's two. A COM server of its own, apart from
-// the plug-in, so that the plug-in's registration and behaviour stay as they are.
+// ScanleafCodec.dll: its entry point, the four exports of a COM server and the installer's two.
+// A COM server of its own, apart from the plug-in, so that the plug-in's registration and
+// behaviour stay as they are.
 #include "codec/CalsDecoder.h"
 #include "codec/CalsPropertyStore.h"
 #include "codec/CodecIds.h"

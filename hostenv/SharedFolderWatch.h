@@ -6,9 +6,9 @@
 //    on a key says nothing when that key itself is deleted (and, under Wine, one armed again
 //    on the deleted key's handle succeeds and never fires), so the key's own deletion, a
 //    parent's, and the key made again are seen from here.
-// Arming a notification resets its event: with one event for both, a change anywhere below
-// "Software" between the two (another program's registration) was reset by the second, the
-// first was spent, and a deletion of the host's key went unseen from then on.
+// Arming a notification may reset its event (Wine's does): with one event for both, a change
+// anywhere below "Software" between the two (another program's registration) spent the first
+// and was reset by the second, and a deletion of the host's key went unseen from then on.
 // Either event signalled drops both keys and the kept text: the next call opens them again, arms
 // both notifications, then reads, so no change slips between the read and the watch. Where
 // either key cannot be opened or watched, or the value is REG_EXPAND_SZ (its text depends on

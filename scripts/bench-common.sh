@@ -47,6 +47,26 @@ peak() {
     "$run" "$build/bin/scanleaf-bench.exe" --card --dll "$(win "$build/bin/Scanleaf.dll")" "$@" 2>/dev/null | tr -d '\r' |
         grep 'peak memory' | sed 's/.*peak memory //; s/ //g'
 }
+# The folders FEW (10 files) and MANY (10 + `more`), named d00000 on, of the ten files
+# $work/PREFIX0.EXT to PREFIX9.EXT taken in turn, for each EXT given.
+spread() { # PREFIX FEW MANY EXT...
+    prefix=$1 few_dir=$2 many_dir=$3
+    shift 3
+    mkdir -p "$few_dir" "$many_dir"
+    n=0
+    while [ "$n" -lt $((10 + more)) ]; do
+        name=$(printf 'd%05d' "$n")
+        for ext in "$@"; do
+            [ "$n" -lt 10 ] && cp "$work/$prefix$((n % 10)).$ext" "$few_dir/$name.$ext"
+            cp "$work/$prefix$((n % 10)).$ext" "$many_dir/$name.$ext"
+        done
+        n=$((n + 1))
+    done
+}
+# The bytes of the Group 4 streams of the CALS files in DIR (each file less its 2048-byte header).
+stream_bytes() { # DIR
+    for f in "$1"/*.cal; do echo $(($(stat -c %s "$f") - 2048)); done | awk '{s += $1} END {print s}'
+}
 page() { # N DPI PAPER FILE: a page of text and lines as a one-strip Group 4 TIFF
     gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r"$2" -sPAPERSIZE="$3" -o "$4" -c "
         /Helvetica findfont 11 scalefont setfont

@@ -31,16 +31,7 @@ for i in range(10):
     open('%s/page%d.cal' % (work, i), 'wb').write(header + data[tags[273]:tags[273] + tags[279]])
 EOF
 # Two folders of drawings: 10, and 10 + PAGES, the pages taken in turn.
-mkdir -p "$work/few" "$work/many"
-n=0
-while [ "$n" -lt $((10 + more)) ]; do
-    i=$((n % 10))
-    name=$(printf 'd%05d' "$n")
-    [ "$n" -lt 10 ] && cp "$work/page$i.cal" "$work/few/$name.cal" && cp "$work/page$i.tif" "$work/few/$name.tif"
-    cp "$work/page$i.cal" "$work/many/$name.cal"
-    cp "$work/page$i.tif" "$work/many/$name.tif"
-    n=$((n + 1))
-done
+spread page "$work/few" "$work/many" cal tif
 
 tool() { # NAME DIR
     case $1 in
@@ -53,7 +44,7 @@ tool() { # NAME DIR
 }
 tools="convert nocheck verify gm img2pdf"
 page_costs $tools
-streams=$(for f in "$work"/many/*.cal; do echo $(($(stat -c %s "$f") - 2048)); done | awk '{s += $1} END {print s}')
+streams=$(stream_bytes "$work/many")
 pdf=$(stat -c %s "$work/many.pdf")
 echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"
 for t in $tools; do printf '%-8s %8.3f\n' "$t" "$(cost "$t")"; done

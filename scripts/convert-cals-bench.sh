@@ -19,14 +19,7 @@ for i in 0 1 2 3 4 5 6 7 8 9; do
 done
 # Folders of 10 and of 10 + PAGES pictures of each kind, the pages taken in turn.
 for kind in page lzw; do
-    mkdir -p "$work/$kind-few" "$work/$kind-many"
-    n=0
-    while [ "$n" -lt $((10 + more)) ]; do
-        name=$(printf 'd%05d.tif' "$n")
-        [ "$n" -lt 10 ] && cp "$work/$kind$((n % 10)).tif" "$work/$kind-few/$name"
-        cp "$work/$kind$((n % 10)).tif" "$work/$kind-many/$name"
-        n=$((n + 1))
-    done
+    spread "$kind" "$work/$kind-few" "$work/$kind-many" tif
 done
 
 each() { # PROGRAM DIR OUT: the program once a file, as a script does it

@@ -16,15 +16,7 @@ for i in 0 1 2 3 4 5 6 7 8 9; do
     page "$i" 300 a4 "$work/page$i.tif"
     python3 "$root/tests/tools/gscals.py" "$work/page$i.tif" "$work/page$i.cal"
 done
-mkdir -p "$work/few" "$work/many"
-n=0
-while [ "$n" -lt $((10 + more)) ]; do
-    i=$((n % 10))
-    name=$(printf 'd%05d' "$n")
-    [ "$n" -lt 10 ] && cp "$work/page$i.cal" "$work/few/$name.cal"
-    cp "$work/page$i.cal" "$work/many/$name.cal"
-    n=$((n + 1))
-done
+spread page "$work/few" "$work/many" cal
 
 tool() { # NAME DIR
     case $1 in
@@ -33,7 +25,7 @@ tool() { # NAME DIR
     esac
 }
 page_costs plain pdfa
-streams=$(for f in "$work"/many/*.cal; do echo $(($(stat -c %s "$f") - 2048)); done | awk '{s += $1} END {print s}')
+streams=$(stream_bytes "$work/many")
 plain=$(stat -c %s "$work/many.pdf")
 pdfa=$(stat -c %s "$work/many-pdfa.pdf")
 profile=$(grep -a -o '/N 1 /Length [0-9]*' "$work/many-pdfa.pdf" | grep -o '[0-9]*$')

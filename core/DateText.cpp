@@ -6,7 +6,7 @@ const MonthName MonthNames[13] = {
     {SL_T(""), SL_T("")},
     {SL_T("January"), SL_T("Jan")},
     {SL_T("February"), SL_T("Feb")},
-    {SL_T("Mars"), SL_T("Mar")},
+    {SL_T("March"), SL_T("Mar")},
     {SL_T("April"), SL_T("Apr")},
     {SL_T("May"), SL_T("May")},
     {SL_T("June"), SL_T("Jun")},

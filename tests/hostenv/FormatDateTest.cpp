@@ -36,7 +36,7 @@ std::wstring Format(DATE date, int style) {
 }
 
 const DATE kExample = At(2024, 3, 5, 14, 7, 9);
-const std::wstring kFallback = L"05 Mars 2024 14:07:09:000";
+const std::wstring kFallback = L"05 March 2024 14:07:09:000";
 
 } // namespace
 
@@ -56,7 +56,7 @@ TEST(FormatDate, EveryListedStyle) {
         {105, L"05-03-2024"},           {106, L"05 Mar 2024"},
         {107, L"Mar 05, 2024"},         {109, L"Mar 05 2024 02:07:09:000 PM"},
         {110, L"03-05-2024"},           {111, L"2024/03/05"},
-        {112, L"20240305"},             {113, L"05 Mars 2024 14:07:09:000"},
+        {112, L"20240305"},             {113, L"05 March 2024 14:07:09:000"},
         {120, L"2024-03-05"},           {121, L"2024-03-05 14:07:09.000"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, Format(kExample, c.style)) << c.style;
@@ -87,7 +87,7 @@ TEST(FormatDate, TwelveHourClock) {
         {23, 59, 59, 109, L"Mar 05 2024 11:59:59:000 PM"},
         {11, 59, 59, 109, L"Mar 05 2024 11:59:59:000 AM"},
         {23, 59, 59, 121, L"2024-03-05 23:59:59.000"},
-        {0, 0, 1, 113, L"05 Mars 2024 00:00:01:000"},
+        {0, 0, 1, 113, L"05 March 2024 00:00:01:000"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, Format(At(2024, 3, 5, c.h, c.mi, c.s), c.style)) << c.h << ":" << c.mi << ":" << c.s;
@@ -104,7 +104,7 @@ TEST(FormatDate, YearsAndMonthNames) {
     // Before the epoch the fraction still counts forward from midnight.
     EXPECT_EQ(L"1899-12-29 06:00:00.000", Format(-1.25, 121));
 
-    const wchar_t* longNames[] = {L"January", L"February", L"Mars",      L"April",   L"May",      L"June",
+    const wchar_t* longNames[] = {L"January", L"February", L"March",     L"April",   L"May",      L"June",
                                   L"July",    L"August",   L"September", L"October", L"November", L"December"};
     for (int m = 1; m <= 12; ++m) {
         EXPECT_EQ(std::wstring(L"15 ") + longNames[m - 1] + L" 2023 08:00:00:000", Format(At(2023, m, 15, 8), 113));

@@ -139,6 +139,16 @@ bool ParseShard(const Text& text, Shard& shard) {
     return true;
 }
 
+namespace {
+
+// FOLDER\NAME with one separator between, whether or not the folder ends with one ("m1\m2\", "C:\").
+Text Joined(const Text& folder, const Text& name) {
+    const bool ends = !folder.empty() && (folder.back() == Unit('\\') || folder.back() == Unit('/'));
+    return ends ? folder + name : folder + SL_T("\\") + name;
+}
+
+} // namespace
+
 std::vector<std::vector<Text>> PlanOutputNames(const std::vector<PlannedSource>& sources, const OutputNaming& naming,
                                                const LowerCaser& lower) {
     std::set<Text> taken;
@@ -146,7 +156,7 @@ std::vector<std::vector<Text>> PlanOutputNames(const std::vector<PlannedSource>&
     std::vector<std::vector<Text>> names;
     names.reserve(sources.size());
     for (const PlannedSource& s : sources) {
-        const Text base = naming.folder.empty() ? naming.single : naming.folder + SL_T("\\") + BaseName(s.path);
+        const Text base = naming.folder.empty() ? naming.single : Joined(naming.folder, BaseName(s.path));
         std::vector<Text> mine;
         for (std::uint64_t n = 1;; ++n) {
             const Text stem = n == 1 ? base : base + SL_T(" (") + Decimal(std::int64_t(n)) + SL_T(")");
@@ -173,6 +183,67 @@ void InputRecord::Option(const Text& name, const Text& value) {
 
 void InputRecord::Source(const Text& path, std::uint64_t size, std::uint64_t hash) {
     bytes_ += "source\t" + Field(path) + "\t" + std::to_string(size) + "\t" + Hex64(hash) + "\n";
+}
+
+namespace {
+
+// A record's lines by their first field: the options as (name, value) in order, the sources and
+// the tool lines as they stand, and the rest.
+struct RecordLines {
+    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<std::string> sources, tools, rest;
+    explicit RecordLines(const std::string& bytes) {
+        std::size_t from = 0;
+        while (from < bytes.size()) {
+            std::size_t end = bytes.find('\n', from);
+            if (end == std::string::npos) end = bytes.size();
+            const std::string line = bytes.substr(from, end - from);
+            from = end + 1;
+            const std::vector<std::string> fields = SplitTabs(line);
+            if (fields[0] == "option" && fields.size() == 3)
+                options.emplace_back(fields[1], fields[2]);
+            else if (fields[0] == "source")
+                sources.push_back(line);
+            else if (fields[0] == "tool")
+                tools.push_back(line);
+            else
+                rest.push_back(line);
+        }
+    }
+};
+
+Text OptionName(const std::string& field) {
+    std::string bytes;
+    return FromUtf8(Unfield(field, bytes) ? bytes : field);
+}
+
+} // namespace
+
+RecordChange CompareRecords(const std::string& kept, const std::string& wanted) {
+    RecordChange change;
+    if (kept == wanted) return change;
+    const RecordLines was(kept), now(wanted);
+    if (was.options != now.options) {
+        change.kind = RecordChange::Option;
+        // The first option whose value is not what it was, or that one of them lacks.
+        auto find = [](const RecordLines& in, const std::string& name) {
+            for (const auto& o : in.options)
+                if (o.first == name) return &o.second;
+            return static_cast<const std::string*>(nullptr);
+        };
+        for (const auto& o : now.options) {
+            const std::string* before = find(was, o.first);
+            if (!before || *before != o.second) return change.option = OptionName(o.first), change;
+        }
+        for (const auto& o : was.options)
+            if (!find(now, o.first)) return change.option = OptionName(o.first), change;
+        change.option = OptionName(now.options.empty() ? was.options.front().first : now.options.front().first);
+        return change; // the same options in another order
+    }
+    if (was.sources != now.sources) change.kind = RecordChange::Source;
+    else if (was.tools != now.tools) change.kind = RecordChange::Tool;
+    else change.kind = RecordChange::Output;
+    return change;
 }
 
 std::string FormatKeptRow(const KeptRow& kept) {

@@ -59,6 +59,16 @@ private:
     std::string bytes_ = "scanleaf-card inputs 1\n";
 };
 
+// What differs between the record kept beside an output and the one a run would write, in the
+// order that explains it best: an option (the first one added, removed or changed, named), a
+// source, the tool's version, else the output itself.
+struct RecordChange {
+    enum Kind { Same, Option, Source, Tool, Output };
+    Kind kind = Same;
+    Text option; // Kind Option: its name ("--pdfa", "value notes")
+};
+RecordChange CompareRecords(const std::string& kept, const std::string& wanted);
+
 // A row that a resumable run keeps for one source, with the source's identity, so that a
 // continued run takes the row only while the source's size and content hash are what they were.
 struct KeptRow {

@@ -52,6 +52,11 @@ TEST(BatchPlan, NamesOfTheCasesThatOnceCollided) {
          {{SL_T("S:\\scan.tif"), 2}},
          {SL_T(""), SL_T("O:\\one"), SL_T(".CAL")},
          {SL_T("O:\\one-p001.CAL"), SL_T("O:\\one-p002.CAL")}},
+        {"a folder given with its separator",
+         {{SL_T("S:\\m.tif"), 1}},
+         {SL_T("m1\\m2\\"), SL_T(""), SL_T(".pdf")},
+         {SL_T("m1\\m2\\m.pdf")}},
+        {"a drive's root", {{SL_T("S:\\x\\r.tif"), 1}}, {SL_T("O:\\"), SL_T(""), SL_T(".cal")}, {SL_T("O:\\r.cal")}},
         {"no pages (a refused source) names nothing", {{SL_T("S:\\bad.tif"), 0}, {SL_T("S:\\bad.png"), 1}}, folder,
          {SL_T("O:\\out\\bad.cal")}},
     };
@@ -202,6 +207,41 @@ TEST(BatchPlan, KeptRowsReadBackAndSpoiltLinesAreNone) {
     EXPECT_TRUE(run == SL_T("export\t1.2.0\tsettings none"));
     EXPECT_FALSE(core::ParseRunLine(line, run));
     EXPECT_FALSE(core::ParseRunLine("scanleaf-card rows 2\tverify", run));
+}
+
+// What --skip-existing says made an output again: the option that was added, removed or changed
+// is named before any source, since adding an option adds a line before the sources.
+TEST(BatchPlan, RecordsComparedNameTheOptionThatChanged) {
+    auto record = [](std::vector<std::pair<const char*, const char*>> options, const char* hash, const char* tool) {
+        core::InputRecord r;
+        for (const auto& o : options) r.Option(core::FromUtf8(o.first), core::FromUtf8(o.second));
+        r.Source(SL_T("S:\\d.cal"), 10, std::stoull(hash, nullptr, 16));
+        return r.Bytes() + "tool\t" + tool + "\noutput\t100\n";
+    };
+    const std::string base = record({{"--to", "pdf"}, {"--title", ""}}, "1", "1.1.0");
+    const struct {
+        const char* what;
+        std::string now;
+        core::RecordChange::Kind kind;
+        const char* option;
+    } cases[] = {
+        {"the same", base, core::RecordChange::Same, ""},
+        {"an option added before the sources", record({{"--to", "pdf"}, {"--title", ""}, {"--pdfa", "1b"}}, "1", "1.1.0"),
+         core::RecordChange::Option, "--pdfa"},
+        {"an option added and a source changed", record({{"--to", "pdf"}, {"--title", ""}, {"value notes", "x"}}, "2", "1.1.0"),
+         core::RecordChange::Option, "value notes"},
+        {"an option's value", record({{"--to", "tiff"}, {"--title", ""}}, "1", "1.1.0"), core::RecordChange::Option, "--to"},
+        {"an option taken away", record({{"--to", "pdf"}}, "1", "1.1.0"), core::RecordChange::Option, "--title"},
+        {"a source", record({{"--to", "pdf"}, {"--title", ""}}, "2", "1.1.0"), core::RecordChange::Source, ""},
+        {"the tool", record({{"--to", "pdf"}, {"--title", ""}}, "1", "1.2.0"), core::RecordChange::Tool, ""},
+        {"the output", base.substr(0, base.size() - 4) + "99\n", core::RecordChange::Output, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const core::RecordChange change = core::CompareRecords(base, c.now);
+        EXPECT_EQ(c.kind, change.kind);
+        EXPECT_EQ(c.option, Narrow(change.option));
+    }
 }
 
 } // namespace

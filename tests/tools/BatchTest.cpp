@@ -51,7 +51,7 @@ TEST_F(BatchTest, ExportTableDocumentsItselfAndLeavesFailedFilesOut) {
     WriteBytes(blank, MakeCalsImage({}));
     ToolRun run = Run(L"export -o " + Quoted(tablePath) + L" " + Quoted(files.Path()));
     EXPECT_EQ(1u, run.exitCode);
-    EXPECT_NE(std::string::npos, run.err.find("broken.cal: cannot read header")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("broken.cal: damaged: shorter than a CALS header (0x80040229)")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("blank.cal: not a CALS file")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("export: files 5, exported 3, failed 2")) << run.err;
     std::string table = ReadText(tablePath);
@@ -125,7 +125,7 @@ TEST_F(BatchTest, BadTablesAreReportedWhereTheyAreAndChangeNothing) {
         {"SourceFile,rtype\r\n" + A() + ",2\r\n", {"row 2, column rtype: read-only: the table changes \"1\" to \"2\""}},
         {"SourceFile,notes\r\n" + A() + ",\xC4\x81\r\n", {"row 2, column notes: \"", "code page 1252 cannot store"}},
         {"SourceFile,notes\r\n" + folder + "\\missing.cal,x\r\n", {"row 2: " + folder + "\\missing.cal: cannot open file"}},
-        {"SourceFile,notes\r\n" + folder + "\\broken.cal,x\r\n", {"row 2: ", "broken.cal: cannot read header"}},
+        {"SourceFile,notes\r\n" + folder + "\\broken.cal,x\r\n", {"row 2: ", "broken.cal: damaged: shorter than a CALS header"}},
         {"SourceFile,notes\r\n" + folder + ",x\r\n", {"a folder, not a CALS file"}},
         {"SourceFile,notes\r\n" + A() + ",x\r\n" + folder + "\\A.CAL,y\r\n", {"row 3: ", "the same file as row 2"}},
         {"Path,notes\r\n" + A() + ",x\r\n", {"header: no SourceFile column"}},

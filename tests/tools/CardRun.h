@@ -26,6 +26,8 @@ struct ToolRun {
 std::string ReadText(const std::wstring& path);
 // Output goes through files in `scratch`.
 ToolRun Card(const std::wstring& arguments, const TempFolder& scratch);
+// Standard output and error into one file, as `>log 2>&1` gives them: `out` holds the log.
+ToolRun CardOneLog(const std::wstring& arguments, const TempFolder& scratch);
 std::wstring Quoted(const std::wstring& path);
 
 } // namespace testsupport

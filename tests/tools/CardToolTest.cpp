@@ -66,7 +66,7 @@ TEST_F(CardToolTest, ShowJsonAndOneErrorLinePerFailedFile) {
     ToolRun run = Card(L"show --json " + Quoted(missing) + L" " + Quoted(drawing) + L" " + Quoted(tooShort), scratch);
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("missing.cal: no such file or folder\n")) << run.err;
-    EXPECT_NE(std::string::npos, run.err.find("short.cal: cannot read header (not a CALS file?) (0x80040229)\n"));
+    EXPECT_NE(std::string::npos, run.err.find("short.cal: damaged: shorter than a CALS header (0x80040229)\n"));
     EXPECT_EQ(0u, run.out.find("[{\"file\":")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("\"error\":\"no such file or folder\",\"hresult\":\"0x80070002\""));
     EXPECT_NE(std::string::npos,

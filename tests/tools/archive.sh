@@ -180,6 +180,7 @@ long="$deep/a-drawing-of-the-deep-archive.cal"
 [ ${#long} -gt 260 ] || fail "the path is only ${#long} characters"
 L=$(win "$long")
 printf 'SourceFile,notes\r\n%s,set deep\r\n' "$L" >"$work/deep.csv"
+printf '[notes]\r\nReadonly=0\r\n' >"$deep/Scanleaf.ini"
 while read -r command; do
     eval "card $command" >"$work/deep.txt" 2>&1 || fail "on a long path: $command: $(cat "$work/deep.txt")"
 done <<EOF2
@@ -197,6 +198,7 @@ convert --to pdf -o "$(win "$deep")" "$L"
 convert --to tiff -o "$(win "$deep")" "$L"
 convert --to cals --set "notes=from deep" -o "$(win "$deep/converted")" "$(win "$deep/a-scan-of-the-deep-archive.tif")"
 repair --dry-run "$L"
+check "$(win "$deep/Scanleaf.ini")"
 EOF2
 card show "$L" | grep -q 'notes *a long way down' || fail "set on a long path"
 [ -s "$deep/a-drawing-of-the-deep-archive.png" ] && [ -s "$deep/a-drawing-of-the-deep-archive.pdf" ] &&

@@ -17,9 +17,15 @@ std::wstring ShortUsage(const std::wstring& command) {
     return L"usage: scanleaf-card [--dll PATH] COMMAND ...  (scanleaf-card --help lists the commands)\n";
 }
 
+// What is left of the last lines, written on every way out of wmain.
+struct FlushAtEnd {
+    ~FlushAtEnd() { card::FlushOutput(); }
+};
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const FlushAtEnd flush;
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 

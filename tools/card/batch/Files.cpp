@@ -1,7 +1,9 @@
 #include "tools/card/batch/Files.h"
 #include "hostenv/LongPath.h"
+#include "tools/card/batch/Output.h"
 
 #include "hostenv/Bstr.h"
+#include "hostenv/FileHandle.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -52,15 +54,19 @@ FILE* OpenScratchFile(const wchar_t* prefix) {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    FILE* file = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
-    if (!file) return false;
+    // Through the system's own calls, so that a failure leaves its reason in GetLastError.
+    scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                          nullptr));
+    if (!file.Valid()) return false;
     bytes.clear();
     char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-    bool ok = !ferror(file);
-    fclose(file);
-    return ok;
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) return false;
+        if (n == 0) return true;
+        bytes.append(buffer, n);
+    }
 }
 
 AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {
@@ -103,9 +109,9 @@ TableSink::TableSink(const std::wstring& path) {
 
 bool TableSink::Write(const std::string& bytes) {
     if (file_) return file_->Write(bytes);
-    return fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    return WriteOut(bytes);
 }
 
-bool TableSink::Finish() { return file_ ? file_->Commit() : fflush(stdout) == 0; }
+bool TableSink::Finish() { return file_ ? file_->Commit() : FlushOutput(); }
 
 } // namespace card

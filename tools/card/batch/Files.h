@@ -26,7 +26,7 @@ std::vector<std::wstring> CalsExtensions(IVorFileFormat* format);
 // when it is closed (or the process ends); null when none can be made.
 FILE* OpenScratchFile(const wchar_t* prefix);
 
-// A whole small file's bytes; false when it cannot be read.
+// A whole small file's bytes; false when it cannot be read, with the reason in GetLastError.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 
 // Writes to PATH.partial and renames it over PATH when complete, so that a reader never

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <io.h>
+#include <mutex>
 
 #include "host/VorHost.h"
 #include "hostenv/SettingsLight.h"
@@ -25,19 +26,95 @@ std::wstring FromUtf8(const std::string& text) {
     return out;
 }
 
-void Out(const std::wstring& text) {
-    std::string bytes = Utf8(text);
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
+namespace {
+
+// Whole lines only: standard output and error often go to one log file, and a line must not be
+// cut by the other stream's. A line is written (and flushed) once its end is there; the rest
+// waits for it, or for FlushOutput. A progress line shown on the terminal is cleared before any
+// line is written, so that no line lands on it; the next step draws it again.
+std::mutex outputLock;
+bool progressShown = false;
+
+void ClearProgressLocked() {
+    if (!progressShown) return;
+    fputs("\r\x1b[K", stderr);
+    fflush(stderr);
+    progressShown = false;
 }
 
+class LineWriter {
+public:
+    explicit LineWriter(FILE* file) : file_(file) {}
+    bool Add(const char* bytes, size_t size) {
+        std::lock_guard<std::mutex> hold(outputLock);
+        pending_.append(bytes, size);
+        const size_t end = pending_.find_last_of('\n');
+        if (end == std::string::npos) return ok_;
+        ClearProgressLocked();
+        ok_ = fwrite(pending_.data(), 1, end + 1, file_) == end + 1 && fflush(file_) == 0 && ok_;
+        pending_.erase(0, end + 1);
+        return ok_;
+    }
+    bool Flush() {
+        std::lock_guard<std::mutex> hold(outputLock);
+        if (!pending_.empty()) {
+            ClearProgressLocked();
+            ok_ = fwrite(pending_.data(), 1, pending_.size(), file_) == pending_.size() && ok_;
+        }
+        pending_.clear();
+        return fflush(file_) == 0 && ok_;
+    }
+
+private:
+    FILE* file_;
+    std::string pending_;
+    bool ok_ = true;
+};
+
+LineWriter& StandardOutput() {
+    static LineWriter writer(stdout);
+    return writer;
+}
+
+LineWriter& StandardError() {
+    static LineWriter writer(stderr);
+    return writer;
+}
+
+} // namespace
+
+void Out(const std::wstring& text) { WriteOut(Utf8(text)); }
+
+bool WriteOut(const std::string& bytes) { return StandardOutput().Add(bytes.data(), bytes.size()); }
+
 void Err(const std::wstring& text) {
-    std::string bytes = Utf8(text);
+    const std::string bytes = Utf8(text);
+    StandardError().Add(bytes.data(), bytes.size());
+}
+
+void ShowProgress(const std::wstring& line) {
+    const std::string bytes = Utf8(L"\r" + line + L"\x1b[K");
+    std::lock_guard<std::mutex> hold(outputLock);
     fwrite(bytes.data(), 1, bytes.size(), stderr);
     fflush(stderr);
+    progressShown = true;
+}
+
+void ClearProgress() {
+    std::lock_guard<std::mutex> hold(outputLock);
+    ClearProgressLocked();
+}
+
+bool FlushOutput() {
+    const bool out = StandardOutput().Flush();
+    const bool err = StandardError().Flush();
+    ClearProgress();
+    return out && err;
 }
 
 std::wstring Hex(HRESULT hr) {
-    if (hr == kOpenRefused) hr = E_FAIL; // the plug-in's own code
+    if (hr == kOpenRefused) hr = E_FAIL; // the plug-in's own codes
+    if (hr == kShortHeader) hr = VOR_E_CANNOT_READ_HEADER;
     wchar_t text[16];
     swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     return text;
@@ -66,6 +143,7 @@ std::wstring DescribeHresult(HRESULT hr) {
     case VOR_E_CANNOT_READ_HEADER: words = L"cannot read header (not a CALS file?)"; break;
     case kOpenRefused: return SettingsFailure() + L" (" + Hex(hr) + L")";
     case E_FAIL: words = L"unspecified failure"; break;
+    case kShortHeader: words = kShortHeaderText; break;
     case kNotCalsFile:
         words = kNotCalsText;
         break;

@@ -7,6 +7,8 @@
 
 #include "Version.h"
 
+#include <algorithm>
+
 namespace card {
 
 namespace {
@@ -16,6 +18,9 @@ const std::vector<std::wstring> kWrittenExtensions = {L".pdf", L".tif",  L".tiff
                                                       L".ct2", L".ct3",  L".nif",  L".ct4", L".c4",  L".cg4",
                                                       L".gp4", L".mil",  L".rst",  L".html", L".htm", L".csv",
                                                       L".json"};
+// Files of kinds the tool never writes, which no one means as a folder: -o naming one is refused.
+const std::vector<std::wstring> kOtherFileExtensions = {L".jpg", L".jpeg", L".bmp", L".gif", L".webp", L".jp2",
+                                                        L".txt", L".xml",  L".doc", L".docx", L".xls", L".xlsx"};
 
 std::wstring Extension(const std::wstring& path) {
     const size_t dot = path.find_last_of(L'.'), slash = path.find_last_of(L"\\/");
@@ -47,14 +52,16 @@ bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>
             target.stem = given.substr(0, given.size() - e.size());
             return true;
         }
-    for (const std::wstring& e : kWrittenExtensions)
-        if (extension == e && !IsFolder(given)) {
-            std::wstring list;
-            for (const std::wstring& f : fileExtensions) list += (list.empty() ? L"" : L", ") + f;
-            error = L"-o " + given + L" names a " + extension.substr(1) + L" file, but " + what + L" writes " +
-                    (list.empty() ? std::wstring(L"into a folder") : list + (folders ? L" files or into a folder" : L" files"));
-            return false;
-        }
+    auto anyOf = [&extension](const std::vector<std::wstring>& list) {
+        return std::find(list.begin(), list.end(), extension) != list.end();
+    };
+    if ((anyOf(kWrittenExtensions) || anyOf(kOtherFileExtensions)) && !IsFolder(given)) {
+        std::wstring list;
+        for (const std::wstring& f : fileExtensions) list += (list.empty() ? L"" : L", ") + f;
+        error = L"-o " + given + L" names a " + extension.substr(1) + L" file, but " + what + L" writes " +
+                (list.empty() ? std::wstring(L"into a folder") : list + (folders ? L" files or into a folder" : L" files"));
+        return false;
+    }
     if (!folders) {
         error = std::wstring(what) + L" needs -o naming a file ending in " + fileExtensions.front() + L", not a folder";
         return false;
@@ -82,6 +89,16 @@ std::wstring MakeFolders(const std::wstring& folder) {
            (error == ERROR_ALREADY_EXISTS ? std::wstring(L"a file has that name") : Reason(error));
 }
 
+std::wstring MakeFoldersOf(const std::wstring& file) {
+    const size_t slash = file.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || slash == 0 || (slash == 2 && file[1] == L':')) return std::wstring();
+    return MakeFolders(file.substr(0, slash));
+}
+
+std::wstring MakeTargetFolders(const OutputTarget& target) {
+    return target.Single() ? MakeFoldersOf(target.file) : MakeFolders(target.folder);
+}
+
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(scanleaf::FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -102,16 +119,27 @@ std::wstring InTheWay(const std::wstring& output, bool replaceExisting, bool ove
 
 OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& sources, const OutputTarget& target,
                        const std::wstring& extension, bool replaceExisting, bool overwriteHelps) {
+    std::vector<size_t> all(sources.size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return PlanOutputs(sources, all, target, extension, replaceExisting, overwriteHelps);
+}
+
+OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& everyone, const std::vector<size_t>& mine,
+                       const OutputTarget& target, const std::wstring& extension, bool replaceExisting,
+                       bool overwriteHelps) {
     scanleaf::core::OutputNaming naming;
     naming.folder = target.Single() ? std::wstring() : target.folder;
     naming.single = target.stem;
     naming.extension = target.Single() ? target.file.substr(target.stem.size()) : extension;
+    const std::vector<std::vector<std::wstring>> names =
+        scanleaf::core::PlanOutputNames(everyone, naming, scanleaf::SystemLowerCaser());
     OutputPlan plan;
-    plan.names = scanleaf::core::PlanOutputNames(sources, naming, scanleaf::SystemLowerCaser());
-    plan.blocked.resize(sources.size());
-    for (size_t i = 0; i < sources.size(); ++i)
+    plan.blocked.resize(mine.size());
+    for (size_t i = 0; i < mine.size(); ++i) {
+        plan.names.push_back(names[mine[i]]);
         for (const std::wstring& name : plan.names[i])
             if (plan.blocked[i].empty()) plan.blocked[i] = InTheWay(name, replaceExisting, overwriteHelps);
+    }
     return plan;
 }
 
@@ -145,23 +173,21 @@ std::wstring InputsKept::RecordPath(const std::wstring& output) {
     return folder + L"\\.scanleaf\\" + name + L".inputs";
 }
 
-InputsKept::Verdict InputsKept::Judge(const std::wstring& output, const scanleaf::core::InputRecord& record) {
+InputsKept::Verdict InputsKept::Judge(const std::wstring& output, const scanleaf::core::InputRecord& record,
+                                      std::wstring* option) {
     if (!Exists(output) || IsFolder(output)) return Verdict::Missing;
     std::string kept;
     if (!ReadWholeFile(RecordPath(output), kept)) return Verdict::NoRecord;
-    const std::string wanted = Complete(record) + OutputLine(output);
-    if (kept == wanted) return Verdict::UpToDate;
-    // The first line that differs says what changed.
-    size_t at = 0;
-    while (at < kept.size() && at < wanted.size() && kept[at] == wanted[at]) ++at;
-    const size_t start = wanted.rfind('\n', at == 0 ? 0 : at - 1);
-    const std::string line = wanted.substr(start == std::string::npos || at == 0 ? 0 : start + 1);
-    const std::string keptLine = kept.substr(start == std::string::npos || at == 0 ? 0 : start + 1);
-    auto is = [&](const char* word) { return line.rfind(word, 0) == 0 || keptLine.rfind(word, 0) == 0; };
-    if (is("source\t")) return Verdict::SourceChanged;
-    if (is("option\t")) return Verdict::OptionChanged;
-    if (is("tool\t")) return Verdict::OtherVersion;
-    return Verdict::OutputChanged;
+    const scanleaf::core::RecordChange change = scanleaf::core::CompareRecords(kept, Complete(record) + OutputLine(output));
+    switch (change.kind) {
+    case scanleaf::core::RecordChange::Same: return Verdict::UpToDate;
+    case scanleaf::core::RecordChange::Option:
+        if (option) *option = change.option;
+        return Verdict::OptionChanged;
+    case scanleaf::core::RecordChange::Source: return Verdict::SourceChanged;
+    case scanleaf::core::RecordChange::Tool: return Verdict::OtherVersion;
+    default: return Verdict::OutputChanged;
+    }
 }
 
 bool InputsKept::Keep(const std::wstring& output, const scanleaf::core::InputRecord& record) {
@@ -175,7 +201,13 @@ bool InputsKept::Keep(const std::wstring& output, const scanleaf::core::InputRec
     return file.Write(Complete(record) + OutputLine(output)) && file.Commit();
 }
 
-std::wstring InputsKept::Note(Verdict verdict) {
+std::wstring InputsKept::Note(Verdict verdict, const std::wstring& option) {
+    if (verdict == Verdict::OptionChanged && !option.empty()) {
+        // A card value (from --set or --table) is recorded as "value NAME".
+        const std::wstring value = L"value ";
+        const std::wstring named = option.compare(0, value.size(), value) == 0 ? L"the value of " + option.substr(value.size()) : option;
+        return L" (made again: an option changed: " + named + L")";
+    }
     switch (verdict) {
     case Verdict::UpToDate: return L" (up to date)";
     case Verdict::NoRecord: return L" (made again: no record of its sources)";

@@ -29,6 +29,10 @@ bool ReadOutputTarget(const std::wstring& given, const std::vector<std::wstring>
 
 // The folder and every missing folder above it; empty, or why not, with the system's reason.
 std::wstring MakeFolders(const std::wstring& folder);
+// The folders that a file's name has above it (none for a bare name), as MakeFolders.
+std::wstring MakeFoldersOf(const std::wstring& file);
+// Where -o points: its folder, or the folders above its one file.
+std::wstring MakeTargetFolders(const OutputTarget& target);
 
 // Why the output cannot be written over, or empty: a folder of that name (which nothing
 // replaces), or a file that was there before the run (which `overwriteHelps` says --overwrite
@@ -51,6 +55,11 @@ struct OutputPlan {
 };
 OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& sources, const OutputTarget& target,
                        const std::wstring& extension, bool replaceExisting, bool overwriteHelps);
+// The same for a shard: `everyone` is the whole walk, and the plan is that of the sources at
+// `mine` in it, named as a run of the whole walk names them.
+OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& everyone, const std::vector<size_t>& mine,
+                       const OutputTarget& target, const std::wstring& extension, bool replaceExisting,
+                       bool overwriteHelps);
 
 // A source's identity for the record: its size and a hash of every byte.
 bool IdentifyFile(const std::wstring& path, std::uint64_t& size, std::uint64_t& hash);
@@ -61,13 +70,16 @@ std::uint64_t HashBytes(const void* bytes, std::size_t size);
 class InputsKept {
 public:
     enum class Verdict { Missing, UpToDate, NoRecord, SourceChanged, OptionChanged, OutputChanged, OtherVersion };
-    static Verdict Judge(const std::wstring& output, const scanleaf::core::InputRecord& record);
+    // `option`, when given, gets the name of the option that changed (Verdict::OptionChanged).
+    static Verdict Judge(const std::wstring& output, const scanleaf::core::InputRecord& record,
+                         std::wstring* option = nullptr);
     // Written whole once the output is in place; false when it could not be (the output stays,
     // and a later --skip-existing makes it again).
     static bool Keep(const std::wstring& output, const scanleaf::core::InputRecord& record);
     static std::wstring RecordPath(const std::wstring& output);
     // " (up to date)", " (made again: a source changed)" and so on, for an output's line.
-    static std::wstring Note(Verdict verdict);
+    // "an option changed: --pdfa" where `option` names it.
+    static std::wstring Note(Verdict verdict, const std::wstring& option = std::wstring());
 };
 
 } // namespace card

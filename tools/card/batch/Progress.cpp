@@ -19,16 +19,16 @@ void Progress::Step(size_t done, const std::wstring& file) {
     double rate = seconds > 0 ? double(done) / seconds : 0;
     wchar_t line[96];
     if (rate > 0)
-        swprintf(line, 96, L"\r[%zu/%zu] %.0f files/s, %.0f s left  ", done, total_, rate,
+        swprintf(line, 96, L"[%zu/%zu] %.0f files/s, %.0f s left  ", done, total_, rate,
                  double(total_ - done) / rate);
     else
-        swprintf(line, 96, L"\r[%zu/%zu]  ", done, total_);
-    Err(line + file + L"\x1b[K");
+        swprintf(line, 96, L"[%zu/%zu]  ", done, total_);
+    ShowProgress(line + file);
     dirty_ = true;
 }
 
 void Progress::Clear() {
-    if (dirty_) Err(L"\r\x1b[K");
+    if (dirty_) ClearProgress();
     dirty_ = false;
 }
 

@@ -70,11 +70,13 @@ Walked Walk(const WalkRequest& request) {
     for (size_t k = 0; k < keys.size(); ++k) {
         if (k > 0 && keys[k].first == keys[k - 1].first) continue; // a file named twice is one source
         Source& source = found[keys[k].second];
+        walked.everyone.push_back(source.path);
         if (!request.shard.Takes(source.relative, lower)) {
             ++walked.otherShards;
             walked.elsewhere.push_back(source.path);
             continue;
         }
+        walked.mine.push_back(walked.everyone.size() - 1);
         walked.sources.push_back(std::move(source));
     }
     return walked;

@@ -4,6 +4,8 @@
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
+#include "hostenv/LongPath.h"
+#include "core/HeaderRecord.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 
@@ -14,6 +16,12 @@ using scanleaf::ComPtr;
 using toolsupport::VariableArray;
 
 namespace {
+
+bool ShorterThanHeader(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return GetFileAttributesExW(scanleaf::FileSystemPath(path).c_str(), GetFileExInfoStandard, &data) &&
+           data.nFileSizeHigh == 0 && data.nFileSizeLow < scanleaf::core::kHeaderSize;
+}
 
 // The list GetVariables hands over: each name and the array are freed here.
 class VariableList {
@@ -54,6 +62,7 @@ HRESULT CardReader::ReadChecked(const std::wstring& path, std::vector<CardEntry>
     ComPtr<IVorFileNavigator> navigator;
     Bstr bpath(path);
     hr = format_->CreateNavigator(bpath.Get(), 0, navigator.Put());
+    if (hr == VOR_E_CANNOT_READ_HEADER && ShorterThanHeader(path)) return kShortHeader;
     if (FAILED(hr)) return FromPluginOpen(hr);
 
     VariableList list;

@@ -18,28 +18,47 @@ const CardEntry* FindEntry(const std::vector<CardEntry>& card, const std::wstrin
     return nullptr;
 }
 
-bool ParseDate(const std::wstring& text, double& date) {
+std::wstring DateProblem(const std::wstring& text, double& date) {
     SYSTEMTIME t{};
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     wchar_t tail = 0;
     int n = swscanf(text.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month, &day, &hour, &minute, &second, &tail);
     bool shapeOk = (n == 3 && text.size() == 10) || (n == 5 && text.size() == 16) || (n == 6 && text.size() == 19);
-    if (!shapeOk || year < 1601 || month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
-        return false;
+    if (!shapeOk || month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
+        return L"not a date (YYYY-MM-DD[THH:MM[:SS]]): \"" + text + L"\"";
+    if (year < 1601) return L"\"" + text + L"\" is before 1601-01-01, the earliest date that can be written";
     // Days the calendar has, counted here: not every system's conversion refuses 29 February of
     // a common year.
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
+    const int days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    if (day > days)
+        return L"\"" + text + L"\" is no day of the calendar: that month has " + std::to_wstring(days) + L" days";
     t.wYear = static_cast<WORD>(year);
     t.wMonth = static_cast<WORD>(month);
     t.wDay = static_cast<WORD>(day);
     t.wHour = static_cast<WORD>(hour);
     t.wMinute = static_cast<WORD>(minute);
     t.wSecond = static_cast<WORD>(second);
-    return SystemTimeToVariantTime(&t, &date) != 0;
+    if (!SystemTimeToVariantTime(&t, &date)) return L"\"" + text + L"\" cannot be made a date by the system";
+    // The host's zero date means "no date": the plug-in writes no text for it.
+    if (date == 0.0)
+        return L"\"" + text + L"\" is the zero date (1899-12-30 at midnight), which the host takes for no date";
+    return std::wstring();
 }
 
+bool ParseDate(const std::wstring& text, double& date) { return DateProblem(text, date).empty(); }
+
+std::wstring NotStoredText(const std::wstring& asked, const std::wstring& stored) {
+    const std::wstring quoted = L"\"" + asked + L"\"", kept = L"\"" + stored + L"\" would be stored";
+    const size_t first = asked.find_first_not_of(L' ');
+    if (first != std::wstring::npos && first > 0 && stored.compare(0, asked.size() - first, asked, first) == 0)
+        return quoted + L" loses its leading blanks, which the header does not keep: " + kept;
+    const size_t last = asked.find_last_not_of(L' ');
+    if (last != std::wstring::npos && last + 1 < asked.size() && stored == asked.substr(0, last + 1))
+        return quoted + L" loses its trailing blanks, which the header does not keep: " + kept;
+    return quoted + L" does not fit its slot: " + kept;
+}
 
 std::wstring DateText(double date, long style) {
     scanleaf::Str text;

@@ -35,9 +35,17 @@ struct EditProblem {
 // The card's entry of that name (case-blind), or null.
 const CardEntry* FindEntry(const std::vector<CardEntry>& card, const std::wstring& name);
 
+// Why a text value is not stored as asked: its leading (or trailing) blanks, which the header
+// does not keep, or its length: "\"  lead\" loses its leading blanks: \"lead\" would be stored",
+// "\"ABCDEFGH\" does not fit its slot: \"ABCD\" would be stored".
+std::wstring NotStoredText(const std::wstring& asked, const std::wstring& stored);
+
 // "2024-03-05", "2024-03-05T14:07" or "2024-03-05T14:07:09" as an OLE Automation date; false
 // for another shape or a day the calendar does not have.
 bool ParseDate(const std::wstring& text, double& date);
+// The same, with why not: another shape, a year before 1601, a day the month lacks, or the zero
+// date, which the host reads as none. Empty when `date` was set.
+std::wstring DateProblem(const std::wstring& text, double& date);
 // The text the plug-in makes of a date in a style: the same formatter.
 std::wstring DateText(double date, long style);
 

@@ -1,6 +1,7 @@
 #include "tools/card/card/TableFile.h"
 
 #include "tools/card/batch/Files.h"
+#include "tools/card/batch/Output.h"
 
 #include <windows.h>
 
@@ -10,7 +11,7 @@ bool ReadTableFile(const std::wstring& path, const TableReading& how, table::Tab
                    std::vector<table::Problem>& problems) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
-        problems.push_back({L"table", L"cannot be read"});
+        problems.push_back({L"table", L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()))});
         return false;
     }
     if (!how.ansi) return table::Parse(bytes, table, problems, how.parse);

@@ -2,6 +2,7 @@
 #include "tools/card/commands/Commands.h"
 
 #include "core/SettingsLines.h"
+#include "hostenv/LongPath.h"
 #include "hostenv/SettingsLight.h"
 #include "tools/card/batch/Files.h"
 #include "core/TagSettings.h"
@@ -166,9 +167,7 @@ int Check(const Arguments& a, const Setup&) {
     const std::vector<std::wstring>& args = a.operands;
     std::wstring file;
     if (!args.empty()) {
-        wchar_t full[MAX_PATH];
-        DWORD n = GetFullPathNameW(args[0].c_str(), MAX_PATH, full, nullptr);
-        file = (n && n < MAX_PATH) ? std::wstring(full, n) : args[0];
+        file = AbsolutePath(args[0]); // of any length
     } else {
         scanleaf::SettingsLight settings;
         std::wstring shared = settings.GetFolder(scanleaf::SharedFolder);
@@ -178,13 +177,13 @@ int Check(const Arguments& a, const Setup&) {
         }
         file = shared + L"FileFormats\\Scanleaf.ini";
     }
-    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(scanleaf::FileSystemPath(file).c_str()) == INVALID_FILE_ATTRIBUTES) {
         Err(L"scanleaf-card: " + file + L": no such file; every record would be writable without sub-fields\n");
         return 1;
     }
     std::string bytes;
     if (!ReadWholeFile(file, bytes)) {
-        Err(L"scanleaf-card: " + file + L": cannot be read\n");
+        Err(L"scanleaf-card: " + file + L": cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) + L"\n");
         return 1;
     }
     const scanleaf::core::SettingsLines lines = scanleaf::core::ReadSettingsLines(FileText(bytes));

@@ -28,6 +28,10 @@ OptionEntry OptionalChoice(const wchar_t* name, const wchar_t* choices, const wc
     option.fallback = fallback;
     return option;
 }
+OptionEntry Required(OptionEntry option) {
+    option.required = true;
+    return option;
+}
 OptionEntry Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&),
                     const wchar_t* expects, const wchar_t* help) {
     OptionEntry option{name, OptionKind::Text, value, help};
@@ -55,13 +59,15 @@ std::wstring OptionHelp(const OptionEntry& option) {
     if (option.kind == OptionKind::Number && option.low != LONG_MIN)
         text += L" [" + std::to_wstring(option.low) + L"-" + std::to_wstring(option.high) + L"]";
     if (option.repeatable) text += L" (repeatable)";
+    if (option.required) text += L" (required)";
     if (option.fallback) text += L" (" + std::wstring(option.fallback) + L" when none is named)";
     return text;
 }
 
 std::wstring Synopsis(const CommandEntry& command) {
     std::wstring text = command.name;
-    for (const OptionEntry& o : command.options) text += L" [" + OptionText(o) + L"]" + (o.repeatable ? L"..." : L"");
+    for (const OptionEntry& o : command.options)
+        text += (o.required ? L" " + OptionText(o) : L" [" + OptionText(o) + L"]") + (o.repeatable ? L"..." : L"");
     if (*command.operands) text += L" " + std::wstring(command.operands);
     return text;
 }
@@ -151,6 +157,14 @@ std::wstring TypeProblem(const OptionEntry& option, const std::wstring& value) {
     return std::wstring();
 }
 
+// Whether the argument after an option whose value may be left out is that value: one of its
+// words, or a short word that starts with a digit as its words do ("1B", "3b", "1"), which is
+// then refused as a mistyped value rather than read as an operand.
+bool MeantAsValue(const OptionEntry& option, const std::wstring& next) {
+    if (TypeProblem(option, next).empty()) return true;
+    return !next.empty() && next.size() <= 3 && iswdigit(next[0]) && next.find_first_of(L"\\/.:") == std::wstring::npos;
+}
+
 } // namespace
 
 bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Arguments& out,
@@ -176,7 +190,7 @@ bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>
             out.given_.emplace_back(a, std::wstring());
             continue;
         }
-        if (known->fallback && (i + 1 >= args.size() || !TypeProblem(*known, args[i + 1]).empty())) {
+        if (known->fallback && (i + 1 >= args.size() || !MeantAsValue(*known, args[i + 1]))) {
             out.given_.emplace_back(a, known->fallback);
             continue;
         }

@@ -34,6 +34,7 @@ struct OptionEntry {
     bool (*check)(const std::wstring&) = nullptr; // a text's own rule
     const wchar_t* expects = nullptr;               // what `check` takes, for the message
     const wchar_t* fallback = nullptr;              // a choice's value when no word of it follows
+    bool required = false;                          // shown without brackets: the command needs it
 };
 
 OptionEntry Flag(const wchar_t* name, const wchar_t* help);
@@ -43,6 +44,8 @@ OptionEntry Number(const wchar_t* name, long low, long high, const wchar_t* help
 OptionEntry Choice(const wchar_t* name, const wchar_t* choices, const wchar_t* help);
 // A choice whose value may be left out: `fallback` then, and the next argument is not taken.
 OptionEntry OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, const wchar_t* help);
+// The same option, which the command cannot run without.
+OptionEntry Required(OptionEntry option);
 OptionEntry Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&),
                     const wchar_t* expects, const wchar_t* help);
 

@@ -231,17 +231,16 @@ int Convert(const Arguments& a, const Setup& setup) {
     const std::wstring extension = request.pdf ? L".pdf" : L".tif";
     const bool replaceExisting = request.overwrite || request.skipExisting;
     std::vector<std::wstring> outs(files.size()), occupied(files.size());
+    if (const std::wstring problem = MakeTargetFolders(request.output); !problem.empty()) return refuseAll(problem);
     if (combined) {
         const std::wstring problem = InTheWay(request.output.file, replaceExisting, true);
         if (!problem.empty()) return refuseAll(problem);
     } else {
-        const std::wstring problem = MakeFolders(request.output.folder);
-        if (!problem.empty()) return refuseAll(problem);
         // Every name before any work, from the sources alone, so that every job count names alike;
         // an output that was there before the run is refused unless --overwrite or --skip-existing.
         std::vector<scanleaf::core::PlannedSource> planned;
-        for (const std::wstring& f : files) planned.push_back({f, 1});
-        const OutputPlan plan = PlanOutputs(planned, request.output, extension, replaceExisting, true);
+        for (const std::wstring& path : walked.everyone) planned.push_back({path, 1});
+        const OutputPlan plan = PlanOutputs(planned, walked.mine, request.output, extension, replaceExisting, true);
         for (size_t i = 0; i < files.size(); ++i) outs[i] = plan.names[i][0];
         occupied = plan.blocked;
     }
@@ -254,13 +253,14 @@ int Convert(const Arguments& a, const Setup& setup) {
             std::uint64_t size = 0, hash = 0;
             if (IdentifyFile(f, size, hash)) togetherRecord.Source(f, size, hash);
         }
-        const InputsKept::Verdict verdict = InputsKept::Judge(request.output.file, togetherRecord);
+        std::wstring option;
+        const InputsKept::Verdict verdict = InputsKept::Judge(request.output.file, togetherRecord, &option);
         if (verdict == InputsKept::Verdict::UpToDate) {
             Out(request.output.file + L": up to date\n");
             upToDate = files.size();
             return summary();
         }
-        if (verdict != InputsKept::Verdict::Missing) Out(request.output.file + L":" + InputsKept::Note(verdict) + L"\n");
+        if (verdict != InputsKept::Verdict::Missing) Out(request.output.file + L":" + InputsKept::Note(verdict, option) + L"\n");
         togetherRecord = request.Record();
     }
     if (combined) {
@@ -274,6 +274,7 @@ int Convert(const Arguments& a, const Setup& setup) {
     // document a drawing; one document of them all is written here, in path order.
     struct Loaded {
         InputsKept::Verdict verdict = InputsKept::Verdict::Missing; // UpToDate: left alone
+        std::wstring changedOption;
         std::wstring problem; // left out
         std::wstring failure; // its document not written
         Drawing drawing;      // for the one document
@@ -298,7 +299,7 @@ int Convert(const Arguments& a, const Setup& setup) {
             loaded.record = request.Record();
             if (!ReadSource(files[i], loaded.drawing, loaded.record, loaded.problem)) return loaded;
             if (request.skipExisting && !together) {
-                loaded.verdict = InputsKept::Judge(outs[i], loaded.record);
+                loaded.verdict = InputsKept::Judge(outs[i], loaded.record, &loaded.changedOption);
                 if (loaded.verdict == InputsKept::Verdict::UpToDate) return loaded;
             }
             loaded.problem = Load(files[i], request, *readers[worker], loaded.drawing);
@@ -330,7 +331,7 @@ int Convert(const Arguments& a, const Setup& setup) {
                 together->Add(std::move(loaded.drawing), true);
                 ++written;
             } else {
-                Out(files[i] + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(loaded.verdict) : L"") + L"\n");
+                Out(files[i] + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(loaded.verdict, loaded.changedOption) : L"") + L"\n");
                 ++written;
             }
         });

@@ -224,9 +224,10 @@ public:
         const bool identified = problem.empty() && IdentifyFile(source, size, hash);
         if (identified) record.Source(source, size, hash);
         InputsKept::Verdict verdict = InputsKept::Verdict::Missing;
+        std::wstring changedOption;
         if (identified && request_.skipExisting) {
             for (const PagePlan& page : pages) {
-                const InputsKept::Verdict v = InputsKept::Judge(page.output, record);
+                const InputsKept::Verdict v = InputsKept::Judge(page.output, record, &changedOption);
                 if (v != InputsKept::Verdict::UpToDate || verdict == InputsKept::Verdict::Missing) verdict = v;
                 if (v != InputsKept::Verdict::UpToDate) break;
             }
@@ -251,7 +252,7 @@ public:
             result.refused = source + L": " + problem + L"; nothing written\n";
             return result;
         }
-        const std::wstring note = request_.skipExisting ? InputsKept::Note(verdict) : std::wstring();
+        const std::wstring note = request_.skipExisting ? InputsKept::Note(verdict, changedOption) : std::wstring();
         for (const PagePlan& page : pages) {
             if (identified) InputsKept::Keep(page.output, record);
             result.lines += source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)" : L"") + note + L"\n";
@@ -469,7 +470,7 @@ private:
             case EditFault::ReadOnly: return v.name + L": read-only";
             case EditFault::CodePage: return v.name + L": " + CodePageProblem(v.text);
             case EditFault::DoesNotFit:
-                return v.name + L": " + Quote(v.text) + L" does not fit its slot: " + Quote(p.stored) + L" would be stored";
+                return v.name + L": " + NotStoredText(v.text, p.stored);
             case EditFault::TrialFailed: break;
             }
             return v.name + L": " + DescribeHresult(p.hr);
@@ -525,39 +526,42 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
     if (target.Single() && sources.size() > 1)
         return refuseAll(L"-o " + request.output + L" names one file, for " + std::to_wstring(sources.size()) +
                          L" pictures; name a folder");
-    if (!target.Single()) {
-        const std::wstring problem = MakeFolders(target.folder);
-        if (!problem.empty()) return refuseAll(problem);
-    }
+    if (const std::wstring problem = MakeTargetFolders(target); !problem.empty()) return refuseAll(problem);
     std::vector<std::unique_ptr<CalsConverter>> converters;
     for (unsigned w = 0; w < request.jobs; ++w)
         converters.push_back(std::make_unique<CalsConverter>(setup.Format(), request, table));
     // The plan: every source's pages counted first, then every output named from the sources
     // alone, so that no two share a name and every job count names alike; a name that was there
     // before the run refuses its source unless --overwrite or --skip-existing.
-    std::vector<std::wstring> problems(sources.size());
+    // A shard counts the pages of the whole walk, so that its names are those of a whole run.
+    const std::vector<std::wstring>& everyone = walked.everyone;
+    std::vector<std::wstring> problems(everyone.size());
     std::vector<scanleaf::core::PlannedSource> planned;
     {
-        std::vector<std::uint32_t> pages(sources.size(), 0);
+        std::vector<std::uint32_t> pages(everyone.size(), 0);
         OrderedPool<size_t, std::pair<std::uint32_t, std::wstring>> counting(
             request.jobs,
             [&](unsigned worker, const size_t& i) {
                 std::wstring problem;
-                const std::uint32_t n = converters[worker]->Pages(sources[i], problem);
+                const std::uint32_t n = converters[worker]->Pages(everyone[i], problem);
                 return std::make_pair(n, problem);
             },
             [&](const size_t& i, std::pair<std::uint32_t, std::wstring>& counted) {
                 pages[i] = counted.first;
                 problems[i] = counted.second;
             });
-        for (size_t i = 0; i < sources.size(); ++i) counting.Add(i);
+        for (size_t i = 0; i < everyone.size(); ++i) counting.Add(i);
         counting.Finish();
-        for (size_t i = 0; i < sources.size(); ++i) planned.push_back({sources[i], pages[i]});
+        for (size_t i = 0; i < everyone.size(); ++i) planned.push_back({everyone[i], pages[i]});
     }
-    const OutputPlan plan = PlanOutputs(planned, target, L".cal", request.overwrite || request.skipExisting, true);
+    const OutputPlan plan =
+        PlanOutputs(planned, walked.mine, target, L".cal", request.overwrite || request.skipExisting, true);
     const std::vector<std::vector<std::wstring>>& names = plan.names;
-    for (size_t i = 0; i < sources.size(); ++i)
-        if (problems[i].empty()) problems[i] = plan.blocked[i];
+    {
+        std::vector<std::wstring> own(sources.size());
+        for (size_t i = 0; i < sources.size(); ++i) own[i] = problems[walked.mine[i]].empty() ? plan.blocked[i] : problems[walked.mine[i]];
+        problems = std::move(own);
+    }
     size_t done = 0;
     Progress progress(sources.size());
     OrderedPool<size_t, CalsConverter::Result> pool(

@@ -324,6 +324,10 @@ int Export(const Arguments& args, const Setup& setup) {
         return finish(1);
     }
 
+    if (const std::wstring problem = MakeFoldersOf(request.output); !problem.empty()) {
+        Err(L"scanleaf-card: " + problem + L"\n");
+        return finish(1);
+    }
     TableSink sink(request.output);
     if (!sink.Ok()) {
         Err(L"scanleaf-card: cannot write " + request.output + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) +

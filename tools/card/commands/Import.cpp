@@ -179,7 +179,7 @@ private:
         for (const EditProblem& p : edit_.CheckStored(plan.path, ValuesOf(plan.changes), 0)) {
             if (p.fault == EditFault::TrialFailed) return problem(L"", plan.path + L": a trial save failed: " + DescribeHresult(p.hr));
             const Change& change = plan.changes[p.value];
-            problem(change.name, Quote(change.after) + L" does not fit its slot: " + Quote(p.stored) + L" would be stored");
+            problem(change.name, NotStoredText(change.after, p.stored));
         }
         return false;
     }
@@ -208,7 +208,11 @@ int Import(const Arguments& args, const Setup& setup) {
         Err(std::to_wstring(problems.size()) + L" problem(s); no file was changed\n");
         return 1;
     };
-    if (!ReadTableFile(request.table, request.reading, table, problems)) return report();
+    if (!ReadTableFile(request.table, request.reading, table, problems)) {
+        report();
+        Out(L"import: " + Summary().Line() + L"\n");
+        return 1;
+    }
 
     std::vector<FilePlan> plans;
     Summary summary;

@@ -5,6 +5,7 @@
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Outputs.h"
+#include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/card/commands/Commands.h"
@@ -25,6 +26,7 @@ using scanleaf::core::Orientation;
 struct RenderRequest {
     bool recursive = false;
     bool skipExisting = false;
+    bool overwrite = false;
     unsigned jobs = 1;
     std::uint32_t size = 256; // the longest side; 0: full size
     OutputTarget output;
@@ -36,6 +38,7 @@ bool ParseRequest(const Arguments& a, RenderRequest& request) {
     request.size = std::uint32_t(a.Number(L"--size", long(request.size)));
     request.recursive = a.Has(L"--recursive");
     request.skipExisting = a.Has(L"--skip-existing");
+    request.overwrite = a.Has(L"--overwrite");
     std::wstring error;
     if (!ReadOutputTarget(a.Value(L"-o"), {L".png"}, L"render", request.output, error)) return UsageError(error), false;
     request.jobs = JobsOf(a);
@@ -101,6 +104,7 @@ private:
 
 struct Rendered {
     InputsKept::Verdict verdict = InputsKept::Verdict::Missing; // UpToDate: left alone
+    std::wstring changedOption;
     DrawingCheck check;
     HRESULT hr = S_OK;
     std::wstring refused; // a header that cannot be drawn as it says
@@ -116,7 +120,7 @@ Rendered RenderOne(const std::wstring& file, const std::wstring& out, const Rend
     const bool identified = IdentifyFile(file, size, hash);
     if (identified) record.Source(file, size, hash);
     if (request.skipExisting && identified) {
-        r.verdict = InputsKept::Judge(out, record);
+        r.verdict = InputsKept::Judge(out, record, &r.changedOption);
         if (r.verdict == InputsKept::Verdict::UpToDate) return r;
     }
     const std::wstring partial = out + L".partial";
@@ -168,8 +172,8 @@ int Render(const Arguments& args, const Setup& setup) {
         failed += files.size();
         return summary();
     }
-    if (!request.output.Single()) {
-        const std::wstring problem = MakeFolders(request.output.folder);
+    {
+        const std::wstring problem = MakeTargetFolders(request.output);
         if (!problem.empty()) {
             Err(L"scanleaf-card: " + problem + L"\n");
             failed += files.size();
@@ -178,18 +182,14 @@ int Render(const Arguments& args, const Setup& setup) {
     }
     // Every name before any work, from the sources alone, so that every job count names alike.
     std::vector<scanleaf::core::PlannedSource> planned;
-    for (const Source& f : files) planned.push_back({f.path, 1});
-    // A picture is replaced (render has no --overwrite); only a folder stands in the way.
-    const OutputPlan plan = PlanOutputs(planned, request.output, L".png", true, false);
+    for (const std::wstring& path : walked.everyone) planned.push_back({path, 1});
+    // A picture that was there before the run is refused unless --overwrite or --skip-existing.
+    const OutputPlan plan =
+        PlanOutputs(planned, walked.mine, request.output, L".png", request.overwrite || request.skipExisting, true);
     const std::vector<std::wstring>& occupied = plan.blocked;
     std::vector<std::wstring> outs;
     for (const auto& names : plan.names) outs.push_back(names[0]);
-    OrderedPool<size_t, Rendered> pool(
-        request.jobs,
-        [&](unsigned, const size_t& i) {
-            return occupied[i].empty() ? RenderOne(files[i].path, outs[i], request) : Rendered();
-        },
-        [&](const size_t& i, Rendered& r) {
+    auto report = [&](const size_t& i, Rendered& r) {
             const std::wstring& file = files[i].path;
             if (!occupied[i].empty()) {
                 Err(file + L": " + occupied[i] + L"\n");
@@ -214,11 +214,23 @@ int Render(const Arguments& args, const Setup& setup) {
                 return;
             }
             if (!r.check.Sound()) Err(file + L": damaged (" + r.check.Problem() + L"); the lines after it are white\n");
-            Out(file + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(r.verdict) : std::wstring()) + L"\n");
+            Out(file + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(r.verdict, r.changedOption) : std::wstring()) + L"\n");
             ++written;
+        };
+    Progress progress(files.size());
+    size_t done = 0;
+    OrderedPool<size_t, Rendered> pool(
+        request.jobs,
+        [&](unsigned, const size_t& i) {
+            return occupied[i].empty() ? RenderOne(files[i].path, outs[i], request) : Rendered();
+        },
+        [&](const size_t& i, Rendered& r) {
+            report(i, r);
+            progress.Step(++done, files[i].path);
         });
     for (size_t i = 0; i < files.size(); ++i) pool.Add(i);
     pool.Finish();
+    progress.Clear();
     return summary();
 }
 

@@ -10,6 +10,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
+#include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/card/card/Journaled.h"
@@ -114,7 +115,9 @@ int Repair(const Arguments& args, const Setup& setup) {
     std::map<std::wstring, std::pair<std::string, std::string>> headers; // path -> before, after
     std::wstring mended;                                                 // said once the journal holds them
     size_t sound = 0, left = walked.missing.size();
+    Progress progress(files.size());
     for (const std::wstring& file : files) {
+        progress.Step(size_t(&file - files.data()), file);
         const Finding f = Examine(file);
         if (f.sound) {
             ++sound;
@@ -129,6 +132,7 @@ int Repair(const Arguments& args, const Setup& setup) {
                       L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n";
         }
     }
+    progress.Clear();
     if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
     Summary summary;
     summary.read = files.size();

@@ -54,7 +54,7 @@ int Run(const std::wstring& command, const std::vector<std::wstring>& args, cons
     std::wstring error;
     if (!ParseArguments(*entry, args, parsed, error)) return UsageError(error);
     const int rc = RunSetUp(*entry, parsed, dllPath);
-    fflush(stdout);
+    FlushOutput();
     return rc;
 }
 

@@ -38,8 +38,8 @@ int ParseRequest(const Arguments& a, SetRequest& request) {
         NewValue value{pair.substr(0, eq), pair.substr(eq + 1)};
         if (date) {
             value.isDate = true;
-            if (!ParseDate(value.text, value.date))
-                return UsageError(L"not a date (YYYY-MM-DD[THH:MM[:SS]]): \"" + value.text + L"\"");
+            const std::wstring problem = DateProblem(value.text, value.date);
+            if (!problem.empty()) return UsageError(problem);
         }
         request.values.push_back(value);
     }
@@ -95,9 +95,9 @@ std::vector<std::wstring> Problems(CardEdit& edit, const SetRequest& request, co
         case EditFault::DoesNotFit:
             if (!v.isDate)
                 problems.push_back(v.name + L": " +
-                                   (v.text.empty() ? L"an empty value is stored as \"NONE\", which does not fit its slot: "
-                                                   : Quote(v.text) + L" does not fit its slot: ") +
-                                   Quote(p.stored) + L" would be stored");
+                                   (v.text.empty() ? L"an empty value is stored as \"NONE\", which does not fit its slot: " +
+                                                         Quote(p.stored) + L" would be stored"
+                                                   : NotStoredText(v.text, p.stored)));
             else
                 problems.push_back(v.name + L": " + v.text + L" in date style " + std::to_wstring(request.style) +
                                    L" is " + Quote(DateText(v.date, request.style)) +

@@ -215,10 +215,7 @@ int Sheet(const Arguments& args, const Setup& setup) {
     std::wstring heading = std::to_wstring(shown) + L" drawing(s)";
     if (damaged) heading += L", " + std::to_wstring(damaged) + L" damaged";
     if (other) heading += L", " + std::to_wstring(other) + L" not type 1";
-    const size_t slash = request.output.find_last_of(L"\\/");
-    std::wstring problem = IsFolder(request.output) ? OccupiedText(request.output, false)
-                           : slash != std::wstring::npos ? MakeFolders(request.output.substr(0, slash))
-                                                         : std::wstring();
+    const std::wstring problem = IsFolder(request.output) ? OccupiedText(request.output, false) : MakeFoldersOf(request.output);
     if (!problem.empty()) {
         Err(L"scanleaf-card: " + problem + L"\n");
         return summary(false);

@@ -59,15 +59,14 @@ int Show(const Arguments& a, const Setup& setup) {
     for (size_t i = 0; i < files.size(); ++i) {
         if (progress) {
             wchar_t line[64];
-            swprintf(line, 64, L"\r[%zu/%zu] ", i + 1, files.size());
-            Err(line + files[i] + L"\x1b[K");
+            swprintf(line, 64, L"[%zu/%zu] ", i + 1, files.size());
+            ShowProgress(line + files[i]);
         }
         std::vector<CardEntry> entries;
         HRESULT hr = ReadCard(format, files[i], entries);
         if (json && (i || !walked.missing.empty())) Out(L",");
         if (FAILED(hr)) {
             ++failures;
-            if (progress) Err(L"\r\x1b[K");
             Err(files[i] + L": " + DescribeHresult(hr) + L"\n");
             if (json)
                 Out(L"{\"file\":" + JsonString(files[i]) + L",\"error\":" +
@@ -80,7 +79,7 @@ int Show(const Arguments& a, const Setup& setup) {
             PrintCardText(files[i], entries);
     }
     if (json) Out(L"]\n");
-    if (progress) Err(L"\r\x1b[K");
+    if (progress) ClearProgress();
     if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
     return failures || files.empty() ? 1 : 0;
 }

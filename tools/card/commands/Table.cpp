@@ -20,6 +20,7 @@ const OptionEntry kRecursive = Flag(L"--recursive", L"the files of subfolders to
 const OptionEntry kJobs = Number(L"--jobs", 1, 64, L"files worked on at once (else one a processor); the output is the same");
 const OptionEntry kShard = Checked(L"--shard", L"K/N", IsShard, L"K/N, this machine's share K of N (1 <= K <= N <= 100000)",
                                    L"only share K of N of the sources, by a hash of each one's path (N machines take all once)");
+const OptionEntry kOverwrite = Flag(L"--overwrite", L"replace files that exist (else they are refused)");
 const OptionEntry kSkipExisting =
     Flag(L"--skip-existing", L"leave alone an output made from the same sources and options (else made again)");
 // How a table of cards is read, by import and convert --table alike.
@@ -143,10 +144,12 @@ const std::vector<CommandEntry>& Commands() {
           kJobs,
           kShard,
           kSkipExisting,
+          kOverwrite,
           Number(L"--size", 0, 999999, L"the longest side in pixels (256; 0: full size, one bit a pixel)"),
           Text(L"-o", L"FILE|DIR", L"the picture (one drawing, a name ending in .png) or the folder (else the current one)")},
          L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
-         L"is drawn as far as it decodes and named.",
+         L"is drawn as far as it decodes and named. A picture that exists is refused unless\n"
+         L"--overwrite or --skip-existing.",
          kFilesExit,
          L"scanleaf-card render --size 512 -o thumbs Z:\\scans",
          Needs::Plugin, Render},
@@ -154,7 +157,7 @@ const std::vector<CommandEntry>& Commands() {
          {kRecursive,
           kJobs,
           kShard,
-          Text(L"-o", L"PAGE.html", L"the page to write (required)")},
+          Required(Text(L"-o", L"PAGE.html", L"the page to write"))},
          L"One self-contained HTML page for review, sorted by path: each drawing's thumbnail beside\n"
          L"its card and verify status. The heading counts the damaged; files of another format are\n"
          L"named and left out.",
@@ -168,11 +171,11 @@ const std::vector<CommandEntry>& Commands() {
           kJobs,
           kShard,
           kSkipExisting,
-          Choice(L"--to", L"pdf|tiff|cals", L"the format to write (required)"),
+          Required(Choice(L"--to", L"pdf|tiff|cals", L"the format to write")),
           OptionalChoice(L"--pdfa", L"1b|2b", L"2b", L"pdf: a PDF/A document of that part and level, for archives"),
           Text(L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"),
           Text(L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"),
-          Flag(L"--overwrite", L"replace files that exist (else they are refused)"),
+          kOverwrite,
           Flag(L"--no-check", L"skip decoding each drawing in full first (for drawings verify has passed)"),
           Repeatable(L"--set", L"NAME=VALUE", L"cals: a card value for every file written (wins over --table)"),
           Text(L"--table", L"FILE", L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),

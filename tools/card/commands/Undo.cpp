@@ -29,8 +29,12 @@ HRESULT MarkUndone(const std::wstring& journalPath) {
 int Undo(const Arguments& a, const Setup&) {
     const std::wstring journalPath = a.operands[0];
     std::string text;
+    // A journal that cannot be read or parsed undoes nothing, and says so in the closing line too.
+    const wchar_t* nothingUndone = L"undo: files 0, restored 0\n";
     if (!ReadWholeFile(journalPath, text)) {
-        Err(L"scanleaf-card: cannot read the journal " + journalPath + L"\n");
+        Err(L"scanleaf-card: cannot read the journal " + journalPath + L": " +
+            DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) + L"\n");
+        Out(nothingUndone);
         return 1;
     }
     std::vector<journal::Entry> entries;
@@ -38,6 +42,7 @@ int Undo(const Arguments& a, const Setup&) {
     bool undone = false, repair = false;
     if (!journal::Parse(text, entries, error, &undone, &repair)) {
         Err(journalPath + L": " + error + L"\nno file was changed\n");
+        Out(nothingUndone);
         return 1;
     }
     // The journal's kind names what it undoes.

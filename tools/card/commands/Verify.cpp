@@ -103,7 +103,7 @@ int Verify(const Arguments& args, const Setup& setup) {
         const HRESULT hr = kept.Open(rowsPath, L"verify\t" SCANLEAF_VERSION_WTEXT);
         if (FAILED(hr)) {
             Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
-            return 1;
+            return tally.Report(true);
         }
         if (kept.Restarted()) Err(rowsPath + L": kept by another command or version; every file is read again\n");
     } else if (request.format == VerifyRequest::Csv) {
@@ -114,16 +114,7 @@ int Verify(const Arguments& args, const Setup& setup) {
         Resumed resumed;
         DrawingCheck check;
     };
-    // Files are decoded on the jobs' threads and reported here, in the order they came.
-    OrderedPool<std::wstring, Checked> pool(
-        request.jobs,
-        [&](unsigned, const std::wstring& path) {
-            Checked c;
-            if (resume) c.resumed = LookUp(kept, path);
-            if (!c.resumed.row) c.check = DecodeDrawing(path);
-            return c;
-        },
-        [&](const std::wstring& path, Checked& c) {
+    auto report = [&](const std::wstring& path, Checked& c) {
             if (c.resumed.row) {
                 table::Table row;
                 std::vector<table::Problem> problems;
@@ -150,15 +141,32 @@ int Verify(const Arguments& args, const Setup& setup) {
                 Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
             } else {
                 Out(path + L": " + cells[1] +
-                    (c.check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + c.check.Problem()) + L"\n");
+                    (c.check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + c.check.Problem()) +
+                    (c.check.Sound() && c.check.trailing ? L", " + cells[7] + L" byte(s) after it" : L"") + L"\n");
             }
             count(cells[1], c.check.foreign);
+        };
+    // Files are decoded on the jobs' threads and reported here, in the order they came.
+    Progress progress(walked.sources.size());
+    size_t done = 0;
+    OrderedPool<std::wstring, Checked> pool(
+        request.jobs,
+        [&](unsigned, const std::wstring& path) {
+            Checked c;
+            if (resume) c.resumed = LookUp(kept, path);
+            if (!c.resumed.row) c.check = DecodeDrawing(path);
+            return c;
+        },
+        [&](const std::wstring& path, Checked& c) {
+            report(path, c);
+            progress.Step(++done, path);
         });
     for (const Source& source : walked.sources) {
         if (!stop.empty()) break;
         pool.Add(source.path);
     }
     pool.Finish();
+    progress.Clear();
     if (resume && stop.empty()) {
         TableSink table(request.resume);
         bool ok = table.Ok() && table.Write(header);

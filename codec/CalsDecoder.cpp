@@ -1,7 +1,9 @@
 #include "codec/CalsDecoder.h"
 
+
 #include "codec/CalsFrame.h"
 #include "codec/CodecIds.h"
+#include "hostenv/ComError.h"
 #include "hostenv/ComPtr.h"
 
 #include <algorithm>
@@ -54,26 +56,24 @@ HRESULT CCalsDecoder::QueryCapability(IStream* stream, DWORD* capability) {
     ULARGE_INTEGER at{};
     const bool seekable = SUCCEEDED(stream->Seek(none, STREAM_SEEK_CUR, &at));
     ToStart(stream);
-    std::vector<std::uint8_t> header;
-    try {
+    return ComBoundary([&]() -> HRESULT {
+        std::vector<std::uint8_t> header;
         if (!ReadStream(stream, core::kHeaderSize, header)) return E_FAIL;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    if (seekable) {
-        LARGE_INTEGER back{};
-        back.QuadPart = LONGLONG(at.QuadPart);
-        stream->Seek(back, STREAM_SEEK_SET, nullptr);
-    }
-    if (header.size() == core::kHeaderSize && Decodable(core::ReadImageInfo(header.data())))
-        *capability = WICBitmapDecoderCapabilityCanDecodeAllImages | WICBitmapDecoderCapabilityCanDecodeSomeImages;
-    return S_OK;
+        if (seekable) {
+            LARGE_INTEGER back{};
+            back.QuadPart = LONGLONG(at.QuadPart);
+            stream->Seek(back, STREAM_SEEK_SET, nullptr);
+        }
+        if (header.size() == core::kHeaderSize && Decodable(core::ReadImageInfo(header.data())))
+            *capability = WICBitmapDecoderCapabilityCanDecodeAllImages | WICBitmapDecoderCapabilityCanDecodeSomeImages;
+        return S_OK;
+    });
 }
 
 HRESULT CCalsDecoder::Initialize(IStream* stream, WICDecodeOptions) {
     if (!stream) return E_INVALIDARG;
     if (file_) return WINCODEC_ERR_WRONGSTATE;
-    try {
+    return ComBoundary([&]() -> HRESULT {
         auto bytes = std::make_shared<std::vector<std::uint8_t>>();
         ToStart(stream);
         if (!ReadStream(stream, kMaxBytes, *bytes)) return WINCODEC_ERR_STREAMREAD;
@@ -82,10 +82,8 @@ HRESULT CCalsDecoder::Initialize(IStream* stream, WICDecodeOptions) {
         if (!Decodable(info)) return WINCODEC_ERR_UNKNOWNIMAGEFORMAT;
         info_ = info;
         file_ = std::move(bytes);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CCalsDecoder::GetContainerFormat(GUID* format) {
@@ -143,13 +141,15 @@ HRESULT CCalsDecoder::GetFrame(UINT index, IWICBitmapFrameDecode** frame) {
     *frame = nullptr;
     if (!file_) return WINCODEC_ERR_NOTINITIALIZED;
     if (index != 0) return WINCODEC_ERR_FRAMEMISSING;
-    ComObject<CCalsFrame>* object = nullptr;
-    HRESULT hr = ComObject<CCalsFrame>::Create(&object);
-    if (FAILED(hr)) return E_OUTOFMEMORY;
-    object->Init(file_, info_);
-    hr = object->QueryInterface(IID_IWICBitmapFrameDecode, reinterpret_cast<void**>(frame));
-    if (FAILED(hr)) delete object;
-    return hr;
+    return ComBoundary([&]() -> HRESULT {
+        ComObject<CCalsFrame>* object = nullptr;
+        HRESULT hr = ComObject<CCalsFrame>::Create(&object);
+        if (FAILED(hr)) return E_OUTOFMEMORY;
+        object->Init(file_, info_);
+        hr = object->QueryInterface(IID_IWICBitmapFrameDecode, reinterpret_cast<void**>(frame));
+        if (FAILED(hr)) delete object;
+        return hr;
+    });
 }
 
 } // namespace scanleaf

@@ -1,6 +1,8 @@
 #include "codec/CalsFrame.h"
 
+
 #include "core/Thumbnail.h"
+#include "hostenv/ComError.h"
 #include "hostenv/ExclusiveLock.h"
 
 #include <cstring>
@@ -90,7 +92,7 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize
     UINT lineBytes = 0;
     const HRESULT check = CheckCopy(r, info_.width, info_.height, 1, stride, bufferSize, buffer, lineBytes);
     if (check != S_OK) return check == S_FALSE ? S_OK : check;
-    try {
+    return ComBoundary([&]() -> HRESULT {
         ExclusiveLock guard(lock_);
         for (INT y = 0; y < r.Height; ++y) {
             const std::uint8_t* row = Line(std::uint32_t(r.Y + y));
@@ -107,10 +109,8 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize
             }
             if (r.Width % 8) out[lineBytes - 1] &= BYTE(0xFF << (8 - r.Width % 8));
         }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 void CCalsFrame::ClosestSize(UINT& width, UINT& height) const {
@@ -152,7 +152,7 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT width, UINT height, WIC
     UINT lineBytes = 0;
     const HRESULT check = CheckCopy(r, width, height, grey ? 8 : 1, stride, bufferSize, buffer, lineBytes);
     if (check != S_OK) return check == S_FALSE ? S_OK : check;
-    try {
+    return ComBoundary([&]() -> HRESULT {
         ExclusiveLock guard(lock_);
         const std::vector<std::uint8_t>* scaled = whole ? nullptr : Scaled(width, height);
         if (!whole && !scaled) return WINCODEC_ERR_BADIMAGE;
@@ -172,10 +172,8 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT width, UINT height, WIC
                     out[x >> 3] |= BYTE(0x80 >> (x & 7));
             }
         }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CCalsFrame::GetClosestSize(UINT* width, UINT* height) {

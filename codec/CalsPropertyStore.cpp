@@ -28,20 +28,6 @@ HRESULT WriteAll(IStream* stream, const std::string& bytes) {
     return written == bytes.size() ? S_OK : STG_E_WRITEFAULT;
 }
 
-// Runs `body`, no exception leaving: the handler lives in Explorer's and the indexer's processes.
-template <class Body>
-HRESULT Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const ComError& e) {
-        return e.Error();
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 } // namespace
 
 const InterfaceEntry* CCalsPropertyStore::InterfaceMap() {
@@ -58,7 +44,7 @@ HRESULT CCalsPropertyStore::Initialize(IStream* stream, DWORD mode) {
     if (!stream) return E_INVALIDARG;
     ExclusiveLock hold(lock_);
     if (stream_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
-    return Guarded([&]() -> HRESULT {
+    return ComBoundary([&]() -> HRESULT {
         if (!Seek(stream, 0)) return STG_E_SEEKERROR;
         std::vector<std::uint8_t> header;
         if (!ReadStream(stream, core::kHeaderSize, header)) return WINCODEC_ERR_STREAMREAD;
@@ -93,6 +79,11 @@ HRESULT CCalsPropertyStore::GetValue(REFPROPERTYKEY key, PROPVARIANT* value) {
     ExclusiveLock hold(lock_);
     const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
     if (!known || !stream_) return S_OK; // VT_EMPTY: nothing known of it
+    return ComBoundary([&]() -> HRESULT { return Fill(*known, value); });
+}
+
+HRESULT CCalsPropertyStore::Fill(const DrawingPropertyKey& key, PROPVARIANT* value) const {
+    const DrawingPropertyKey* known = &key;
     const core::DrawingValue v = properties_.Get(known->drawing);
     switch (v.kind) {
     case core::DrawingValue::Kind::Empty: return S_OK;
@@ -124,14 +115,13 @@ HRESULT CCalsPropertyStore::SetValue(REFPROPERTYKEY key, REFPROPVARIANT value) {
     if (!stream_) return E_UNEXPECTED;
     const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
     if (!known || !properties_.Writable(known->drawing) || !writable_) return STG_E_ACCESSDENIED;
-    std::wstring text;
-    if (value.vt == VT_LPWSTR)
-        text = value.pwszVal ? value.pwszVal : L"";
-    else if (value.vt == VT_BSTR)
-        text = value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : std::wstring();
-    else if (value.vt != VT_EMPTY)
-        return DISP_E_TYPEMISMATCH;
-    return Guarded([&]() -> HRESULT {
+    if (value.vt != VT_LPWSTR && value.vt != VT_BSTR && value.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
+    return ComBoundary([&]() -> HRESULT {
+        std::wstring text;
+        if (value.vt == VT_LPWSTR)
+            text = value.pwszVal ? value.pwszVal : L"";
+        else if (value.vt == VT_BSTR)
+            text = value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : std::wstring();
         std::string problem;
         return properties_.Set(known->drawing, text, AnsiCodePage(), problem) ? S_OK : E_INVALIDARG;
     });
@@ -142,7 +132,7 @@ HRESULT CCalsPropertyStore::Commit() {
     if (!stream_) return E_UNEXPECTED;
     if (!properties_.Changed()) return S_OK;
     if (!writable_) return STG_E_ACCESSDENIED;
-    return Guarded([&]() -> HRESULT {
+    return ComBoundary([&]() -> HRESULT {
         const std::string header = properties_.Header();
         HRESULT hr = WriteAll(stream_.Get(), header);
         if (FAILED(hr)) {

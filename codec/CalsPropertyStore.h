@@ -6,6 +6,7 @@
 
 #include "comframe/ComObject.h"
 #include "core/DrawingProperties.h"
+#include "codec/PropertyKeys.h"
 #include "hostenv/ComPtr.h"
 
 #include <propsys.h>
@@ -31,6 +32,9 @@ public:
     HRESULT STDMETHODCALLTYPE IsPropertyWritable(REFPROPERTYKEY key) override;
 
 private:
+    // The value of a known key, under the lock.
+    HRESULT Fill(const DrawingPropertyKey& key, PROPVARIANT* value) const;
+
     SRWLOCK lock_ = SRWLOCK_INIT;
     ComPtr<IStream> stream_;
     bool writable_ = false;

@@ -141,9 +141,9 @@ HRESULT HresultFromCaughtException() noexcept {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const ComError& e) {
-        return FAILED(e.Error()) ? e.Error() : E_FAIL;
+        return FAILED(e.Error()) ? e.Error() : E_UNEXPECTED;
     } catch (...) {
-        return E_FAIL;
+        return E_UNEXPECTED;
     }
 }
 

@@ -34,8 +34,20 @@ private:
 // The last Windows error as an HRESULT.
 HRESULT LastErrorAsHresult();
 // Called inside a catch block at a COM boundary: the failure HRESULT of the exception in flight
-// (E_OUTOFMEMORY for exhausted memory, a COM error's own code, else E_FAIL).
+// (E_OUTOFMEMORY for exhausted memory, a COM error's own failure code, else E_UNEXPECTED).
 HRESULT HresultFromCaughtException() noexcept;
+
+// The guard of a COM method that runs in another vendor's process: `body` returns the method's
+// HRESULT, and any exception it throws becomes one as HresultFromCaughtException says, so none
+// leaves the method.
+template <class Body>
+HRESULT ComBoundary(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return HresultFromCaughtException();
+    }
+}
 
 // 8-bit text (CP_ACP) to a new BSTR; null gives null.
 BSTR AnsiToBstr(const char* text);

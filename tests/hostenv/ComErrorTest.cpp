@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <stdexcept>
+
+#include <wincodec.h>
 
 using namespace scanleaf;
 
@@ -258,4 +262,22 @@ TEST(Conversions, ChangeVariantType) {
     EXPECT_EQ(VT_BSTR, V_VT(&text));
 
     EXPECT_EQ(E_POINTER, Caught([] { ChangeVariantType(nullptr, VT_I4); }).Error());
+}
+
+// The guard of the methods that run in Explorer's and the indexer's processes: whatever is thrown
+// below a method, an HRESULT comes out.
+TEST(ComBoundary, EveryExceptionBecomesAnHresult) {
+    const struct {
+        const char* what;
+        std::function<HRESULT()> body;
+        HRESULT expected;
+    } cases[] = {
+        {"no exception: the method's own result", [] { return WINCODEC_ERR_BADHEADER; }, WINCODEC_ERR_BADHEADER},
+        {"memory exhausted", []() -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {"a COM error carries its code", []() -> HRESULT { RaiseComError(STG_E_ACCESSDENIED); }, STG_E_ACCESSDENIED},
+        {"a COM error with a success code", []() -> HRESULT { throw ComError(S_FALSE); }, E_UNEXPECTED},
+        {"a library's exception", []() -> HRESULT { throw std::length_error("vector"); }, E_UNEXPECTED},
+        {"anything else", []() -> HRESULT { throw 42; }, E_UNEXPECTED},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, ComBoundary(c.body)) << c.what;
 }

@@ -60,26 +60,33 @@ HRESULT CCalsPropertyStore::Initialize(IStream* stream, DWORD mode) {
 
 HRESULT CCalsPropertyStore::GetCount(DWORD* count) {
     if (!count) return E_POINTER;
-    ExclusiveLock hold(lock_);
-    *count = stream_ ? DWORD(DrawingPropertyKeys().size()) : 0;
-    return S_OK;
+    *count = 0;
+    return ComBoundary([&]() -> HRESULT {
+        ExclusiveLock hold(lock_);
+        *count = stream_ ? DWORD(DrawingPropertyKeys().size()) : 0;
+        return S_OK;
+    });
 }
 
 HRESULT CCalsPropertyStore::GetAt(DWORD index, PROPERTYKEY* key) {
     if (!key) return E_POINTER;
-    ExclusiveLock hold(lock_);
-    if (!stream_ || index >= DrawingPropertyKeys().size()) return E_INVALIDARG;
-    *key = DrawingPropertyKeys()[index].key;
-    return S_OK;
+    return ComBoundary([&]() -> HRESULT {
+        ExclusiveLock hold(lock_);
+        if (!stream_ || index >= DrawingPropertyKeys().size()) return E_INVALIDARG;
+        *key = DrawingPropertyKeys()[index].key;
+        return S_OK;
+    });
 }
 
 HRESULT CCalsPropertyStore::GetValue(REFPROPERTYKEY key, PROPVARIANT* value) {
     if (!value) return E_POINTER;
     PropVariantInit(value);
-    ExclusiveLock hold(lock_);
-    const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
-    if (!known || !stream_) return S_OK; // VT_EMPTY: nothing known of it
-    return ComBoundary([&]() -> HRESULT { return Fill(*known, value); });
+    return ComBoundary([&]() -> HRESULT {
+        ExclusiveLock hold(lock_);
+        const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
+        if (!known || !stream_) return S_OK; // VT_EMPTY: nothing known of it
+        return Fill(*known, value);
+    });
 }
 
 HRESULT CCalsPropertyStore::Fill(const DrawingPropertyKey& key, PROPVARIANT* value) const {
@@ -111,12 +118,12 @@ HRESULT CCalsPropertyStore::Fill(const DrawingPropertyKey& key, PROPVARIANT* val
 }
 
 HRESULT CCalsPropertyStore::SetValue(REFPROPERTYKEY key, REFPROPVARIANT value) {
-    ExclusiveLock hold(lock_);
-    if (!stream_) return E_UNEXPECTED;
-    const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
-    if (!known || !properties_.Writable(known->drawing) || !writable_) return STG_E_ACCESSDENIED;
-    if (value.vt != VT_LPWSTR && value.vt != VT_BSTR && value.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
     return ComBoundary([&]() -> HRESULT {
+        ExclusiveLock hold(lock_);
+        if (!stream_) return E_UNEXPECTED;
+        const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
+        if (!known || !properties_.Writable(known->drawing) || !writable_) return STG_E_ACCESSDENIED;
+        if (value.vt != VT_LPWSTR && value.vt != VT_BSTR && value.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
         std::wstring text;
         if (value.vt == VT_LPWSTR)
             text = value.pwszVal ? value.pwszVal : L"";
@@ -149,8 +156,10 @@ HRESULT CCalsPropertyStore::Commit() {
 }
 
 HRESULT CCalsPropertyStore::IsPropertyWritable(REFPROPERTYKEY key) {
-    const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
-    return known && properties_.Writable(known->drawing) ? S_OK : S_FALSE;
+    return ComBoundary([&]() -> HRESULT {
+        const DrawingPropertyKey* known = FindDrawingPropertyKey(key);
+        return known && properties_.Writable(known->drawing) ? S_OK : S_FALSE;
+    });
 }
 
 } // namespace scanleaf

@@ -7,6 +7,7 @@
 #include "codec/CodecRegistration.h"
 #include "comframe/Module.h"
 #include "hostenv/ComApartment.h"
+#include "hostenv/ComError.h"
 
 #include <propsys.h>
 
@@ -65,18 +66,22 @@ void UnregisterSchema() {
 } // namespace
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    const std::wstring path = ModulePath();
-    if (path.empty()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    HRESULT hr = RegisterCodec(path);
-    // (Wine's property system keeps no schema: its registration succeeds and does nothing.)
-    if (SUCCEEDED(hr)) hr = PSRegisterPropertySchema(SchemaPath(path).c_str());
-    if (FAILED(hr)) UnregisterCodec(); // nothing half-registered
-    return hr;
+    return ComBoundary([]() -> HRESULT {
+        const std::wstring path = ModulePath();
+        if (path.empty()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        HRESULT hr = RegisterCodec(path);
+        // (Wine's property system keeps no schema: its registration succeeds and does nothing.)
+        if (SUCCEEDED(hr)) hr = PSRegisterPropertySchema(SchemaPath(path).c_str());
+        if (FAILED(hr)) UnregisterCodec(); // nothing half-registered
+        return hr;
+    });
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    UnregisterSchema();
-    return UnregisterCodec();
+    return ComBoundary([]() -> HRESULT {
+        UnregisterSchema();
+        return UnregisterCodec();
+    });
 }
 
 // The installer's own steps for the schema (deferred actions of the installed DLL, so the

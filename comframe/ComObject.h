@@ -9,6 +9,7 @@
 #pragma once
 
 #include "comframe/Module.h"
+#include "hostenv/ComError.h"
 
 #include <unknwn.h>
 
@@ -190,18 +191,18 @@ struct Creator {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-        try {
-            if (!outer) return CreatePlain(iid, out);
-            ComAggObject<T>* object = nullptr;
-            HRESULT hr = ComAggObject<T>::Create(outer, &object);
-            if (FAILED(hr)) return hr;
-            hr = object->QueryInterface(iid, out);
-            if (FAILED(hr)) delete object;
-            return hr;
-        } catch (...) {
-            // Construction threw (memory exhausted): nothing half-made is handed out.
-            return E_OUTOFMEMORY;
-        }
+        // Construction that throws (memory exhausted) hands nothing half-made out.
+        return ComBoundary(
+            [&]() -> HRESULT {
+                if (!outer) return CreatePlain(iid, out);
+                ComAggObject<T>* object = nullptr;
+                HRESULT hr = ComAggObject<T>::Create(outer, &object);
+                if (FAILED(hr)) return hr;
+                hr = object->QueryInterface(iid, out);
+                if (FAILED(hr)) delete object;
+                return hr;
+            },
+            E_OUTOFMEMORY);
     }
 
     template <class... Args>

@@ -2,6 +2,7 @@
 
 #include "format/ExtensionGroups.h"
 #include "hostenv/Bstr.h"
+#include "hostenv/ComError.h"
 #include "hostenv/ComPtr.h"
 #include "navigator/CalsFile.h"
 
@@ -47,18 +48,18 @@ HRESULT CCalsFormat::FinalConstruct() {
 
 HRESULT CCalsFormat::GetFormatInfo(BSTR* product, BSTR* description, BSTR* extensions) {
     if (!product || !description || !extensions) return E_POINTER;
-    try {
-        Bstr productText(kProduct);
-        Bstr descriptionText(kDescription);
-        Bstr extensionList(kExtensions);
-        // All three or none: a null text would pass a failed allocation off as success.
-        *product = productText.Detach();
-        *description = descriptionText.Detach();
-        *extensions = extensionList.Detach();
-        return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    return ComBoundary(
+        [&]() -> HRESULT {
+            Bstr productText(kProduct);
+            Bstr descriptionText(kDescription);
+            Bstr extensionList(kExtensions);
+            // All three or none: a null text would pass a failed allocation off as success.
+            *product = productText.Detach();
+            *description = descriptionText.Detach();
+            *extensions = extensionList.Detach();
+            return S_OK;
+        },
+        E_OUTOFMEMORY);
 }
 
 HRESULT CCalsFormat::GetExtensionFlags(BSTR, ULONG* flags) {
@@ -71,17 +72,18 @@ HRESULT CCalsFormat::CreateNavigator(BSTR path, LONG, IVorFileNavigator** naviga
     if (!navigator) return E_POINTER;
     *navigator = nullptr;
     ComPtr<IVorFileNavigator> held;
-    try {
-        ComObject<CCalsFile>* file = nullptr;
-        HRESULT hr = ComObject<CCalsFile>::Create(&file);
-        if (FAILED(hr)) return E_OUTOFMEMORY;
-        held = ComPtr<IVorFileNavigator>(static_cast<IVorFileNavigator*>(file));
-        hr = file->OpenFile(std::wstring(path ? path : L""));
-        if (FAILED(hr)) return hr; // releasing the reference destroys the navigator
-    } catch (...) {
-        // Memory ran out while the path was copied or the header read; the navigator goes with held.
-        return E_OUTOFMEMORY;
-    }
+    // Memory running out while the path is copied or the header read ends the open with
+    // E_OUTOFMEMORY; the navigator goes with `held`.
+    const HRESULT hr = ComBoundary(
+        [&]() -> HRESULT {
+            ComObject<CCalsFile>* file = nullptr;
+            HRESULT created = ComObject<CCalsFile>::Create(&file);
+            if (FAILED(created)) return E_OUTOFMEMORY;
+            held = ComPtr<IVorFileNavigator>(static_cast<IVorFileNavigator*>(file));
+            return file->OpenFile(std::wstring(path ? path : L"")); // a failure releases the navigator
+        },
+        E_OUTOFMEMORY);
+    if (FAILED(hr)) return hr;
     *navigator = held.Detach();
     return S_OK;
 }

@@ -48,6 +48,16 @@ HRESULT ComBoundary(Body&& body) noexcept {
         return HresultFromCaughtException();
     }
 }
+// The same where the contract names one code for whatever is thrown (a creation path:
+// E_OUTOFMEMORY).
+template <class Body>
+HRESULT ComBoundary(Body&& body, HRESULT anyException) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return anyException;
+    }
+}
 
 // 8-bit text (CP_ACP) to a new BSTR; null gives null.
 BSTR AnsiToBstr(const char* text);

@@ -106,7 +106,7 @@ HRESULT UnregisterModuleTypeLib(const std::wstring& modulePath) {
 } // namespace
 
 HRESULT RegisterModule() {
-    try {
+    return ComBoundary([&]() -> HRESULT {
         // The path is checked before anything is written: the proxy/stub registration
         // would otherwise record a cut-off path before the scripts refuse it.
         std::wstring modulePath;
@@ -117,13 +117,11 @@ HRESULT RegisterModule() {
         hr = RunClassScripts(regscript::Mode::Register, modulePath);
         if (FAILED(hr)) return hr;
         return RegisterModuleTypeLib(modulePath);
-    } catch (...) {
-        return HresultFromCaughtException();
-    }
+    });
 }
 
 HRESULT UnregisterModule() {
-    try {
+    return ComBoundary([&]() -> HRESULT {
         ProxyStubUnregister(); // its result does not count
         std::wstring modulePath;
         HRESULT hr = ModulePath(TheModule().InstanceHandle(), modulePath);
@@ -131,9 +129,7 @@ HRESULT UnregisterModule() {
         hr = RunClassScripts(regscript::Mode::Unregister, modulePath);
         if (FAILED(hr)) return hr;
         return UnregisterModuleTypeLib(modulePath);
-    } catch (...) {
-        return HresultFromCaughtException();
-    }
+    });
 }
 
 } // namespace scanleaf

@@ -61,7 +61,7 @@ bool ReadOnly(const SaveIo& io, HANDLE file) {
 
 HRESULT CCalsFile::SaveFile() {
     if (!modified_) return S_OK;
-    try {
+    const HRESULT hr = ComBoundary([&]() -> HRESULT {
         unsigned char header[core::kHeaderSize];
         tagFinder_.BuildHeader(header);
 
@@ -85,9 +85,9 @@ HRESULT CCalsFile::SaveFile() {
         if (!io.writeFile(file.Get(), header, kParsedBytes, &written, nullptr)) return LastErrorOr(E_FAIL);
         if (written != kParsedBytes) return E_FAIL;
         if (!file.Close()) return LastErrorOr(E_FAIL);
-    } catch (...) {
-        return HresultFromCaughtException();
-    }
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
     modified_ = false;
     return S_OK;
 }

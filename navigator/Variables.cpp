@@ -20,7 +20,7 @@ std::wstring TextOf(BSTR text) { return text ? std::wstring(text) : std::wstring
 
 HRESULT CCalsFile::ReadVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, VorVariable* variables) {
     if (!variables) return E_POINTER;
-    try {
+    return ComBoundary([&]() -> HRESULT {
         for (LONG i = 0; i < count; ++i) {
             VorVariable& record = variables[i];
             if (!IsCalsBlock(record.block)) continue;
@@ -31,10 +31,8 @@ HRESULT CCalsFile::ReadVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, 
             if (!TextToVariant(&record.value, text.c_str())) return E_OUTOFMEMORY;
             if (stopAtFirst) return S_OK;
         }
-    } catch (...) {
-        return HresultFromCaughtException();
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CCalsFile::WriteVariable(VorWord, LONG stopAtFirst, VorWord, LONG count, VorVariable* variables,
@@ -45,14 +43,12 @@ HRESULT CCalsFile::WriteVariable(VorWord, LONG stopAtFirst, VorWord, LONG count,
         if (!IsCalsBlock(record.block)) continue;
         // A value that can't be turned into text ends the call with the conversion's own
         // code; that record is marked not stored, the ones before keep what they stored.
-        HRESULT failure = S_OK;
         bool stored = false;
-        try {
+        const HRESULT failure = ComBoundary([&]() -> HRESULT {
             std::wstring text = VariantToText(record.value, static_cast<int>(dateStyle));
             stored = tagFinder_.SetValue(TextOf(record.name), std::move(text));
-        } catch (...) {
-            failure = HresultFromCaughtException();
-        }
+            return S_OK;
+        });
         record.found = stored ? 1 : 0;
         if (FAILED(failure)) return failure;
         if (stored) {
@@ -67,7 +63,7 @@ HRESULT CCalsFile::GetVariables(ULONG* count, CalsVariableInfo** variables) {
     if (count) *count = 0;
     if (variables) *variables = nullptr;
     if (!count || !variables) return E_POINTER;
-    try {
+    return ComBoundary([&]() -> HRESULT {
         const std::vector<TagFinder::Variable> list = tagFinder_.Variables();
         if (list.empty()) return S_OK;
         auto* array = static_cast<CalsVariableInfo*>(CoTaskMemAlloc(list.size() * sizeof(CalsVariableInfo)));
@@ -84,9 +80,7 @@ HRESULT CCalsFile::GetVariables(ULONG* count, CalsVariableInfo** variables) {
         *count = static_cast<ULONG>(list.size());
         *variables = array;
         return S_OK;
-    } catch (...) {
-        return HresultFromCaughtException();
-    }
+    });
 }
 
 std::wstring CCalsFile::VariantToText(const VARIANT& value, int dateStyle) {

@@ -43,11 +43,15 @@ public:
     void SetUp() override {
         settings.WriteSettings(kSettings);
         WriteBytes(files.File(L"d.cal"), Drawing());
+        std::vector<unsigned char> cut = Drawing();
+        cut.resize(2100); // the stream ends after a few lines
+        WriteBytes(files.File(L"bad.cal"), cut);
     }
     // {d} the drawing, {out} an empty folder, {deep} a folder three levels below it that does not exist.
     std::wstring Expand(std::wstring args) const {
         const std::map<std::wstring, std::wstring> names = {
-            {L"{d}", files.File(L"d.cal")}, {L"{out}", out.Path()}, {L"{deep}", out.File(L"m1\\m2\\m3")}};
+            {L"{d}", files.File(L"d.cal")}, {L"{bad}", files.File(L"bad.cal")}, {L"{out}", out.Path()},
+            {L"{deep}", out.File(L"m1\\m2\\m3")}};
         for (const auto& n : names)
             for (size_t at; (at = args.find(n.first)) != std::wstring::npos;) {
                 // A name with more after it (a file below the folder) is quoted whole.
@@ -95,6 +99,9 @@ TEST_F(RunPromises, EachPromiseOnTheCaseThatBrokeIt) {
         {L"convert --to pdf --skip-existing -o {out}\\z.pdf {d}", 0, {"written 1"}, {}, L"z.pdf"},
         {L"convert --to pdf --skip-existing --pdfa 1b -o {out}\\z.pdf {d}", 0, {"an option changed: --pdfa"},
          {"a source changed"}, nullptr},
+        // A drawing left out of the one document is counted once.
+        {L"convert --to pdf -o {out}\\one.pdf {bad}", 1, {"; left out", "convert: files 1, written 0, left out 1, failed 0"},
+         {}, L"one.pdf", false},
         // Messages that name their cause.
         {L"set {d} \"txtfilid=  lead\"", 1, {"txtfilid: \"  lead\" loses its leading blanks"}, {"does not fit"}, nullptr},
         {L"set {d} --date notes=1899-12-30 --style 120", 2, {"is the zero date"}, {"is \"\""}, nullptr},
@@ -144,6 +151,7 @@ TEST_F(RunPromises, OneLogHoldsWholeLinesWithTheSummaryLast) {
             WriteBytes(files.File(name), Drawing());
     }
     DeleteFileW(files.File(L"d.cal").c_str());
+    DeleteFileW(files.File(L"bad.cal").c_str());
     const struct {
         std::wstring args;
         const char* summary;
@@ -178,6 +186,7 @@ TEST_F(RunPromises, OneLogHoldsWholeLinesWithTheSummaryLast) {
 
 // Shards into one folder give the files of one run, named as one run names them.
 TEST_F(RunPromises, ShardsIntoOneFolderNameAsOneRun) {
+    DeleteFileW(files.File(L"bad.cal").c_str());
     CreateDirectoryW(files.File(L"x").c_str(), nullptr);
     CreateDirectoryW(files.File(L"y").c_str(), nullptr);
     for (const wchar_t* name : {L"plan.ct1", L"plan (2).cal", L"x\\plan.cal", L"y\\PLAN.cal"}) WriteBytes(files.File(name), Drawing());

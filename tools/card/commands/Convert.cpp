@@ -342,8 +342,8 @@ int Convert(const Arguments& a, const Setup& setup) {
         // A document of one drawing carries its card; one of several is titled by its name.
         const bool one = written == 1;
         if (written == 0) {
+            // Every drawing is counted already, as left out or failed.
             Err(L"scanleaf-card: no drawing to write; " + request.output.file + L" not written\n");
-            ++failed;
         } else if (!together->Finish(one ? onlyTitle : BaseName(request.output.file),
                                      one ? onlyCard : scanleaf::core::CardValues())) {
             Err(L"scanleaf-card: " + CannotWrite(request.output.file, together->Error()) + L"\n");

@@ -1,61 +1,30 @@
-// convert --to cals: scans made CALS type 1 files. A bilevel TIFF page of one Group 4 strip keeps
-// its stream byte for byte; every other picture the imaging component decodes is encoded by the
-// core, a band at a time. Each file is written under a temporary name, its card filled through
-// the plug-in's own write and save, and renamed only when every page of its source is complete.
-#include "core/CalsImage.h"
-#include "core/CardTable.h"
-#include "core/FaxPage.h"
-#include "core/Group4.h"
-#include "core/Group4Encoder.h"
-#include "core/TiffReader.h"
-#include "core/TiffWriter.h"
-#include "core/Xmp.h"
-#include "hostenv/FileHandle.h"
-#include "hostenv/LongPath.h"
+// convert --to cals: scans made CALS type 1 files, by the CALS writer, with every output of the
+// whole walk named before any work.
+#include "tools/card/commands/ConvertCals.h"
+
+#include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
 #include "tools/card/batch/Outputs.h"
-#include "tools/card/batch/Progress.h"
-#include "tools/card/batch/Tally.h"
-#include "tools/card/batch/Walk.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/card/CardEdit.h"
 #include "tools/card/card/TableFile.h"
 #include "tools/card/commands/Commands.h"
-#include "tools/card/commands/ConvertCals.h"
-#include "tools/card/picture/PictureSource.h"
+#include "tools/card/picture/CalsConversion.h"
 #include "tools/common/Plugin.h"
 
-#include <algorithm>
-#include <map>
 #include <memory>
-#include <new>
-#include <set>
 
 namespace card {
 
 namespace {
 
-namespace core = scanleaf::core;
-
-const std::vector<std::wstring> kPictureExtensions = {L"tif", L"tiff", L"png", L"bmp", L"gif", L"jpg", L"jpeg"};
-
-// Decoders report this much, or less, for a picture that gives no resolution.
-// Rows decoded and encoded at a time: memory stays a band, whatever the page's height.
-constexpr std::uint32_t kBandBytes = 1 << 20;
-
 struct CalsRequest {
-    std::vector<NewValue> values; // --set
+    CalsOptions options;
     std::wstring table;
     TableReading reading;
-    int threshold = -1; // percent; -1: none given
-    std::uint32_t dpi = 0;
     std::wstring output;
     scanleaf::core::Shard shard;
     bool overwrite = false;
     bool recursive = false;
-    bool skipExisting = false;
     unsigned jobs = 1;
     std::vector<std::wstring> paths;
 };
@@ -64,12 +33,12 @@ bool ParseRequest(const Arguments& a, CalsRequest& request) {
     for (const wchar_t* other : {L"--title", L"--no-check"})
         if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to pdf and --to tiff"), false;
     if (a.Has(L"--pdfa")) return UsageError(L"--pdfa is for --to pdf"), false;
-    request.threshold = int(a.Number(L"--threshold", request.threshold));
-    request.dpi = std::uint32_t(a.Number(L"--dpi", long(request.dpi)));
+    request.options.threshold = int(a.Number(L"--threshold", request.options.threshold));
+    request.options.dpi = std::uint32_t(a.Number(L"--dpi", long(request.options.dpi)));
     for (const std::wstring& pair : a.Values(L"--set")) {
         const size_t eq = pair.find(L'=');
         if (eq == std::wstring::npos || eq == 0) return UsageError(L"--set takes NAME=VALUE, not \"" + pair + L"\""), false;
-        request.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
+        request.options.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
     }
     request.table = a.Value(L"--table");
     request.reading.ansi = a.Value(L"--encoding", L"utf8") == L"ansi";
@@ -79,420 +48,12 @@ bool ParseRequest(const Arguments& a, CalsRequest& request) {
     request.output = a.Value(L"-o");
     request.overwrite = a.Has(L"--overwrite");
     request.recursive = a.Has(L"--recursive");
-    request.skipExisting = a.Has(L"--skip-existing");
+    request.options.skipExisting = a.Has(L"--skip-existing");
     request.paths = a.operands;
     request.jobs = JobsOf(a);
     request.shard = ShardOf(a);
     return true;
 }
-
-// The table's rows by the lower-case path of their source: the writable columns only. Every row
-// must name a picture of the run (this shard's or another's), and every picture of this shard
-// have a row, or the run is refused with each one named.
-class CardTable {
-public:
-    bool Load(const std::wstring& path, const TableReading& how, const Walked& walked) {
-        table::Table table;
-        std::vector<table::Problem> problems;
-        if (!ReadTableFile(path, how, table, problems)) return Report(path, problems);
-        size_t source = table.header.size();
-        const std::wstring mark = table::kReadOnlyMark;
-        for (size_t c = 0; c < table.header.size(); ++c)
-            if (Lower(table.header[c]) == Lower(table::kSourceColumn)) source = c;
-        if (source == table.header.size())
-            return Report(path, {{L"header", L"no SourceFile column: it names each row's picture"}});
-        std::set<std::wstring> pictures;
-        for (const Source& s : walked.sources) pictures.insert(Lower(s.path));
-        for (const std::wstring& s : walked.elsewhere) pictures.insert(Lower(s));
-        for (const table::Row& row : table.rows) {
-            const std::wstring& given = row.cells[source];
-            if (given.empty()) {
-                problems.push_back({row.where, L"SourceFile is empty"});
-                continue;
-            }
-            const std::wstring picture = RowSource(given);
-            if (!pictures.count(Lower(picture))) {
-                problems.push_back({row.where, picture + L" is no picture of this run"});
-                continue;
-            }
-            const auto added = rows_.emplace(Lower(picture), std::vector<NewValue>());
-            if (!added.second) {
-                problems.push_back({row.where, picture + L" has an earlier row"});
-                continue;
-            }
-            for (size_t c = 0; c < table.header.size(); ++c) {
-                const std::wstring& name = table.header[c];
-                const bool readOnly = name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0;
-                if (c == source || readOnly || Lower(name) == Lower(table::kCardStateColumn) || row.cells[c].empty()) continue;
-                added.first->second.push_back({name, row.cells[c]});
-            }
-        }
-        for (const Source& s : walked.sources)
-            if (!rows_.count(Lower(s.path))) problems.push_back({L"table", s.path + L" has no row"});
-        return problems.empty() || Report(path, problems);
-    }
-    // The row's values, then those of --set, which win.
-    std::vector<NewValue> ValuesFor(const std::wstring& source, const std::vector<NewValue>& set) const {
-        std::vector<NewValue> values;
-        const auto row = rows_.find(Lower(source));
-        if (row != rows_.end())
-            for (const NewValue& v : row->second) {
-                bool overridden = false;
-                for (const NewValue& s : set) overridden = overridden || Lower(s.name) == Lower(v.name);
-                if (!overridden) values.push_back(v);
-            }
-        values.insert(values.end(), set.begin(), set.end());
-        return values;
-    }
-
-private:
-    static bool Report(const std::wstring& path, const std::vector<table::Problem>& problems) {
-        for (const table::Problem& p : problems) Err(path + L": " + p.where + L": " + p.message + L"\n");
-        return false;
-    }
-    std::map<std::wstring, std::vector<NewValue>> rows_;
-};
-
-// What one page becomes: its picture, and where its stream comes from.
-struct PagePlan {
-    std::uint32_t width = 0, height = 0, dpi = 0;
-    int pelPath = 0, lineProgression = 270;
-    bool passThrough = false;     // the TIFF strip as it is
-    std::uint64_t stripOffset = 0, stripSize = 0;
-    // A fax page that is not one CALS stream as it is: decoded by the core, piece by piece.
-    std::shared_ptr<const core::TiffPageInfo> fax;
-    core::CardValues carried; // the card its TIFF page carries as XMP
-    std::wstring output;
-};
-
-class SourceFile {
-public:
-    explicit SourceFile(const std::wstring& path)
-        : file_(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    bool Valid() const { return file_.Valid(); }
-    std::uint64_t Size() const {
-        LARGE_INTEGER size{};
-        return GetFileSizeEx(file_.Get(), &size) ? std::uint64_t(size.QuadPart) : 0;
-    }
-    bool Read(std::uint64_t offset, std::size_t size, std::uint8_t* out) const {
-        LARGE_INTEGER at;
-        at.QuadPart = LONGLONG(offset);
-        if (!SetFilePointerEx(file_.Get(), at, nullptr, FILE_BEGIN)) return false;
-        while (size > 0) {
-            DWORD got = 0;
-            const DWORD want = DWORD(std::min<std::size_t>(size, 1 << 24));
-            if (!ReadFile(file_.Get(), out, want, &got, nullptr) || got == 0) return false;
-            out += got;
-            size -= got;
-        }
-        return true;
-    }
-
-private:
-    scanleaf::FileHandle file_;
-};
-
-class CalsConverter {
-public:
-    CalsConverter(IVorFileFormat* format, const CalsRequest& request, const CardTable& table)
-        : format_(format), request_(request), table_(table) {}
-
-    // What one source came to: lines for standard output, or why it was refused.
-    struct Result {
-        std::wstring lines;
-        std::wstring refused;
-        size_t written = 0;
-        bool upToDate = false;
-    };
-
-    // The pages a source holds, read before any output is named; 0 with `problem` when it is refused.
-    std::uint32_t Pages(const std::wstring& source, std::wstring& problem) {
-        std::vector<PagePlan> pages;
-        problem = Plan(source, {}, pages);
-        return problem.empty() ? std::uint32_t(pages.size()) : 0;
-    }
-
-    // `names`: the outputs the plan gave the source's pages.
-    Result Convert(const std::wstring& source, const std::vector<std::wstring>& names) {
-        Result result;
-        std::vector<PagePlan> pages;
-        std::wstring problem = Plan(source, names, pages);
-        const std::vector<NewValue> values = table_.ValuesFor(source, request_.values);
-        scanleaf::core::InputRecord record = Record(values);
-        std::uint64_t size = 0, hash = 0;
-        const bool identified = problem.empty() && IdentifyFile(source, size, hash);
-        if (identified) record.Source(source, size, hash);
-        InputsKept::Verdict verdict = InputsKept::Verdict::Missing;
-        std::wstring changedOption;
-        if (identified && request_.skipExisting) {
-            for (const PagePlan& page : pages) {
-                const InputsKept::Verdict v = InputsKept::Judge(page.output, record, &changedOption);
-                if (v != InputsKept::Verdict::UpToDate || verdict == InputsKept::Verdict::Missing) verdict = v;
-                if (v != InputsKept::Verdict::UpToDate) break;
-            }
-            if (verdict == InputsKept::Verdict::UpToDate) {
-                for (const PagePlan& page : pages) result.lines += source + L" -> " + page.output + L" (up to date)\n";
-                result.upToDate = true;
-                return result;
-            }
-        }
-        std::vector<std::unique_ptr<AtomicFile>> files;
-        for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
-            files.push_back(std::make_unique<AtomicFile>(pages[p].output));
-            problem = Write(source, p, pages[p], *files.back());
-            if (problem.empty() && (!values.empty() || !pages[p].carried.empty()))
-                problem = FillCard(files.back()->PartialPath(), values, pages[p].carried);
-            if (!problem.empty() && pages.size() > 1) problem = L"page " + std::to_wstring(p + 1) + L": " + problem;
-        }
-        if (problem.empty())
-            for (size_t p = 0; p < files.size() && problem.empty(); ++p)
-                if (!files[p]->Commit()) problem = CannotWrite(pages[p].output, GetLastError());
-        if (!problem.empty()) {
-            result.refused = source + L": " + problem + L"; nothing written\n";
-            return result;
-        }
-        const std::wstring note = request_.skipExisting ? InputsKept::Note(verdict, changedOption) : std::wstring();
-        for (const PagePlan& page : pages) {
-            if (identified) InputsKept::Keep(page.output, record);
-            result.lines += source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)" : L"") + note + L"\n";
-        }
-        result.written = pages.size();
-        return result;
-    }
-
-private:
-    // What changes a source's files, for --skip-existing.
-    scanleaf::core::InputRecord Record(const std::vector<NewValue>& values) const {
-        scanleaf::core::InputRecord record;
-        record.Option(L"--threshold", std::to_wstring(request_.threshold));
-        record.Option(L"--dpi", std::to_wstring(request_.dpi));
-        for (const NewValue& v : values) record.Option(L"value " + v.name, v.text);
-        return record;
-    }
-
-    // Each page's size, resolution, orientation and target, or why the source is refused. With no
-    // names, only the pages are counted (and checked).
-    std::wstring Plan(const std::wstring& source, const std::vector<std::wstring>& names, std::vector<PagePlan>& pages) {
-        SourceFile file(source);
-        if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
-        const std::uint64_t size = file.Size();
-        const core::TiffFileInfo tiff = core::ReadTiffDirectories(
-            size, [&](std::uint64_t at, std::size_t n, std::uint8_t* out) { return file.Read(at, n, out); });
-        if (tiff.tiff && !tiff.problem.empty()) return L"not a sound TIFF file: " + FromUtf8(tiff.problem);
-        std::uint32_t frames = 0;
-        if (!tiff.tiff || !AllCoresOwn(tiff)) {
-            const HRESULT hr = picture_.Open(source);
-            if (FAILED(hr)) return L"not a picture that Windows can read: " + DescribeHresult(hr);
-            frames = picture_.Frames();
-        } else {
-            frames = std::uint32_t(tiff.pages.size());
-        }
-        if (frames == 0) return L"holds no picture";
-        for (std::uint32_t f = 0; f < frames; ++f) {
-            PagePlan page;
-            const core::TiffPageInfo* info = tiff.tiff && f < tiff.pages.size() ? &tiff.pages[f] : nullptr;
-            double dpiX = 0, dpiY = 0;
-            if (info) {
-                const std::string lie = core::TiffPageProblem(*info, size);
-                if (!lie.empty()) return FromUtf8(lie) + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
-                page.width = info->width;
-                page.height = info->height;
-                page.passThrough = core::IsCalsStream(*info);
-                page.stripOffset = info->stripOffsets[0];
-                page.stripSize = info->stripByteCounts[0];
-                // Fax pages are decoded by the core, which names a coding error; Windows' decoders
-                // hand back what they make of one without a word.
-                if (!page.passThrough && core::IsFaxPage(*info)) page.fax = std::make_shared<core::TiffPageInfo>(*info);
-                core::TiffResolution(*info, dpiX, dpiY);
-                core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
-                const std::wstring card = CarriedCard(file, *info, page.carried);
-                if (!card.empty()) return card + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
-            }
-            if (!page.passThrough && !page.fax) {
-                PictureFrame frame;
-                const HRESULT hr = picture_.Frame(f, frame);
-                if (FAILED(hr)) return L"page " + std::to_wstring(f + 1) + L" cannot be read: " + DescribeHresult(hr);
-                page.width = frame.Width();
-                page.height = frame.Height();
-                if (!info) frame.Resolution(dpiX, dpiY);
-                if (frame.Kind() != PelKind::Bilevel && request_.threshold < 0)
-                    return std::wstring(frame.Kind() == PelKind::Grey ? L"grey" : L"colour") +
-                           L" pels: --threshold N makes pels below N per cent of full lightness black";
-            }
-            if (page.width == 0 || page.height == 0) return L"a size of 0 pels";
-            if (std::uint64_t(page.width) * page.height > core::kMaxPicturePels || page.width > core::kMaxG4Width)
-                return L"claims " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) +
-                       L" pels, more than any drawing holds";
-            std::string why;
-            page.dpi = request_.dpi ? request_.dpi : core::DrawingDensity(dpiX, dpiY, why);
-            if (page.dpi == 0) return FromUtf8(why) + L": --dpi N says its pels per inch";
-            if (!names.empty()) {
-                if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
-                page.output = names[f];
-            }
-            pages.push_back(page);
-        }
-        return std::wstring();
-    }
-
-    // The card in the page's XMP packet (none without one); why it cannot be read, or empty.
-    static std::wstring CarriedCard(const SourceFile& file, const core::TiffPageInfo& info, core::CardValues& card) {
-        constexpr std::uint32_t kLargestPacket = 64u << 20;
-        if (info.xmpSize == 0) return std::wstring();
-        if (info.xmpSize > kLargestPacket)
-            return L"its XMP packet of " + std::to_wstring(info.xmpSize) + L" bytes is larger than is read";
-        std::string packet(info.xmpSize, '\0');
-        if (!file.Read(info.xmpOffset, packet.size(), reinterpret_cast<std::uint8_t*>(packet.data())))
-            return L"its XMP packet cannot be read";
-        std::string problem;
-        card = core::XmpCard(packet, problem);
-        return problem.empty() ? std::wstring() : FromUtf8(problem);
-    }
-
-    // Whether every page is the core's to read, so that Windows' decoders are not asked.
-    static bool AllCoresOwn(const core::TiffFileInfo& tiff) {
-        for (const core::TiffPageInfo& page : tiff.pages)
-            if (!core::IsCalsStream(page) && !core::IsFaxPage(page)) return false;
-        return !tiff.pages.empty();
-    }
-
-
-    std::wstring Write(const std::wstring& source, size_t index, const PagePlan& page, AtomicFile& out) {
-        if (!out.IsOpen()) return CannotWrite(page.output, GetLastError());
-        const std::string header = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
-        if (!out.Write(header)) return CannotWrite(page.output, GetLastError());
-        const std::wstring problem = page.passThrough ? CopyStrip(source, page, out)
-                                     : page.fax      ? EncodeFax(source, page, out)
-                                                     : Encode(index, page, out);
-        if (!problem.empty()) return problem;
-        return out.Close() ? std::wstring() : CannotWrite(page.output, GetLastError());
-    }
-
-    // The strip as it is, once the decoder has found every row in it.
-    std::wstring CopyStrip(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
-        SourceFile file(source);
-        std::vector<std::uint8_t> strip;
-        try {
-            strip.resize(static_cast<std::size_t>(page.stripSize));
-        } catch (const std::bad_alloc&) {
-            return L"its strip of " + std::to_wstring(page.stripSize) + L" bytes does not fit in memory";
-        }
-        if (!file.Valid() || !file.Read(page.stripOffset, strip.size(), strip.data())) return L"its strip cannot be read";
-        core::Group4Decoder decoder(strip.data(), strip.size(), page.width);
-        while (decoder.Rows() < page.height && decoder.NextRow(nullptr)) {
-        }
-        if (decoder.Rows() < page.height)
-            return L"its Group 4 strip holds " + std::to_wstring(decoder.Rows()) + L" of " +
-                   std::to_wstring(page.height) + L" rows (" + FromUtf8(core::G4StopText(decoder.Stop())) + L")";
-        return out.Write(reinterpret_cast<const char*>(strip.data()), strip.size()) ? std::wstring()
-                                                                                     : L"cannot write " + page.output;
-    }
-
-    // A fax page (Group 4 of several strips, tiles, another fill order or 0 as black; Group 3;
-    // Modified Huffman): its rows as the core decodes them, coded again as one Group 4 stream; the
-    // first coding error refuses it.
-    std::wstring EncodeFax(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
-        SourceFile file(source);
-        if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
-        core::FaxPageDecoder decoder(*page.fax, [&file](std::uint64_t at, std::size_t n, std::uint8_t* bytes) {
-            return file.Read(at, n, bytes);
-        });
-        core::Group4Encoder encoder(page.width);
-        std::vector<std::uint8_t> row(decoder.RowBytes());
-        while (decoder.NextRow(row.data())) {
-            encoder.AddRow(row.data());
-            std::vector<std::uint8_t>& bytes = encoder.Bytes();
-            if (bytes.size() >= kBandBytes) {
-                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
-                bytes.clear();
-            }
-        }
-        if (!decoder.Problem().empty()) return L"its fax page cannot be decoded: " + FromUtf8(decoder.Problem());
-        encoder.Finish();
-        std::vector<std::uint8_t>& bytes = encoder.Bytes();
-        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring()
-                                                                                     : L"cannot write " + page.output;
-    }
-
-    std::wstring Encode(size_t index, const PagePlan& page, AtomicFile& out) {
-        PictureFrame frame;
-        HRESULT hr = picture_.Frame(std::uint32_t(index), frame);
-        if (FAILED(hr)) return L"cannot be read: " + DescribeHresult(hr);
-        core::Group4Encoder encoder(page.width);
-        const std::size_t stride = ((std::size_t(page.width) + 7) / 8 + 3) & ~std::size_t(3); // rows of whole 32-bit words, as the component copies them
-        const std::uint32_t band = std::uint32_t(std::max<std::size_t>(1, kBandBytes / stride));
-        std::vector<std::uint8_t> rows(stride * std::min(band, page.height));
-        bool black = false; // a thresholded page that comes out blank is named, not written
-        for (std::uint32_t y = 0; y < page.height; y += band) {
-            const std::uint32_t count = std::min(band, page.height - y);
-            hr = frame.ReadRows(y, count, rows.data(), stride, request_.threshold);
-            if (FAILED(hr)) return L"rows from " + std::to_wstring(y + 1) + L" cannot be read: " + DescribeHresult(hr);
-            for (std::uint32_t r = 0; r < count && !black; ++r)
-                for (std::size_t b = 0; b < encoder.RowBytes() && !black; ++b) black = rows[r * stride + b] != 0;
-            if (y + count >= page.height && !black && frame.Kind() != PelKind::Bilevel)
-                return L"every pel is lighter than --threshold " + std::to_wstring(request_.threshold) +
-                       L" per cent: the drawing would be blank";
-            for (std::uint32_t r = 0; r < count; ++r) encoder.AddRow(rows.data() + r * stride);
-            if (y + count >= page.height) encoder.Finish();
-            std::vector<std::uint8_t>& bytes = encoder.Bytes();
-            if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
-            bytes.clear();
-        }
-        return std::wstring();
-    }
-
-    // The values written and saved through the plug-in, then read back: a name it does not
-    // serve, a read-only one, or a value that does not fit its slot refuses the source.
-    // `given` (--set, --table) over what the picture carried; a carried value that the new header
-    // already holds (its size, its density) is no change.
-    std::wstring FillCard(const std::wstring& path, const std::vector<NewValue>& given, const core::CardValues& carried) {
-        std::vector<CardEntry> card;
-        HRESULT hr = CardReader(format_).Read(path, card);
-        if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
-        std::vector<NewValue> values;
-        for (const auto& [name, value] : carried) {
-            auto same = [&name = name](const auto& other) { return Lower(other.name) == Lower(name); };
-            if (std::any_of(given.begin(), given.end(), same)) continue;
-            const auto now = std::find_if(card.begin(), card.end(), same);
-            if (now != card.end() && now->value == value) continue;
-            values.push_back({name, value});
-        }
-        values.insert(values.end(), given.begin(), given.end());
-        if (values.empty()) return std::wstring();
-        std::wstring problems;
-        auto problem = [&problems](const std::wstring& text) { problems += (problems.empty() ? L"" : L"; ") + text; };
-        auto says = [&values](const EditProblem& p) {
-            const NewValue& v = values[p.value];
-            switch (p.fault) {
-            case EditFault::NamedTwice: return v.name + L": named twice";
-            case EditFault::NotAVariable: return v.name + L": not a variable of the card";
-            case EditFault::ReadOnly: return v.name + L": read-only";
-            case EditFault::CodePage: return v.name + L": " + CodePageProblem(v.text);
-            case EditFault::DoesNotFit:
-                return v.name + L": " + NotStoredText(v.text, p.stored);
-            case EditFault::TrialFailed: break;
-            }
-            return v.name + L": " + DescribeHresult(p.hr);
-        };
-        for (const EditProblem& p : CardEdit::CheckNames(card, values)) problem(says(p));
-        if (!problems.empty()) return problems;
-        // The file is new and not yet in its place: its own save is the trial.
-        CardEdit edit(format_);
-        hr = edit.Save(path, values, 0);
-        if (FAILED(hr)) return L"its card cannot be saved: " + DescribeHresult(hr);
-        std::vector<EditProblem> unlike;
-        hr = edit.ReadBack(path, values, unlike);
-        if (FAILED(hr)) return L"its card cannot be read back: " + DescribeHresult(hr);
-        for (const EditProblem& p : unlike) problem(says(p));
-        return problems;
-    }
-
-    IVorFileFormat* format_;
-    const CalsRequest& request_;
-    const CardTable& table_;
-    PictureFile picture_;
-};
 
 } // namespace
 
@@ -505,31 +66,27 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
     OutputTarget target;
     std::wstring error;
     if (!ReadOutputTarget(request.output, calsExtensions, L"--to cals", target, error)) return UsageError(error);
-    const Walked walked = WalkAndReport({request.paths, kPictureExtensions, request.recursive, request.shard});
+    Batch batch(L"convert", {request.paths, kPictureExtensions, request.recursive, request.shard});
+    const Walked& walked = batch.Walk();
     std::vector<std::wstring> sources;
     for (const Source& s : walked.sources) sources.push_back(s.path);
-    Tally tally(L"convert");
-    tally.Count(L"pictures") = sources.size();
-    size_t& written = tally.Count(L"CALS files written");
-    size_t& upToDate = tally.Count(L"pictures up to date", false, request.skipExisting ? Tally::Always : Tally::Never);
-    size_t& refused = tally.Count(L"pictures refused", true);
-    refused = walked.missing.size();
-    auto summary = [&] { return tally.Report(sources.empty()); };
-    auto refuseAll = [&](const std::wstring& reason) { return tally.RefuseAll(reason, refused, sources.size()); };
-    CardTable table;
+    batch.Count(L"pictures") = sources.size();
+    size_t& written = batch.Count(L"CALS files written");
+    size_t& upToDate = batch.Count(L"pictures up to date", false, request.options.skipExisting ? Tally::Always : Tally::Never);
+    size_t& refused = batch.Count(L"pictures refused", true);
+    refused = batch.Missing();
+    auto refuseAll = [&](const std::wstring& reason) { return batch.Refuse(reason, refused); };
+    PictureCardRows table;
     if (!request.table.empty() && !table.Load(request.table, request.reading, walked))
         return refuseAll(request.table + L" refused: every row names a picture of the run, and every picture has a row");
-    if (sources.empty()) {
-        if (walked.missing.empty()) Err(L"scanleaf-card: no pictures found\n");
-        return summary();
-    }
+    if (sources.empty()) return batch.NoneFound(L"pictures");
     if (target.Single() && sources.size() > 1)
         return refuseAll(L"-o " + request.output + L" names one file, for " + std::to_wstring(sources.size()) +
                          L" pictures; name a folder");
     if (const std::wstring problem = MakeTargetFolders(target); !problem.empty()) return refuseAll(problem);
     std::vector<std::unique_ptr<CalsConverter>> converters;
     for (unsigned w = 0; w < request.jobs; ++w)
-        converters.push_back(std::make_unique<CalsConverter>(setup.Format(), request, table));
+        converters.push_back(std::make_unique<CalsConverter>(setup.Format(), request.options, table));
     // The plan: every source's pages counted first, then every output named from the sources
     // alone, so that no two share a name and every job count names alike; a name that was there
     // before the run refuses its source unless --overwrite or --skip-existing.
@@ -555,18 +112,16 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
         for (size_t i = 0; i < everyone.size(); ++i) planned.push_back({everyone[i], pages[i]});
     }
     const OutputPlan plan =
-        PlanOutputs(planned, walked.mine, target, L".cal", request.overwrite || request.skipExisting, true);
+        PlanOutputs(planned, walked.mine, target, L".cal", request.overwrite || request.options.skipExisting, true);
     const std::vector<std::vector<std::wstring>>& names = plan.names;
     {
         std::vector<std::wstring> own(sources.size());
         for (size_t i = 0; i < sources.size(); ++i) own[i] = problems[walked.mine[i]].empty() ? plan.blocked[i] : problems[walked.mine[i]];
         problems = std::move(own);
     }
-    size_t done = 0;
-    Progress progress(sources.size());
-    OrderedPool<size_t, CalsConverter::Result> pool(
+    batch.Each<CalsConverter::Result>(
         request.jobs,
-        [&](unsigned worker, const size_t& i) {
+        [&](unsigned worker, size_t i) {
             if (!problems[i].empty()) {
                 CalsConverter::Result result;
                 result.refused = sources[i] + L": " + problems[i] + L"; nothing written\n";
@@ -574,10 +129,8 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
             }
             return converters[worker]->Convert(sources[i], names[i]);
         },
-        [&](const size_t& i, CalsConverter::Result& result) {
-            progress.Step(done++, sources[i]);
+        [&](size_t, CalsConverter::Result& result) {
             if (!result.refused.empty()) {
-                progress.Clear();
                 Err(result.refused);
                 ++refused;
                 return;
@@ -586,10 +139,7 @@ int ConvertToCals(const Arguments& args, const Setup& setup) {
             written += result.written;
             upToDate += result.upToDate;
         });
-    for (size_t i = 0; i < sources.size(); ++i) pool.Add(i);
-    pool.Finish();
-    progress.Clear();
-    return summary();
+    return batch.End();
 }
 
 } // namespace card

@@ -7,10 +7,10 @@
 #include "core/Group4.h"
 #include "hostenv/FileHandle.h"
 #include "hostenv/LongPath.h"
+#include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
-#include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/card/card/Journaled.h"
@@ -108,17 +108,16 @@ HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const
 int Repair(const Arguments& args, const Setup& setup) {
     RepairRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
-    const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+    Batch batch(L"repair", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
     std::vector<std::wstring> files;
-    for (const Source& s : walked.sources) files.push_back(s.path);
+    for (const Source& s : batch.Sources()) files.push_back(s.path);
     std::vector<FilePlan> plans;
     std::map<std::wstring, std::pair<std::string, std::string>> headers; // path -> before, after
     std::wstring mended;                                                 // said once the journal holds them
-    size_t sound = 0, left = walked.missing.size();
-    Progress progress(files.size());
-    for (const std::wstring& file : files) {
-        progress.Step(size_t(&file - files.data()), file);
-        const Finding f = Examine(file);
+    size_t sound = 0, left = batch.Missing();
+    // One file at a time: what is mended is written later, behind one journal.
+    batch.Each<Finding>(1, [&](unsigned, size_t i) { return Examine(files[i]); }, [&](size_t i, Finding& f) {
+        const std::wstring& file = files[i];
         if (f.sound) {
             ++sound;
         } else if (f.header.empty()) {
@@ -131,9 +130,8 @@ int Repair(const Arguments& args, const Setup& setup) {
                       plans.back().changes[0].before + L" -> " + plans.back().changes[0].after +
                       L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n";
         }
-    }
-    progress.Clear();
-    if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
+    });
+    if (files.empty() && batch.Missing() == 0) Err(L"scanleaf-card: no CALS files found\n");
     Summary summary;
     summary.read = files.size();
     summary.changed = plans.size();

@@ -1,11 +1,8 @@
 // verify: every drawing decoded in full, and what was found; nothing is written to them.
+#include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Output.h"
-#include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Resume.h"
-#include "tools/card/batch/Tally.h"
-#include "tools/card/batch/Walk.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/picture/Drawing.h"
 #include "tools/common/Plugin.h"
@@ -76,15 +73,13 @@ const std::vector<std::wstring> kColumns = {L"SourceFile", L"Status", L"Type1", 
 int Verify(const Arguments& args, const Setup& setup) {
     VerifyRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
-    const Walked walked = WalkAndReport({request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
-    const size_t missing = walked.missing.size();
-    Tally tally(L"verify");
-    size_t& files = tally.Count(L"files");
-    size_t& sound = tally.Count(L"sound");
-    size_t& damaged = tally.Count(L"damaged", true);
-    size_t& other = tally.Count(L"not type 1");
-    size_t& foreign = tally.Count(L"not CALS", true);
-    tally.Count(L"not found", true, Tally::IfAny) = missing;
+    Batch batch(L"verify", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+    size_t& files = batch.Count(L"files");
+    size_t& sound = batch.Count(L"sound");
+    size_t& damaged = batch.Count(L"damaged", true);
+    size_t& other = batch.Count(L"not type 1");
+    size_t& foreign = batch.Count(L"not CALS", true);
+    batch.Count(L"not found", true, Tally::IfAny) = batch.Missing();
     auto count = [&](const std::wstring& status, bool isForeign) {
         ++(status == L"sound" ? sound : status == L"damaged" ? damaged : isForeign ? foreign : other);
         ++files;
@@ -97,13 +92,13 @@ int Verify(const Arguments& args, const Setup& setup) {
     KeptRows kept;
     std::vector<std::string> rows;
     std::wstring stop;
-    size_t& reused = tally.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
+    size_t& reused = batch.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
     if (resume) {
         const std::wstring rowsPath = request.resume + L".rows";
         const HRESULT hr = kept.Open(rowsPath, L"verify\t" SCANLEAF_VERSION_WTEXT);
         if (FAILED(hr)) {
             Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
-            return tally.Report(true);
+            return batch.End(true);
         }
         if (kept.Restarted()) Err(rowsPath + L": kept by another command or version; every file is read again\n");
     } else if (request.format == VerifyRequest::Csv) {
@@ -114,7 +109,18 @@ int Verify(const Arguments& args, const Setup& setup) {
         Resumed resumed;
         DrawingCheck check;
     };
-    auto report = [&](const std::wstring& path, Checked& c) {
+    // Files are decoded on the jobs' threads and reported here, in the order they came.
+    batch.Each<Checked>(
+        request.jobs,
+        [&](unsigned, size_t i) {
+            const std::wstring& path = batch.Sources()[i].path;
+            Checked c;
+            if (resume) c.resumed = LookUp(kept, path);
+            if (!c.resumed.row) c.check = DecodeDrawing(path);
+            return c;
+        },
+        [&](size_t i, Checked& c) {
+            const std::wstring& path = batch.Sources()[i].path;
             if (c.resumed.row) {
                 table::Table row;
                 std::vector<table::Problem> problems;
@@ -145,28 +151,8 @@ int Verify(const Arguments& args, const Setup& setup) {
                     (c.check.Sound() && c.check.trailing ? L", " + cells[7] + L" byte(s) after it" : L"") + L"\n");
             }
             count(cells[1], c.check.foreign);
-        };
-    // Files are decoded on the jobs' threads and reported here, in the order they came.
-    Progress progress(walked.sources.size());
-    size_t done = 0;
-    OrderedPool<std::wstring, Checked> pool(
-        request.jobs,
-        [&](unsigned, const std::wstring& path) {
-            Checked c;
-            if (resume) c.resumed = LookUp(kept, path);
-            if (!c.resumed.row) c.check = DecodeDrawing(path);
-            return c;
         },
-        [&](const std::wstring& path, Checked& c) {
-            report(path, c);
-            progress.Step(++done, path);
-        });
-    for (const Source& source : walked.sources) {
-        if (!stop.empty()) break;
-        pool.Add(source.path);
-    }
-    pool.Finish();
-    progress.Clear();
+        [&] { return !stop.empty(); });
     if (resume && stop.empty()) {
         TableSink table(request.resume);
         bool ok = table.Ok() && table.Write(header);
@@ -178,8 +164,8 @@ int Verify(const Arguments& args, const Setup& setup) {
     }
     if (!stop.empty()) Err(stop + L"\n");
     if (request.format == VerifyRequest::Json) Out(L"\n]\n");
-    if (files == 0 && missing == 0) Err(L"scanleaf-card: no CALS files found\n");
-    return tally.Report(files == 0 || !stop.empty());
+    if (files == 0 && batch.Missing() == 0) Err(L"scanleaf-card: no CALS files found\n");
+    return batch.End(files == 0 || !stop.empty());
 }
 
 } // namespace card

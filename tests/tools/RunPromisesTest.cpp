@@ -230,3 +230,50 @@ TEST_F(RunPromises, ShardsIntoOneFolderNameAsOneRun) {
 }
 
 } // namespace
+
+namespace {
+
+// Every batch command ends with its closing line, the last of its log, on every path: no source,
+// an operand that names nothing, a refused output, a refused plan, kept rows that cannot be kept.
+TEST_F(RunPromises, EveryBatchCommandEndsWithItsSummaryOnEveryPath) {
+    TempFolder empty;
+    WriteBytes(files.File(L"e.cal"), Drawing());
+    CreateDirectoryW(out.File(L"taken.pdf").c_str(), nullptr);
+    TempFolder pictures;
+    for (const wchar_t* name : {L"p1.png", L"p2.png"})
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\samples\\foreign.png").c_str(), pictures.File(name).c_str(), FALSE));
+    const std::wstring none = Quoted(empty.Path()), nowhere = Quoted(empty.File(L"nowhere.cal")),
+                       two = Quoted(files.File(L"d.cal")) + L" " + Quoted(files.File(L"e.cal")),
+                       png = Quoted(ProgramFolder() + L"\\samples\\foreign.png");
+    const struct {
+        std::wstring args;
+        const char* summary; // how the last line starts
+    } runs[] = {
+        {L"verify " + none, "verify: files 0"},
+        {L"verify " + nowhere, "verify: files 0"},
+        {L"verify --resume " + Quoted(out.File(L"no\\such\\t.csv")) + L" " + two, "verify: files 0"},
+        {L"export " + none, "export: files 0"},
+        {L"export --resume " + Quoted(out.File(L"no\\such\\t.csv")) + L" " + two, "export: files 0"},
+        {L"render -o " + Quoted(out.Path()) + L" " + none, "render: pictures 0"},
+        {L"render -o " + Quoted(out.File(L"one.png")) + L" " + two, "render: pictures 0, failed 2"},
+        {L"sheet -o " + Quoted(out.File(L"s.html")) + L" " + nowhere, "sheet: "},
+        {L"convert --to pdf -o " + Quoted(out.File(L"taken.pdf")) + L" " + two, "convert: files 2, written 0"},
+        {L"convert --to tiff " + nowhere, "convert: files 0"},
+        {L"convert --to cals --dpi 200 --threshold 50 -o " + Quoted(out.File(L"one.cal")) + L" " + Quoted(pictures.Path()),
+         "convert: pictures 2, CALS files written 0"},
+        {L"convert --to cals --dpi 200 --threshold 50 --table " + Quoted(out.File(L"no.csv")) + L" " + png,
+         "convert: pictures 1, CALS files written 0"},
+        {L"repair " + nowhere, "repair: files 0"},
+    };
+    for (const auto& r : runs) {
+        const ToolRun run = CardOneLog(r.args, scratch);
+        const std::string context = Narrow(r.args) + "\n" + run.out;
+        EXPECT_EQ(1u, run.exitCode) << context;
+        std::string last = run.out;
+        while (!last.empty() && last.back() == '\n') last.pop_back();
+        last = last.substr(last.find_last_of('\n') + 1);
+        EXPECT_EQ(0u, last.find(r.summary)) << context;
+    }
+}
+
+} // namespace

@@ -2,6 +2,8 @@
 
 #include "codec/CodecIds.h"
 #include "hostenv/ComError.h"
+#include "hostenv/HostNames.h"
+#include "hostenv/Unique.h"
 
 #include <wincodec.h>
 
@@ -11,8 +13,6 @@ namespace scanleaf {
 
 namespace {
 
-const wchar_t* const kExtensions[] = {L"cal", L"ct1", L"ct2", L"ct3", L"nif", L"ct4",
-                                      L"c4",  L"cg4", L"gp4", L"mil", L"rst"};
 const wchar_t kDecoderCategory[] = L"{7ED96837-96F0-4812-B211-F13C24117ED3}";
 // Explorer's thumbnail handler interface, and Windows' photo thumbnail provider that serves it
 // through WIC.
@@ -50,11 +50,12 @@ std::vector<BYTE> Dword(DWORD value) {
 // A key below HKEY_CLASSES_ROOT goes when nothing is left in it.
 void DeleteIfEmpty(const std::wstring& key) {
     DWORD subkeys = 1, values = 1;
-    HKEY open = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &open) != ERROR_SUCCESS) return;
-    RegQueryInfoKeyW(open, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(open);
+    {
+        KeyHandle open;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, open.Put()) != ERROR_SUCCESS) return;
+        RegQueryInfoKeyW(open.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
+    }
     if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
 }
 
@@ -66,7 +67,7 @@ std::wstring HandlerKey() { return L"CLSID\\" + Guid(CLSID_CalsPropertyHandler);
 std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
     const std::wstring clsid = DecoderKey();
     std::wstring extensions;
-    for (const wchar_t* e : kExtensions) extensions += (extensions.empty() ? L"." : L",.") + std::wstring(e);
+    for (const std::wstring& e : CalsExtensionNames()) extensions += (extensions.empty() ? L"." : L",.") + e;
     std::vector<CodecRow> rows = {
         {clsid, L"", REG_SZ, Text(kName)},
         {clsid, L"FriendlyName", REG_SZ, Text(kName)},
@@ -101,8 +102,8 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
     rows.push_back({handler, L"", REG_SZ, Text(L"Scanleaf CALS Property Handler")});
     rows.push_back({handler + L"\\InprocServer32", L"", REG_SZ, Text(modulePath)});
     rows.push_back({handler + L"\\InprocServer32", L"ThreadingModel", REG_SZ, Text(L"Both")});
-    for (const wchar_t* e : kExtensions) {
-        const std::wstring key = L"." + std::wstring(e);
+    for (const std::wstring& e : CalsExtensionNames()) {
+        const std::wstring key = L"." + e;
         rows.push_back({key, L"PerceivedType", REG_SZ, Text(L"image")});
         rows.push_back({key + L"\\ShellEx\\" + kThumbnailHandler, L"", REG_SZ, Text(kPhotoThumbnailProvider)});
         rows.push_back({std::wstring(kPropertyHandlersKey) + L"\\" + key, L"", REG_SZ, Text(Guid(CLSID_CalsPropertyHandler)),
@@ -120,8 +121,8 @@ std::vector<CodecKey> CodecOwnedKeys() {
     std::vector<CodecKey> keys = {{classes, DecoderKey()}, {classes, HandlerKey()},
                                   {classes, L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" +
                                                 Guid(CLSID_CalsWicDecoder)}};
-    for (const wchar_t* e : kExtensions) {
-        keys.push_back({classes, L"." + std::wstring(e) + L"\\ShellEx\\" + kThumbnailHandler});
+    for (const std::wstring& e : CalsExtensionNames()) {
+        keys.push_back({classes, L"." + e + L"\\ShellEx\\" + kThumbnailHandler});
         keys.push_back({HKEY_LOCAL_MACHINE, std::wstring(kPropertyHandlersKey) + L"\\." + e});
     }
     return keys;
@@ -129,12 +130,11 @@ std::vector<CodecKey> CodecOwnedKeys() {
 
 HRESULT RegisterCodec(const std::wstring& modulePath) {
     for (const CodecRow& row : CodecRows(modulePath)) {
-        HKEY key = nullptr;
-        LONG error = RegCreateKeyExW(row.root, row.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+        KeyHandle key;
+        LONG error = RegCreateKeyExW(row.root, row.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(), nullptr);
         if (error == ERROR_SUCCESS)
-            error = RegSetValueExW(key, row.name.empty() ? nullptr : row.name.c_str(), 0, row.type, row.data.data(),
+            error = RegSetValueExW(key.Get(), row.name.empty() ? nullptr : row.name.c_str(), 0, row.type, row.data.data(),
                                    DWORD(row.data.size()));
-        if (key) RegCloseKey(key);
         if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
     }
     return S_OK;

@@ -1,4 +1,5 @@
 #include "format/CalsFormat.h"
+#include "hostenv/HostNames.h"
 
 #include "format/ExtensionGroups.h"
 #include "hostenv/Bstr.h"
@@ -14,7 +15,6 @@ namespace {
 
 const wchar_t kProduct[] = L"KESTRAVO PDM";
 const wchar_t kDescription[] = L"File format plugin for CALS files.";
-const wchar_t kExtensions[] = L"cal,ct1,ct2,ct3,nif,ct4,c4,cg4,gp4,mil,rst";
 constexpr ULONG kExtensionFlags = 264; // host-defined bits 3 and 8
 
 } // namespace
@@ -52,7 +52,7 @@ HRESULT CCalsFormat::GetFormatInfo(BSTR* product, BSTR* description, BSTR* exten
         [&]() -> HRESULT {
             Bstr productText(kProduct);
             Bstr descriptionText(kDescription);
-            Bstr extensionList(kExtensions);
+            Bstr extensionList(kCalsExtensionList);
             // All three or none: a null text would pass a failed allocation off as success.
             *product = productText.Detach();
             *description = descriptionText.Detach();

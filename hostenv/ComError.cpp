@@ -1,5 +1,7 @@
 #include "hostenv/ComError.h"
 
+#include "hostenv/Unique.h"
+
 #include "hostenv/ComPtr.h"
 
 #include <cstdio>
@@ -40,7 +42,7 @@ ComError& ComError::operator=(const ComError& other) noexcept {
     code_ = other.code_;
     info_ = other.info_;
     // The message belongs to the old code; it is made again on request.
-    if (message_) LocalFree(std::exchange(message_, nullptr));
+    LocalMemory<wchar_t> old(std::exchange(message_, nullptr));
     return *this;
 }
 
@@ -51,17 +53,17 @@ ComError::~ComError() {
 
 const wchar_t* ComError::ErrorMessage() const {
     if (message_) return message_;
-    wchar_t* text = nullptr;
+    LocalMemory<wchar_t> text;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(code_), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+                                  nullptr, static_cast<DWORD>(code_), 0, reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
     if (length && text) {
         // The system's texts end with a line break.
-        while (length && (text[length - 1] == L'\n' || text[length - 1] == L'\r')) text[--length] = L'\0';
-        message_ = text;
+        while (length && (text.Get()[length - 1] == L'\n' || text.Get()[length - 1] == L'\r')) text.Get()[--length] = L'\0';
+        message_ = text.Release();
         return message_;
     }
-    if (text) LocalFree(text);
+    text.Reset();
     wchar_t fallback[64];
     unsigned long value = static_cast<unsigned long>(code_);
     if (value >= 0x80040200ul && value <= 0x8004FFFFul)

@@ -1,5 +1,7 @@
 #include "hostenv/SettingsLight.h"
 
+#include "hostenv/Unique.h"
+
 #include <shlobj.h>
 
 #include <atomic>
@@ -7,8 +9,6 @@
 #include <vector>
 
 namespace scanleaf {
-
-const wchar_t kHostApplicationKey[] = L"Software\\Kestravo\\Applications\\Quorvel Enterprise";
 
 namespace {
 
@@ -215,12 +215,10 @@ bool IsWow64() {
 }
 
 bool SpecialFolderByLocation(HWND owner, std::wstring& out, int folderId) {
-    LPITEMIDLIST items = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(owner, folderId, &items)) || !items) return false;
+    TaskMemory<ITEMIDLIST> items;
+    if (FAILED(SHGetSpecialFolderLocation(owner, folderId, items.Put())) || !items) return false;
     wchar_t path[MAX_PATH + 1] = {};
-    BOOL found = SHGetPathFromIDListW(items, path);
-    CoTaskMemFree(items);
-    if (!found) return false;
+    if (!SHGetPathFromIDListW(items.Get(), path)) return false;
     out = path;
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "hostenv/Registry.h"
+#include "hostenv/HostNames.h"
 
 #include <string>
 
@@ -27,8 +28,6 @@ enum FolderKind : unsigned {
     InstallFolder32 = 16,
 };
 
-// "Software\Kestravo\Applications\Quorvel Enterprise", under both roots.
-extern const wchar_t kHostApplicationKey[];
 
 class SettingsLight {
 public:

@@ -15,6 +15,8 @@
 // the environment, which no notification covers), every call reads, as without the watch.
 #pragma once
 
+#include "hostenv/Unique.h"
+
 #include <windows.h>
 
 #include <string>
@@ -37,9 +39,9 @@ private:
     void Drop();
 
     SRWLOCK lock_ = SRWLOCK_INIT;
-    HKEY software_ = nullptr;
-    HKEY key_ = nullptr;
-    HANDLE changed_[2] = {nullptr, nullptr}; // "Software", the host's key
+    KernelHandle changed_[2]; // "Software", the host's key
+    KeyHandle software_;
+    KeyHandle key_;
     bool valid_ = false;
     std::wstring folder_;
 };

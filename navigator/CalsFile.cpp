@@ -1,7 +1,7 @@
 #include "navigator/CalsFile.h"
 #include "hostenv/LongPath.h"
 
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 #include "navigator/HeaderRecord.h"
 
 #include <vector>

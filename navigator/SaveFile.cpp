@@ -3,6 +3,7 @@
 #include "hostenv/LongPath.h"
 
 #include "hostenv/ComError.h"
+#include "hostenv/Unique.h"
 #include "navigator/HeaderCheck.h"
 #include "navigator/HeaderRecord.h"
 #include "navigator/SaveIo.h"
@@ -15,27 +16,14 @@ namespace {
 
 constexpr DWORD kParsedBytes = core::kParsedSlots * core::kSlotSize; // 1408
 
-class FileHandle {
-public:
-    FileHandle(const SaveIo& io, HANDLE h) noexcept : io_(io), h_(h) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (Valid()) io_.closeHandle(h_);
-    }
-    bool Valid() const noexcept { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const noexcept { return h_; }
-    // Closes now, so that a failing close can be reported.
-    bool Close() noexcept {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return io_.closeHandle(h) != FALSE;
-    }
-
-private:
-    const SaveIo& io_;
-    HANDLE h_;
+// The save's file, closed through the save's own calls (which the fault tests replace).
+struct SaveFileKind {
+    using Type = HANDLE;
+    const SaveIo* io = nullptr;
+    static HANDLE None() noexcept { return INVALID_HANDLE_VALUE; }
+    bool Close(HANDLE h) const noexcept { return io->closeHandle(h) != FALSE; }
 };
+using SaveFileHandle = Unique<SaveFileKind>;
 
 HRESULT LastErrorOr(HRESULT fallback) {
     DWORD e = GetLastError();
@@ -68,8 +56,9 @@ HRESULT CCalsFile::SaveFile() {
         // Write access for this handle, read sharing only: the file must exist and is
         // neither created nor truncated. Read access too, to look at what is there now.
         const SaveIo& io = SaveFileIo();
-        FileHandle file(io, io.createFile(FileSystemPath(path_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        SaveFileHandle file(io.createFile(FileSystemPath(path_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                            SaveFileKind{&io});
         if (!file.Valid() || ReadOnly(io, file.Get())) return E_FAIL;
 
         // A header is never laid over a file that is no longer the one read at the open

@@ -1,6 +1,7 @@
 #include "navigator/SettingsCache.h"
 
 #include "hostenv/ExclusiveLock.h"
+#include "hostenv/Unique.h"
 
 #include <vector>
 
@@ -75,11 +76,11 @@ SectionAnswers SettingsCache::Read(const std::wstring& path, const std::wstring&
     }
     // Held open, with the sharing of the profile functions' own open, while they read:
     // if this open succeeds, so do theirs, and the answers are the file's.
-    HANDLE probe = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileHandle probe(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     SectionAnswers answers = ReadSection(section, path);
-    if (probe == INVALID_HANDLE_VALUE) return answers;
-    CloseHandle(probe);
+    if (!probe.Valid()) return answers;
+    probe.Reset();
     ExclusiveLock guard(lock_);
     const std::size_t size = section.size() + answers.names.size() + answers.positions.size();
     if (usable_ && path == path_ && chars_ + size <= kMaxChars) {

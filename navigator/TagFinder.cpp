@@ -1,16 +1,11 @@
 // Building the tag list when a file is opened.
 #include "navigator/TagFinder.h"
+#include "hostenv/HostNames.h"
 
 #include "hostenv/SystemText.h"
 #include "navigator/SettingsSource.h"
 
 namespace scanleaf {
-
-namespace {
-
-const wchar_t kSettingsFile[] = L"FileFormats\\Scanleaf.ini";
-
-} // namespace
 
 TagFinder::TagFinder() : TagList(SystemLowerCaser(), AnsiCodePage()), settings_(&ProcessSettings()) {}
 
@@ -25,7 +20,7 @@ bool TagFinder::Reset(unsigned char fill) {
 bool TagFinder::LocateSettings() {
     std::wstring folder = settings_->SharedFolder();
     if (folder.empty()) return false;
-    settingsPath = folder + kSettingsFile;
+    settingsPath = folder + kSettingsFileName;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "hostenv/Bstr.h"
 #include "hostenv/ComError.h"
 #include "hostenv/FormatDate.h"
+#include "hostenv/Unique.h"
 
 #include <new>
 #include <vector>
@@ -66,19 +67,19 @@ HRESULT CCalsFile::GetVariables(ULONG* count, CalsVariableInfo** variables) {
     return ComBoundary([&]() -> HRESULT {
         const std::vector<TagFinder::Variable> list = tagFinder_.Variables();
         if (list.empty()) return S_OK;
-        auto* array = static_cast<CalsVariableInfo*>(CoTaskMemAlloc(list.size() * sizeof(CalsVariableInfo)));
+        TaskMemory<CalsVariableInfo> array(
+            static_cast<CalsVariableInfo*>(CoTaskMemAlloc(list.size() * sizeof(CalsVariableInfo))));
         if (!array) return E_OUTOFMEMORY;
         for (std::size_t i = 0; i < list.size(); ++i) {
-            array[i].name = SysAllocStringLen(list[i].name.data(), static_cast<UINT>(list[i].name.size()));
-            array[i].writable = list[i].writable ? 1 : 0;
-            if (!array[i].name) {
-                while (i > 0) SysFreeString(array[--i].name);
-                CoTaskMemFree(array);
+            array.Get()[i].name = SysAllocStringLen(list[i].name.data(), static_cast<UINT>(list[i].name.size()));
+            array.Get()[i].writable = list[i].writable ? 1 : 0;
+            if (!array.Get()[i].name) {
+                while (i > 0) SysFreeString(array.Get()[--i].name);
                 return E_OUTOFMEMORY;
             }
         }
         *count = static_cast<ULONG>(list.size());
-        *variables = array;
+        *variables = array.Release();
         return S_OK;
     });
 }

@@ -3,11 +3,12 @@
 #pragma once
 
 #include "host/VorHost.h"
+#include "hostenv/HostNames.h"
 
 namespace scanleaf {
 
-// The current user's key that holds one mark per tip given.
-inline constexpr wchar_t kApplicationKey[] = L"Software\\Kestravo\\Applications\\Quorvel Enterprise";
+// The current user's key that holds one mark per tip given: the host's own.
+inline constexpr const wchar_t* kApplicationKey = kHostApplicationKey;
 inline constexpr wchar_t kTipOfTheDaySubkey[] = L"TipOfTheDay";
 
 // Never reports failure. COM errors of the host components are handled here (the mark is

@@ -3,13 +3,15 @@
 // parser takes each option and refuses others in one line.
 #include "tests/support/CalsFixtures.h"
 #include "tests/tools/CardRun.h"
-#include "tools/card/commands/CommandTable.h"
+#include "tools/card/commands/CommandLine.h"
+#include "tools/card/commands/Options.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -32,6 +34,47 @@ std::string ManualSection(const std::string& manual, const std::string& command)
         }
     }
     return std::string();
+}
+
+// The manual's synopsis of each command is the parser's, and the first column of its option
+// tables lists exactly the command's options as the help shows them: none missing, none extra,
+// none spelt otherwise.
+TEST(Help, TheManualsSynopsesAndOptionTablesAreTheParsers) {
+    const std::string manual = ReadText(std::wstring(L"Z:") + SCANLEAF_SOURCE_DIR + L"/docs/card-tool.md");
+    ASSERT_FALSE(manual.empty());
+    for (const card::CommandEntry& command : card::Commands()) {
+        const std::string name = Narrow(command.name);
+        SCOPED_TRACE(name);
+        const std::string section = ManualSection(manual, name);
+        ASSERT_FALSE(section.empty());
+        EXPECT_NE(std::string::npos, section.find("\n    scanleaf-card " + Narrow(card::Synopsis(command)) + "\n"))
+            << "the synopsis is not the parser's: " << Narrow(card::Synopsis(command));
+        std::vector<std::string> documented;
+        bool inTable = false;
+        for (size_t at = 0; at < section.size();) {
+            size_t end = section.find('\n', at);
+            if (end == std::string::npos) end = section.size();
+            const std::string line = section.substr(at, end - at);
+            at = end + 1;
+            if (line.rfind("| Option |", 0) == 0) {
+                inTable = true;
+                continue;
+            }
+            if (!inTable || line.rfind("|---", 0) == 0) continue;
+            if (line.rfind("| `", 0) != 0) {
+                inTable = false;
+                continue;
+            }
+            std::string cell = line.substr(3, line.find("` |") - 3);
+            for (size_t bar; (bar = cell.find("\\|")) != std::string::npos;) cell.replace(bar, 2, "|");
+            documented.push_back(cell);
+        }
+        std::vector<std::string> parsed;
+        for (const card::OptionEntry& option : command.options) parsed.push_back(Narrow(card::OptionText(option)));
+        std::sort(documented.begin(), documented.end());
+        std::sort(parsed.begin(), parsed.end());
+        EXPECT_EQ(parsed, documented);
+    }
 }
 
 TEST(Help, EveryOptionInTheHelpAndTheManual) {
@@ -95,24 +138,40 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
         {{L"--shard", L"2/2", L"a.cal"}, ""},
     };
     for (const auto& c : cases) {
-        card::Arguments args;
+        card::RenderOptions options;
         std::wstring error;
-        const bool ok = card::ParseArguments(render, c.args, args, error);
+        const bool ok = card::ParseRequest(render, c.args, options, error);
         EXPECT_EQ(!*c.error, ok) << c.error;
         EXPECT_EQ(c.error, Narrow(error));
     }
-    card::Arguments args;
+    // Each option fills its typed field; the other fields keep their defaults.
+    card::RenderOptions rendered;
     std::wstring error;
-    ASSERT_TRUE(card::ParseArguments(*card::FindCommand(L"set"),
-                                     {L"f.cal", L"--date", L"a=2024-01-01", L"x=1", L"--date", L"b=2024-01-02", L"--style", L"3"},
-                                     args, error));
-    EXPECT_EQ((std::vector<std::wstring>{L"a=2024-01-01", L"b=2024-01-02"}), args.Values(L"--date"));
-    EXPECT_EQ(L"3", args.Value(L"--style"));
-    EXPECT_EQ((std::vector<std::wstring>{L"f.cal", L"x=1"}), args.operands);
-    EXPECT_EQ(3, args.Number(L"--style", 0));
-    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"set"), {L"f.cal", L"--style", L"x"}, args, error));
+    ASSERT_TRUE(card::ParseRequest(render, {L"--recursive", L"--size", L"0", L"--jobs", L"3", L"--shard", L"2/5", L"a.cal"},
+                                   rendered, error));
+    EXPECT_TRUE(rendered.recursive);
+    EXPECT_EQ(0, rendered.size);
+    EXPECT_EQ(3u, rendered.jobs);
+    EXPECT_EQ(2u, rendered.shard.index);
+    EXPECT_EQ(5u, rendered.shard.count);
+    EXPECT_FALSE(rendered.skipExisting);
+    EXPECT_EQ((std::vector<std::wstring>{L"a.cal"}), rendered.operands);
+    // A request of another type is no request of the command.
+    card::VerifyOptions verified;
+    EXPECT_FALSE(card::ParseRequest(render, {L"a.cal"}, verified, error));
+
+    card::SetOptions set;
+    ASSERT_TRUE(card::ParseRequest(*card::FindCommand(L"set"),
+                                   {L"f.cal", L"--date", L"a=2024-01-01", L"x=1", L"--date", L"b=2024-01-02", L"--style", L"3"},
+                                   set, error));
+    EXPECT_EQ((std::vector<std::wstring>{L"a=2024-01-01", L"b=2024-01-02"}), set.dates);
+    EXPECT_EQ((std::vector<std::wstring>{L"f.cal", L"x=1"}), set.operands);
+    EXPECT_EQ(3, set.style);
+    EXPECT_TRUE(set.styleGiven);
+    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"set"), {L"f.cal", L"--style", L"x"}, set, error));
     EXPECT_EQ("--style takes a whole number, not \"x\"", Narrow(error));
-    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"convert"), {L"--to", L"png", L"a"}, args, error));
+    card::ConvertOptions convert;
+    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"convert"), {L"--to", L"png", L"a"}, convert, error));
     EXPECT_EQ("--to takes pdf, tiff or cals, not \"png\"", Narrow(error));
     // A value that may be left out: taken only when a word of it follows.
     const struct {
@@ -126,13 +185,34 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
         {{L"--pdfa", L"--to", L"pdf", L"1B"}, L"2b", {L"1B"}},
     };
     for (const auto& c : optional) {
-        ASSERT_TRUE(card::ParseArguments(*card::FindCommand(L"convert"), c.args, args, error)) << Narrow(error);
-        EXPECT_EQ(c.pdfa, args.Value(L"--pdfa"));
-        EXPECT_EQ(c.operands, args.operands);
+        card::ConvertOptions o;
+        ASSERT_TRUE(card::ParseRequest(*card::FindCommand(L"convert"), c.args, o, error)) << Narrow(error);
+        EXPECT_EQ(c.pdfa, o.pdfa);
+        EXPECT_EQ(c.operands, o.operands);
     }
-    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"undo"), {L"a", L"b"}, args, error));
+    // An option of the other mode, or of a table not given, is refused by the list's own rule.
+    const struct {
+        std::vector<std::wstring> args;
+        const char* error;
+    } modes[] = {
+        {{L"--to", L"pdf", L"--set", L"a=1", L"x"}, "--set is for --to cals"},
+        {{L"--to", L"tiff", L"--pdfa", L"x"}, "--pdfa is for --to pdf"},
+        {{L"--to", L"cals", L"--title", L"t", L"x"}, "--title is for --to pdf and --to tiff"},
+        {{L"--to", L"cals", L"--encoding", L"ansi", L"x"}, "--encoding is for --table"},
+        {{L"--to", L"pdf", L"--delimiter", L";", L"x"}, "--delimiter is for --to cals"},
+        {{L"--to", L"cals", L"--table", L"t.csv", L"--delimiter", L";", L"x"}, ""},
+    };
+    for (const auto& c : modes) {
+        card::ConvertOptions o;
+        EXPECT_EQ(!*c.error, card::ParseRequest(*card::FindCommand(L"convert"), c.args, o, error)) << c.error;
+        if (*c.error) {
+            EXPECT_EQ(c.error, Narrow(error));
+        }
+    }
+    card::NoOptions none;
+    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"undo"), {L"a", L"b"}, none, error));
     EXPECT_EQ("undo takes JOURNAL, not \"b\"", Narrow(error));
-    EXPECT_FALSE(card::ParseArguments(*card::FindCommand(L"info"), {L"x"}, args, error));
+    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"info"), {L"x"}, none, error));
     EXPECT_EQ("info takes no operand, not \"x\"", Narrow(error));
 }
 

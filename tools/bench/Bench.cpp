@@ -21,6 +21,8 @@
 //   scanleaf-bench --wic-thumbnail FILE  (a 256-pixel thumbnail through WIC against the core's path)
 //   scanleaf-bench --decode FILE...      (the core's decoder: a bare decode against a thumbnail)
 #include "host/VorHost.h"
+#include "hostenv/HostNames.h"
+#include "hostenv/Unique.h"
 #include "tools/bench/PictureBench.h"
 #include "tools/common/Plugin.h"
 #include "tools/common/VariableArray.h"
@@ -39,7 +41,7 @@ namespace {
 
 using toolsupport::VariableArray;
 
-const wchar_t kHostKey[] = L"Software\\Kestravo\\Applications\\Quorvel Enterprise";
+using scanleaf::kHostApplicationKey;
 
 // A scanner's header: eleven records, the rest fill; then a little image data.
 const char* const kRecords[] = {
@@ -89,11 +91,10 @@ std::vector<unsigned char> FileImage() {
 }
 
 bool WriteWhole(const std::wstring& path, const std::vector<unsigned char>& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const scanleaf::FileHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
-    BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
+    const BOOL ok = WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok && written == bytes.size();
 }
 
@@ -101,29 +102,28 @@ bool WriteWhole(const std::wstring& path, const std::vector<unsigned char>& byte
 class SharedLocation {
 public:
     explicit SharedLocation(const std::wstring& folder) {
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHostApplicationKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, key_.Put(),
                             nullptr) != ERROR_SUCCESS) {
-            key_ = nullptr;
+            key_.Release();
             return;
         }
         DWORD size = 0;
-        if (RegQueryValueExW(key_, L"SharedLocation", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+        if (RegQueryValueExW(key_.Get(), L"SharedLocation", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
             old_.resize(size);
-            had_ = RegQueryValueExW(key_, L"SharedLocation", nullptr, &type_, old_.data(), &size) == ERROR_SUCCESS;
+            had_ = RegQueryValueExW(key_.Get(), L"SharedLocation", nullptr, &type_, old_.data(), &size) == ERROR_SUCCESS;
         }
-        RegSetValueExW(key_, L"SharedLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+        RegSetValueExW(key_.Get(), L"SharedLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                        static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
     }
     ~SharedLocation() {
         if (!key_) return;
-        if (had_) RegSetValueExW(key_, L"SharedLocation", 0, type_, old_.data(), static_cast<DWORD>(old_.size()));
-        else RegDeleteValueW(key_, L"SharedLocation");
-        RegCloseKey(key_);
+        if (had_) RegSetValueExW(key_.Get(), L"SharedLocation", 0, type_, old_.data(), static_cast<DWORD>(old_.size()));
+        else RegDeleteValueW(key_.Get(), L"SharedLocation");
     }
-    bool Ok() const { return key_ != nullptr; }
+    bool Ok() const { return key_.Valid(); }
 
 private:
-    HKEY key_ = nullptr;
+    scanleaf::KeyHandle key_;
     bool had_ = false;
     DWORD type_ = 0;
     std::vector<BYTE> old_;
@@ -183,11 +183,10 @@ public:
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
             BSTR p = paths_[i];
-            HANDLE h = CreateFileW(p, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open", p);
+            scanleaf::FileHandle h(CreateFileW(p, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!h) return Fail(L"cannot open", p);
             DWORD read = 0;
-            BOOL ok = ReadFile(h, buffer, sizeof buffer, &read, nullptr);
-            CloseHandle(h);
+            BOOL ok = ReadFile(h.Get(), buffer, sizeof buffer, &read, nullptr);
             if (!ok || read != sizeof buffer) return Fail(L"cannot read", p);
         }
         seconds += Now() - start;
@@ -223,11 +222,10 @@ public:
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
             BSTR p = paths_[i];
-            HANDLE h = CreateFileW(p, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open for writing", p);
+            scanleaf::FileHandle h(CreateFileW(p, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!h) return Fail(L"cannot open for writing", p);
             DWORD written = 0;
-            BOOL ok = WriteFile(h, image.data(), 1408, &written, nullptr);
-            CloseHandle(h);
+            BOOL ok = WriteFile(h.Get(), image.data(), 1408, &written, nullptr);
             if (!ok || written != 1408) return Fail(L"cannot write", p);
         }
         seconds += Now() - start;
@@ -267,16 +265,15 @@ public:
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
             BSTR p = paths_[i];
-            HANDLE h = CreateFileW(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open for writing", p);
+            scanleaf::FileHandle h(CreateFileW(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!h) return Fail(L"cannot open for writing", p);
             FILE_BASIC_INFO info;
             DWORD read = 0, written = 0;
             LARGE_INTEGER zero{};
-            BOOL ok = GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info) && ReadFile(h, current, sizeof current, &read, nullptr) &&
-                      SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) &&
-                      WriteFile(h, image.data(), 1408, &written, nullptr);
-            CloseHandle(h);
+            BOOL ok = GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &info, sizeof info) && ReadFile(h.Get(), current, sizeof current, &read, nullptr) &&
+                      SetFilePointerEx(h.Get(), zero, nullptr, FILE_BEGIN) &&
+                      WriteFile(h.Get(), image.data(), 1408, &written, nullptr);
             if (!ok || written != 1408) return Fail(L"cannot write", p);
         }
         seconds += Now() - start;
@@ -313,6 +310,7 @@ bool RunCard(const std::wstring& arguments, double& seconds, size_t& peakBytes) 
     const double start = Now();
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
+    const scanleaf::KernelHandle thread(process.hThread), held(process.hProcess);
     // Sampled while it runs: the counters of a process that has ended read as zero here.
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
@@ -322,8 +320,6 @@ bool RunCard(const std::wstring& arguments, double& seconds, size_t& peakBytes) 
     seconds = Now() - start;
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     return exitCode == 0;
 }
 
@@ -336,8 +332,8 @@ bool RunExport(const std::wstring& dll, const std::wstring& files, const std::ws
 
 bool RemoveFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    const scanleaf::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (find) {
         do {
             std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -347,8 +343,7 @@ bool RemoveFolder(const std::wstring& folder) {
                 SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW(path.c_str());
             }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &data));
     }
     return RemoveDirectoryW(folder.c_str()) != FALSE;
 }
@@ -452,22 +447,19 @@ int wmain(int argc, wchar_t** argv) {
         CreateDirectoryW(shared.c_str(), nullptr);
         CreateDirectoryW((shared + L"FileFormats").c_str(), nullptr);
         CreateDirectoryW(files.c_str(), nullptr);
-        const std::wstring settingsCopy = shared + L"FileFormats\\Scanleaf.ini";
+        const std::wstring settingsCopy = shared + scanleaf::kSettingsFileName;
         if (!CopyFileW(settings.c_str(), settingsCopy.c_str(), FALSE)) {
             std::fwprintf(stderr, L"scanleaf-bench: cannot copy the settings file %ls\n", settings.c_str());
         } else {
             // As deployed: written by an administrator some time ago, not a moment before.
-            HANDLE h = CreateFileW(settingsCopy.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
+            scanleaf::FileHandle h(CreateFileW(settingsCopy.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
             FILETIME now;
             GetSystemTimeAsFileTime(&now);
             ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
             t.QuadPart -= 36000000000ULL; // an hour
             FILETIME old{t.LowPart, t.HighPart};
-            if (h != INVALID_HANDLE_VALUE) {
-                SetFileTime(h, nullptr, nullptr, &old);
-                CloseHandle(h);
-            }
+            if (h) SetFileTime(h.Get(), nullptr, nullptr, &old);
 
             SharedLocation location(shared);
             toolsupport::Plugin plugin;

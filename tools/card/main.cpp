@@ -1,5 +1,5 @@
 // scanleaf-card: a command-line host for CALS data cards.
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/commands/Commands.h"
 
 #include "Version.h"

@@ -34,7 +34,7 @@ std::wstring RegisteredServer(const CLSID& clsid) {
 Plugin::~Plugin() {
     // The DLL stays until every object of it is released.
     format_.Reset();
-    if (module_) FreeLibrary(module_);
+    module_.Reset();
 }
 
 std::wstring Plugin::DefaultDllPath() {
@@ -59,9 +59,9 @@ HRESULT Plugin::Load(const std::wstring& dllPath) {
 }
 
 HRESULT Plugin::LoadFromDll(const std::wstring& path) {
-    module_ = LoadLibraryW(path.c_str());
+    module_.Reset(LoadLibraryW(path.c_str()));
     if (!module_) return LastError();
-    auto getClassObject = Export<GetClassObjectFn>(module_, "DllGetClassObject");
+    auto getClassObject = Export<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
     if (!getClassObject) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     scanleaf::ComPtr<IClassFactory> factory;
     HRESULT hr = getClassObject(CLSID_CalsFormat, IID_IClassFactory, factory.PutVoid());
@@ -73,12 +73,10 @@ HRESULT Plugin::LoadFromDll(const std::wstring& path) {
 
 HRESULT Plugin::CallRegistration(const std::wstring& dllPath, bool registering) {
     std::wstring path = dllPath.empty() ? DefaultDllPath() : dllPath;
-    HMODULE module = LoadLibraryW(path.c_str());
+    const scanleaf::ModuleHandle module(LoadLibraryW(path.c_str()));
     if (!module) return LastError();
-    auto fn = Export<RegistrationFn>(module, registering ? "DllRegisterServer" : "DllUnregisterServer");
-    HRESULT hr = fn ? fn() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    FreeLibrary(module);
-    return hr;
+    auto fn = Export<RegistrationFn>(module.Get(), registering ? "DllRegisterServer" : "DllUnregisterServer");
+    return fn ? fn() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
 }
 
 } // namespace toolsupport

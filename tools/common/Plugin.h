@@ -3,6 +3,7 @@
 
 #include "host/VorHost.h"
 #include "hostenv/ComPtr.h"
+#include "hostenv/Unique.h"
 
 #include <string>
 
@@ -29,7 +30,7 @@ public:
 private:
     HRESULT LoadFromDll(const std::wstring& path);
 
-    HMODULE module_ = nullptr;
+    scanleaf::ModuleHandle module_;
     scanleaf::ComPtr<IVorFileFormat> format_;
     std::wstring source_;
 };

@@ -2,6 +2,7 @@
 
 #include "hostenv/ComError.h"
 #include "hostenv/Registry.h"
+#include "hostenv/Unique.h"
 
 #include <algorithm>
 
@@ -22,20 +23,6 @@ public:
 
 private:
     LONG status_;
-};
-
-class Library {
-public:
-    explicit Library(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
-    ~Library() {
-        if (module_) FreeLibrary(module_);
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
 };
 
 // The scratch key and everything below it go when this object does.
@@ -110,7 +97,7 @@ HRESULT CaptureRegistration(const std::wstring& dllPath, std::vector<Key>& tree,
     }
     HRESULT hr;
     {
-        Library dll(dllPath);
+        const scanleaf::ModuleHandle dll(LoadLibraryW(dllPath.c_str()));
         if (!dll.Get()) {
             error = L"cannot load " + dllPath;
             return scanleaf::LastErrorAsHresult();

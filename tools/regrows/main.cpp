@@ -14,6 +14,7 @@
 //
 // writes CodecRegistration.wxi and SharedCodecRegistration.wxi from the WIC codec's own list.
 #include "hostenv/ComApartment.h"
+#include "hostenv/Unique.h"
 #include "tools/regrows/Capture.h"
 #include "tools/regrows/CodecRows.h"
 #include "tools/regrows/RegistryRows.h"
@@ -34,10 +35,10 @@ bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(size_t(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
-    FILE* file = _wfopen(path.c_str(), L"wb");
+    scanleaf::StdFileHandle file(_wfopen(path.c_str(), L"wb"));
     if (!file) return false;
-    bool written = fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
-    return fclose(file) == 0 && written;
+    const bool written = fwrite(utf8.data(), 1, utf8.size(), file.Get()) == utf8.size();
+    return file.Close() && written;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "tools/card/batch/Batch.h"
 
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 namespace card {
 

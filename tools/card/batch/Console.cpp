@@ -1,4 +1,5 @@
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
+#include "hostenv/HostNames.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -7,6 +8,7 @@
 
 #include "host/VorHost.h"
 #include "hostenv/SettingsLight.h"
+#include "hostenv/Unique.h"
 
 namespace card {
 
@@ -130,7 +132,7 @@ std::wstring SettingsFailure() {
     if (shared.empty())
         return L"the host's shared folder is not set, so the plug-in opens no file; set it with "
                L"scanleaf-card settings --shared-folder DIR";
-    return L"the settings file " + shared + L"FileFormats\\Scanleaf.ini refuses a record of this file; "
+    return L"the settings file " + shared + scanleaf::kSettingsFileName + L" refuses a record of this file; "
            L"scanleaf-card check shows what to mend";
 }
 
@@ -157,18 +159,17 @@ std::wstring DescribeHresult(HRESULT hr) {
     if (words) {
         text = words;
     } else {
-        wchar_t* message = nullptr;
+        scanleaf::LocalMemory<wchar_t> message;
         DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+                                 nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(message.Put()), 0, nullptr);
         if (n && message) {
-            text.assign(message, n);
+            text.assign(message.Get(), n);
             while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.'))
                 text.pop_back();
         } else {
             text = L"failed";
         }
-        if (message) LocalFree(message);
     }
     return text + L" (" + Hex(hr) + L")";
 }

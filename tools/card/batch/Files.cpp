@@ -1,9 +1,9 @@
 #include "tools/card/batch/Files.h"
 #include "hostenv/LongPath.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include "hostenv/Bstr.h"
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -70,23 +70,23 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
 }
 
 AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {
-    file_ = _wfopen(scanleaf::FileSystemPath(partial_).c_str(), L"wb");
+    file_.Reset(_wfopen(scanleaf::FileSystemPath(partial_).c_str(), L"wb"));
 }
 
 AtomicFile::~AtomicFile() {
-    if (file_) fclose(file_);
-    if ((file_ || closed_) && !committed_) DeleteFileW(scanleaf::FileSystemPath(partial_).c_str());
+    const bool made = file_ || closed_;
+    file_.Reset();
+    if (made && !committed_) DeleteFileW(scanleaf::FileSystemPath(partial_).c_str());
 }
 
 bool AtomicFile::Write(const char* bytes, size_t size) {
-    ok_ = ok_ && file_ && fwrite(bytes, 1, size, file_) == size;
+    ok_ = ok_ && file_ && fwrite(bytes, 1, size, file_.Get()) == size;
     return ok_;
 }
 
 bool AtomicFile::Close() {
     if (!file_) return ok_ = false;
-    ok_ = fclose(file_) == 0 && ok_;
-    file_ = nullptr;
+    ok_ = file_.Close() && ok_;
     closed_ = true;
     return ok_;
 }

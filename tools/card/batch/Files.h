@@ -3,6 +3,7 @@
 
 #include "core/BatchPlan.h"
 #include "host/VorHost.h"
+#include "hostenv/Unique.h"
 
 #include <windows.h>
 
@@ -37,7 +38,7 @@ public:
     ~AtomicFile(); // an uncommitted file is removed
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_.Valid(); }
     bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
     bool Write(const char* bytes, size_t size);
     // Ends the writing and keeps PATH.partial for more work on it; Commit still renames it.
@@ -48,7 +49,7 @@ public:
 private:
     std::wstring path_;
     std::wstring partial_;
-    FILE* file_ = nullptr;
+    scanleaf::StdFileHandle file_;
     bool ok_ = true;
     bool closed_ = false;
     bool committed_ = false;

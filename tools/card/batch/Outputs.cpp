@@ -1,9 +1,11 @@
 #include "tools/card/batch/Outputs.h"
 
+#include "hostenv/HostNames.h"
 #include "hostenv/LongPath.h"
 #include "hostenv/SystemText.h"
+#include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include "Version.h"
 
@@ -14,10 +16,11 @@ namespace card {
 namespace {
 
 // Every extension a command of this tool writes: an -o ending in one of these names a file.
-const std::vector<std::wstring> kWrittenExtensions = {L".pdf", L".tif",  L".tiff", L".png", L".cal", L".ct1",
-                                                      L".ct2", L".ct3",  L".nif",  L".ct4", L".c4",  L".cg4",
-                                                      L".gp4", L".mil",  L".rst",  L".html", L".htm", L".csv",
-                                                      L".json"};
+const std::vector<std::wstring> kWrittenExtensions = [] {
+    std::vector<std::wstring> extensions = {L".pdf", L".tif", L".tiff", L".png", L".html", L".htm", L".csv", L".json"};
+    for (const std::wstring& e : scanleaf::CalsExtensionNames()) extensions.push_back(L"." + e);
+    return extensions;
+}();
 // Files of kinds the tool never writes, which no one means as a folder: -o naming one is refused.
 const std::vector<std::wstring> kOtherFileExtensions = {L".jpg", L".jpeg", L".bmp", L".gif", L".webp", L".jp2",
                                                         L".txt", L".xml",  L".doc", L".docx", L".xls", L".xlsx"};
@@ -150,18 +153,17 @@ std::uint64_t HashBytes(const void* bytes, std::size_t size) {
 }
 
 bool IdentifyFile(const std::wstring& path, std::uint64_t& size, std::uint64_t& hash) {
-    FILE* file = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
+    const scanleaf::StdFileHandle file(_wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb"));
     if (!file) return false;
     scanleaf::core::ContentHash content;
     size = 0;
     static thread_local char buffer[1 << 16];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
+    while ((n = fread(buffer, 1, sizeof buffer, file.Get())) > 0) {
         content.Add(buffer, n);
         size += n;
     }
-    const bool ok = !ferror(file);
-    fclose(file);
+    const bool ok = !ferror(file.Get());
     hash = content.Value();
     return ok;
 }

@@ -2,7 +2,7 @@
 #include "hostenv/LongPath.h"
 
 #include "hostenv/ComError.h"
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Outputs.h"
 
@@ -13,9 +13,8 @@ namespace card {
 LineLog::~LineLog() { Close(); }
 
 void LineLog::Close() {
-    if (read_) fclose(read_);
-    if (append_) fclose(append_);
-    read_ = append_ = nullptr;
+    read_.Reset();
+    append_.Reset();
 }
 
 HRESULT LineLog::Open(const std::wstring& path) {
@@ -52,8 +51,8 @@ HRESULT LineLog::Open(const std::wstring& path) {
             (!SetFilePointerEx(file.Get(), cut, nullptr, FILE_BEGIN) || !SetEndOfFile(file.Get())))
             return scanleaf::LastErrorAsHresult();
     }
-    read_ = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb");
-    append_ = _wfopen(scanleaf::FileSystemPath(path).c_str(), L"ab");
+    read_.Reset(_wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb"));
+    append_.Reset(_wfopen(scanleaf::FileSystemPath(path).c_str(), L"ab"));
     if (!read_ || !append_) return E_ACCESSDENIED;
     return S_OK;
 }
@@ -62,7 +61,7 @@ bool LineLog::NextKept(std::string& line) {
     line.clear();
     if (!read_) return false;
     while (readAt_ < kept_) {
-        const int c = fgetc(read_);
+        const int c = fgetc(read_.Get());
         if (c == EOF) return false;
         ++readAt_;
         if (c == '\n' && !line.empty() && line.back() == '\r') {
@@ -75,8 +74,8 @@ bool LineLog::NextKept(std::string& line) {
 }
 
 bool LineLog::Append(const std::string& line) {
-    return append_ && fwrite(line.data(), 1, line.size(), append_) == line.size() && fwrite("\r\n", 1, 2, append_) == 2 &&
-           fflush(append_) == 0;
+    return append_ && fwrite(line.data(), 1, line.size(), append_.Get()) == line.size() && fwrite("\r\n", 1, 2, append_.Get()) == 2 &&
+           fflush(append_.Get()) == 0;
 }
 
 HRESULT KeptRows::Open(const std::wstring& path, const std::wstring& run) {

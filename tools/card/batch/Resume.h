@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/BatchPlan.h"
+#include "hostenv/Unique.h"
 
 #include <windows.h>
 
@@ -32,8 +33,8 @@ public:
     void Close();
 
 private:
-    FILE* read_ = nullptr;
-    FILE* append_ = nullptr;
+    scanleaf::StdFileHandle read_;
+    scanleaf::StdFileHandle append_;
     std::uint64_t kept_ = 0; // bytes of whole lines
     std::uint64_t readAt_ = 0;
 };

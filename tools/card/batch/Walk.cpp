@@ -2,8 +2,9 @@
 
 #include "hostenv/LongPath.h"
 #include "hostenv/SystemText.h"
+#include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include <windows.h>
 
@@ -14,12 +15,11 @@ namespace card {
 
 namespace {
 
-
 void WalkFolder(const std::wstring& folder, const std::wstring& relative, const WalkRequest& request,
                 std::vector<Source>& out) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(scanleaf::FileSystemPath(folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const scanleaf::FindHandle find(FindFirstFileW(scanleaf::FileSystemPath(folder + L"\\*").c_str(), &data));
+    if (!find) return;
     std::vector<std::wstring> subfolders;
     do {
         const std::wstring name = data.cFileName;
@@ -32,8 +32,7 @@ void WalkFolder(const std::wstring& folder, const std::wstring& relative, const 
         const std::wstring extension = Lower(name.substr(dot + 1));
         if (std::find(request.extensions.begin(), request.extensions.end(), extension) != request.extensions.end())
             out.push_back({folder + L"\\" + name, relative + name});
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
     for (const std::wstring& sub : subfolders) WalkFolder(folder + L"\\" + sub, relative + sub + L"\\", request, out);
 }
 

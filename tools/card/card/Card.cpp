@@ -1,10 +1,11 @@
 #include "tools/card/card/Card.h"
 
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
 #include "hostenv/LongPath.h"
+#include "hostenv/Unique.h"
 #include "core/HeaderRecord.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
@@ -28,8 +29,7 @@ class VariableList {
 public:
     VariableList() = default;
     ~VariableList() {
-        for (ULONG i = 0; i < count_; ++i) SysFreeString(items_[i].name);
-        CoTaskMemFree(items_);
+        for (ULONG i = 0; i < count_; ++i) SysFreeString(items_.Get()[i].name);
     }
     VariableList(const VariableList&) = delete;
     VariableList& operator=(const VariableList&) = delete;
@@ -37,15 +37,15 @@ public:
     HRESULT Fill(IVorFileNavigator* navigator) {
         ComPtr<ICalsVariableList> list;
         HRESULT hr = navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid());
-        return FAILED(hr) ? hr : list->GetVariables(&count_, &items_);
+        return FAILED(hr) ? hr : list->GetVariables(&count_, items_.Put());
     }
     size_t Count() const { return count_; }
-    std::wstring Name(size_t i) const { return std::wstring(items_[i].name, SysStringLen(items_[i].name)); }
-    bool Writable(size_t i) const { return items_[i].writable != 0; }
+    std::wstring Name(size_t i) const { return std::wstring(items_.Get()[i].name, SysStringLen(items_.Get()[i].name)); }
+    bool Writable(size_t i) const { return items_.Get()[i].writable != 0; }
 
 private:
     ULONG count_ = 0;
-    CalsVariableInfo* items_ = nullptr;
+    scanleaf::TaskMemory<CalsVariableInfo> items_;
 };
 
 } // namespace

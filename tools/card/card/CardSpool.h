@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/CardTable.h"
+#include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/card/Card.h"
 
@@ -55,9 +56,6 @@ private:
 class CardSpool {
 public:
     CardSpool() : file_(OpenScratchFile(L"slc")) {}
-    ~CardSpool() {
-        if (file_) fclose(file_);
-    }
     CardSpool(const CardSpool&) = delete;
     CardSpool& operator=(const CardSpool&) = delete;
 
@@ -73,15 +71,15 @@ public:
             PutText(card[i].value);
         }
         uint32_t size = static_cast<uint32_t>(row_.size());
-        ok_ = ok_ && file_ && fwrite(&size, sizeof size, 1, file_) == 1 && fwrite(row_.data(), 1, size, file_) == size;
+        ok_ = ok_ && file_ && fwrite(&size, sizeof size, 1, file_.Get()) == 1 && fwrite(row_.data(), 1, size, file_.Get()) == size;
     }
-    bool Rewind() { return file_ && fflush(file_) == 0 && fseek(file_, 0, SEEK_SET) == 0; }
+    bool Rewind() { return file_ && fflush(file_.Get()) == 0 && fseek(file_.Get(), 0, SEEK_SET) == 0; }
     // The next row's cells: the path, `columns` values, the card's state; false at the end.
     bool Next(size_t columns, std::vector<std::wstring>& cells) {
         uint32_t size = 0;
-        if (!file_ || fread(&size, sizeof size, 1, file_) != 1) return false;
+        if (!file_ || fread(&size, sizeof size, 1, file_.Get()) != 1) return false;
         row_.resize(size);
-        if (fread(row_.data(), 1, size, file_) != size) return ok_ = false;
+        if (fread(row_.data(), 1, size, file_.Get()) != size) return ok_ = false;
         read_ = 0;
         cells.assign(columns + 2, std::wstring());
         uint32_t count = 0, column = 0;
@@ -114,7 +112,7 @@ private:
         return true;
     }
 
-    FILE* file_;
+    scanleaf::StdFileHandle file_;
     std::string row_;
     size_t read_ = 0;
     bool ok_ = true;

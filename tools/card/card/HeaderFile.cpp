@@ -3,7 +3,7 @@
 
 #include "core/CalsImage.h"
 #include "core/CardJournal.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "hostenv/ComError.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // with the file's size and modification time.
 #pragma once
 
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 
 #include <windows.h>
 

@@ -2,10 +2,10 @@
 #include "hostenv/LongPath.h"
 
 #include "core/CardJournal.h"
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/card/HeaderFile.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 namespace card {
 

@@ -7,7 +7,7 @@
 #include "core/CardTable.h"
 #include "host/VorHost.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/card/Card.h"
 #include "tools/card/card/CardEdit.h"

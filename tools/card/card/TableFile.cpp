@@ -1,7 +1,7 @@
 #include "tools/card/card/TableFile.h"
 
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComError.h"
-#include "hostenv/FileHandle.h"
-#include "tools/card/batch/Output.h"
+#include "hostenv/Unique.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 

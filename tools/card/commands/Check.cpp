@@ -1,5 +1,6 @@
 // check: reads a settings file as the plug-in will and reports what would fail an open.
 #include "tools/card/commands/Commands.h"
+#include "hostenv/HostNames.h"
 
 #include "core/SettingsLines.h"
 #include "hostenv/LongPath.h"
@@ -7,7 +8,7 @@
 #include "tools/card/batch/Files.h"
 #include "core/TagSettings.h"
 #include "hostenv/SystemText.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include <windows.h>
 
@@ -163,7 +164,7 @@ void CheckSection(const std::wstring& file, const std::wstring& section, Report&
 
 } // namespace
 
-int Check(const Arguments& a, const Setup&) {
+int Check(const NoOptions& a, const Setup&) {
     const std::vector<std::wstring>& args = a.operands;
     std::wstring file;
     if (!args.empty()) {
@@ -175,7 +176,7 @@ int Check(const Arguments& a, const Setup&) {
             Err(L"scanleaf-card: the host's shared folder is not set (see: scanleaf-card settings)\n");
             return 1;
         }
-        file = shared + L"FileFormats\\Scanleaf.ini";
+        file = shared + scanleaf::kSettingsFileName;
     }
     if (GetFileAttributesW(scanleaf::FileSystemPath(file).c_str()) == INVALID_FILE_ATTRIBUTES) {
         Err(L"scanleaf-card: " + file + L": no such file; every record would be writable without sub-fields\n");

@@ -1,4 +1,4 @@
-#include "tools/card/commands/CommandTable.h"
+#include "tools/card/commands/CommandLine.h"
 
 #include "tools/common/Plugin.h"
 
@@ -7,38 +7,6 @@
 #include <cwctype>
 
 namespace card {
-
-OptionEntry Flag(const wchar_t* name, const wchar_t* help) { return {name, OptionKind::Flag, nullptr, help}; }
-OptionEntry Text(const wchar_t* name, const wchar_t* value, const wchar_t* help) {
-    return {name, OptionKind::Text, value, help};
-}
-OptionEntry Repeatable(const wchar_t* name, const wchar_t* value, const wchar_t* help) {
-    OptionEntry option{name, OptionKind::Text, value, help};
-    option.repeatable = true;
-    return option;
-}
-OptionEntry Number(const wchar_t* name, long low, long high, const wchar_t* help) {
-    return {name, OptionKind::Number, L"N", help, low, high};
-}
-OptionEntry Choice(const wchar_t* name, const wchar_t* choices, const wchar_t* help) {
-    return {name, OptionKind::Choice, choices, help};
-}
-OptionEntry OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, const wchar_t* help) {
-    OptionEntry option{name, OptionKind::Choice, choices, help};
-    option.fallback = fallback;
-    return option;
-}
-OptionEntry Required(OptionEntry option) {
-    option.required = true;
-    return option;
-}
-OptionEntry Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&),
-                    const wchar_t* expects, const wchar_t* help) {
-    OptionEntry option{name, OptionKind::Text, value, help};
-    option.check = check;
-    option.expects = expects;
-    return option;
-}
 
 IVorFileFormat* Setup::Format() const { return plugin ? plugin->Format() : nullptr; }
 
@@ -96,25 +64,19 @@ std::wstring ProgramHelp() {
                   L"  --help        this list; COMMAND --help, or help COMMAND: that command's options\n";
 }
 
-bool Arguments::Has(const wchar_t* option) const { return !Values(option).empty(); }
-
-std::wstring Arguments::Value(const wchar_t* option, const std::wstring& otherwise) const {
-    const std::vector<std::wstring> values = Values(option);
-    return values.empty() ? otherwise : values.back();
-}
-
-long Arguments::Number(const wchar_t* option, long otherwise) const {
-    return Has(option) ? wcstol(Value(option).c_str(), nullptr, 10) : otherwise;
-}
-
-std::vector<std::wstring> Arguments::Values(const wchar_t* option) const {
-    std::vector<std::wstring> values;
-    for (const auto& g : given_)
-        if (g.first == option) values.push_back(g.second);
-    return values;
-}
-
 namespace {
+
+// The words of "pdf|tiff|cals".
+std::vector<std::wstring> Words(const std::wstring& choices) {
+    std::vector<std::wstring> words;
+    for (size_t from = 0; from <= choices.size();) {
+        size_t bar = choices.find(L'|', from);
+        if (bar == std::wstring::npos) bar = choices.size();
+        words.push_back(choices.substr(from, bar - from));
+        from = bar + 1;
+    }
+    return words;
+}
 
 bool IsWholeNumber(const std::wstring& text, long low, long high) {
     if (text.empty() || text.size() > 18) return false;
@@ -167,10 +129,9 @@ bool MeantAsValue(const OptionEntry& option, const std::wstring& next) {
 
 } // namespace
 
-bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Arguments& out,
-                    std::wstring& error) {
+bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Parsed& out, std::wstring& error) {
     const std::wstring name = command.name;
-    out = Arguments();
+    out = Parsed();
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         // A lone "-", and a negative number as an operand, are no options.
@@ -179,30 +140,50 @@ bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>
             out.operands.push_back(a);
             continue;
         }
-        const OptionEntry* known = nullptr;
-        for (const OptionEntry& o : command.options)
-            if (a == o.name) known = &o;
-        if (!known) {
+        size_t known = command.options.size();
+        for (size_t o = 0; o < command.options.size(); ++o)
+            if (a == command.options[o].name) known = o;
+        if (known == command.options.size()) {
             error = name + L" has no option " + a;
             return false;
         }
-        if (!known->value) {
-            out.given_.emplace_back(a, std::wstring());
+        const OptionEntry& option = command.options[known];
+        if (!option.value) {
+            out.given.emplace_back(known, std::wstring());
             continue;
         }
-        if (known->fallback && (i + 1 >= args.size() || !MeantAsValue(*known, args[i + 1]))) {
-            out.given_.emplace_back(a, known->fallback);
+        if (option.fallback && (i + 1 >= args.size() || !MeantAsValue(option, args[i + 1]))) {
+            out.given.emplace_back(known, option.fallback);
             continue;
         }
         if (i + 1 >= args.size()) {
-            error = a + L" needs a value (" + known->value + L")";
+            error = a + L" needs a value (" + option.value + L")";
             return false;
         }
         const std::wstring& value = args[++i];
-        error = TypeProblem(*known, value);
+        error = TypeProblem(option, value);
         if (!error.empty()) return false;
-        out.given_.emplace_back(a, value);
+        out.given.emplace_back(known, value);
     }
+    // An option given without the one it is for.
+    auto last = [&](const wchar_t* other, std::wstring& value) {
+        bool given = false;
+        for (const auto& g : out.given)
+            if (std::wstring(command.options[g.first].name) == other) given = true, value = g.second;
+        return given;
+    };
+    for (const auto& g : out.given)
+        for (const OptionEntry::For& needed : command.options[g.first].onlyFor) {
+            std::wstring value;
+            const bool given = last(needed.option, value);
+            const std::vector<std::wstring> words = needed.values ? Words(needed.values) : std::vector<std::wstring>();
+            if (given && (words.empty() || std::find(words.begin(), words.end(), value) != words.end())) continue;
+            std::wstring what;
+            for (size_t w = 0; w < words.size(); ++w)
+                what += (w ? L" and " : L"") + std::wstring(needed.option) + L" " + words[w];
+            error = std::wstring(command.options[g.first].name) + L" is for " + (words.empty() ? std::wstring(needed.option) : what);
+            return false;
+        }
     if (out.operands.size() < command.minOperands) {
         error = name + L" needs " + command.operands;
         return false;

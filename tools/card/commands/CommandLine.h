@@ -7,7 +7,12 @@
 
 #include <climits>
 #include <cstddef>
+#include <cwchar>
+#include <functional>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace toolsupport {
@@ -23,6 +28,7 @@ enum class OptionKind {
     Choice, // one of the words of `value`, "csv|json"
 };
 
+// An option as the parser and the help know it.
 struct OptionEntry {
     const wchar_t* name;  // "--recursive", "-o"
     OptionKind kind;
@@ -35,21 +41,101 @@ struct OptionEntry {
     const wchar_t* expects = nullptr;               // what `check` takes, for the message
     const wchar_t* fallback = nullptr;              // a choice's value when no word of it follows
     bool required = false;                          // shown without brackets: the command needs it
+    // Options it is only for: "--set" is for "--to" "cals"; "--encoding" is for "--table" (any
+    // value). Each one given without them is a usage error ("--set is for --to cals").
+    struct For {
+        const wchar_t* option;
+        const wchar_t* values; // "pdf|tiff", or null: any value
+    };
+    std::vector<For> onlyFor;
 };
 
-OptionEntry Flag(const wchar_t* name, const wchar_t* help);
-OptionEntry Text(const wchar_t* name, const wchar_t* value, const wchar_t* help);
-OptionEntry Repeatable(const wchar_t* name, const wchar_t* value, const wchar_t* help);
-OptionEntry Number(const wchar_t* name, long low, long high, const wchar_t* help);
-OptionEntry Choice(const wchar_t* name, const wchar_t* choices, const wchar_t* help);
-// A choice whose value may be left out: `fallback` then, and the next argument is not taken.
-OptionEntry OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, const wchar_t* help);
-// The same option, which the command cannot run without.
-OptionEntry Required(OptionEntry option);
-OptionEntry Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&),
-                    const wchar_t* expects, const wchar_t* help);
+// What the parser read: each option given, by its place in the command's list, with its value
+// (a flag's is empty), in the order given; and the operands.
+struct Parsed {
+    std::vector<std::pair<size_t, std::wstring>> given;
+    std::vector<std::wstring> operands;
+};
 
-class Arguments;
+// What every command's options fill: its operands.
+struct Request {
+    std::vector<std::wstring> operands;
+};
+
+// An option bound to the field of the command's request R that its value fills: the parser's
+// entry and the filling. Options of a base request (those every batch command shares) serve each
+// request made from it.
+template <class R>
+struct Option {
+    using Fill = std::function<void(R&, const std::wstring&)>;
+    Option(OptionEntry e, Fill f) : entry(std::move(e)), fill(std::move(f)) {}
+    template <class B, std::enable_if_t<std::is_base_of_v<B, R> && !std::is_same_v<B, R>, int> = 0>
+    Option(const Option<B>& base)
+        : entry(base.entry), fill([f = base.fill](R& request, const std::wstring& value) { f(request, value); }) {}
+    OptionEntry entry;
+    Fill fill;
+};
+
+// The kinds of option, each filling a field of its type.
+template <class R>
+Option<R> Flag(const wchar_t* name, bool R::*field, const wchar_t* help) {
+    return {{name, OptionKind::Flag, nullptr, help}, [field](R& r, const std::wstring&) { r.*field = true; }};
+}
+template <class R>
+Option<R> Text(const wchar_t* name, const wchar_t* value, std::wstring R::*field, const wchar_t* help) {
+    return {{name, OptionKind::Text, value, help}, [field](R& r, const std::wstring& v) { r.*field = v; }};
+}
+// Every value kept, in order.
+template <class R>
+Option<R> Repeatable(const wchar_t* name, const wchar_t* value, std::vector<std::wstring> R::*field, const wchar_t* help) {
+    OptionEntry entry{name, OptionKind::Text, value, help};
+    entry.repeatable = true;
+    return {entry, [field](R& r, const std::wstring& v) { (r.*field).push_back(v); }};
+}
+template <class R, class N>
+Option<R> Number(const wchar_t* name, long low, long high, N R::*field, const wchar_t* help) {
+    return {{name, OptionKind::Number, L"N", help, low, high},
+            [field](R& r, const std::wstring& v) { r.*field = N(wcstol(v.c_str(), nullptr, 10)); }};
+}
+template <class R>
+Option<R> Choice(const wchar_t* name, const wchar_t* choices, std::wstring R::*field, const wchar_t* help) {
+    return {{name, OptionKind::Choice, choices, help}, [field](R& r, const std::wstring& v) { r.*field = v; }};
+}
+// A choice whose value may be left out: `fallback` then, and the next argument is not taken.
+template <class R>
+Option<R> OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, std::wstring R::*field,
+                         const wchar_t* help) {
+    OptionEntry entry{name, OptionKind::Choice, choices, help};
+    entry.fallback = fallback;
+    return {entry, [field](R& r, const std::wstring& v) { r.*field = v; }};
+}
+// A text with a rule of its own, turned into the field's type by `fill`.
+template <class R>
+Option<R> Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const std::wstring&), const wchar_t* expects,
+                  typename Option<R>::Fill fill, const wchar_t* help) {
+    OptionEntry entry{name, OptionKind::Text, value, help};
+    entry.check = check;
+    entry.expects = expects;
+    return {entry, std::move(fill)};
+}
+// The same option, which the command cannot run without.
+template <class R>
+Option<R> Required(Option<R> option) {
+    option.entry.required = true;
+    return option;
+}
+// The same option, only for `option` given (with one of `values`, "pdf|tiff", when named).
+template <class R>
+Option<R> OnlyFor(Option<R> option, const wchar_t* other, const wchar_t* values = nullptr) {
+    option.entry.onlyFor.push_back({other, values});
+    return option;
+}
+// The same option, filled another way (a choice into an enumeration, a flag that counts too).
+template <class R>
+Option<R> FilledBy(Option<R> option, typename Option<R>::Fill fill) {
+    option.fill = std::move(fill);
+    return option;
+}
 
 // What a command runs with: the global options, and the plug-in when the command needs it.
 struct Setup {
@@ -76,8 +162,37 @@ struct CommandEntry {
     const wchar_t* exitStatus;
     const wchar_t* example;
     Needs needs;
-    int (*run)(const Arguments&, const Setup&);
+    // The command's request filled from what was parsed (its type is the command's own), and
+    // the command run with it.
+    std::function<void(const Parsed&, void* request)> fill;
+    std::function<int(const Parsed&, const Setup&)> run;
+    const std::type_info* requestType = nullptr;
 };
+
+// A command whose options fill a request R, and its function that runs with it.
+template <class R>
+CommandEntry Command(const wchar_t* name, const wchar_t* operands, size_t minOperands, size_t maxOperands,
+                     const wchar_t* summary, std::vector<Option<R>> options, const wchar_t* description,
+                     const wchar_t* exitStatus, const wchar_t* example, Needs needs, int (*run)(const R&, const Setup&)) {
+    CommandEntry command{name, operands, minOperands, maxOperands, summary, {}, description, exitStatus, example, needs};
+    std::vector<typename Option<R>::Fill> fills;
+    for (Option<R>& o : options) {
+        command.options.push_back(o.entry);
+        fills.push_back(o.fill);
+    }
+    command.fill = [fills](const Parsed& parsed, void* request) {
+        R& r = *static_cast<R*>(request);
+        r.operands = parsed.operands;
+        for (const auto& given : parsed.given) fills[given.first](r, given.second);
+    };
+    command.run = [fill = command.fill, run](const Parsed& parsed, const Setup& setup) {
+        R request;
+        fill(parsed, &request);
+        return run(request, setup);
+    };
+    command.requestType = &typeid(R);
+    return command;
+}
 
 inline constexpr size_t kMany = size_t(-1);
 
@@ -96,26 +211,19 @@ std::wstring CommandHelp(const CommandEntry& command);
 // Every command with its summary, and the program's own options.
 std::wstring ProgramHelp();
 
-// The arguments after the command's name, read and checked by its table.
-class Arguments {
-public:
-    bool Has(const wchar_t* option) const;
-    // The last value given to the option, or `otherwise`.
-    std::wstring Value(const wchar_t* option, const std::wstring& otherwise = std::wstring()) const;
-    // A number option's value (checked by the parser), or `otherwise`.
-    long Number(const wchar_t* option, long otherwise) const;
-    // Every value given to a repeatable option, in order.
-    std::vector<std::wstring> Values(const wchar_t* option) const;
-    std::vector<std::wstring> operands;
-
-private:
-    friend bool ParseArguments(const CommandEntry&, const std::vector<std::wstring>&, Arguments&, std::wstring&);
-    std::vector<std::pair<std::wstring, std::wstring>> given_;
-};
-
 // False with a one-line `error` for an option the command does not take, an option without its
-// value, a value its type refuses, or too few or too many operands.
-bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Arguments& out,
-                    std::wstring& error);
+// value, a value its type refuses, an option given without the one it is for, or too few or too
+// many operands.
+bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Parsed& out, std::wstring& error);
+
+// The request a command's arguments make, for a caller that knows its type (the tests).
+template <class R>
+bool ParseRequest(const CommandEntry& command, const std::vector<std::wstring>& args, R& request, std::wstring& error) {
+    Parsed parsed;
+    if (*command.requestType != typeid(R)) return error = L"another request type", false;
+    if (!ParseArguments(command, args, parsed, error)) return false;
+    command.fill(parsed, &request);
+    return true;
+}
 
 } // namespace card

@@ -1,8 +1,9 @@
 // The commands of scanleaf-card, each with its options, help, what it needs and its function.
-#include "tools/card/commands/CommandTable.h"
+#include "tools/card/commands/CommandLine.h"
 
 #include "core/BatchPlan.h"
 #include "tools/card/commands/Commands.h"
+#include "tools/card/commands/Options.h"
 
 namespace card {
 
@@ -16,42 +17,52 @@ bool IsShard(const std::wstring& text) {
 }
 
 // The options the batch commands share, defined once.
-const OptionEntry kRecursive = Flag(L"--recursive", L"the files of subfolders too");
-const OptionEntry kJobs = Number(L"--jobs", 1, 64, L"files worked on at once (else one a processor); the output is the same");
-const OptionEntry kShard = Checked(L"--shard", L"K/N", IsShard, L"K/N, this machine's share K of N (1 <= K <= N <= 100000)",
-                                   L"only share K of N of the sources, by a hash of each one's path (N machines take all once)");
-const OptionEntry kOverwrite = Flag(L"--overwrite", L"replace files that exist (else they are refused)");
-const OptionEntry kSkipExisting =
-    Flag(L"--skip-existing", L"leave alone an output made from the same sources and options (else made again)");
+const Option<BatchOptions> kRecursive = Flag(L"--recursive", &BatchOptions::recursive, L"the files of subfolders too");
+const Option<BatchOptions> kJobs =
+    Number(L"--jobs", 1, 64, &BatchOptions::jobs, L"files worked on at once (else one a processor); the output is the same");
+const Option<BatchOptions> kShard =
+    Checked<BatchOptions>(L"--shard", L"K/N", IsShard, L"K/N, this machine's share K of N (1 <= K <= N <= 100000)",
+                          [](BatchOptions& o, const std::wstring& v) { scanleaf::core::ParseShard(v, o.shard); },
+                          L"only share K of N of the sources, by a hash of each one's path (N machines take all once)");
+const Option<BatchOptions> kOverwrite =
+    Flag(L"--overwrite", &BatchOptions::overwrite, L"replace files that exist (else they are refused)");
+const Option<BatchOptions> kSkipExisting = Flag(L"--skip-existing", &BatchOptions::skipExisting,
+                                                L"leave alone an output made from the same sources and options (else made again)");
+const Option<BatchOptions> kResume = Text(L"--resume", L"TABLE", &BatchOptions::resume,
+                                          L"write the table to TABLE, keeping rows in TABLE.rows that continue a stopped run for files unchanged since");
 // How a table of cards is read, by import and convert --table alike.
-const OptionEntry kTableDelimiter = Choice(L"--delimiter", L",|;", L"the table's CSV delimiter (else taken from the header row)");
-const OptionEntry kTableEncoding =
-    Choice(L"--encoding", L"utf8|ansi", L"the table's encoding (utf8; ansi: the system's ANSI code page)");
-const OptionEntry kResume =
-    Text(L"--resume", L"TABLE", L"write the table to TABLE, keeping rows in TABLE.rows that continue a stopped run for files unchanged since");
+const Option<TableOptions> kTableDelimiter =
+    Choice(L"--delimiter", L",|;", &TableOptions::delimiter, L"the table's CSV delimiter (else taken from the header row)");
+const Option<TableOptions> kTableEncoding = Choice(L"--encoding", L"utf8|ansi", &TableOptions::encoding,
+                                                   L"the table's encoding (utf8; ansi: the system's ANSI code page)");
 
 } // namespace
 
 const std::vector<CommandEntry>& Commands() {
     static const std::vector<CommandEntry> commands = {
-        {L"info", L"", 0, 0, L"the format, its extensions and their groups",
+        Command<NoOptions>(L"info", L"", 0, 0, L"the format, its extensions and their groups",
          {},
          L"Loads the plug-in as the host does and prints what it says of itself: the product, the\n"
          L"format's description, each extension with its flag word, and the extension groups.",
          L"0 done; 1 the plug-in cannot be loaded; 2 a usage error.",
          L"scanleaf-card info",
-         Needs::Plugin, Info},
-        {L"show", L"FILE|FOLDER...", 1, kMany, L"the data card of each CALS file",
-         {Flag(L"--json", L"one JSON array: per file its variables (name, value, found, readOnly) or its error")},
+         Needs::Plugin, Info),
+        Command<ShowOptions>(L"show", L"FILE|FOLDER...", 1, kMany, L"the data card of each CALS file",
+         {Flag(L"--json", &ShowOptions::json, L"one JSON array: per file its variables (name, value, found, readOnly) or its error")},
          L"Prints every variable the plug-in serves for each file, with its value; [ro] marks the\n"
          L"read-only. A folder stands for its files with a CALS extension. A file that cannot be\n"
          L"opened, or is not a CALS file, is named on one line with the reason.",
          kFilesExit,
          L"scanleaf-card show Z:\\scans\\drawing.cal",
-         Needs::Plugin, Show},
-        {L"set", L"FILE NAME=VALUE...", 1, kMany, L"check values, then write them into the header and save",
-         {Repeatable(L"--date", L"NAME=YYYY-MM-DD[THH:MM[:SS]]", L"a date, written as text in the date style"),
-          Number(L"--style", LONG_MIN, LONG_MAX, L"the date style: 0-7, 10-12, 100-107, 109-113, 120, 121 (0 when not given)")},
+         Needs::Plugin, Show),
+        Command<SetOptions>(L"set", L"FILE NAME=VALUE...", 1, kMany, L"check values, then write them into the header and save",
+         {Repeatable(L"--date", L"NAME=YYYY-MM-DD[THH:MM[:SS]]", &SetOptions::dates, L"a date, written as text in the date style"),
+          FilledBy(Number(L"--style", LONG_MIN, LONG_MAX, &SetOptions::style,
+                          L"the date style: 0-7, 10-12, 100-107, 109-113, 120, 121 (0 when not given)"),
+                   [](SetOptions& o, const std::wstring& v) {
+                       o.style = wcstol(v.c_str(), nullptr, 10);
+                       o.styleGiven = true;
+                   })},
          L"Checks the whole request before anything is written: an unknown or read-only name, a name\n"
          L"given twice, a character the code page cannot store, a date style that does not exist, and,\n"
          L"by a trial save on a scratch copy of the header, a value or date longer than its slot (with\n"
@@ -60,8 +71,8 @@ const std::vector<CommandEntry>& Commands() {
          L"0 saved; 1 the request was refused, or the file could not be opened or saved (nothing\n"
          L"written); 2 a usage error.",
          L"scanleaf-card set drawing.cal drawingno=A3-000471-00 revision=C --date scandate=2024-03-05 --style 120",
-         Needs::Plugin, Set},
-        {L"check", L"[SETTINGS-FILE]", 0, 1, L"report what the settings file does not say as meant",
+         Needs::Plugin, Set),
+        Command<NoOptions>(L"check", L"[SETTINGS-FILE]", 0, 1, L"report what the settings file does not say as meant",
          {},
          L"Reads a settings file (the shared folder's when none is named) as the plug-in will and\n"
          L"reports each finding with its line: errors for a section that makes an open fail and for a\n"
@@ -70,55 +81,61 @@ const std::vector<CommandEntry>& Commands() {
          L"or positions, and a Readonly value other than 0 or 1.",
          L"0 no error (warnings may be listed); 1 an error, or no settings file; 2 a usage error.",
          L"scanleaf-card check Scanleaf.ini",
-         Needs::Nothing, Check},
-        {L"register", L"", 0, 0, L"register the DLL with COM",
+         Needs::Nothing, Check),
+        Command<NoOptions>(L"register", L"", 0, 0, L"register the DLL with COM",
          {},
          L"Registers Scanleaf.dll beside the tool (or the one --dll names) with COM, as regsvr32 does.",
          L"0 registered; 1 the registration failed; 2 a usage error.",
          L"scanleaf-card register",
-         Needs::Com, Register},
-        {L"unregister", L"", 0, 0, L"unregister the DLL",
+         Needs::Com, Register),
+        Command<NoOptions>(L"unregister", L"", 0, 0, L"unregister the DLL",
          {},
          L"Removes the DLL's registration. When the plug-in is not registered, says so.",
          L"0 unregistered, or nothing was registered; 1 the unregistration failed; 2 a usage error.",
          L"scanleaf-card unregister",
-         Needs::Com, Unregister},
-        {L"settings", L"", 0, 0, L"show or set the host's shared folder",
-         {Text(L"--shared-folder", L"DIR", L"set the shared folder first, as the host's installer would")},
+         Needs::Com, Unregister),
+        Command<SettingsOptions>(L"settings", L"", 0, 0, L"show or set the host's shared folder",
+         {FilledBy(Text(L"--shared-folder", L"DIR", &SettingsOptions::sharedFolder,
+                        L"set the shared folder first, as the host's installer would"),
+                   [](SettingsOptions& o, const std::wstring& v) {
+                       o.sharedFolder = v;
+                       o.setSharedFolder = true;
+                   })},
          L"Shows the host's shared folder and the settings file under it, FileFormats\\Scanleaf.ini,\n"
          L"and whether that file exists.",
          L"0 done; 1 the folder could not be set; 2 a usage error.",
          L"scanleaf-card settings --shared-folder Z:\\srv\\kestravo\\shared",
-         Needs::Nothing, Settings},
-        {L"export", L"FILE|FOLDER...", 1, kMany, L"every file's data card as one row of a table",
+         Needs::Nothing, Settings),
+        Command<ExportOptions>(L"export", L"FILE|FOLDER...", 1, kMany, L"every file's data card as one row of a table",
          {kRecursive,
           kJobs,
           kShard,
           kResume,
-          Choice(L"--format", L"csv|json", L"the table's format (csv)"),
-          Choice(L"--delimiter", L",|;", L"the CSV delimiter (,)"),
-          Flag(L"--no-bom", L"no UTF-8 byte-order mark before a CSV table"),
-          Text(L"-o", L"FILE", L"write the table to FILE (whole or not at all) instead of standard output")},
+          Choice(L"--format", L"csv|json", &ExportOptions::format, L"the table's format (csv)"),
+          Choice(L"--delimiter", L",|;", &ExportOptions::delimiter, L"the CSV delimiter (,)"),
+          Flag(L"--no-bom", &ExportOptions::noBom, L"no UTF-8 byte-order mark before a CSV table"),
+          Text(L"-o", L"FILE", &ExportOptions::output, L"write the table to FILE (whole or not at all) instead of standard output")},
          L"One row per file: SourceFile, every variable met (read-only columns marked \" [ro]\"), and\n"
          L"CardState, the card's state for import to tell a file changed since. Files that fail are\n"
          L"named and left out.",
          kFilesExit,
          L"scanleaf-card export --recursive -o cards.csv Z:\\scans",
-         Needs::Plugin, Export},
-        {L"import", L"TABLE", 1, 1, L"check a whole table, then write its changes",
-         {Flag(L"--dry-run", L"check and list the changes; write nothing"),
-          Flag(L"--empty-clears", L"an empty cell clears its value (else it leaves it as it is)"),
-          Flag(L"--skip-changed", L"leave out the rows of files changed since the export, and import the rest"),
+         Needs::Plugin, Export),
+        Command<ImportOptions>(L"import", L"TABLE", 1, 1, L"check a whole table, then write its changes",
+         {Flag(L"--dry-run", &ImportOptions::dryRun, L"check and list the changes; write nothing"),
+          Flag(L"--empty-clears", &ImportOptions::emptyClears, L"an empty cell clears its value (else it leaves it as it is)"),
+          Flag(L"--skip-changed", &ImportOptions::skipChanged,
+               L"leave out the rows of files changed since the export, and import the rest"),
           kTableDelimiter,
           kTableEncoding,
-          Text(L"--journal", L"FILE", L"the undo journal (else the table's name with .journal)")},
+          Text(L"--journal", L"FILE", &ImportOptions::journal, L"the undo journal (else the table's name with .journal)")},
          L"Checks every row and cell first; any problem: each is listed as \"row N, column C: ...\"\n"
          L"and no file is changed. Then saves file by file behind a journal that undo plays back.",
          L"0 imported (or nothing to do); 1 the table was refused or the import stopped (the saved\n"
          L"files are named, and undo puts them back); 2 a usage error.",
          L"scanleaf-card import --dry-run cards.csv",
-         Needs::Plugin, Import},
-        {L"undo", L"JOURNAL", 1, 1, L"put back the headers that an import changed",
+         Needs::Plugin, Import),
+        Command<NoOptions>(L"undo", L"JOURNAL", 1, 1, L"put back the headers that an import changed",
          {},
          L"Gives every file that the import saved its earlier header and modification time back,\n"
          L"unless it has changed since. When every file holds its earlier header, marks the journal\n"
@@ -126,63 +143,76 @@ const std::vector<CommandEntry>& Commands() {
          L"0 every file restored, or the journal was already undone; 1 a file changed since the\n"
          L"import or could not be written (the journal stays as it is); 2 a usage error.",
          L"scanleaf-card undo cards.journal",
-         Needs::Nothing, Undo},
-        {L"verify", L"FILE|FOLDER...", 1, kMany, L"decode every drawing in full and report the damaged",
+         Needs::Nothing, Undo),
+        Command<VerifyOptions>(L"verify", L"FILE|FOLDER...", 1, kMany, L"decode every drawing in full and report the damaged",
          {kRecursive,
           kJobs,
           kShard,
           kResume,
-          Choice(L"--format", L"csv|json", L"one table row per file instead of one line of text")},
+          Choice(L"--format", L"csv|json", &VerifyOptions::format, L"one table row per file instead of one line of text")},
          L"Decodes each type 1 drawing in full: lines against rpelcnt, the end-of-block code, bytes\n"
          L"after it, the first problem. Status: sound, damaged, not type 1, or not CALS (another\n"
          L"format). Writes nothing to the drawings.",
          L"0 no drawing damaged and no file of another format; 1 otherwise; 2 a usage error.",
          L"scanleaf-card verify --recursive --format csv Z:\\scans",
-         Needs::Plugin, Verify},
-        {L"render", L"FILE|FOLDER...", 1, kMany, L"PNG pictures of drawings",
+         Needs::Plugin, Verify),
+        Command<RenderOptions>(L"render", L"FILE|FOLDER...", 1, kMany, L"PNG pictures of drawings",
          {kRecursive,
           kJobs,
           kShard,
           kSkipExisting,
           kOverwrite,
-          Number(L"--size", 0, 999999, L"the longest side in pixels (256; 0: full size, one bit a pixel)"),
-          Text(L"-o", L"FILE|DIR", L"the picture (one drawing, a name ending in .png) or the folder (else the current one)")},
+          Number(L"--size", 0, 999999, &RenderOptions::size, L"the longest side in pixels (256; 0: full size, one bit a pixel)"),
+          Text(L"-o", L"FILE|DIR", &RenderOptions::output,
+               L"the picture (one drawing, a name ending in .png) or the folder (else the current one)")},
          L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
          L"is drawn as far as it decodes and named. A picture that exists is refused unless\n"
          L"--overwrite or --skip-existing.",
          kFilesExit,
          L"scanleaf-card render --size 512 -o thumbs Z:\\scans",
-         Needs::Plugin, Render},
-        {L"sheet", L"FILE|FOLDER...", 1, kMany, L"one page: each drawing's thumbnail, card and status",
+         Needs::Plugin, Render),
+        Command<BatchOptions>(L"sheet", L"FILE|FOLDER...", 1, kMany, L"one page: each drawing's thumbnail, card and status",
          {kRecursive,
           kJobs,
           kShard,
-          Required(Text(L"-o", L"PAGE.html", L"the page to write"))},
+          Required(Text(L"-o", L"PAGE.html", &BatchOptions::output, L"the page to write"))},
          L"One self-contained HTML page for review, sorted by path: each drawing's thumbnail beside\n"
          L"its card and verify status. The heading counts the damaged; files of another format are\n"
          L"named and left out.",
          L"0 every drawing sound; 1 a drawing damaged, a file of another format, or the page not\n"
          L"written; 2 a usage error.",
          L"scanleaf-card sheet -o review.html Z:\\scans\\batch-07",
-         Needs::Plugin, Sheet},
-        {L"convert", L"FILE|FOLDER...", 1, kMany,
+         Needs::Plugin, Sheet),
+        Command<ConvertOptions>(L"convert", L"FILE|FOLDER...", 1, kMany,
          L"drawings into PDF or TIFF, their Group 4 streams unchanged; pictures into CALS files",
          {kRecursive,
           kJobs,
           kShard,
           kSkipExisting,
-          Required(Choice(L"--to", L"pdf|tiff|cals", L"the format to write")),
-          OptionalChoice(L"--pdfa", L"1b|2b", L"2b", L"pdf: a PDF/A document of that part and level, for archives"),
-          Text(L"-o", L"FILE|DIR", L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"),
-          Text(L"--title", L"NAME", L"the card variable that titles each drawing (else its file name)"),
+          Required(Choice(L"--to", L"pdf|tiff|cals", &ConvertOptions::to, L"the format to write")),
+          OnlyFor(OptionalChoice(L"--pdfa", L"1b|2b", L"2b", &ConvertOptions::pdfa,
+                                 L"pdf: a PDF/A document of that part and level, for archives"),
+                  L"--to", L"pdf"),
+          Text(L"-o", L"FILE|DIR", &ConvertOptions::output, L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"),
+          OnlyFor(Text(L"--title", L"NAME", &ConvertOptions::title, L"the card variable that titles each drawing (else its file name)"),
+                  L"--to", L"pdf|tiff"),
           kOverwrite,
-          Flag(L"--no-check", L"skip decoding each drawing in full first (for drawings verify has passed)"),
-          Repeatable(L"--set", L"NAME=VALUE", L"cals: a card value for every file written (wins over --table)"),
-          Text(L"--table", L"FILE", L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),
-          kTableEncoding,
-          kTableDelimiter,
-          Number(L"--threshold", 1, 99, L"cals: grey and colour pels below N per cent of full lightness become black"),
-          Number(L"--dpi", 1, 100000, L"cals: the pels per inch, for a picture that gives none, 72 or 96, or not the same both ways")},
+          OnlyFor(Flag(L"--no-check", &ConvertOptions::noCheck,
+                       L"skip decoding each drawing in full first (for drawings verify has passed)"),
+                  L"--to", L"pdf|tiff"),
+          OnlyFor(Repeatable(L"--set", L"NAME=VALUE", &ConvertOptions::set, L"cals: a card value for every file written (wins over --table)"),
+                  L"--to", L"cals"),
+          OnlyFor(Text(L"--table", L"FILE", &ConvertOptions::table,
+                       L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),
+                  L"--to", L"cals"),
+          OnlyFor(OnlyFor(Option<ConvertOptions>(kTableEncoding), L"--to", L"cals"), L"--table"),
+          OnlyFor(OnlyFor(Option<ConvertOptions>(kTableDelimiter), L"--to", L"cals"), L"--table"),
+          OnlyFor(Number(L"--threshold", 1, 99, &ConvertOptions::threshold,
+                         L"cals: grey and colour pels below N per cent of full lightness become black"),
+                  L"--to", L"cals"),
+          OnlyFor(Number(L"--dpi", 1, 100000, &ConvertOptions::dpi,
+                         L"cals: the pels per inch, for a picture that gives none, 72 or 96, or not the same both ways"),
+                  L"--to", L"cals")},
          L"--to pdf|tiff writes each drawing's Group 4 stream unchanged into a PDF page at its true size\n"
          L"(rdensty; 200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one\n"
          L"strip. A document of one drawing holds its whole card as XMP; a document of several has a\n"
@@ -196,12 +226,12 @@ const std::vector<CommandEntry>& Commands() {
          L"lies about itself, or whose card values do not fit, is refused and nothing of it is written.",
          L"0 every drawing or picture written; 1 one left out, refused or not written; 2 a usage error.",
          L"scanleaf-card convert --to cals --set srcdocid=PLAN-42 -o Z:\\vault\\incoming Z:\\scans\\bureau",
-         Needs::Plugin, Convert},
-        {L"repair", L"FILE|FOLDER...", 1, kMany, L"mend the line count that a drawing's own stream proves",
+         Needs::Plugin, Convert),
+        Command<RepairOptions>(L"repair", L"FILE|FOLDER...", 1, kMany, L"mend the line count that a drawing's own stream proves",
          {kRecursive,
           kShard,
-          Flag(L"--dry-run", L"say what would be mended; write nothing"),
-          Text(L"--journal", L"FILE", L"the undo journal (else repair.journal in the current folder)")},
+          Flag(L"--dry-run", &RepairOptions::dryRun, L"say what would be mended; write nothing"),
+          Text(L"--journal", L"FILE", &RepairOptions::journal, L"the undo journal (else repair.journal in the current folder)")},
          L"Decodes each type 1 drawing to its end. Where the stream ends with its end-of-block code\n"
          L"after a number of whole lines that differs from rpelcnt's, the line count is set to the\n"
          L"lines decoded, in place (no other byte of the file changes), through a journal that undo\n"
@@ -209,13 +239,13 @@ const std::vector<CommandEntry>& Commands() {
          L"named with its reason and left as it is.",
          L"0 every drawing sound or mended; 1 one not mended, or a file not saved; 2 a usage error.",
          L"scanleaf-card repair --journal Z:\\scans\\repair-07.journal Z:\\scans\\batch-07",
-         Needs::Plugin, Repair},
-        {L"help", L"[COMMAND]", 0, 1, L"this list, or one command's options and exit status",
+         Needs::Plugin, Repair),
+        Command<NoOptions>(L"help", L"[COMMAND]", 0, 1, L"this list, or one command's options and exit status",
          {},
          L"Prints the help of one command, as COMMAND --help does, or the list of commands.",
          L"0 done; 2 no such command.",
          L"scanleaf-card help import",
-         Needs::Nothing, Help},
+         Needs::Nothing, Help),
     };
     return commands;
 }

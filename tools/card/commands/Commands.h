@@ -1,9 +1,10 @@
 // The commands of scanleaf-card: one function a command, each in a file of its name, run by
-// the command table once its arguments are read and what it needs is set up.
+// the command list with its typed options once they are read and what it needs is set up.
 #pragma once
 
 #include "core/BatchPlan.h"
-#include "tools/card/commands/CommandTable.h"
+#include "tools/card/commands/CommandLine.h"
+#include "tools/card/commands/Options.h"
 
 #include <string>
 #include <vector>
@@ -20,26 +21,21 @@ int UsageError(const std::wstring& message);
 // process exit code: 0 success, 1 a failure, 2 a usage error.
 int Run(const std::wstring& command, const std::vector<std::wstring>& args, const std::wstring& dllPath);
 
-// --jobs N, or one a processor.
-unsigned JobsOf(const Arguments& args);
-// --shard K/N, or every source.
-scanleaf::core::Shard ShardOf(const Arguments& args);
-
-int Info(const Arguments& args, const Setup& setup);
-int Show(const Arguments& args, const Setup& setup);
-int Set(const Arguments& args, const Setup& setup);
-int Check(const Arguments& args, const Setup& setup);
-int Register(const Arguments& args, const Setup& setup);
-int Unregister(const Arguments& args, const Setup& setup);
-int Settings(const Arguments& args, const Setup& setup);
-int Help(const Arguments& args, const Setup& setup);
-int Export(const Arguments& args, const Setup& setup);
-int Import(const Arguments& args, const Setup& setup);
-int Undo(const Arguments& args, const Setup& setup);
-int Verify(const Arguments& args, const Setup& setup);
-int Render(const Arguments& args, const Setup& setup);
-int Sheet(const Arguments& args, const Setup& setup);
-int Convert(const Arguments& args, const Setup& setup);
-int Repair(const Arguments& args, const Setup& setup);
+int Info(const NoOptions& options, const Setup& setup);
+int Show(const ShowOptions& options, const Setup& setup);
+int Set(const SetOptions& options, const Setup& setup);
+int Check(const NoOptions& options, const Setup& setup);
+int Register(const NoOptions& options, const Setup& setup);
+int Unregister(const NoOptions& options, const Setup& setup);
+int Settings(const SettingsOptions& options, const Setup& setup);
+int Help(const NoOptions& options, const Setup& setup);
+int Export(const ExportOptions& options, const Setup& setup);
+int Import(const ImportOptions& options, const Setup& setup);
+int Undo(const NoOptions& options, const Setup& setup);
+int Verify(const VerifyOptions& options, const Setup& setup);
+int Render(const RenderOptions& options, const Setup& setup);
+int Sheet(const BatchOptions& options, const Setup& setup);
+int Convert(const ConvertOptions& options, const Setup& setup);
+int Repair(const RepairOptions& options, const Setup& setup);
 
 } // namespace card

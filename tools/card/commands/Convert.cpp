@@ -3,7 +3,7 @@
 // (ConvertCals) pictures made CALS files.
 #include "core/BatchPlan.h"
 #include "tools/card/batch/Batch.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/card/Card.h"
 #include "tools/card/commands/Commands.h"
@@ -39,35 +39,32 @@ struct ConvertRequest {
     }
 };
 
-bool ParseRequest(const Arguments& a, ConvertRequest& request) {
-    for (const wchar_t* other : {L"--set", L"--table", L"--threshold", L"--dpi", L"--encoding", L"--delimiter"})
-        if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to cals"), false;
-    request.pdf = a.Value(L"--to") == L"pdf";
-    if (a.Has(L"--pdfa")) {
-        if (!request.pdf) return UsageError(L"--pdfa is for --to pdf"), false;
-        request.how.pdfa = a.Value(L"--pdfa") == L"1b" ? scanleaf::core::Pdfa::Part1b : scanleaf::core::Pdfa::Part2b;
-    }
-    request.recursive = a.Has(L"--recursive");
-    request.skipExisting = a.Has(L"--skip-existing");
-    request.overwrite = a.Has(L"--overwrite");
-    request.how.check = !a.Has(L"--no-check");
-    request.jobs = JobsOf(a);
-    request.shard = ShardOf(a);
+// The other mode's options are refused by the parser (the command list says which are whose).
+bool ParseRequest(const ConvertOptions& a, ConvertRequest& request) {
+    request.pdf = a.to == L"pdf";
+    if (!a.pdfa.empty())
+        request.how.pdfa = a.pdfa == L"1b" ? scanleaf::core::Pdfa::Part1b : scanleaf::core::Pdfa::Part2b;
+    request.recursive = a.recursive;
+    request.skipExisting = a.skipExisting;
+    request.overwrite = a.overwrite;
+    request.how.check = !a.noCheck;
+    request.jobs = a.jobs;
+    request.shard = a.shard;
     std::wstring error;
-    if (!ReadOutputTarget(a.Value(L"-o"), request.pdf ? std::vector<std::wstring>{L".pdf"}
+    if (!ReadOutputTarget(a.output, request.pdf ? std::vector<std::wstring>{L".pdf"}
                                                       : std::vector<std::wstring>{L".tif", L".tiff"},
                           request.pdf ? L"--to pdf" : L"--to tiff", request.output, error))
         return UsageError(error), false;
-    request.how.title = a.Value(L"--title");
+    request.how.title = a.title;
     request.paths = a.operands;
     return true;
 }
 
 } // namespace
 
-int Convert(const Arguments& a, const Setup& setup) {
-    if (!a.Has(L"--to")) return UsageError(L"convert needs --to pdf, --to tiff or --to cals");
-    if (a.Value(L"--to") == L"cals") return ConvertToCals(a, setup);
+int Convert(const ConvertOptions& a, const Setup& setup) {
+    if (a.to.empty()) return UsageError(L"convert needs --to pdf, --to tiff or --to cals");
+    if (a.to == L"cals") return ConvertToCals(a, setup);
     ConvertRequest request;
     if (!ParseRequest(a, request)) return kUsageError;
     Batch batch(L"convert", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});

@@ -4,7 +4,7 @@
 
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/card/TableFile.h"
 #include "tools/card/commands/Commands.h"
@@ -29,35 +29,31 @@ struct CalsRequest {
     std::vector<std::wstring> paths;
 };
 
-bool ParseRequest(const Arguments& a, CalsRequest& request) {
-    for (const wchar_t* other : {L"--title", L"--no-check"})
-        if (a.Has(other)) return UsageError(std::wstring(other) + L" is for --to pdf and --to tiff"), false;
-    if (a.Has(L"--pdfa")) return UsageError(L"--pdfa is for --to pdf"), false;
-    request.options.threshold = int(a.Number(L"--threshold", request.options.threshold));
-    request.options.dpi = std::uint32_t(a.Number(L"--dpi", long(request.options.dpi)));
-    for (const std::wstring& pair : a.Values(L"--set")) {
+// The other mode's options are refused by the parser (the command list says which are whose).
+bool ParseRequest(const ConvertOptions& a, CalsRequest& request) {
+    request.options.threshold = int(a.threshold);
+    request.options.dpi = std::uint32_t(a.dpi);
+    for (const std::wstring& pair : a.set) {
         const size_t eq = pair.find(L'=');
         if (eq == std::wstring::npos || eq == 0) return UsageError(L"--set takes NAME=VALUE, not \"" + pair + L"\""), false;
         request.options.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
     }
-    request.table = a.Value(L"--table");
-    request.reading.ansi = a.Value(L"--encoding", L"utf8") == L"ansi";
-    if (a.Has(L"--delimiter")) request.reading.parse.delimiter = a.Value(L"--delimiter")[0];
-    for (const wchar_t* tableOnly : {L"--encoding", L"--delimiter"})
-        if (a.Has(tableOnly) && request.table.empty()) return UsageError(std::wstring(tableOnly) + L" is for --table"), false;
-    request.output = a.Value(L"-o");
-    request.overwrite = a.Has(L"--overwrite");
-    request.recursive = a.Has(L"--recursive");
-    request.options.skipExisting = a.Has(L"--skip-existing");
+    request.table = a.table;
+    request.reading.ansi = a.encoding == L"ansi";
+    if (!a.delimiter.empty()) request.reading.parse.delimiter = a.delimiter[0];
+    request.output = a.output;
+    request.overwrite = a.overwrite;
+    request.recursive = a.recursive;
+    request.options.skipExisting = a.skipExisting;
     request.paths = a.operands;
-    request.jobs = JobsOf(a);
-    request.shard = ShardOf(a);
+    request.jobs = a.jobs;
+    request.shard = a.shard;
     return true;
 }
 
 } // namespace
 
-int ConvertToCals(const Arguments& args, const Setup& setup) {
+int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
     CalsRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     // -o names one file when it ends as a CALS file does; otherwise a folder.

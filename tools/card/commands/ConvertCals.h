@@ -5,6 +5,6 @@
 
 namespace card {
 
-int ConvertToCals(const Arguments& args, const Setup& setup);
+int ConvertToCals(const ConvertOptions& options, const Setup& setup);
 
 } // namespace card

@@ -1,10 +1,11 @@
 // export: every CALS file's data card as one row of a table.
 #include "core/CardTable.h"
+#include "hostenv/HostNames.h"
 #include "hostenv/LongPath.h"
 #include "hostenv/SettingsLight.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/batch/Resume.h"
 #include "tools/card/card/Card.h"
@@ -36,16 +37,15 @@ struct ExportRequest {
     std::vector<std::wstring> paths;
 };
 
-bool ParseRequest(const Arguments& a, ExportRequest& request) {
-    const std::wstring format = a.Value(L"--format", L"csv"), delimiter = a.Value(L"--delimiter", L",");
-    request.jobs = JobsOf(a);
-    request.shard = ShardOf(a);
-    request.recursive = a.Has(L"--recursive");
-    request.bom = !a.Has(L"--no-bom");
-    request.json = format == L"json";
-    request.delimiter = delimiter[0];
-    request.output = a.Value(L"-o");
-    request.resume = a.Value(L"--resume");
+bool ParseRequest(const ExportOptions& a, ExportRequest& request) {
+    request.jobs = a.jobs;
+    request.shard = a.shard;
+    request.recursive = a.recursive;
+    request.bom = !a.noBom;
+    request.json = a.format == L"json";
+    request.delimiter = a.delimiter[0];
+    request.output = a.output;
+    request.resume = a.resume;
     request.paths = a.operands;
     if (!request.resume.empty() && !request.output.empty() && request.output != request.resume)
         return UsageError(L"--resume TABLE writes TABLE: -o names another file"), false;
@@ -59,7 +59,7 @@ std::wstring ExportRun() {
     std::wstring run = L"export\t" SCANLEAF_VERSION_WTEXT L"\tsettings ";
     const std::wstring shared = scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder);
     std::uint64_t size = 0, hash = 0;
-    if (shared.empty() || !IdentifyFile(shared + L"FileFormats\\Scanleaf.ini", size, hash)) return run + L"none";
+    if (shared.empty() || !IdentifyFile(shared + scanleaf::kSettingsFileName, size, hash)) return run + L"none";
     wchar_t text[64];
     swprintf(text, 64, L"%llu %016llx", static_cast<unsigned long long>(size), static_cast<unsigned long long>(hash));
     return run + text;
@@ -67,7 +67,7 @@ std::wstring ExportRun() {
 
 } // namespace
 
-int Export(const Arguments& args, const Setup& setup) {
+int Export(const ExportOptions& args, const Setup& setup) {
     ExportRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     Batch batch(L"export", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});

@@ -1,11 +1,11 @@
 // help: the list of commands, or one command's help.
 #include "tools/card/commands/Commands.h"
 
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 namespace card {
 
-int Help(const Arguments& a, const Setup&) {
+int Help(const NoOptions& a, const Setup&) {
     if (a.operands.empty()) {
         Out(ProgramHelp());
         return 0;

@@ -5,7 +5,7 @@
 #include "core/CardJournal.h"
 #include "core/CardTable.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/card/Card.h"
 #include "tools/card/card/CardEdit.h"
@@ -32,14 +32,14 @@ struct ImportRequest {
     std::wstring table;
 };
 
-bool ParseRequest(const Arguments& a, ImportRequest& request) {
-    const std::wstring encoding = a.Value(L"--encoding", L"utf8");
-    if (a.Has(L"--delimiter")) request.reading.parse.delimiter = a.Value(L"--delimiter")[0];
-    request.dryRun = a.Has(L"--dry-run");
-    request.emptyClears = a.Has(L"--empty-clears");
-    request.skipChanged = a.Has(L"--skip-changed");
+bool ParseRequest(const ImportOptions& a, ImportRequest& request) {
+    const std::wstring& encoding = a.encoding;
+    if (!a.delimiter.empty()) request.reading.parse.delimiter = a.delimiter[0];
+    request.dryRun = a.dryRun;
+    request.emptyClears = a.emptyClears;
+    request.skipChanged = a.skipChanged;
     request.reading.ansi = encoding == L"ansi";
-    request.journal = a.Value(L"--journal");
+    request.journal = a.journal;
     request.table = a.operands[0];
     return true;
 }
@@ -54,7 +54,7 @@ std::wstring DefaultJournal(const std::wstring& table) {
 
 } // namespace
 
-int Import(const Arguments& args, const Setup& setup) {
+int Import(const ImportOptions& args, const Setup& setup) {
     ImportRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     table::Table table;

@@ -4,7 +4,8 @@
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "hostenv/Unique.h"
+#include "tools/card/batch/Console.h"
 #include "tools/common/Plugin.h"
 
 #include <oleauto.h>
@@ -16,7 +17,7 @@ namespace card {
 using scanleaf::Bstr;
 using scanleaf::ComPtr;
 
-int Info(const Arguments&, const Setup& setup) {
+int Info(const NoOptions&, const Setup& setup) {
     IVorFileFormat* format = setup.Format();
     Bstr product, description, extensions;
     HRESULT hr = format->GetFormatInfo(product.Put(), description.Put(), extensions.Put());
@@ -40,8 +41,9 @@ int Info(const Arguments&, const Setup& setup) {
     hr = format->QueryInterface(IID_IVorFileFormat2, format2.PutVoid());
     if (FAILED(hr)) return 0;
     ULONG count = 0;
-    ExtensionGroup* groups = nullptr;
-    hr = format2->GetExtensionGroups(&count, &groups);
+    scanleaf::TaskMemory<ExtensionGroup> owned;
+    hr = format2->GetExtensionGroups(&count, owned.Put());
+    const ExtensionGroup* groups = owned.Get();
     if (FAILED(hr)) {
         Err(L"scanleaf-card: GetExtensionGroups: " + DescribeHresult(hr) + L"\n");
         return 1;
@@ -55,7 +57,6 @@ int Info(const Arguments&, const Setup& setup) {
         Out(line + std::wstring(groups[i].extensions ? groups[i].extensions : L"") + L"\n");
         SysFreeString(groups[i].extensions);
     }
-    CoTaskMemFree(groups);
     return 0;
 }
 

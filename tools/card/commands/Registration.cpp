@@ -2,7 +2,7 @@
 #include "tools/card/commands/Commands.h"
 
 #include "hostenv/Registry.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/common/Plugin.h"
 
 #include <objbase.h>
@@ -40,7 +40,7 @@ int Registration(bool registering, const std::wstring& dllPath) {
 
 } // namespace
 
-int Register(const Arguments&, const Setup& setup) { return Registration(true, setup.dllPath); }
-int Unregister(const Arguments&, const Setup& setup) { return Registration(false, setup.dllPath); }
+int Register(const NoOptions&, const Setup& setup) { return Registration(true, setup.dllPath); }
+int Unregister(const NoOptions&, const Setup& setup) { return Registration(false, setup.dllPath); }
 
 } // namespace card

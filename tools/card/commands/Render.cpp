@@ -3,7 +3,7 @@
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/picture/Drawing.h"
@@ -30,15 +30,15 @@ struct RenderRequest {
     std::vector<std::wstring> paths;
 };
 
-bool ParseRequest(const Arguments& a, RenderRequest& request) {
-    request.size = std::uint32_t(a.Number(L"--size", long(request.size)));
-    request.recursive = a.Has(L"--recursive");
-    request.skipExisting = a.Has(L"--skip-existing");
-    request.overwrite = a.Has(L"--overwrite");
+bool ParseRequest(const RenderOptions& a, RenderRequest& request) {
+    request.size = std::uint32_t(a.size);
+    request.recursive = a.recursive;
+    request.skipExisting = a.skipExisting;
+    request.overwrite = a.overwrite;
     std::wstring error;
-    if (!ReadOutputTarget(a.Value(L"-o"), {L".png"}, L"render", request.output, error)) return UsageError(error), false;
-    request.jobs = JobsOf(a);
-    request.shard = ShardOf(a);
+    if (!ReadOutputTarget(a.output, {L".png"}, L"render", request.output, error)) return UsageError(error), false;
+    request.jobs = a.jobs;
+    request.shard = a.shard;
     request.paths = a.operands;
     return true;
 }
@@ -92,7 +92,7 @@ Rendered RenderOne(const std::wstring& file, const std::wstring& out, const Rend
 
 } // namespace
 
-int Render(const Arguments& args, const Setup& setup) {
+int Render(const RenderOptions& args, const Setup& setup) {
     RenderRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     Batch batch(L"render", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});

@@ -5,12 +5,12 @@
 // prove (a stream cut short, a code that fits no width) is named and left as it is.
 #include "core/CalsImage.h"
 #include "core/Group4.h"
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/card/card/Journaled.h"
@@ -24,23 +24,6 @@ namespace card {
 namespace {
 
 namespace core = scanleaf::core;
-
-struct RepairRequest {
-    bool recursive = false;
-    bool dryRun = false;
-    std::wstring journal = L"repair.journal";
-    scanleaf::core::Shard shard;
-    std::vector<std::wstring> paths;
-};
-
-bool ParseRequest(const Arguments& a, RepairRequest& request) {
-    request.recursive = a.Has(L"--recursive");
-    request.dryRun = a.Has(L"--dry-run");
-    request.shard = ShardOf(a);
-    request.journal = a.Value(L"--journal", request.journal);
-    request.paths = a.operands;
-    return true;
-}
 
 // What a file's stream proves: the new header when it proves a line count, else why not.
 struct Finding {
@@ -105,10 +88,8 @@ HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const
 
 } // namespace
 
-int Repair(const Arguments& args, const Setup& setup) {
-    RepairRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
-    Batch batch(L"repair", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+int Repair(const RepairOptions& request, const Setup& setup) {
+    Batch batch(L"repair", {request.operands, CalsExtensions(setup.Format()), request.recursive, request.shard});
     std::vector<std::wstring> files;
     for (const Source& s : batch.Sources()) files.push_back(s.path);
     std::vector<FilePlan> plans;

@@ -4,7 +4,7 @@
 
 #include "hostenv/ComApartment.h"
 #include "tools/card/batch/Jobs.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/common/Plugin.h"
 
 namespace card {
@@ -14,17 +14,9 @@ int UsageError(const std::wstring& message) {
     return kUsageError;
 }
 
-unsigned JobsOf(const Arguments& args) { return unsigned(args.Number(L"--jobs", long(DefaultJobs()))); }
-
-scanleaf::core::Shard ShardOf(const Arguments& args) {
-    scanleaf::core::Shard shard;
-    if (args.Has(L"--shard")) scanleaf::core::ParseShard(args.Value(L"--shard"), shard); // checked by the parser
-    return shard;
-}
-
 namespace {
 
-int RunSetUp(const CommandEntry& entry, const Arguments& args, const std::wstring& dllPath) {
+int RunSetUp(const CommandEntry& entry, const Parsed& args, const std::wstring& dllPath) {
     Setup setup;
     setup.dllPath = dllPath;
     if (entry.needs == Needs::Nothing) return entry.run(args, setup);
@@ -50,7 +42,7 @@ int RunSetUp(const CommandEntry& entry, const Arguments& args, const std::wstrin
 int Run(const std::wstring& command, const std::vector<std::wstring>& args, const std::wstring& dllPath) {
     const CommandEntry* entry = FindCommand(command);
     if (!entry) return UsageError(L"unknown command \"" + command + L"\"");
-    Arguments parsed;
+    Parsed parsed;
     std::wstring error;
     if (!ParseArguments(*entry, args, parsed, error)) return UsageError(error);
     const int rc = RunSetUp(*entry, parsed, dllPath);

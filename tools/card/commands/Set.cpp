@@ -3,7 +3,7 @@
 // the header on a scratch copy. One problem: each is listed, and the file is left as it is.
 #include "core/DateText.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/card/Card.h"
 #include "tools/card/card/CardEdit.h"
 #include "tools/card/commands/Commands.h"
@@ -25,13 +25,13 @@ using scanleaf::core::kDateStyles;
 
 bool IsDateStyle(long style) { return std::find(std::begin(kDateStyles), std::end(kDateStyles), style) != std::end(kDateStyles); }
 
-int ParseRequest(const Arguments& a, SetRequest& request) {
+int ParseRequest(const SetOptions& a, SetRequest& request) {
     request.path = a.operands[0];
-    request.styleGiven = a.Has(L"--style");
-    request.style = a.Number(L"--style", 0);
+    request.styleGiven = a.styleGiven;
+    request.style = a.style;
     std::vector<std::pair<std::wstring, bool>> pairs; // NAME=VALUE, and whether it is a date
     for (size_t i = 1; i < a.operands.size(); ++i) pairs.emplace_back(a.operands[i], false);
-    for (const std::wstring& d : a.Values(L"--date")) pairs.emplace_back(d, true);
+    for (const std::wstring& d : a.dates) pairs.emplace_back(d, true);
     for (const auto& [pair, date] : pairs) {
         const size_t eq = pair.find(L'=');
         if (eq == std::wstring::npos || eq == 0) return UsageError(L"expected NAME=VALUE, got \"" + pair + L"\"");
@@ -113,7 +113,7 @@ std::vector<std::wstring> Problems(CardEdit& edit, const SetRequest& request, co
 
 } // namespace
 
-int Set(const Arguments& args, const Setup& setup) {
+int Set(const SetOptions& args, const Setup& setup) {
     SetRequest request;
     if (int rc = ParseRequest(args, request)) return rc;
     IVorFileFormat* format = setup.Format();

@@ -3,7 +3,7 @@
 // embedded; it reads on a phone (one column) and prints (no backgrounds needed, no card split).
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/card/Card.h"
 #include "tools/card/commands/Commands.h"
@@ -27,11 +27,11 @@ struct SheetRequest {
     std::vector<std::wstring> paths;
 };
 
-bool ParseRequest(const Arguments& a, SheetRequest& request) {
-    request.jobs = JobsOf(a);
-    request.shard = ShardOf(a);
-    request.recursive = a.Has(L"--recursive");
-    request.output = a.Value(L"-o");
+bool ParseRequest(const BatchOptions& a, SheetRequest& request) {
+    request.jobs = a.jobs;
+    request.shard = a.shard;
+    request.recursive = a.recursive;
+    request.output = a.output;
     request.paths = a.operands;
     if (request.output.empty()) return UsageError(L"sheet needs -o PAGE.html"), false;
     OutputTarget target;
@@ -43,7 +43,7 @@ bool ParseRequest(const Arguments& a, SheetRequest& request) {
 
 } // namespace
 
-int Sheet(const Arguments& args, const Setup& setup) {
+int Sheet(const BatchOptions& args, const Setup& setup) {
     SheetRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     Batch batch(L"sheet: " + request.output, {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});

@@ -2,7 +2,7 @@
 #include "tools/card/commands/Commands.h"
 
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/card/card/Card.h"
 
@@ -39,8 +39,8 @@ std::wstring CardJson(const std::wstring& path, const std::vector<CardEntry>& en
 
 } // namespace
 
-int Show(const Arguments& a, const Setup& setup) {
-    const bool json = a.Has(L"--json");
+int Show(const ShowOptions& a, const Setup& setup) {
+    const bool json = a.json;
     const std::vector<std::wstring>& paths = a.operands;
     IVorFileFormat* format = setup.Format();
 

@@ -4,10 +4,10 @@
 // header, the journal is marked undone: a second undo has nothing to do.
 #include "core/CardJournal.h"
 #include "hostenv/ComError.h"
-#include "hostenv/FileHandle.h"
+#include "hostenv/Unique.h"
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/card/commands/Commands.h"
@@ -26,7 +26,7 @@ HRESULT MarkUndone(const std::wstring& journalPath) {
 
 } // namespace
 
-int Undo(const Arguments& a, const Setup&) {
+int Undo(const NoOptions& a, const Setup&) {
     const std::wstring journalPath = a.operands[0];
     std::string text;
     // A journal that cannot be read or parsed undoes nothing, and says so in the closing line too.

@@ -1,7 +1,7 @@
 // verify: every drawing decoded in full, and what was found; nothing is written to them.
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Resume.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/picture/Drawing.h"
@@ -22,14 +22,14 @@ struct VerifyRequest {
     std::vector<std::wstring> paths;
 };
 
-bool ParseRequest(const Arguments& a, VerifyRequest& request) {
-    const std::wstring format = a.Value(L"--format", L"text");
-    request.jobs = JobsOf(a);
-    request.shard = ShardOf(a);
-    request.recursive = a.Has(L"--recursive");
+bool ParseRequest(const VerifyOptions& a, VerifyRequest& request) {
+    const std::wstring& format = a.format;
+    request.jobs = a.jobs;
+    request.shard = a.shard;
+    request.recursive = a.recursive;
     request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
     request.paths = a.operands;
-    request.resume = a.Value(L"--resume");
+    request.resume = a.resume;
     if (!request.resume.empty()) {
         if (request.format == VerifyRequest::Json) return UsageError(L"--resume continues a CSV table, not JSON"), false;
         request.format = VerifyRequest::Csv;
@@ -70,7 +70,7 @@ const std::vector<std::wstring> kColumns = {L"SourceFile", L"Status", L"Type1", 
 
 } // namespace
 
-int Verify(const Arguments& args, const Setup& setup) {
+int Verify(const VerifyOptions& args, const Setup& setup) {
     VerifyRequest request;
     if (!ParseRequest(args, request)) return kUsageError;
     Batch batch(L"verify", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});

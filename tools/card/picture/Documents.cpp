@@ -2,7 +2,7 @@
 
 #include "core/BatchPlan.h"
 #include "core/Xmp.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/card/HeaderFile.h"
 #include "tools/card/picture/Drawing.h"
 

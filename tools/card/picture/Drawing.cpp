@@ -1,9 +1,9 @@
 #include "tools/card/picture/Drawing.h"
-#include "hostenv/LongPath.h"
 
-#include "hostenv/FileHandle.h"
+#include "hostenv/LongPath.h"
+#include "hostenv/Unique.h"
 #include "tools/card/card/HeaderFile.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 
 #include <cstring>
 
@@ -30,25 +30,20 @@ public:
         }
         size_ = std::uint64_t(size.QuadPart);
         if (size_ == 0 || size_ > SIZE_MAX) return;
-        mapping_ = CreateFileMappingW(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr);
-        if (mapping_) view_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+        mapping_.Reset(CreateFileMappingW(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+        if (mapping_) view_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0));
         if (!view_) error_ = GetLastError();
     }
-    ~MappedFile() {
-        if (view_) UnmapViewOfFile(view_);
-        if (mapping_) CloseHandle(mapping_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
 
     DWORD Error() const { return error_; }
-    const std::uint8_t* Data() const { return view_; }
+    const std::uint8_t* Data() const { return static_cast<const std::uint8_t*>(view_.Get()); }
     std::uint64_t Size() const { return view_ ? size_ : 0; }
 
 private:
+    // Closed in the reverse order: the view, the mapping, the file.
     scanleaf::FileHandle file_;
-    HANDLE mapping_ = nullptr;
-    const std::uint8_t* view_ = nullptr;
+    scanleaf::KernelHandle mapping_;
+    scanleaf::ViewHandle view_;
     std::uint64_t size_ = 0;
     DWORD error_ = 0;
 };

@@ -1,7 +1,7 @@
 #include "tools/card/picture/ReviewPage.h"
 
 #include "core/Text.h"
-#include "tools/card/batch/Output.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/picture/Png.h"
 
 namespace card {
@@ -49,19 +49,17 @@ td.name { color: #555; white-space: nowrap; } .ro { color: #999; font-size: .85e
 
 SectionSpool::SectionSpool() : file_(OpenScratchFile(L"sls")) {}
 
-SectionSpool::~SectionSpool() {
-    if (file_) fclose(file_);
-}
+SectionSpool::~SectionSpool() = default;
 
-bool SectionSpool::Add(const std::string& bytes) { return file_ && fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size(); }
+bool SectionSpool::Add(const std::string& bytes) { return file_ && fwrite(bytes.data(), 1, bytes.size(), file_.Get()) == bytes.size(); }
 
 bool SectionSpool::CopyTo(AtomicFile& page) {
-    if (!file_ || fflush(file_) != 0 || fseek(file_, 0, SEEK_SET) != 0) return false;
+    if (!file_ || fflush(file_.Get()) != 0 || fseek(file_.Get(), 0, SEEK_SET) != 0) return false;
     std::string buffer(65536, '\0');
     size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), file_)) > 0)
+    while ((n = fread(buffer.data(), 1, buffer.size(), file_.Get())) > 0)
         if (!page.Write(buffer.substr(0, n))) return false;
-    return !ferror(file_);
+    return !ferror(file_.Get());
 }
 
 // A header the page cannot show as it says (a density or orientation no scanner gives): the

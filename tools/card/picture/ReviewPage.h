@@ -3,6 +3,7 @@
 // can count them.
 #pragma once
 
+#include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/card/Card.h"
 #include "tools/card/picture/Drawing.h"
@@ -26,7 +27,7 @@ public:
     bool CopyTo(AtomicFile& page);
 
 private:
-    FILE* file_;
+    scanleaf::StdFileHandle file_;
 };
 
 // A header the page cannot show as it says (a density or orientation no scanner gives), or empty.

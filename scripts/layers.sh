@@ -1,0 +1,68 @@
+#!/bin/sh
+# Fails when a source includes a header of a layer above its own. Each area lists the areas its
+# files may include (its own always); tests are outside the layers. Run by the build before
+# anything is compiled, and as a test: sh scripts/layers.sh [SOURCE-ROOT]
+set -eu
+root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
+cd "$root"
+
+# AREA: what it may include, lowest first.
+allowed() {
+    case $1 in
+    core | core/native) echo "core" ;;
+    hostenv) echo "core" ;;
+    comframe) echo "core hostenv" ;;
+    host) echo "" ;;
+    navigator) echo "core hostenv comframe host" ;;
+    format) echo "core hostenv comframe host navigator" ;;
+    preview) echo "core hostenv comframe host" ;;
+    codec) echo "core hostenv comframe host" ;;
+    module) echo "core hostenv comframe host navigator format preview" ;;
+    tools/common) echo "core hostenv host" ;;
+    tools/card/batch) echo "core hostenv host" ;;
+    tools/card/card) echo "core hostenv host tools/common tools/card/batch" ;;
+    tools/card/picture) echo "core hostenv host tools/common tools/card/batch tools/card/card" ;;
+    tools/card/commands) echo "core hostenv host tools/common tools/card/batch tools/card/card tools/card/picture" ;;
+    tools/card) echo "tools/card/batch tools/card/commands" ;;
+    tools/bench) echo "core hostenv host codec tools/common" ;;
+    tools/regrows) echo "core hostenv host codec" ;;
+    *) echo "?" ;;
+    esac
+}
+
+# The area of a file or of an included header: its folder, the card tool's layers by name.
+area() {
+    case $1 in
+    tools/card/batch/* | tools/card/card/* | tools/card/picture/* | tools/card/commands/*) echo "$1" | cut -d/ -f1-3 ;;
+    */*) dirname "$1" ;;
+    *) echo "" ;;
+    esac
+}
+
+faults=0
+folders=""
+for f in core hostenv comframe host navigator format preview codec module tools; do
+    [ -d "$f" ] && folders="$folders $f"
+done
+# shellcheck disable=SC2086
+for file in $(find $folders -name '*.cpp' -o -name '*.h' -o -name '*.c' | sort); do
+    own=$(area "$file")
+    may=$(allowed "$own")
+    if [ "$may" = "?" ]; then
+        echo "layers: $file: its folder $own is in no layer (add it to scripts/layers.sh)"
+        faults=$((faults + 1))
+        continue
+    fi
+    for header in $(sed -n 's/^#include "\([^"]*\/[^"]*\)".*/\1/p' "$file"); do
+        to=$(area "$header")
+        [ "$to" = "$own" ] && continue
+        case " $may " in *" $to "*) continue ;; esac
+        echo "layers: $file includes $header, of $to, which $own is below or beside"
+        faults=$((faults + 1))
+    done
+done
+if [ "$faults" -gt 0 ]; then
+    echo "layers: $faults include(s) against the layers"
+    exit 1
+fi
+echo "layers: every include points down"

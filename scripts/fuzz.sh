@@ -45,9 +45,9 @@ if [ "$arg" = --coverage ]; then
         if [ -z "$objects" ]; then objects="$cov/$t"; else objects="$objects -object=$cov/$t"; fi
     done
     llvm-profdata-14 merge -sparse "$cov"/profiles/*.profraw -o "$cov/core.profdata"
-    # The product's core only: not the native stand-ins, not the targets.
+    # The core and the card tool's own logic beside it: not the native stand-ins, not the targets.
     # shellcheck disable=SC2086
-    llvm-cov-14 report -instr-profile="$cov/core.profdata" $objects "$root"/core/*.cpp 2>/dev/null >"$cov/report.txt"
+    llvm-cov-14 report -instr-profile="$cov/core.profdata" $objects "$root"/core/*.cpp "$root"/cardcore/*.cpp 2>/dev/null >"$cov/report.txt"
     # Columns: file, regions (3), functions (3), lines, missed lines, line cover, branches (3).
     awk '$1 != "Filename" && $1 !~ /^-/ {printf "%-20s lines %5s, missed %4s, %s\n", $1, $8, $9, $10}' "$cov/report.txt"
     awk '$1 == "TOTAL" {printf "core line coverage: %.1f%%\n", 100 * ($8 - $9) / $8}' "$cov/report.txt"

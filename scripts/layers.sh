@@ -10,6 +10,7 @@ cd "$root"
 allowed() {
     case $1 in
     core | core/native) echo "core" ;;
+    cardcore) echo "core" ;;
     hostenv) echo "core" ;;
     comframe) echo "core hostenv" ;;
     host) echo "" ;;
@@ -19,10 +20,10 @@ allowed() {
     codec) echo "core hostenv comframe host" ;;
     module) echo "core hostenv comframe host navigator format preview" ;;
     tools/common) echo "core hostenv host" ;;
-    tools/card/batch) echo "core hostenv host" ;;
-    tools/card/card) echo "core hostenv host tools/common tools/card/batch" ;;
-    tools/card/picture) echo "core hostenv host tools/common tools/card/batch tools/card/card" ;;
-    tools/card/commands) echo "core hostenv host tools/common tools/card/batch tools/card/card tools/card/picture" ;;
+    tools/card/batch) echo "core cardcore hostenv host" ;;
+    tools/card/cards) echo "core cardcore hostenv host tools/common tools/card/batch" ;;
+    tools/card/picture) echo "core cardcore hostenv host tools/common tools/card/batch tools/card/cards" ;;
+    tools/card/commands) echo "core cardcore hostenv host tools/common tools/card/batch tools/card/cards tools/card/picture" ;;
     tools/card) echo "tools/card/batch tools/card/commands" ;;
     tools/bench) echo "core hostenv host codec tools/common" ;;
     tools/regrows) echo "core hostenv host codec" ;;
@@ -33,7 +34,7 @@ allowed() {
 # The area of a file or of an included header: its folder, the card tool's layers by name.
 area() {
     case $1 in
-    tools/card/batch/* | tools/card/card/* | tools/card/picture/* | tools/card/commands/*) echo "$1" | cut -d/ -f1-3 ;;
+    tools/card/batch/* | tools/card/cards/* | tools/card/picture/* | tools/card/commands/*) echo "$1" | cut -d/ -f1-3 ;;
     */*) dirname "$1" ;;
     *) echo "" ;;
     esac
@@ -41,7 +42,7 @@ area() {
 
 faults=0
 folders=""
-for f in core hostenv comframe host navigator format preview codec module tools; do
+for f in core cardcore hostenv comframe host navigator format preview codec module tools; do
     [ -d "$f" ] && folders="$folders $f"
 done
 # shellcheck disable=SC2086

@@ -1,6 +1,6 @@
 // The import journal: any bytes through its reader, and journals written from drawn records,
 // which must read back as the same records.
-#include "core/CardJournal.h"
+#include "cardcore/CardJournal.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 using namespace card;

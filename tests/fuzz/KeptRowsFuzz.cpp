@@ -1,6 +1,6 @@
 // The lines a resumable run keeps: any bytes through their readers, and rows written from drawn
 // paths, identities and rows of any bytes, which must read back as they were.
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 using namespace scanleaf::core;

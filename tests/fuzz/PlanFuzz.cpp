@@ -2,7 +2,7 @@
 // (case-blind, "/" as "\"), one a page, each source's in its own stem; shards that take every
 // source exactly once; and records whose comparison is the same only for the same bytes and
 // names an option whenever the options differ.
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "core/native/StandIns.h"
 #include "tests/fuzz/FuzzSupport.h"
 

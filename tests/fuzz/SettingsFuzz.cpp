@@ -2,7 +2,7 @@
 // lists, numbers of every size, and the sub-fields they give cut from and spliced into random
 // values. What must hold: a refused section adds nothing; an accepted one gives sub-fields that
 // lie inside the slot; a splice keeps the value's other characters and reads back as the text.
-#include "core/SettingsLines.h"
+#include "cardcore/SettingsLines.h"
 #include "core/SubField.h"
 #include "core/TagList.h"
 #include "core/native/StandIns.h"

@@ -1,6 +1,6 @@
 // The card tool's tables: any bytes through the CSV and JSON readers (with each delimiter), and
 // what was read written back and read again, which must give the same table.
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 using namespace card;

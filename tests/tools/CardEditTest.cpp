@@ -1,6 +1,6 @@
 // The one edit of a card: which values each check refuses, by type, before the plug-in is asked
 // what it would store; and the dates a request may give.
-#include "tools/card/card/CardEdit.h"
+#include "tools/card/cards/CardEdit.h"
 
 #include <gtest/gtest.h>
 

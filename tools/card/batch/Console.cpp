@@ -44,13 +44,18 @@ void ClearProgressLocked() {
     progressShown = false;
 }
 
+constexpr size_t kLongestHeld = size_t(1) << 20;
+
 class LineWriter {
 public:
     explicit LineWriter(FILE* file) : file_(file) {}
     bool Add(const char* bytes, size_t size) {
         std::lock_guard<std::mutex> hold(outputLock);
         pending_.append(bytes, size);
-        const size_t end = pending_.find_last_of('\n');
+        size_t end = pending_.find_last_of('\n');
+        // A line longer than this (show --json writes one array) goes out in pieces, so that
+        // memory stays small.
+        if (end == std::string::npos && pending_.size() >= kLongestHeld) end = pending_.size() - 1;
         if (end == std::string::npos) return ok_;
         ClearProgressLocked();
         ok_ = fwrite(pending_.data(), 1, end + 1, file_) == end + 1 && fflush(file_) == 0 && ok_;

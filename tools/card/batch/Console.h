@@ -1,7 +1,7 @@
 // Console output for people and scripts: UTF-8 text, JSON strings, HRESULTs in words.
 #pragma once
 
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The file operations the commands share.
 #pragma once
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "host/VorHost.h"
 #include "hostenv/Unique.h"
 

@@ -3,7 +3,7 @@
 // and the record of what went into each output, by which --skip-existing judges it.
 #pragma once
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 
 #include <windows.h>
 

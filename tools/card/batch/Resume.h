@@ -5,7 +5,7 @@
 // first files, and a stopped run continued gives what an unbroken one gives.
 #pragma once
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "hostenv/Unique.h"
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 // --shard's share taken and the operands that name nothing set apart.
 #pragma once
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 #include "tools/card/commands/Commands.h"
 #include "hostenv/HostNames.h"
 
-#include "core/SettingsLines.h"
+#include "cardcore/SettingsLines.h"
 #include "hostenv/LongPath.h"
 #include "hostenv/SettingsLight.h"
 #include "tools/card/batch/Files.h"

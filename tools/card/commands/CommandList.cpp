@@ -1,7 +1,7 @@
 // The commands of scanleaf-card, each with its options, help, what it needs and its function.
 #include "tools/card/commands/CommandLine.h"
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/commands/Options.h"
 

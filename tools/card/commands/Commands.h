@@ -2,7 +2,7 @@
 // the command list with its typed options once they are read and what it needs is set up.
 #pragma once
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "tools/card/commands/CommandLine.h"
 #include "tools/card/commands/Options.h"
 

@@ -1,11 +1,11 @@
 // convert: drawings handed on as PDF or TIFF with their Group 4 streams unchanged, each decoded
 // in full first (unless --no-check) so that nothing damaged leaves, the card carried along; and
 // (ConvertCals) pictures made CALS files.
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/commands/ConvertCals.h"
 #include "tools/card/picture/Documents.h"

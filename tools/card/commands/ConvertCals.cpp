@@ -6,7 +6,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
-#include "tools/card/card/TableFile.h"
+#include "tools/card/cards/TableFile.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/picture/CalsConversion.h"
 #include "tools/common/Plugin.h"

@@ -1,5 +1,5 @@
 // export: every CALS file's data card as one row of a table.
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 #include "hostenv/HostNames.h"
 #include "hostenv/LongPath.h"
 #include "hostenv/SettingsLight.h"
@@ -8,8 +8,8 @@
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
 #include "tools/card/batch/Resume.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/card/CardSpool.h"
+#include "tools/card/cards/Card.h"
+#include "tools/card/cards/CardSpool.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
 

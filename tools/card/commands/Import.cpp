@@ -2,17 +2,17 @@
 // (with a trial save of each changed header on a scratch copy, so that what the plug-in would
 // store is known); only a table without a single problem is written, file by file, behind an
 // undo journal.
-#include "core/CardJournal.h"
-#include "core/CardTable.h"
+#include "cardcore/CardJournal.h"
+#include "cardcore/CardTable.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/card/CardEdit.h"
-#include "tools/card/card/HeaderFile.h"
-#include "tools/card/card/Journaled.h"
-#include "tools/card/card/TableCheck.h"
-#include "tools/card/card/TableFile.h"
+#include "tools/card/cards/Card.h"
+#include "tools/card/cards/CardEdit.h"
+#include "tools/card/cards/HeaderFile.h"
+#include "tools/card/cards/Journaled.h"
+#include "tools/card/cards/TableCheck.h"
+#include "tools/card/cards/TableFile.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
 

@@ -2,7 +2,7 @@
 // what the command's function receives. No command looks an option up by its name.
 #pragma once
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/commands/CommandLine.h"
 

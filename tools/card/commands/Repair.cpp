@@ -12,8 +12,8 @@
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Walk.h"
-#include "tools/card/card/HeaderFile.h"
-#include "tools/card/card/Journaled.h"
+#include "tools/card/cards/HeaderFile.h"
+#include "tools/card/cards/Journaled.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
 

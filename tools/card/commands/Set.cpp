@@ -4,8 +4,8 @@
 #include "core/DateText.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/card/CardEdit.h"
+#include "tools/card/cards/Card.h"
+#include "tools/card/cards/CardEdit.h"
 #include "tools/card/commands/Commands.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/picture/Drawing.h"
 #include "tools/card/picture/ReviewPage.h"

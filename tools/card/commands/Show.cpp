@@ -4,7 +4,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Walk.h"
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 
 #include <algorithm>
 #include <cwchar>

@@ -2,14 +2,14 @@
 // left gets its earlier header and modification time back; one that holds it already is
 // counted as restored; any other is left as it is. When every saved file holds its earlier
 // header, the journal is marked undone: a second undo has nothing to do.
-#include "core/CardJournal.h"
+#include "cardcore/CardJournal.h"
 #include "hostenv/ComError.h"
 #include "hostenv/Unique.h"
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "tools/card/commands/Commands.h"
 
 namespace card {

@@ -6,7 +6,7 @@
 #include "tools/card/picture/CalsConversion.h"
 
 #include "core/CalsImage.h"
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 #include "core/FaxPage.h"
 #include "core/Group4.h"
 #include "core/Group4Encoder.h"
@@ -18,8 +18,8 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Outputs.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/card/TableFile.h"
+#include "tools/card/cards/Card.h"
+#include "tools/card/cards/TableFile.h"
 #include "tools/card/picture/PictureSource.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 
 #include "host/VorHost.h"
 #include "tools/card/batch/Walk.h"
-#include "tools/card/card/CardEdit.h"
-#include "tools/card/card/TableFile.h"
+#include "tools/card/cards/CardEdit.h"
+#include "tools/card/cards/TableFile.h"
 
 #include <cstdint>
 #include <map>

@@ -1,9 +1,9 @@
 #include "tools/card/picture/Documents.h"
 
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "core/Xmp.h"
 #include "tools/card/batch/Console.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "tools/card/picture/Drawing.h"
 
 namespace card {

@@ -6,7 +6,7 @@
 #include "core/PdfWriter.h"
 #include "core/TiffWriter.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 
 #include <windows.h>
 

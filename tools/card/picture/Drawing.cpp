@@ -2,7 +2,7 @@
 
 #include "hostenv/LongPath.h"
 #include "hostenv/Unique.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "tools/card/batch/Console.h"
 
 #include <cstring>

@@ -49,8 +49,6 @@ td.name { color: #555; white-space: nowrap; } .ro { color: #999; font-size: .85e
 
 SectionSpool::SectionSpool() : file_(OpenScratchFile(L"sls")) {}
 
-SectionSpool::~SectionSpool() = default;
-
 bool SectionSpool::Add(const std::string& bytes) { return file_ && fwrite(bytes.data(), 1, bytes.size(), file_.Get()) == bytes.size(); }
 
 bool SectionSpool::CopyTo(AtomicFile& page) {

@@ -5,7 +5,7 @@
 
 #include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 #include "tools/card/picture/Drawing.h"
 
 #include <cstdio>
@@ -20,9 +20,6 @@ extern const wchar_t kReviewPageHead[];
 class SectionSpool {
 public:
     SectionSpool();
-    ~SectionSpool();
-    SectionSpool(const SectionSpool&) = delete;
-    SectionSpool& operator=(const SectionSpool&) = delete;
     bool Add(const std::string& bytes);
     bool CopyTo(AtomicFile& page);
 

@@ -1,8 +1,8 @@
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "hostenv/LongPath.h"
 
 #include "core/CalsImage.h"
-#include "core/CardJournal.h"
+#include "cardcore/CardJournal.h"
 #include "tools/card/batch/Console.h"
 #include "hostenv/ComError.h"
 

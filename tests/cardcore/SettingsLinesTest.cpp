@@ -1,5 +1,5 @@
 // The settings file as a person wrote it: each slip on its line, and where each key stands.
-#include "core/SettingsLines.h"
+#include "cardcore/SettingsLines.h"
 
 #include <gtest/gtest.h>
 

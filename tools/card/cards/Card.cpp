@@ -1,4 +1,4 @@
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 
 #include "tools/card/batch/Console.h"
 
@@ -7,7 +7,7 @@
 #include "hostenv/LongPath.h"
 #include "hostenv/Unique.h"
 #include "core/HeaderRecord.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 
 namespace card {

@@ -1,4 +1,4 @@
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 
 #include <set>
 

@@ -1,7 +1,7 @@
 // The table and journal formats on their own: what is written, what is read back, and
 // where a damaged input is said to be damaged.
-#include "core/CardJournal.h"
-#include "core/CardTable.h"
+#include "cardcore/CardJournal.h"
+#include "cardcore/CardTable.h"
 #include "core/Text.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A table of cards as a file, read the one way that import and convert --table read it.
 #pragma once
 
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "core/CardJournal.h"
+#include "cardcore/CardJournal.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 // through the plug-in, and, where nothing tried it before, read back.
 #pragma once
 
-#include "tools/card/card/Card.h"
-#include "tools/card/card/Trial.h"
+#include "tools/card/cards/Card.h"
+#include "tools/card/cards/Trial.h"
 
 #include <string>
 #include <utility>

@@ -1,10 +1,10 @@
-#include "tools/card/card/Journaled.h"
+#include "tools/card/cards/Journaled.h"
 #include "hostenv/LongPath.h"
 
-#include "core/CardJournal.h"
+#include "cardcore/CardJournal.h"
 #include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "tools/card/batch/Console.h"
 
 namespace card {

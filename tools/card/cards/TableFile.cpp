@@ -1,4 +1,4 @@
-#include "tools/card/card/TableFile.h"
+#include "tools/card/cards/TableFile.h"
 
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"

@@ -1,10 +1,10 @@
-#include "tools/card/card/Trial.h"
+#include "tools/card/cards/Trial.h"
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComError.h"
 #include "hostenv/Unique.h"
 #include "tools/card/batch/Console.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 
 namespace card {

@@ -4,16 +4,16 @@
 // files with changes, or every problem at once.
 #pragma once
 
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 #include "host/VorHost.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
-#include "tools/card/card/Card.h"
-#include "tools/card/card/CardEdit.h"
-#include "tools/card/card/Journaled.h"
-#include "tools/card/card/TableFile.h"
-#include "tools/card/card/Trial.h"
+#include "tools/card/cards/Card.h"
+#include "tools/card/cards/CardEdit.h"
+#include "tools/card/cards/Journaled.h"
+#include "tools/card/cards/TableFile.h"
+#include "tools/card/cards/Trial.h"
 
 #include <map>
 #include <set>

@@ -1,6 +1,6 @@
 // A batch run's plan: output names that no two sources share and no source has, whatever the
 // sources are; shards that take every source once; records that tell every change apart.
-#include "core/BatchPlan.h"
+#include "cardcore/BatchPlan.h"
 #include "core/native/StandIns.h"
 
 #include <gtest/gtest.h>

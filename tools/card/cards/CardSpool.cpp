@@ -1,4 +1,4 @@
-#include "tools/card/card/CardSpool.h"
+#include "tools/card/cards/CardSpool.h"
 
 #include "tools/card/batch/Console.h"
 

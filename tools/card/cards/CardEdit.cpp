@@ -1,8 +1,8 @@
-#include "tools/card/card/CardEdit.h"
+#include "tools/card/cards/CardEdit.h"
 
 #include "hostenv/FormatDate.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/HeaderFile.h"
+#include "tools/card/cards/HeaderFile.h"
 
 #include <oleauto.h>
 

@@ -3,10 +3,10 @@
 // and the rows are not held, and a card as the line a resumable run keeps of it.
 #pragma once
 
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 #include "hostenv/Unique.h"
 #include "tools/card/batch/Files.h"
-#include "tools/card/card/Card.h"
+#include "tools/card/cards/Card.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -56,8 +56,6 @@ private:
 class CardSpool {
 public:
     CardSpool() : file_(OpenScratchFile(L"slc")) {}
-    CardSpool(const CardSpool&) = delete;
-    CardSpool& operator=(const CardSpool&) = delete;
 
     bool Ok() const { return file_ && ok_; }
     // One write per row: its length, then the path, the card's state and each value with its column.

@@ -1,4 +1,4 @@
-#include "core/SettingsLines.h"
+#include "cardcore/SettingsLines.h"
 
 #include "core/HeaderRecord.h"
 

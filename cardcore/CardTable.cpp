@@ -1,4 +1,4 @@
-#include "core/CardTable.h"
+#include "cardcore/CardTable.h"
 
 #include <map>
 

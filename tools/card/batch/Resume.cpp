@@ -1,8 +1,9 @@
 #include "tools/card/batch/Resume.h"
-#include "hostenv/LongPath.h"
 
 #include "hostenv/ComError.h"
+#include "hostenv/LongPath.h"
 #include "hostenv/Unique.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Outputs.h"
 
@@ -122,6 +123,30 @@ Resumed LookUp(const KeptRows& rows, const std::wstring& path) {
     else
         r.changed = true;
     return r;
+}
+
+bool ResumableRows::Open(const std::wstring& table, const std::wstring& run, const wchar_t* dropped) {
+    table_ = table;
+    if (table.empty()) return true;
+    const std::wstring rowsPath = table + L".rows";
+    const HRESULT hr = kept_.Open(rowsPath, run);
+    if (FAILED(hr)) {
+        Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
+        return false;
+    }
+    if (kept_.Restarted()) Err(rowsPath + L": " + dropped + L"\n");
+    return true;
+}
+
+Resumed ResumableRows::LookUp(const std::wstring& path) const { return On() ? card::LookUp(kept_, path) : Resumed(); }
+
+void ResumableRows::Keep(const Resumed& resumed, const std::string& row) {
+    if (!On() || !stopped_.empty()) return;
+    if (resumed.changed) Err(resumed.identity.path + L": read again: it changed since the stopped run\n");
+    scanleaf::core::KeptRow kept = resumed.identity;
+    kept.row = row;
+    if (!resumed.identified) kept.size = kept.hash = 0; // never taken as it was
+    if (!kept_.Append(kept)) stopped_ = table_ + L".rows: cannot be written";
 }
 
 void KeptRows::Remove() {

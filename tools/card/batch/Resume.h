@@ -72,4 +72,27 @@ struct Resumed {
 };
 Resumed LookUp(const KeptRows& rows, const std::wstring& path);
 
+// The one resumable table of export and verify: TABLE.rows opened for the run (nothing without
+// --resume), each source looked up on a job's thread, each new row kept as it is reported, and
+// the rows removed once TABLE is written whole.
+class ResumableRows {
+public:
+    // `table` empty: the run keeps nothing. False, with the reason said, when the rows cannot be
+    // opened; rows of another run are dropped and `dropped` said ("kept by another ...").
+    bool Open(const std::wstring& table, const std::wstring& run, const wchar_t* dropped);
+    bool On() const { return !table_.empty(); }
+    Resumed LookUp(const std::wstring& path) const;
+    // Keeps the row a source gave now (not one taken from the kept rows), naming a source that
+    // changed since the stopped run; once a row cannot be kept, Stopped says why.
+    void Keep(const Resumed& resumed, const std::string& row);
+    const std::wstring& Stopped() const { return stopped_; }
+    // The table is written: the kept rows go.
+    void Remove() { kept_.Remove(); }
+
+private:
+    std::wstring table_;
+    KeptRows kept_;
+    std::wstring stopped_;
+};
+
 } // namespace card

@@ -98,24 +98,15 @@ int Export(const ExportOptions& args, const Setup& setup) {
     // that a stopped run continued takes the cards of the files that are as they were; the table
     // is written from them at the end, and the rows removed.
     const bool resume = !request.resume.empty();
-    KeptRows kept;
-    std::wstring stop;
-    if (resume) {
-        const std::wstring rowsPath = request.resume + L".rows";
-        const HRESULT hr = kept.Open(rowsPath, ExportRun());
-        if (FAILED(hr)) {
-            Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
-            return finish(true);
-        }
-        if (kept.Restarted())
-            Err(rowsPath + L": kept by another command, version or settings file; every card is read again\n");
-    }
+    ResumableRows kept;
+    if (!kept.Open(request.resume, ExportRun(), L"kept by another command, version or settings file; every card is read again"))
+        return finish(true);
     batch.Each<Read>(
         request.jobs,
         [&](unsigned worker, size_t i) {
             Read r;
             r.path = AbsolutePath(batch.Sources()[i].path);
-            if (resume) r.resumed = LookUp(kept, r.path);
+            r.resumed = kept.LookUp(r.path);
             // A card the stopped run read is taken from its row, not read again.
             if (r.resumed.row && ReadCardRowLine(*r.resumed.row, r.path, r.failure, r.card)) return r;
             r.resumed.row = nullptr;
@@ -125,12 +116,8 @@ int Export(const ExportOptions& args, const Setup& setup) {
         [&](size_t, Read& r) {
             if (r.resumed.row) {
                 ++reused;
-            } else if (resume) {
-                if (r.resumed.changed) Err(r.path + L": read again: it changed since the stopped run\n");
-                scanleaf::core::KeptRow row = r.resumed.identity;
-                row.row = CardRowLine(r.path, r.hr, r.card);
-                if (!r.resumed.identified) row.size = row.hash = 0; // never taken as it was
-                if (!kept.Append(row)) stop = request.resume + L".rows: cannot be written";
+            } else {
+                kept.Keep(r.resumed, CardRowLine(r.path, r.hr, r.card));
             }
             if (FAILED(r.hr) || !r.failure.empty()) {
                 Err(r.path + L": " + (r.failure.empty() ? DescribeHresult(r.hr) : r.failure) + L"\n");
@@ -140,9 +127,9 @@ int Export(const ExportOptions& args, const Setup& setup) {
             ++exported;
             spool.Add(r.path, columns.Add(r.card), r.card);
         },
-        [&] { return !stop.empty(); });
-    if (!stop.empty()) {
-        Err(stop + L"\n");
+        [&] { return !kept.Stopped().empty(); });
+    if (!kept.Stopped().empty()) {
+        Err(kept.Stopped() + L"\n");
         return finish(true);
     }
     if (exported + failed == 0) {

@@ -89,19 +89,14 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
     // whole at the end.
     std::string header = table::CsvLine(kColumns);
     const bool resume = !request.resume.empty();
-    KeptRows kept;
+    ResumableRows kept;
     std::vector<std::string> rows;
     std::wstring stop;
     size_t& reused = batch.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
-    if (resume) {
-        const std::wstring rowsPath = request.resume + L".rows";
-        const HRESULT hr = kept.Open(rowsPath, L"verify\t" SCANLEAF_VERSION_WTEXT);
-        if (FAILED(hr)) {
-            Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
-            return batch.End(true);
-        }
-        if (kept.Restarted()) Err(rowsPath + L": kept by another command or version; every file is read again\n");
-    } else if (request.format == VerifyRequest::Csv) {
+    if (!kept.Open(request.resume, L"verify\t" SCANLEAF_VERSION_WTEXT,
+                   L"kept by another command or version; every file is read again"))
+        return batch.End(true);
+    if (!resume && request.format == VerifyRequest::Csv) {
         Out(FromUtf8(header));
     }
     if (request.format == VerifyRequest::Json) Out(L"[");
@@ -115,7 +110,7 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
         [&](unsigned, size_t i) {
             const std::wstring& path = batch.Sources()[i].path;
             Checked c;
-            if (resume) c.resumed = LookUp(kept, path);
+            c.resumed = kept.LookUp(path);
             if (!c.resumed.row) c.check = DecodeDrawing(path);
             return c;
         },
@@ -135,12 +130,8 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
             }
             const std::vector<std::wstring> cells = Cells(path, c.check);
             if (resume) {
-                if (c.resumed.changed) Err(path + L": read again: it changed since the stopped run\n");
-                scanleaf::core::KeptRow row = c.resumed.identity;
-                row.row = table::CsvLine(cells);
-                if (!c.resumed.identified) row.size = row.hash = 0; // never taken as it was
-                if (!kept.Append(row)) stop = request.resume + L".rows: cannot be written";
-                rows.push_back(row.row);
+                rows.push_back(table::CsvLine(cells));
+                kept.Keep(c.resumed, rows.back());
             } else if (request.format == VerifyRequest::Csv) {
                 Out(FromUtf8(table::CsvLine(cells)));
             } else if (request.format == VerifyRequest::Json) {
@@ -152,7 +143,8 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
             }
             count(cells[1], c.check.foreign);
         },
-        [&] { return !stop.empty(); });
+        [&] { return !kept.Stopped().empty(); });
+    stop = kept.Stopped();
     if (resume && stop.empty()) {
         TableSink table(request.resume);
         bool ok = table.Ok() && table.Write(header);

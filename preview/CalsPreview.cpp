@@ -1,5 +1,6 @@
 #include "preview/CalsPreview.h"
 
+#include "hostenv/ComError.h"
 #include "preview/TipOfTheDay.h"
 
 namespace scanleaf {
@@ -33,13 +34,11 @@ HRESULT CCalsPreview::Method1(VorWord a1, VorWord a2, VorWord a3, VorWord a4) {
     if (a4 == 1) return VOR_E_PREVIEW_UNSUPPORTED;
     // Without an inner preview there is nothing to preview, so no tip is spent on it.
     if (!inner_) return kNoInnerPreview;
-    if (!noticeSuppressed_) {
-        try {
-            ShowTipOfTheDay(owner_, 1);
-        } catch (...) {
-            // The notice is a courtesy: whatever it hit, the preview call goes on.
-        }
-    }
+    // The notice is a courtesy: whatever it hits, the preview call goes on.
+    if (!noticeSuppressed_) ComBoundary([this]() -> HRESULT {
+        ShowTipOfTheDay(owner_, 1);
+        return S_OK;
+    });
     return inner_->Method1(a1, a2, a3, a4);
 }
 

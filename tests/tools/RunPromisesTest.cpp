@@ -203,6 +203,16 @@ TEST_F(RunPromises, ShardsIntoOneFolderNameAsOneRun) {
     EXPECT_EQ(5u, pictures); // d.cal and the four plans
     EXPECT_EQ(FilesIn(all, L"*.png"), FilesIn(shards, L"*.png"));
     EXPECT_EQ(5u, FilesIn(shards, L"*.png").size());
+    // The same drawings handed on as TIFF documents, one a drawing, by three shards.
+    ASSERT_EQ(0u, Card(L"convert --to tiff --recursive -o " + Quoted(out.File(L"tif-all")) + L" " + Quoted(files.Path()), scratch)
+                      .exitCode);
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_EQ(0u, Card(L"convert --to tiff --recursive --shard " + std::to_wstring(k) + L"/3 -o " + Quoted(out.File(L"tif")) +
+                               L" " + Quoted(files.Path()),
+                           scratch)
+                          .exitCode);
+    EXPECT_EQ(5u, FilesIn(out.File(L"tif"), L"*.tif").size());
+    EXPECT_EQ(FilesIn(out.File(L"tif-all"), L"*.tif"), FilesIn(out.File(L"tif"), L"*.tif"));
 
     // Pictures of one name in several folders, converted by two shards into one folder: all kept,
     // named as one run names them.

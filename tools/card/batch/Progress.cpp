@@ -32,10 +32,5 @@ void Progress::Clear() {
     dirty_ = false;
 }
 
-std::wstring Summary::Line() const {
-    wchar_t line[128];
-    swprintf(line, 128, L"files read %zu, changed %zu, unchanged %zu, failed %zu", read, changed, unchanged, failed);
-    return skipped ? line + (L", skipped " + std::to_wstring(skipped)) : std::wstring(line);
-}
 
 } // namespace card

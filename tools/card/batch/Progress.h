@@ -1,4 +1,4 @@
-// The progress line of the batch commands (only on a terminal) and their closing summary.
+// The progress line of the batch commands, only on a terminal.
 #pragma once
 
 #include <windows.h>
@@ -25,13 +25,5 @@ private:
     ULONGLONG last_ = 0;
 };
 
-struct Summary {
-    size_t read = 0;
-    size_t changed = 0;
-    size_t unchanged = 0;
-    size_t failed = 0;
-    size_t skipped = 0; // read, and left as they are on purpose
-    std::wstring Line() const; // "files read 3, changed 1, unchanged 2, failed 0[, skipped 1]"
-};
 
 } // namespace card

@@ -16,11 +16,13 @@ public:
     explicit Tally(std::wstring title) : title_(std::move(title)) {}
     // A count of the line. `failing`: above 0 it makes the exit code 1. The reference stays
     // valid as long as the tally.
-    size_t& Count(const wchar_t* name, bool failing = false, Shown shown = Always);
+    size_t& Count(const std::wstring& name, bool failing = false, Shown shown = Always);
     void Retitle(std::wstring title) { title_ = std::move(title); }
 
     // "TITLE: name N, name N\n"
     std::wstring Line() const;
+    // "name N, name N", for a line that goes on ("repair (dry run): ...; nothing written").
+    std::wstring Counts() const;
     // 1 when a failing count is above 0 or `failedOtherwise`, else 0.
     int ExitCode(bool failedOtherwise = false) const;
     // The line on standard error; the exit code.
@@ -38,6 +40,16 @@ private:
     };
     std::wstring title_;
     std::deque<Entry> counts_;
+};
+
+// The counts of a run that changes files (import, repair): one closing line of a Tally.
+struct Summary {
+    size_t read = 0;
+    size_t changed = 0;
+    size_t unchanged = 0;
+    size_t failed = 0;
+    size_t skipped = 0; // read, and left as they are on purpose
+    std::wstring Line() const; // "files read 3, changed 1, unchanged 2, failed 0[, skipped 1]"
 };
 
 } // namespace card

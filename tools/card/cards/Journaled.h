@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tools/card/batch/Progress.h"
+#include "tools/card/batch/Tally.h"
 
 #include <windows.h>
 

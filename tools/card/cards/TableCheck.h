@@ -9,6 +9,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/cards/Card.h"
 #include "tools/card/cards/CardEdit.h"
 #include "tools/card/cards/Journaled.h"

@@ -7,6 +7,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/cards/Card.h"
 #include "tools/card/cards/CardEdit.h"
 #include "tools/card/cards/HeaderFile.h"
@@ -75,8 +76,10 @@ int Import(const ImportOptions& args, const Setup& setup) {
     TableCheck check(setup.Format(), table, request.emptyClears, request.skipChanged);
     check.Run(plans, problems, summary);
     if (!problems.empty()) {
-        Out(L"import: files read " + std::to_wstring(summary.read + summary.failed) + L", with problems " +
-            std::to_wstring(summary.failed) + L"\n");
+        Tally refused(L"import");
+        refused.Count(L"files read") = summary.read + summary.failed;
+        refused.Count(L"with problems") = summary.failed;
+        Out(refused.Line());
         return report();
     }
     for (const FilePlan& plan : check.skipped)
@@ -93,9 +96,12 @@ int Import(const ImportOptions& args, const Setup& setup) {
         Out(std::to_wstring(count) + L" change(s) in " + std::to_wstring(plans.size()) + L" file(s)" +
             (request.dryRun ? L"; nothing written (dry run)\n" : L"; nothing to write\n"));
         if (request.dryRun) {
-            Out(L"import (dry run): files read " + std::to_wstring(summary.read) + L", would change " +
-                std::to_wstring(summary.changed) + L", unchanged " + std::to_wstring(summary.unchanged) +
-                (summary.skipped ? L", skipped " + std::to_wstring(summary.skipped) : std::wstring()) + L"\n");
+            Tally dryRun(L"import (dry run)");
+            dryRun.Count(L"files read") = summary.read;
+            dryRun.Count(L"would change") = summary.changed;
+            dryRun.Count(L"unchanged") = summary.unchanged;
+            dryRun.Count(L"skipped", false, Tally::IfAny) = summary.skipped;
+            Out(dryRun.Line());
         } else {
             Out(L"import: " + summary.Line() + L"\n");
         }

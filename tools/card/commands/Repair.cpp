@@ -11,6 +11,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Console.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/card/cards/Journaled.h"
@@ -118,9 +119,12 @@ int Repair(const RepairOptions& request, const Setup& setup) {
     summary.changed = plans.size();
     summary.unchanged = sound;
     summary.failed = left;
-    const std::wstring counts = L"files " + std::to_wstring(files.size()) + L", sound " + std::to_wstring(sound) +
-                                (request.dryRun ? L", would mend " : L", mended ") + std::to_wstring(plans.size()) +
-                                L", not mended " + std::to_wstring(left);
+    Tally tally(L"repair");
+    tally.Count(L"files") = files.size();
+    tally.Count(L"sound") = sound;
+    tally.Count(request.dryRun ? L"would mend" : L"mended") = plans.size();
+    tally.Count(L"not mended") = left;
+    const std::wstring counts = tally.Counts();
     if (request.dryRun || plans.empty()) {
         Out(mended + (request.dryRun ? L"repair (dry run): " : L"repair: ") + counts +
             (request.dryRun && !plans.empty() ? L"; nothing written\n" : L"\n"));

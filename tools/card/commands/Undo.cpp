@@ -9,6 +9,7 @@
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Progress.h"
+#include "tools/card/batch/Tally.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/card/commands/Commands.h"
 
@@ -30,7 +31,10 @@ int Undo(const NoOptions& a, const Setup&) {
     const std::wstring journalPath = a.operands[0];
     std::string text;
     // A journal that cannot be read or parsed undoes nothing, and says so in the closing line too.
-    const wchar_t* nothingUndone = L"undo: files 0, restored 0\n";
+    Tally none(L"undo");
+    none.Count(L"files");
+    none.Count(L"restored");
+    const std::wstring nothingUndone = none.Line();
     if (!ReadWholeFile(journalPath, text)) {
         Err(L"scanleaf-card: cannot read the journal " + journalPath + L": " +
             DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) + L"\n");
@@ -72,11 +76,13 @@ int Undo(const NoOptions& a, const Setup&) {
     progress.Clear();
     const size_t notSaved = entries.size() - files;
     if (notSaved) Out(std::to_wstring(notSaved) + L" file(s) the " + kind + L" had not saved: nothing to undo\n");
-    std::wstring line = L"undo: files " + std::to_wstring(files) + L", restored " + std::to_wstring(restored);
-    if (already) line += L", restored before " + std::to_wstring(already);
-    line += L", changed since the " + kind + L" " + std::to_wstring(changedSince);
-    if (failed) line += L", failed " + std::to_wstring(failed);
-    Out(line + L"\n");
+    Tally tally(L"undo");
+    tally.Count(L"files") = files;
+    tally.Count(L"restored") = restored;
+    tally.Count(L"restored before", false, Tally::IfAny) = already;
+    tally.Count(L"changed since the " + kind) = changedSince;
+    tally.Count(L"failed", false, Tally::IfAny) = failed;
+    Out(tally.Line());
     if (changedSince || failed) {
         Err(L"the journal stays as it is: once those files hold what the " + kind + L" left, undo again\n");
         return 1;

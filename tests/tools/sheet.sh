@@ -37,6 +37,13 @@ shot() { # PAGE PNG [VIRTUAL-MILLISECONDS]
         --disable-component-update --disable-sync --user-data-dir="$work/profile" --enable-logging=stderr --v=0 \
         --window-size=800,900 --virtual-time-budget="${3:-3000}" --screenshot="$2" "file://$1" 2>>"$work/browser.log" >/dev/null
 }
+# What ImageMagick makes of the page's first three thumbnails, for a failure's message.
+thumbnails() {
+    grep -o 'data:image/png;base64,[^"]*' "$1" | head -n 3 | while read -r uri; do
+        printf '%s' "${uri#data:image/png;base64,}" | base64 -d >"$work/thumb.png" 2>/dev/null
+        printf '[%s] ' "$(identify "$work/thumb.png" 2>&1 | head -c 160)"
+    done
+}
 # The same page with every thumbnail a white picture of the same size: only the drawings differ.
 white=$(convert -size 1x1 xc:white png:- | base64 -w0)
 sed "s|src=\"data:image/png;base64,[^\"]*\"|src=\"data:image/png;base64,$white\"|g" "$work/review.html" >"$work/bare.html"
@@ -51,7 +58,7 @@ for try in 1 2 3 4 5; do
     # compare prints the number of pixels that differ on standard error.
     differ=$(compare -metric AE "$work/with.png" "$work/without.png" null: 2>&1 || true)
     [ "${differ%%.*}" -gt 2000 ] 2>/dev/null && break
-    [ "$try" = 5 ] && fail "thumbnails not drawn ($differ pixels differ from white pictures, five tries)"
+    [ "$try" = 5 ] && fail "thumbnails not drawn ($differ pixels differ from white pictures, five tries); the page's first thumbnails as ImageMagick reads them: $(thumbnails "$work/review.html")"
     budget=$((budget * 2))
     sleep 1
 done

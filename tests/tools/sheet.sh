@@ -35,7 +35,8 @@ grep -q 'damaged: the data ends after line' "$work/review.html" || fail "the cut
 shot() { # PAGE PNG [VIRTUAL-MILLISECONDS]
     "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
         --disable-component-update --disable-sync --user-data-dir="$work/profile" --enable-logging=stderr --v=0 \
-        --window-size=800,900 --virtual-time-budget="${3:-3000}" --screenshot="$2" "file://$1" 2>>"$work/browser.log" >/dev/null
+        --window-size=800,900 --run-all-compositor-stages-before-draw --virtual-time-budget="${3:-3000}" \
+        --screenshot="$2" "file://$1" 2>>"$work/browser.log" >/dev/null
 }
 # What ImageMagick makes of the page's first three thumbnails, for a failure's message.
 thumbnails() {

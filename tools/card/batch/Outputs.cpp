@@ -120,13 +120,6 @@ std::wstring InTheWay(const std::wstring& output, bool replaceExisting, bool ove
     return IsFolder(output) || !replaceExisting ? OccupiedText(output, overwriteHelps) : std::wstring();
 }
 
-OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& sources, const OutputTarget& target,
-                       const std::wstring& extension, bool replaceExisting, bool overwriteHelps) {
-    std::vector<size_t> all(sources.size());
-    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
-    return PlanOutputs(sources, all, target, extension, replaceExisting, overwriteHelps);
-}
-
 OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& everyone, const std::vector<size_t>& mine,
                        const OutputTarget& target, const std::wstring& extension, bool replaceExisting,
                        bool overwriteHelps) {

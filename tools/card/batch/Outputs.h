@@ -53,9 +53,7 @@ struct OutputPlan {
     std::vector<std::vector<std::wstring>> names;
     std::vector<std::wstring> blocked;
 };
-OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& sources, const OutputTarget& target,
-                       const std::wstring& extension, bool replaceExisting, bool overwriteHelps);
-// The same for a shard: `everyone` is the whole walk, and the plan is that of the sources at
+// `everyone` is the whole walk (every shard's sources), and the plan is that of the sources at
 // `mine` in it, named as a run of the whole walk names them.
 OutputPlan PlanOutputs(const std::vector<scanleaf::core::PlannedSource>& everyone, const std::vector<size_t>& mine,
                        const OutputTarget& target, const std::wstring& extension, bool replaceExisting,

@@ -24,12 +24,10 @@ void Progress::Step(size_t done, const std::wstring& file) {
     else
         swprintf(line, 96, L"[%zu/%zu]  ", done, total_);
     ShowProgress(line + file);
-    dirty_ = true;
 }
 
 void Progress::Clear() {
-    if (dirty_) ClearProgress();
-    dirty_ = false;
+    if (shown_) ClearProgress(); // the console knows whether a line is shown
 }
 
 

@@ -20,7 +20,6 @@ public:
 private:
     size_t total_;
     bool shown_;
-    bool dirty_ = false;
     ULONGLONG start_;
     ULONGLONG last_ = 0;
 };

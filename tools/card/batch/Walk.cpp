@@ -72,7 +72,6 @@ Walked Walk(const WalkRequest& request) {
         walked.everyone.push_back(source.path);
         if (!request.shard.Takes(source.relative, lower)) {
             ++walked.otherShards;
-            walked.elsewhere.push_back(source.path);
             continue;
         }
         walked.mine.push_back(walked.everyone.size() - 1);

@@ -26,7 +26,6 @@ struct Walked {
     std::vector<Source> sources;
     std::vector<std::wstring> missing; // operands that name no file or folder, as given
     size_t otherShards = 0;            // sources left to the other shards
-    std::vector<std::wstring> elsewhere; // their paths
     // The whole walk, every shard's sources in order, and where each of `sources` stands in it:
     // outputs are named from the whole walk, so that every shard names alike.
     std::vector<std::wstring> everyone;

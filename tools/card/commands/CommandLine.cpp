@@ -101,15 +101,8 @@ std::wstring TypeProblem(const OptionEntry& option, const std::wstring& value) {
         return name + L" takes a whole number from " + std::to_wstring(option.low) + L" to " +
                std::to_wstring(option.high) + L", not \"" + value + L"\"";
     case OptionKind::Choice: {
-        std::vector<std::wstring> words;
-        const std::wstring choices = option.value;
-        for (size_t from = 0; from <= choices.size();) {
-            size_t bar = choices.find(L'|', from);
-            if (bar == std::wstring::npos) bar = choices.size();
-            words.push_back(choices.substr(from, bar - from));
-            if (value == words.back()) return std::wstring();
-            from = bar + 1;
-        }
+        const std::vector<std::wstring> words = Words(option.value);
+        if (std::find(words.begin(), words.end(), value) != words.end()) return std::wstring();
         std::wstring list;
         for (size_t i = 0; i < words.size(); ++i)
             list += (i == 0 ? L"" : i + 1 == words.size() ? L" or " : L", ") + words[i];

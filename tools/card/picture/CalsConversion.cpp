@@ -55,8 +55,7 @@ bool PictureCardRows::Load(const std::wstring& path, const TableReading& how, co
     if (source == table.header.size())
         return Report(path, {{L"header", L"no SourceFile column: it names each row's picture"}});
     std::set<std::wstring> pictures;
-    for (const Source& s : walked.sources) pictures.insert(Lower(s.path));
-    for (const std::wstring& s : walked.elsewhere) pictures.insert(Lower(s));
+    for (const std::wstring& s : walked.everyone) pictures.insert(Lower(s)); // every shard's
     for (const table::Row& row : table.rows) {
         const std::wstring& given = row.cells[source];
         if (given.empty()) {

@@ -55,12 +55,27 @@ std::unique_ptr<FaxPiece> FaxPageDecoder::Piece(std::uint32_t width) const {
     return std::make_unique<PieceOf<Group3Decoder>>(bytes_.data(), bytes_.size(), width, coding);
 }
 
-FaxPageDecoder::FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read) : page_(page), read_(std::move(read)) {
-    if (!IsFaxPage(page_)) {
+FaxPageDecoder::FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read, int threshold)
+    : page_(page), read_(std::move(read)) {
+    flip_ = page_.photometric == 1 ? 0xFF : 0;
+    if (page_.photometric == 3 && page_.colorMap.size() == 6) {
+        const std::uint16_t first[3] = {page_.colorMap[0], page_.colorMap[2], page_.colorMap[4]};
+        const std::uint16_t second[3] = {page_.colorMap[1], page_.colorMap[3], page_.colorMap[5]};
+        bool dark[2];
+        std::string problem;
+        if (!PaletteDark(first, second, threshold, dark, problem)) Fail(problem);
+        flip_ = dark[0] && !dark[1] ? 0xFF : 0;
+        filled_ = dark[0] == dark[1];
+        fill_ = dark[0] ? 0xFF : 0;
+    }
+    if (!problem_.empty()) {
+    } else if (!IsFaxPage(page_)) {
         Fail("compression " + std::to_string(page_.compression) + " is no fax coding");
-    } else if (page_.photometric > 1) {
+    } else if (page_.photometric == 3 && page_.colorMap.size() != 6) {
+        Fail("a fax page of a palette without a ColorMap of two entries");
+    } else if (page_.photometric > 1 && page_.photometric != 3) {
         Fail("a fax page whose PhotometricInterpretation is " + std::to_string(page_.photometric) +
-             ", neither 0 (0 is white) nor 1 (0 is black)");
+             ", neither 0 (0 is white), 1 (0 is black) nor 3 (a palette)");
     } else if (page_.fillOrder != 1 && page_.fillOrder != 2) {
         Fail("FillOrder " + std::to_string(page_.fillOrder) + ", neither 1 nor 2");
     } else if ((page_.compression == 4 && (page_.t6Options & 2)) || (page_.compression == 3 && (page_.t4Options & 2))) {
@@ -137,8 +152,8 @@ bool FaxPageDecoder::NextRow(std::uint8_t* row) {
         if (!strip_->NextRow(row)) return Fail(Where(stripIndex_, row_, strip_->Stop()));
         --stripRows_;
     }
-    if (page_.photometric == 1) {
-        for (std::size_t i = 0; i < RowBytes(); ++i) row[i] = std::uint8_t(~row[i]);
+    if (flip_ || filled_) {
+        for (std::size_t i = 0; i < RowBytes(); ++i) row[i] = filled_ ? fill_ : std::uint8_t(row[i] ^ flip_);
         if (page_.width & 7) row[RowBytes() - 1] &= std::uint8_t(0xFF << (8 - (page_.width & 7)));
     }
     ++row_;

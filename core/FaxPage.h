@@ -19,8 +19,9 @@ class FaxPiece; // one strip's or tile's decoder, of the page's coding
 
 class FaxPageDecoder {
 public:
-    // `page` must be one that TiffPageProblem finds nothing wrong with.
-    FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read);
+    // `page` must be one that TiffPageProblem finds nothing wrong with. A page of a palette
+    // (PhotometricInterpretation 3) is mapped through it as PaletteDark says, with `threshold`.
+    FaxPageDecoder(const TiffPageInfo& page, ByteRangeReader read, int threshold = -1);
     ~FaxPageDecoder();
 
     // Why the page cannot be decoded, or where its decoding failed; empty while it goes on.
@@ -46,6 +47,10 @@ private:
     ByteRangeReader read_;
     std::string problem_;
     std::uint32_t row_ = 0; // rows handed out
+    // What a decoded row becomes: ~bits where 0 is black, all black or all white for a palette
+    // of two dark or two light entries.
+    std::uint8_t flip_ = 0, fill_ = 0;
+    bool filled_ = false;
     std::vector<std::uint8_t> bytes_;
     // Strips: the decoder of the strip that holds row_, and the rows it still owes.
     std::unique_ptr<FaxPiece> strip_;

@@ -177,7 +177,7 @@ bool PdfWriter::Begin() { return Put(std::string(pdfa_ == Pdfa::Part2b ? "%PDF-1
 bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::size_t size) {
     if (!PdfPageProblem(page, pdfa_).empty()) return false;
     const std::uint32_t image = NextObject();
-    const bool carded = !page.card.empty() || !page.title.empty();
+    const bool carded = !page.card.empty() || !page.title.empty() || !page.header.Empty();
     const std::uint32_t metadata = image + 1, content = image + (carded ? 2 : 1), object = content + 1;
     const std::string w = std::to_string(page.width), h = std::to_string(page.height);
     // The filter gives the code's black pels as 0 (BlackIs1 false, its default), which DeviceGray
@@ -189,9 +189,10 @@ bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::si
               reinterpret_cast<const char*>(stream), size, true);
     if (carded) {
         // The drawing's own card travels with its image, whatever the document's packet says.
-        const std::string xmp = XmpPacket(page.title, page.card, XmpPdfa(), false);
+        const std::string xmp = XmpPacket(page.title, page.card, XmpPdfa(), false, page.header);
         PutStream(metadata, "/Type /Metadata /Subtype /XML", xmp.data(), xmp.size());
         Describe(page.card);
+        headers_ = headers_ || !page.header.Empty();
     }
 
     const std::uint32_t unit = PdfUserUnit(page);
@@ -223,7 +224,7 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
     XmpPdfa pdfa;
     if (pdfa_ != Pdfa::None) {
         Describe(card);
-        pdfa = {pdfa_, kProducer, described_};
+        pdfa = {pdfa_, kProducer, described_, headers_};
     }
     const std::string xmp = XmpPacket(title, card, pdfa);
     PutStream(kMetadata, "/Type /Metadata /Subtype /XML", xmp.data(), xmp.size());

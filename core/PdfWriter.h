@@ -30,7 +30,8 @@ struct PagePicture {
 struct PdfPage : PagePicture {
     Text bookmark;   // empty: no outline entry
     Text title;      // the drawing's, and
-    CardValues card; // its card: the image's XMP (none when both are empty)
+    CardValues card; // its card: the image's XMP (none when all three are empty)
+    CarriedHeader header; // its CALS header as it travels
 };
 
 // Why a page cannot go into a document of this kind, in words; empty when it can.
@@ -70,6 +71,7 @@ private:
     std::vector<Text> bookmarks_;        // per page
     bool userUnits_ = false;             // a page needed them: the document is PDF 1.6
     std::vector<std::string> described_; // every card property in the document, for PDF/A's schema
+    bool headers_ = false;               // a page carries its header: its schema too
 };
 
 // PDF 1.4 readers draw no page side above 14400 units (200 inches); a larger page gets a user

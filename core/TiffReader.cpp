@@ -14,7 +14,7 @@ enum : std::uint16_t {
     kWidth = 256, kHeight = 257, kBitsPerSample = 258, kCompression = 259, kPhotometric = 262, kFillOrder = 266,
     kStripOffsets = 273, kOrientation = 274, kSamplesPerPixel = 277, kRowsPerStrip = 278, kStripByteCounts = 279,
     kXResolution = 282, kYResolution = 283, kResolutionUnit = 296, kT4Options = 292, kT6Options = 293,
-    kTileWidth = 322, kTileLength = 323, kTileOffsets = 324, kTileByteCounts = 325, kXmp = 700,
+    kColorMap = 320, kTileWidth = 322, kTileLength = 323, kTileOffsets = 324, kTileByteCounts = 325, kXmp = 700,
 };
 
 // The names of the tags whose second value is named when it differs from the first.
@@ -167,6 +167,10 @@ TiffFileInfo ReadTiffDirectories(std::uint64_t fileSize, const ByteRangeReader& 
             case kTileWidth: page.tileWidth = Long(values[0]); break;
             case kTileLength: page.tileLength = Long(values[0]); break;
             case kXResolution: page.xResolution = values[0]; break;
+            case kColorMap:
+                page.colorMap.clear();
+                for (double v : values) page.colorMap.push_back(Short(v));
+                break;
             case kYResolution: page.yResolution = values[0]; break;
             case kStripOffsets:
             case kStripByteCounts:
@@ -231,6 +235,24 @@ void TiffResolution(const TiffPageInfo& page, double& x, double& y) {
     const bool stated = page.resolutionUnit != 1;
     x = stated && page.xResolution > 0 ? page.xResolution * perInch : 0;
     y = stated && page.yResolution > 0 ? page.yResolution * perInch : 0;
+}
+
+bool PaletteDark(const std::uint16_t rgb0[3], const std::uint16_t rgb1[3], int thresholdPercent, bool dark[2],
+                 std::string& problem) {
+    const std::uint16_t* entries[2] = {rgb0, rgb1};
+    bool plain = true;
+    for (int i = 0; i < 2; ++i) {
+        const std::uint16_t* c = entries[i];
+        const bool black = c[0] == 0 && c[1] == 0 && c[2] == 0, white = c[0] == 65535 && c[1] == 65535 && c[2] == 65535;
+        plain = plain && (black || white);
+        // 0 to 255, the weights of every other palette here.
+        const unsigned lightness = ((c[0] >> 8) * 299u + (c[1] >> 8) * 587u + (c[2] >> 8) * 114u) / 1000u;
+        dark[i] = black || (!white && thresholdPercent >= 0 && lightness * 100u < unsigned(thresholdPercent) * 255u);
+    }
+    if (plain || thresholdPercent >= 0) return true;
+    problem = "a palette of two colours other than black and white: --threshold N makes those below N per cent of full "
+              "lightness black";
+    return false;
 }
 
 } // namespace scanleaf::core

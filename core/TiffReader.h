@@ -28,6 +28,7 @@ struct TiffPageInfo {
     std::vector<std::uint64_t> stripOffsets, stripByteCounts;
     // A tag given twice with other values, named ("BitsPerSample is given twice: 1 and 2").
     std::string conflict;
+    std::vector<std::uint16_t> colorMap; // a palette's reds, then greens, then blues
     std::uint64_t xmpOffset = 0; // where its XMP packet lies (size 0: it has none)
     std::uint32_t xmpSize = 0;
 };
@@ -60,6 +61,12 @@ bool IsCalsStream(const TiffPageInfo& page);
 
 // Whether the page is coded as fax pages are: 2 Modified Huffman, 3 Group 3, 4 Group 4.
 bool IsFaxPage(const TiffPageInfo& page);
+
+// Which of a bilevel palette's two entries (red, green, blue of 0 to 65535) are black: black and
+// white as they are; any other pair by lightness, below `thresholdPercent` black, or without one
+// (-1) named in `problem`.
+bool PaletteDark(const std::uint16_t rgb0[3], const std::uint16_t rgb1[3], int thresholdPercent, bool dark[2],
+                 std::string& problem);
 
 // The page's pels per inch across and down; 0 where the file gives none (or no unit).
 void TiffResolution(const TiffPageInfo& page, double& x, double& y);

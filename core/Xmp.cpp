@@ -61,30 +61,81 @@ bool VariableNameOf(const std::string& property, Text& name) {
 
 namespace {
 
-// A schema of the card's namespace, for PDF/A: each property plain text, set outside the file.
-std::string CardSchema(const std::vector<std::string>& described) {
-    std::string xml =
-        "<rdf:Description rdf:about=\"\" xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
-        "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
-        "xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\">\n"
-        "<pdfaExtension:schemas><rdf:Bag><rdf:li rdf:parseType=\"Resource\">\n"
-        "<pdfaSchema:schema>Scanleaf drawing card</pdfaSchema:schema>\n"
-        "<pdfaSchema:namespaceURI>" +
-        std::string(kCardNamespace) +
-        "</pdfaSchema:namespaceURI>\n"
-        "<pdfaSchema:prefix>card</pdfaSchema:prefix>\n"
-        "<pdfaSchema:property><rdf:Seq>\n";
-    for (const std::string& name : described)
-        xml += "<rdf:li rdf:parseType=\"Resource\"><pdfaProperty:name>" + name +
-               "</pdfaProperty:name><pdfaProperty:valueType>Text</pdfaProperty:valueType>"
-               "<pdfaProperty:category>external</pdfaProperty:category>"
-               "<pdfaProperty:description>A record of the drawing's CALS header</pdfaProperty:description></rdf:li>\n";
-    return xml + "</rdf:Seq></pdfaSchema:property>\n</rdf:li></rdf:Bag></pdfaExtension:schemas>\n</rdf:Description>\n";
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Base64(const std::string& bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::uint32_t v = std::uint32_t(static_cast<unsigned char>(bytes[i])) << 16;
+        if (i + 1 < bytes.size()) v |= std::uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kBase64[v >> 18];
+        out += kBase64[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kBase64[(v >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kBase64[v & 63] : '=';
+    }
+    return out;
+}
+
+// Base64 with white space between its characters; false for anything else.
+bool FromBase64(const std::string& text, std::string& out) {
+    out.clear();
+    std::uint32_t v = 0;
+    int bits = 0;
+    std::size_t padding = 0;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        if (c == '=') {
+            ++padding;
+            continue;
+        }
+        const char* at = c ? std::strchr(kBase64, c) : nullptr;
+        if (!at || padding) return false;
+        v = (v << 6) | std::uint32_t(at - kBase64);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += char((v >> bits) & 0xFF);
+        }
+    }
+    return padding <= 2;
+}
+
+std::string SchemaProperty(const std::string& name, const char* type, const char* description) {
+    return "<rdf:li rdf:parseType=\"Resource\"><pdfaProperty:name>" + name + "</pdfaProperty:name><pdfaProperty:valueType>" +
+           type + "</pdfaProperty:valueType><pdfaProperty:category>external</pdfaProperty:category><pdfaProperty:description>" +
+           description + "</pdfaProperty:description></rdf:li>\n";
+}
+
+std::string Schema(const char* title, const char* uri, const char* prefix, const std::string& properties) {
+    return "<rdf:li rdf:parseType=\"Resource\">\n<pdfaSchema:schema>" + std::string(title) +
+           "</pdfaSchema:schema>\n<pdfaSchema:namespaceURI>" + uri + "</pdfaSchema:namespaceURI>\n<pdfaSchema:prefix>" +
+           prefix + "</pdfaSchema:prefix>\n<pdfaSchema:property><rdf:Seq>\n" + properties + "</rdf:Seq></pdfaSchema:property>\n</rdf:li>";
+}
+
+// Schemas of the card's and the header's namespaces, for PDF/A: each property set outside the file.
+std::string CardSchema(const std::vector<std::string>& described, bool header) {
+    std::string schemas;
+    if (!described.empty()) {
+        std::string properties;
+        for (const std::string& name : described)
+            properties += SchemaProperty(name, "Text", "A record of the drawing's CALS header");
+        schemas += Schema("Scanleaf drawing card", kCardNamespace, "card", properties);
+    }
+    if (header)
+        schemas += Schema("Scanleaf CALS header", kHeaderNamespace, "cals",
+                          SchemaProperty(kHeaderBytesProperty, "Text", "The header's 2048 bytes in base64") +
+                              SchemaProperty(kHeaderRecordsProperty, "seq Text", "The header's records in slot order"));
+    return "<rdf:Description rdf:about=\"\" xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
+           "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
+           "xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\">\n"
+           "<pdfaExtension:schemas><rdf:Bag>" + schemas + "</rdf:Bag></pdfaExtension:schemas>\n</rdf:Description>\n";
 }
 
 } // namespace
 
-std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa, bool padded) {
+std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa, bool padded,
+                      const CarriedHeader& header) {
     std::string xml =
         "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
@@ -95,7 +146,7 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
                "</pdfaid:part>\n<pdfaid:conformance>B</pdfaid:conformance>\n</rdf:Description>\n"
                "<rdf:Description rdf:about=\"\" xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\">\n"
                "<pdf:Producer>" + XmlText(Ascii(pdfa.producer)) + "</pdf:Producer>\n</rdf:Description>\n";
-        if (!pdfa.described.empty()) xml += CardSchema(pdfa.described);
+        if (!pdfa.described.empty() || pdfa.header) xml += CardSchema(pdfa.described, pdfa.header);
     }
     xml += "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:card=\"" +
            std::string(kCardNamespace) + "\">\n";
@@ -106,7 +157,15 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
         const std::string property = "card:" + XmpPropertyName(name);
         xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
     }
-    xml += "</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n";
+    xml += "</rdf:Description>\n";
+    if (!header.Empty()) {
+        xml += "<rdf:Description rdf:about=\"\" xmlns:cals=\"" + std::string(kHeaderNamespace) + "\">\n<cals:" +
+               kHeaderBytesProperty + ">" + Base64(header.bytes) + "</cals:" + kHeaderBytesProperty + ">\n<cals:" +
+               kHeaderRecordsProperty + "><rdf:Seq>\n";
+        for (const Text& record : header.records) xml += "<rdf:li>" + XmlText(record) + "</rdf:li>\n";
+        xml += "</rdf:Seq></cals:" + std::string(kHeaderRecordsProperty) + ">\n</rdf:Description>\n";
+    }
+    xml += "</rdf:RDF>\n</x:xmpmeta>\n";
     // Room for an editor to grow the packet in place, as XMP asks.
     if (padded)
         for (int i = 0; i < 10; ++i) xml += std::string(99, ' ') + "\n";
@@ -153,8 +212,8 @@ bool Unescaped(const std::string& raw, std::string& out) {
     return true;
 }
 
-// The prefix a packet binds to the card's namespace; empty for none.
-std::string CardPrefix(const std::string& packet) {
+// The prefix a packet binds to a namespace; empty for none.
+std::string PrefixOf(const std::string& packet, const char* uri) {
     for (std::size_t at = packet.find("xmlns:"); at != std::string::npos; at = packet.find("xmlns:", at + 1)) {
         std::size_t p = at + 6;
         while (p < packet.size() && XmlNameByte(packet[p])) ++p;
@@ -165,7 +224,7 @@ std::string CardPrefix(const std::string& packet) {
         while (p < packet.size() && Space(packet[p])) ++p;
         if (p >= packet.size() || (packet[p] != '"' && packet[p] != '\'')) continue;
         const std::size_t end = packet.find(packet[p], p + 1);
-        if (end != std::string::npos && packet.compare(p + 1, end - p - 1, kCardNamespace) == 0) return prefix;
+        if (end != std::string::npos && packet.compare(p + 1, end - p - 1, uri) == 0) return prefix;
     }
     return std::string();
 }
@@ -175,7 +234,7 @@ std::string CardPrefix(const std::string& packet) {
 CardValues XmpCard(const std::string& packet, std::string& problem) {
     problem.clear();
     CardValues card;
-    const std::string prefix = CardPrefix(packet);
+    const std::string prefix = PrefixOf(packet, kCardNamespace);
     if (prefix.empty()) return card;
     const std::string qualified = prefix + ":";
     std::set<std::string> seen;
@@ -241,6 +300,50 @@ CardValues XmpCard(const std::string& packet, std::string& problem) {
         if (!take(property, raw)) return CardValues();
     }
     return card;
+}
+
+CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
+    problem.clear();
+    CarriedHeader header;
+    const std::string prefix = PrefixOf(packet, kHeaderNamespace);
+    if (prefix.empty()) return header;
+    // One element's content; npos when the packet has no such element.
+    auto content = [&packet](const std::string& tag, std::size_t from, std::size_t& end) {
+        const std::size_t open = packet.find("<" + tag + ">", from);
+        if (open == std::string::npos) return std::string::npos;
+        end = packet.find("</" + tag + ">", open);
+        return end == std::string::npos ? end : open + tag.size() + 2;
+    };
+    std::size_t end = 0;
+    const std::size_t bytesAt = content(prefix + ":" + kHeaderBytesProperty, 0, end);
+    if (bytesAt == std::string::npos) return header;
+    std::string bytes;
+    if (!FromBase64(packet.substr(bytesAt, end - bytesAt), bytes) || bytes.size() != 2048)
+        return problem = "its XMP header bytes are no base64 of 2048 bytes", header;
+    const std::size_t recordsAt = content(prefix + ":" + kHeaderRecordsProperty, 0, end);
+    if (recordsAt == std::string::npos) return header;
+    const std::string records = packet.substr(recordsAt, end - recordsAt);
+    // Each item of the array, whatever prefix the packet gives RDF.
+    for (std::size_t at = records.find(":li"); at != std::string::npos; at = records.find(":li", at + 1)) {
+        const std::size_t open = records.rfind('<', at);
+        if (open == std::string::npos || records[open + 1] == '/') continue;
+        const std::string tag = records.substr(open + 1, at + 3 - open - 1);
+        const std::size_t close = records.find('>', at);
+        if (close == std::string::npos) return problem = "its XMP header records are no XML", CarriedHeader();
+        if (records[close - 1] == '/') {
+            header.records.push_back(Text());
+            continue;
+        }
+        const std::size_t stop = records.find("</" + tag + ">", close);
+        std::string value;
+        if (stop == std::string::npos || !Unescaped(records.substr(close + 1, stop - close - 1), value) ||
+            FirstInvalidUtf8(value) != std::string::npos)
+            return problem = "its XMP header records hold no simple text", CarriedHeader();
+        header.records.push_back(FromUtf8(value));
+        at = stop;
+    }
+    header.bytes = bytes;
+    return header;
 }
 
 } // namespace scanleaf::core

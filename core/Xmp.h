@@ -23,18 +23,38 @@ struct XmpPdfa {
     Pdfa pdfa = Pdfa::None;
     std::string producer;
     std::vector<std::string> described;
+    bool header = false; // a schema of kHeaderNamespace too
 };
+
+// A drawing's CALS header as it travels: its bytes as they were, and their records as text.
+struct CarriedHeader {
+    std::string bytes;         // kHeaderSize bytes; empty: none carried
+    std::vector<Text> records; // each slot's text up to its first NUL, blanks at the end trimmed; blank slots left out
+
+    bool Empty() const { return bytes.empty(); }
+};
+inline constexpr char kHeaderNamespace[] = "urn:scanleaf:cals-header:1.0/";
+// Its two properties: the bytes in base64, and the records as an ordered array.
+inline constexpr char kHeaderBytesProperty[] = "bytes";
+inline constexpr char kHeaderRecordsProperty[] = "records";
 
 // An XMP packet: dc:title, and each card value as a property of its own in the namespace
 // kCardNamespace (names that are no XML names have each other character written as _xHHHH_),
 // padded for editing in place unless `padded` is false.
-std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa = XmpPdfa(), bool padded = true);
+// With a header, its bytes and records in kHeaderNamespace.
+std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa = XmpPdfa(), bool padded = true,
+                      const CarriedHeader& header = CarriedHeader());
 inline constexpr char kCardNamespace[] = "urn:scanleaf:card:1.0/";
 
 // The card of a packet that XmpPacket wrote (or any that holds the namespace's properties as
 // simple elements), in its order; `problem` names what cannot be read (a property twice, a name
 // that is no written name, markup where text belongs), and the card is then empty.
 CardValues XmpCard(const std::string& packet, std::string& problem);
+
+// The header a packet carries (Empty() when it carries none, or not both properties);
+// `problem` names what cannot be read (bytes that are no base64 of kHeaderSize bytes, markup in
+// a record), and the header is then empty.
+CarriedHeader XmpHeader(const std::string& packet, std::string& problem);
 
 // The text that XmpPacket writes as a property name for a variable name, and back (false for a
 // name that XmpPropertyName does not write).

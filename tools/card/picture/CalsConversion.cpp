@@ -6,6 +6,9 @@
 #include "tools/card/picture/CalsConversion.h"
 
 #include "core/CalsImage.h"
+#include "core/CarriedHeader.h"
+#include "hostenv/SettingsLight.h"
+#include "hostenv/SystemText.h"
 #include "cardcore/CardTable.h"
 #include "core/FaxPage.h"
 #include "core/Group4.h"
@@ -23,6 +26,7 @@
 #include "tools/card/picture/PictureSource.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <new>
@@ -107,9 +111,26 @@ struct PagePlan {
     std::uint64_t stripOffset = 0, stripSize = 0;
     // A fax page that is not one CALS stream as it is: decoded by the core, piece by piece.
     std::shared_ptr<const core::TiffPageInfo> fax;
-    core::CardValues carried; // the card its TIFF page carries as XMP
+    core::CardValues carried;     // the card its TIFF page carries as XMP
+    core::CarriedHeader header;   // the header it carries, when Scanleaf handed it on
+    core::HeaderHome home = core::HeaderHome::AsItWas;
+    std::string calsHeader;       // the header its file gets
+    std::wstring note;            // said on its line
     std::wstring output;
 };
+
+// What the line of a page says of how its header came home.
+std::wstring HomeNote(core::HeaderHome home) {
+    switch (home) {
+    case core::HeaderHome::AsItWas: return L" (the drawing it was handed on as)";
+    case core::HeaderHome::RecordsEdited:
+        return L" (its header records were edited since it was handed on: the header is made of them, the picture's size, "
+               L"resolution and orientation winning)";
+    case core::HeaderHome::PictureChanged:
+        return L" (its picture is no longer the one its header names: rpelcnt, rdensty and rorient made the picture's)";
+    }
+    return std::wstring();
+}
 
 class SourceFile {
 public:
@@ -183,8 +204,14 @@ public:
         for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
             files.push_back(std::make_unique<AtomicFile>(pages[p].output));
             problem = Write(source, p, pages[p], *files.back());
-            if (problem.empty() && (!values.empty() || !pages[p].carried.empty()))
-                problem = FillCard(files.back()->PartialPath(), values, pages[p].carried);
+            // A header that came home is the card; its card's values changed since by another
+            // program are written too, where the vault's settings serve them, unless its records
+            // were edited: they are newer than the card written beside them.
+            const bool homed = !pages[p].header.Empty();
+            const bool recordsWin = homed && (!vault_ || pages[p].home == core::HeaderHome::RecordsEdited);
+            const core::CardValues& carried = recordsWin ? core::CardValues() : pages[p].carried;
+            if (problem.empty() && (!values.empty() || !carried.empty()))
+                problem = FillCard(files.back()->PartialPath(), values, carried, homed, pages[p].note);
             if (!problem.empty() && pages.size() > 1) problem = L"page " + std::to_wstring(p + 1) + L": " + problem;
         }
         if (problem.empty())
@@ -197,7 +224,7 @@ public:
         const std::wstring note = request_.skipExisting ? InputsKept::Note(verdict, changedOption) : std::wstring();
         for (const PagePlan& page : pages) {
             if (identified) InputsKept::Keep(page.output, record);
-            result.lines += source + L" -> " + page.output + (page.passThrough ? L" (its Group 4 strip kept)" : L"") + note + L"\n";
+            result.lines += source + L" -> " + page.output + page.note + note + L"\n";
         }
         result.written = pages.size();
         return result;
@@ -241,6 +268,7 @@ private:
                 page.width = info->width;
                 page.height = info->height;
                 page.passThrough = core::IsCalsStream(*info);
+                if (page.passThrough) page.note = L" (its Group 4 strip kept)";
                 page.stripOffset = info->stripOffsets[0];
                 page.stripSize = info->stripByteCounts[0];
                 // Fax pages are decoded by the core, which names a coding error; Windows' decoders
@@ -248,7 +276,7 @@ private:
                 if (!page.passThrough && core::IsFaxPage(*info)) page.fax = std::make_shared<core::TiffPageInfo>(*info);
                 core::TiffResolution(*info, dpiX, dpiY);
                 core::CalsOrientation(info->orientation, page.pelPath, page.lineProgression);
-                const std::wstring card = CarriedCard(file, *info, page.carried);
+                const std::wstring card = Carried(file, *info, page);
                 if (!card.empty()) return card + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
             }
             if (!page.passThrough && !page.fax) {
@@ -266,9 +294,17 @@ private:
             if (std::uint64_t(page.width) * page.height > core::kMaxPicturePels || page.width > core::kMaxG4Width)
                 return L"claims " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) +
                        L" pels, more than any drawing holds";
-            std::string why;
-            page.dpi = request_.dpi ? request_.dpi : core::DrawingDensity(dpiX, dpiY, why);
-            if (page.dpi == 0) return FromUtf8(why) + L": --dpi N says its pels per inch";
+            const std::wstring density = Density(dpiX, dpiY, page);
+            if (!density.empty()) return density;
+            if (page.header.Empty()) {
+                page.calsHeader = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
+            } else {
+                std::string why;
+                const core::PagePicture picture{page.width, page.height, page.dpi, page.pelPath, page.lineProgression};
+                if (!core::HomeHeader(page.header, picture, scanleaf::AnsiCodePage(), page.calsHeader, page.home, why))
+                    return FromUtf8(why);
+                page.note = HomeNote(page.home);
+            }
             if (!names.empty()) {
                 if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
                 page.output = names[f];
@@ -278,8 +314,30 @@ private:
         return std::wstring();
     }
 
-    // The card in the page's XMP packet (none without one); why it cannot be read, or empty.
-    static std::wstring CarriedCard(const SourceFile& file, const core::TiffPageInfo& info, core::CardValues& card) {
+    // The pels per inch of a page: the one it states, or where it states none it can be read by,
+    // --dpi's; a stated one that --dpi would change is named. A header that came home keeps its
+    // own density where the picture states that.
+    std::wstring Density(double x, double y, PagePlan& page) const {
+        if (!page.header.Empty()) {
+            const std::uint32_t own = core::HeaderPicture(reinterpret_cast<const unsigned char*>(page.header.bytes.data())).dpi;
+            if (x == y && std::lround(x) == long(own) && std::fabs(x - own) < 0.01) {
+                page.dpi = own;
+                return std::wstring();
+            }
+        }
+        std::string why;
+        const std::uint32_t stated = core::DrawingDensity(x, y, why);
+        page.dpi = stated ? stated : request_.dpi;
+        if (page.dpi == 0) return FromUtf8(why) + L": --dpi N says its pels per inch";
+        if (stated && request_.dpi && request_.dpi != stated)
+            page.note += L" (it states " + std::to_wstring(stated) + L" dpi, which it keeps; --dpi " +
+                         std::to_wstring(request_.dpi) + L" is for pictures that state none)";
+        return std::wstring();
+    }
+
+    // The card and header in the page's XMP packet (none without one); why they cannot be read, or empty.
+    static std::wstring Carried(const SourceFile& file, const core::TiffPageInfo& info, PagePlan& page) {
+        core::CardValues& card = page.carried;
         constexpr std::uint32_t kLargestPacket = 64u << 20;
         if (info.xmpSize == 0) return std::wstring();
         if (info.xmpSize > kLargestPacket)
@@ -289,6 +347,7 @@ private:
             return L"its XMP packet cannot be read";
         std::string problem;
         card = core::XmpCard(packet, problem);
+        if (problem.empty()) page.header = core::XmpHeader(packet, problem);
         return problem.empty() ? std::wstring() : FromUtf8(problem);
     }
 
@@ -300,10 +359,9 @@ private:
     }
 
 
-    std::wstring Write(const std::wstring& source, size_t index, const PagePlan& page, AtomicFile& out) {
+    std::wstring Write(const std::wstring& source, size_t index, PagePlan& page, AtomicFile& out) {
         if (!out.IsOpen()) return CannotWrite(page.output, GetLastError());
-        const std::string header = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
-        if (!out.Write(header)) return CannotWrite(page.output, GetLastError());
+        if (!out.Write(page.calsHeader)) return CannotWrite(page.output, GetLastError());
         const std::wstring problem = page.passThrough ? CopyStrip(source, page, out)
                                      : page.fax      ? EncodeFax(source, page, out)
                                                      : Encode(index, page, out);
@@ -312,7 +370,7 @@ private:
     }
 
     // The strip as it is, once the decoder has found every row in it.
-    std::wstring CopyStrip(const std::wstring& source, const PagePlan& page, AtomicFile& out) {
+    std::wstring CopyStrip(const std::wstring& source, PagePlan& page, AtomicFile& out) {
         SourceFile file(source);
         std::vector<std::uint8_t> strip;
         try {
@@ -321,14 +379,28 @@ private:
             return L"its strip of " + std::to_wstring(page.stripSize) + L" bytes does not fit in memory";
         }
         if (!file.Valid() || !file.Read(page.stripOffset, strip.size(), strip.data())) return L"its strip cannot be read";
+        auto write = [&](const std::vector<std::uint8_t>& bytes) {
+            return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring()
+                                                                                        : L"cannot write " + page.output;
+        };
+        // The drawing that was handed on comes back with its own stream, as it was.
+        if (!page.header.Empty() && page.home == core::HeaderHome::AsItWas) return write(strip);
         core::Group4Decoder decoder(strip.data(), strip.size(), page.width);
         while (decoder.Rows() < page.height && decoder.NextRow(nullptr)) {
         }
         if (decoder.Rows() < page.height)
             return L"its Group 4 strip holds " + std::to_wstring(decoder.Rows()) + L" of " +
                    std::to_wstring(page.height) + L" rows (" + FromUtf8(core::G4StopText(decoder.Stop())) + L")";
-        return out.Write(reinterpret_cast<const char*>(strip.data()), strip.size()) ? std::wstring()
-                                                                                     : L"cannot write " + page.output;
+        if (!decoder.NextRow(nullptr)) return write(strip);
+        // More rows than ImageLength names: the page's own rows, coded again, as readers show it.
+        core::Group4Decoder again(strip.data(), strip.size(), page.width);
+        core::Group4Encoder encoder(page.width);
+        std::vector<std::uint8_t> row(again.RowBytes());
+        while (again.Rows() < page.height && again.NextRow(row.data())) encoder.AddRow(row.data());
+        encoder.Finish();
+        page.note = L" (coded again from its first " + std::to_wstring(page.height) +
+                    L" rows: its strip holds more than ImageLength names)";
+        return write(encoder.Bytes());
     }
 
     // A fax page (Group 4 of several strips, tiles, another fill order or 0 as black; Group 3;
@@ -339,7 +411,7 @@ private:
         if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
         core::FaxPageDecoder decoder(*page.fax, [&file](std::uint64_t at, std::size_t n, std::uint8_t* bytes) {
             return file.Read(at, n, bytes);
-        });
+        }, request_.threshold);
         core::Group4Encoder encoder(page.width);
         std::vector<std::uint8_t> row(decoder.RowBytes());
         while (decoder.NextRow(row.data())) {
@@ -388,18 +460,26 @@ private:
     // serve, a read-only one, or a value that does not fit its slot refuses the source.
     // `given` (--set, --table) over what the picture carried; a carried value that the new header
     // already holds (its size, its density) is no change.
-    std::wstring FillCard(const std::wstring& path, const std::vector<NewValue>& given, const core::CardValues& carried) {
+    // With a header that came home (`homed`), a carried variable the settings do not serve, or
+    // a read-only one (made of others), is left to the header; the carried values written are
+    // named in `note`.
+    std::wstring FillCard(const std::wstring& path, const std::vector<NewValue>& given, const core::CardValues& carried,
+                          bool homed, std::wstring& note) {
         std::vector<CardEntry> card;
         HRESULT hr = CardReader(format_).Read(path, card);
         if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
         std::vector<NewValue> values;
+        std::wstring edited;
         for (const auto& [name, value] : carried) {
             auto same = [&name = name](const auto& other) { return Lower(other.name) == Lower(name); };
             if (std::any_of(given.begin(), given.end(), same)) continue;
             const auto now = std::find_if(card.begin(), card.end(), same);
             if (now != card.end() && now->value == value) continue;
+            if (homed && (now == card.end() || now->readOnly)) continue;
             values.push_back({name, value});
+            edited += (edited.empty() ? L"" : L", ") + name;
         }
+        if (homed && !edited.empty()) note += L" (its card was edited since it was handed on: " + edited + L")";
         values.insert(values.end(), given.begin(), given.end());
         if (values.empty()) return std::wstring();
         std::wstring problems;
@@ -431,6 +511,8 @@ private:
     }
 
     IVorFileFormat* format_;
+    // The plug-in reads a card only where the host's shared folder is set.
+    const bool vault_ = !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty();
     const CalsOptions& request_;
     const PictureCardRows& table_;
     PictureFile picture_;

@@ -5,26 +5,13 @@
 #include "tools/card/batch/Console.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/card/picture/Drawing.h"
+#include "hostenv/SettingsLight.h"
+#include "hostenv/SystemText.h"
 
 namespace card {
 
-namespace {
-
-// Pels per inch where a header gives no rdensty: the standard's default.
-constexpr std::uint32_t kDefaultDensity = 200;
-
-} // namespace
-
 scanleaf::core::PagePicture HandedDrawing::Picture() const {
-    scanleaf::core::PagePicture picture;
-    picture.width = info.width;
-    picture.height = info.height;
-    picture.dpi = info.density ? info.density : kDefaultDensity;
-    if (info.orientationKnown) {
-        picture.pelPath = info.pelPath;
-        picture.lineProgression = info.lineProgression;
-    }
-    return picture;
+    return scanleaf::core::HeaderPicture(reinterpret_cast<const unsigned char*>(bytes.data()));
 }
 
 bool ReadDrawingBytes(const std::wstring& path, HandedDrawing& drawing, std::wstring& problem) {
@@ -50,14 +37,24 @@ std::wstring LoadDrawing(const std::wstring& path, const HandOn& how, CardReader
     if (!page.empty()) return FromUtf8(page);
     // Not even --no-check hands on a page without a picture.
     if (drawing.StreamSize() == 0) return L"no image data after its header";
-    std::vector<CardEntry> entries;
-    const HRESULT hr = reader.ReadChecked(path, entries); // its bytes were found CALS above
-    if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
+    drawing.header = scanleaf::core::CarryHeader(reinterpret_cast<const unsigned char*>(drawing.bytes.data()),
+                                                 scanleaf::AnsiCodePage());
     drawing.card.clear();
+    std::vector<CardEntry> entries;
+    const bool vault = !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty();
+    if (vault) {
+        const HRESULT hr = reader.ReadChecked(path, entries); // its bytes were found CALS above
+        if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
+    } else {
+        for (const std::wstring& record : drawing.header.records) {
+            std::wstring name, value;
+            if (scanleaf::core::SplitRecord(record, name, value)) entries.push_back({name, value, true, true});
+        }
+    }
     drawing.title = scanleaf::core::BaseName(path);
     bool titled = how.title.empty();
     for (const CardEntry& e : entries) {
-        drawing.card.push_back({e.name, e.value});
+        if (vault) drawing.card.push_back({e.name, e.value});
         if (!titled && Lower(e.name) == Lower(how.title)) {
             titled = true;
             if (!e.value.empty() && e.value != L"NONE") drawing.title = e.value;
@@ -77,7 +74,7 @@ Document::Document(const std::wstring& path, bool pdf, scanleaf::core::Pdfa pdfa
 void Document::Add(HandedDrawing drawing, bool bookmark) {
     if (pdf_) {
         const scanleaf::core::PdfPage page{drawing.Picture(), bookmark ? drawing.title : std::wstring(), drawing.title,
-                                           drawing.card};
+                                           drawing.card, drawing.header};
         ok_ = ok_ && pdfWriter_.AddPage(page, drawing.Stream(), drawing.StreamSize());
         return;
     }
@@ -105,7 +102,7 @@ scanleaf::core::ByteSink Document::Sink() {
 void Document::FlushTiff(bool last) {
     if (!pending_) return;
     const HandedDrawing& d = *pending_;
-    const scanleaf::core::TiffPage page{d.Picture(), scanleaf::core::XmpPacket(d.title, d.card)};
+    const scanleaf::core::TiffPage page{d.Picture(), scanleaf::core::XmpPacket(d.title, d.card, {}, true, d.header)};
     ok_ = ok_ && tiffWriter_.AddPage(page, d.Stream(), d.StreamSize(), last);
     pending_.reset();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/CalsImage.h"
+#include "core/CarriedHeader.h"
 #include "core/PdfWriter.h"
 #include "core/TiffWriter.h"
 #include "tools/card/batch/Files.h"
@@ -19,7 +20,8 @@ namespace card {
 struct HandedDrawing {
     scanleaf::core::CalsImageInfo info;
     std::string bytes; // the whole file: the header, then the stream
-    scanleaf::core::CardValues card;
+    scanleaf::core::CardValues card;       // the plug-in's variables, where the vault's settings are set
+    scanleaf::core::CarriedHeader header;  // the header as it travels, always
     std::wstring title;
 
     const std::uint8_t* Stream() const { return reinterpret_cast<const std::uint8_t*>(bytes.data()) + scanleaf::core::kHeaderSize; }
@@ -37,8 +39,9 @@ struct HandOn {
 
 // The drawing's bytes, false with `problem` when they cannot be read.
 bool ReadDrawingBytes(const std::wstring& path, HandedDrawing& drawing, std::wstring& problem);
-// Why the drawing (its bytes read already) cannot be handed on; empty when it can, with its card
-// and title filled in.
+// Why the drawing (its bytes read already) cannot be handed on; empty when it can, with its
+// header, card and title filled in. Without the host's shared folder the plug-in reads no card:
+// the drawing goes with its header alone, titled by a record of that name or its file's name.
 std::wstring LoadDrawing(const std::wstring& path, const HandOn& how, CardReader& reader, HandedDrawing& drawing);
 
 // One document being written: a PDF, or a TIFF whose pages wait one behind so that the last

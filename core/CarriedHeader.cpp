@@ -1,0 +1,126 @@
+#include "core/CarriedHeader.h"
+
+#include "core/CalsImage.h"
+#include "core/HeaderRecord.h"
+
+namespace scanleaf::core {
+
+namespace {
+
+// Pels per inch where a header gives no rdensty: the standard's default.
+constexpr std::uint32_t kDefaultDensity = 200;
+
+std::string Padded(std::uint32_t value, std::size_t digits) {
+    std::string text = std::to_string(value);
+    return text.size() < digits ? std::string(digits - text.size(), '0') + text : text;
+}
+
+bool SamePicture(const PagePicture& a, const PagePicture& b) {
+    return a.width == b.width && a.height == b.height && a.dpi == b.dpi && a.pelPath == b.pelPath &&
+           a.lineProgression == b.lineProgression;
+}
+
+Text NameOf(const Text& record) {
+    Text name, value;
+    if (!SplitRecord(record, name, value)) return Text();
+    for (Unit& c : name) c = AsciiLower(c);
+    return name;
+}
+
+} // namespace
+
+CarriedHeader CarryHeader(const unsigned char* header, const CodePage& codePage) {
+    CarriedHeader carried;
+    carried.bytes.assign(reinterpret_cast<const char*>(header), kHeaderSize);
+    for (std::size_t s = 0; s < kHeaderSize / kSlotSize; ++s) {
+        const unsigned char* slot = header + s * kSlotSize;
+        Text text;
+        if (!DecodeSlot(slot, codePage, text)) {
+            text.clear();
+            for (std::size_t i = 0; i < kSlotSize && slot[i] != 0; ++i) text += Unit(slot[i]);
+        }
+        text = TrimTrailingBlanks(text);
+        if (!TrimBlanks(text).empty()) carried.records.push_back(text);
+    }
+    return carried;
+}
+
+PagePicture HeaderPicture(const unsigned char* header) {
+    const CalsImageInfo info = ReadImageInfo(header);
+    PagePicture picture;
+    picture.width = info.width;
+    picture.height = info.height;
+    picture.dpi = info.density ? info.density : kDefaultDensity;
+    if (info.orientationKnown) {
+        picture.pelPath = info.pelPath;
+        picture.lineProgression = info.lineProgression;
+    }
+    return picture;
+}
+
+namespace {
+
+// The picture's own records into `header`, each in the slot of its name or the first blank one,
+// the other slots' bytes untouched.
+bool PlacePictureRecords(std::string& header, const PagePicture& picture, const CodePage& codePage, std::string& problem) {
+    constexpr std::size_t kSlots = kHeaderSize / kSlotSize;
+    std::vector<Text> names(kSlots), texts(kSlots);
+    for (std::size_t s = 0; s < kSlots; ++s) {
+        DecodeSlot(reinterpret_cast<const unsigned char*>(header.data()) + s * kSlotSize, codePage, texts[s]);
+        names[s] = NameOf(texts[s]);
+    }
+    const std::pair<const char*, std::string> own[] = {
+        {"rtype", "rtype: 1"},
+        {"rorient", "rorient: " + Padded(std::uint32_t(picture.pelPath), 3) + "," + Padded(std::uint32_t(picture.lineProgression), 3)},
+        {"rpelcnt", "rpelcnt: " + Padded(picture.width, 6) + "," + Padded(picture.height, 6)},
+        {"rdensty", "rdensty: " + Padded(picture.dpi, 4)},
+    };
+    for (const auto& [name, record] : own) {
+        std::size_t at = kSlots;
+        for (std::size_t s = 0; s < kSlots && at == kSlots; ++s)
+            if (names[s] == Ascii(name)) at = s;
+        for (std::size_t s = 0; s < kSlots && at == kSlots; ++s)
+            if (TrimBlanks(texts[s]).empty()) at = s;
+        if (at == kSlots) {
+            problem = std::string("no slot is free for its ") + name + " record";
+            return false;
+        }
+        header.replace(at * kSlotSize, kSlotSize, record + std::string(kSlotSize - record.size(), ' '));
+        names[at] = Ascii(name);
+        texts[at] = Ascii(record);
+    }
+    return true;
+}
+
+} // namespace
+
+bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
+                HeaderHome& how, std::string& problem) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(carried.bytes.data());
+    const bool edited = CarryHeader(bytes, codePage).records != carried.records;
+    how = edited ? HeaderHome::RecordsEdited
+                 : SamePicture(HeaderPicture(bytes), picture) ? HeaderHome::AsItWas : HeaderHome::PictureChanged;
+    header = carried.bytes;
+    if (how == HeaderHome::AsItWas) return true;
+    if (edited) {
+        constexpr std::size_t kSlots = kHeaderSize / kSlotSize;
+        if (carried.records.size() > kSlots) {
+            problem = "its XMP names " + std::to_string(carried.records.size()) + " header records, more than a header's " +
+                      std::to_string(kSlots) + " slots";
+            return false;
+        }
+        header.assign(kHeaderSize, ' ');
+        for (std::size_t s = 0; s < carried.records.size(); ++s) {
+            const std::string text = codePage.Encode(carried.records[s]);
+            if (text.size() > kSlotSize) {
+                problem = "its header record " + std::to_string(s + 1) + " is longer than a slot's " +
+                          std::to_string(kSlotSize) + " bytes";
+                return false;
+            }
+            header.replace(s * kSlotSize, text.size(), text);
+        }
+    }
+    return PlacePictureRecords(header, picture, codePage, problem);
+}
+
+} // namespace scanleaf::core

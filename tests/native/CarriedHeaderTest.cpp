@@ -1,0 +1,164 @@
+// A header as it travels in XMP and comes home: the bytes and records back as written (other
+// writers' forms of the packet too), the bytes unchanged while records and picture agree, a header
+// made of edited records with the picture's own records winning, and what cannot be carried named.
+#include "core/CarriedHeader.h"
+#include "core/CalsImage.h"
+#include "core/TiffReader.h"
+#include "core/native/StandIns.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace scanleaf::core;
+
+std::string Header(const std::vector<std::string>& records, char pad = ' ') {
+    std::string header;
+    for (const std::string& r : records) header += r + std::string(kSlotSize - r.size(), pad);
+    return header + std::string(kHeaderSize - header.size(), pad);
+}
+
+const std::string kPlain = Header({"srcdocid: A3 <&> 1", "docls: 3", "RTYPE: 1", "rorient: 090,270", "rpelcnt: 97,61", "rdensty: 300"});
+
+CarriedHeader Carried(const std::string& header) {
+    return CarryHeader(reinterpret_cast<const unsigned char*>(header.data()), StandInCodePage(1252));
+}
+
+PagePicture Picture(std::uint32_t w, std::uint32_t h, std::uint32_t dpi, int path, int lines) {
+    PagePicture p;
+    p.width = w, p.height = h, p.dpi = dpi, p.pelPath = path, p.lineProgression = lines;
+    return p;
+}
+
+TEST(CarriedHeader, ComesBackFromItsPacketAsWritten) {
+    const std::string headers[] = {kPlain, Header({"rtype:\t1\t", "notes: caf\xE9"}, '\0'), std::string(kHeaderSize, ' ')};
+    for (const std::string& header : headers) {
+        const CarriedHeader carried = Carried(header);
+        for (bool padded : {true, false}) {
+            std::string problem = "not cleared";
+            const CarriedHeader back = XmpHeader(XmpPacket(SL_T("t"), {{SL_T("a"), SL_T("b")}}, XmpPdfa(), padded, carried), problem);
+            EXPECT_EQ("", problem);
+            EXPECT_EQ(header, back.bytes);
+            EXPECT_EQ(carried.records, back.records);
+        }
+    }
+    EXPECT_EQ((std::vector<Text>{SL_T("rtype:\t1"), SL_T("notes: caf\u00e9")}), Carried(headers[1]).records);
+    // Another writer's packet: its own prefixes, an empty item, the bytes wrapped.
+    const std::string bytes = XmpPacket(SL_T(""), {}, XmpPdfa(), false, Carried(kPlain));
+    const std::size_t at = bytes.find("<cals:bytes>") + 12;
+    const std::string base64 = bytes.substr(at, bytes.find("</cals:bytes>") - at);
+    const std::string other = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><r:RDF xmlns:r='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+                              "<r:Description xmlns:h='urn:scanleaf:cals-header:1.0/'><h:bytes>" +
+                              base64.substr(0, 100) + "\n  " + base64.substr(100) +
+                              "</h:bytes><h:records><r:Seq><r:li>a: 1</r:li><r:li/><r:li>b &amp; c</r:li></r:Seq></h:records>"
+                              "</r:Description></r:RDF></x:xmpmeta>";
+    std::string problem;
+    const CarriedHeader back = XmpHeader(other, problem);
+    EXPECT_EQ("", problem);
+    EXPECT_EQ(kPlain, back.bytes);
+    EXPECT_EQ((std::vector<Text>{SL_T("a: 1"), SL_T(""), SL_T("b & c")}), back.records);
+}
+
+TEST(CarriedHeader, PacketsThatCannotBeReadAreNamed) {
+    const std::string ns = "<d xmlns:h='urn:scanleaf:cals-header:1.0/'>";
+    const struct {
+        std::string packet, problem;
+    } cases[] = {
+        {ns + "<h:bytes>AAAA</h:bytes><h:records></h:records></d>", "its XMP header bytes are no base64 of 2048 bytes"},
+        {ns + "<h:bytes>A*AA</h:bytes><h:records></h:records></d>", "its XMP header bytes are no base64 of 2048 bytes"},
+        {ns + "<h:bytes>" + std::string(2731, 'A') + "=</h:bytes><h:records><r:li>a<b/></r:li></h:records></d>",
+         "its XMP header records hold no simple text"},
+        {ns + "<h:bytes>" + std::string(2731, 'A') + "=</h:bytes></d>", ""}, // no records: carries nothing
+        {"<d><h:bytes>AAAA</h:bytes></d>", ""},                                     // not the namespace
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        EXPECT_TRUE(XmpHeader(c.packet, problem).Empty()) << c.packet.substr(0, 80);
+        EXPECT_EQ(c.problem, problem);
+    }
+}
+
+TEST(CarriedHeader, ComesHomeAsItWasOrMadeOfItsRecords) {
+    const TableCodePage& cp = StandInCodePage(1252);
+    const PagePicture own = Picture(97, 61, 300, 90, 270);
+    const struct {
+        const char* what;
+        std::vector<std::string> edit; // records after another program, empty: untouched
+        PagePicture picture;
+        HeaderHome how;
+        std::string header; // expected; empty: kPlain
+    } cases[] = {
+        {"untouched", {}, own, HeaderHome::AsItWas, ""},
+        {"records edited", {"docls: 4", "rpelcnt: 1,1", "notes: new"}, own, HeaderHome::RecordsEdited,
+         Header({"docls: 4", "rpelcnt: 000097,000061", "notes: new", "rtype: 1", "rorient: 090,270", "rdensty: 0300"})},
+        {"picture turned and larger", {}, Picture(98, 61, 400, 0, 270), HeaderHome::PictureChanged,
+         Header({"srcdocid: A3 <&> 1", "docls: 3", "rtype: 1", "rorient: 000,270", "rpelcnt: 000098,000061", "rdensty: 0400"})},
+    };
+    for (const auto& c : cases) {
+        CarriedHeader carried = Carried(kPlain);
+        if (!c.edit.empty()) {
+            carried.records.clear();
+            for (const std::string& r : c.edit) carried.records.push_back(Ascii(r));
+        }
+        std::string header, problem;
+        HeaderHome how = HeaderHome::AsItWas;
+        ASSERT_TRUE(HomeHeader(carried, c.picture, cp, header, how, problem)) << c.what << ": " << problem;
+        EXPECT_EQ(c.how, how) << c.what;
+        EXPECT_EQ(c.header.empty() ? kPlain : c.header, header) << c.what;
+        const CalsImageInfo info = ReadImageInfo(reinterpret_cast<const unsigned char*>(header.data()));
+        EXPECT_TRUE(info.type1 && info.width == c.picture.width && info.density == c.picture.dpi) << c.what;
+    }
+    // A header without rdensty gives 200 dpi, and one without rorient 000,270: they agree with such a picture.
+    const std::string bare = Header({"rtype: 1", "rpelcnt: 000010,000020", "rdensty: NONE"});
+    std::string header, problem;
+    HeaderHome how;
+    EXPECT_TRUE(HomeHeader(Carried(bare), Picture(10, 20, 200, 0, 270), cp, header, how, problem));
+    EXPECT_EQ(HeaderHome::AsItWas, how);
+    EXPECT_EQ(bare, header);
+}
+
+TEST(CarriedHeader, WhatCannotBeMadeIsNamed) {
+    const TableCodePage& cp = StandInCodePage(1252);
+    const PagePicture own = Picture(97, 61, 300, 90, 270);
+    CarriedHeader many = Carried(kPlain), longRecord = Carried(kPlain), full = Carried(kPlain);
+    many.records.assign(17, SL_T("a: b"));
+    longRecord.records.push_back(Text(129, 'x'));
+    full.records.assign(16, SL_T("a: b"));
+    const struct {
+        CarriedHeader carried;
+        std::string problem;
+    } cases[] = {
+        {many, "its XMP names 17 header records, more than a header's 16 slots"},
+        {longRecord, "its header record 7 is longer than a slot's 128 bytes"},
+        {full, "no slot is free for its rtype record"},
+    };
+    for (const auto& c : cases) {
+        std::string header, problem;
+        HeaderHome how;
+        EXPECT_FALSE(HomeHeader(c.carried, own, cp, header, how, problem));
+        EXPECT_EQ(c.problem, problem);
+    }
+}
+
+TEST(PaletteDark, BlackAndWhiteAsTheyAreOthersByThreshold) {
+    const std::uint16_t black[3] = {0, 0, 0}, white[3] = {65535, 65535, 65535}, grey[3] = {0xD3D3, 0xD3D3, 0xD3D3},
+                        brown[3] = {0x6500, 0x4300, 0x2100};
+    const struct {
+        const std::uint16_t *first, *second;
+        int threshold;
+        bool ok, dark0, dark1;
+    } cases[] = {
+        {white, black, -1, true, false, true}, {black, white, -1, true, true, false}, {black, black, -1, true, true, true},
+        {grey, brown, -1, false, false, false}, {grey, brown, 50, true, false, true}, {brown, grey, 50, true, true, false},
+        {grey, brown, 90, true, true, true},    {grey, brown, 10, true, false, false},
+    };
+    for (const auto& c : cases) {
+        bool dark[2] = {};
+        std::string problem;
+        EXPECT_EQ(c.ok, PaletteDark(c.first, c.second, c.threshold, dark, problem)) << c.threshold;
+        if (c.ok) EXPECT_TRUE(dark[0] == c.dark0 && dark[1] == c.dark1) << c.threshold;
+        else EXPECT_NE("", problem);
+    }
+}
+
+} // namespace

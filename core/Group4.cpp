@@ -404,6 +404,7 @@ bool Group3Decoder::NextRow(std::uint8_t* row) {
         bit_ = in.Position();
         if (in.Beyond()) stop = G4Stop::EndOfData;
     } else {
+        if (aligned_) bit_ = (bit_ + 7) & ~std::size_t(7); // what it skips are fill bits
         G4Bits in(data_, size_, bit_);
         // The end-of-line code before the row: eleven zeros or more (fill bits included), then a 1.
         std::size_t zeros = 0;
@@ -413,8 +414,11 @@ bool Group3Decoder::NextRow(std::uint8_t* row) {
         }
         if (in.Beyond(1)) return Fail(G4Stop::EndOfData);
         // (libtiff then skips ahead to the next end-of-line code, and so to another row.)
-        if (zeros < 11) return Fail(G4Stop::NoEndOfLine);
-        in.Take(1);
+        if (zeros < 11 && !eolOptional_) return Fail(G4Stop::NoEndOfLine);
+        if (zeros < 11)
+            in = G4Bits(data_, size_, bit_); // no end-of-line code: the row starts here
+        else
+            in.Take(1);
         bool oneD = coding_ == G3Coding::OneD;
         if (!oneD) {
             oneD = in.Peek(1) == 1; // the tag: 1 for a row of 1-D codes
@@ -434,6 +438,7 @@ bool Group3Decoder::NextRow(std::uint8_t* row) {
 
 bool Group4Decoder::NextRow(std::uint8_t* row) {
     if (stop_ != G4Stop::None) return false;
+    if (aligned_) bit_ = (bit_ + 7) & ~std::size_t(7);
     if (bit_ >= size_ * 8) return Fail(G4Stop::EndOfData);
     G4Bits in(data_, size_, bit_);
     G4Stop stop = rows_coder_.Row2D(in, true);

@@ -76,6 +76,8 @@ public:
     G4Changes Changes() const { return rows_coder_.Changes(); }
     // Bytes taken so far: up to the end-of-block code when it came (or all of them).
     std::size_t BytesUsed() const { return (bit_ + 7) / 8 < size_ ? (bit_ + 7) / 8 : size_; }
+    // Each row's codes start on a byte boundary (PDF's EncodedByteAlign).
+    void AlignRows() { aligned_ = true; }
 
 protected:
     // A width of 0 or above kMaxG4Width stops the decoder before its first row (BadWidth).
@@ -90,6 +92,7 @@ protected:
     std::uint32_t width_;
     std::uint32_t rows_ = 0;
     G4Stop stop_ = G4Stop::None;
+    bool aligned_ = false;
     RowCoder rows_coder_;
 };
 
@@ -116,9 +119,12 @@ public:
     // As Group4Decoder::NextRow; the return-to-control code (six end-of-line codes) ends the
     // page as the end of block does.
     bool NextRow(std::uint8_t* row);
+    // OneD and TwoD rows may come without their end-of-line codes (PDF's EndOfLine false).
+    void EndOfLineOptional() { eolOptional_ = true; }
 
 private:
     G3Coding coding_;
+    bool eolOptional_ = false;
 };
 
 // Sets bits [from, to) of a packed row (most significant bit first).

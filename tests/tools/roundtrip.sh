@@ -49,7 +49,7 @@ for settings in none flat sub-fields; do
     sub-fields) cp "$(dirname "$0")/../../samples/Scanleaf.ini" "$work/share/FileFormats/Scanleaf.ini" ;;
     esac
     [ $settings = none ] || card settings --shared-folder "$(win "$work/share")" >/dev/null
-    for to in ${ROUNDTRIP_KINDS:-tiff pdf pdfa}; do
+    for to in tiff pdf pdfa; do
         out="$work/$settings-$to"
         mkdir -p "$out" "$out-back"
         case $to in

@@ -70,6 +70,7 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
     size_t& written = batch.Count(L"CALS files written");
     size_t& upToDate = batch.Count(L"pictures up to date", false, request.options.skipExisting ? Tally::Always : Tally::Never);
     size_t& refused = batch.Count(L"pictures refused", true);
+    size_t& leftOut = batch.Count(L"pages left out", true, Tally::IfAny);
     refused = batch.Missing();
     auto refuseAll = [&](const std::wstring& reason) { return batch.Refuse(reason, refused); };
     PictureCardRows table;
@@ -132,6 +133,8 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
                 return;
             }
             Out(result.lines);
+            if (!result.leftOut.empty()) Err(result.leftOut);
+            leftOut += result.pagesLeftOut;
             written += result.written;
             upToDate += result.upToDate;
         });

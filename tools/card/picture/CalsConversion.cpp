@@ -6,6 +6,7 @@
 #include "tools/card/picture/CalsConversion.h"
 
 #include "core/CalsImage.h"
+#include "core/PdfPictures.h"
 #include "core/CarriedHeader.h"
 #include "hostenv/SettingsLight.h"
 #include "hostenv/SystemText.h"
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <new>
@@ -111,6 +113,9 @@ struct PagePlan {
     std::uint64_t stripOffset = 0, stripSize = 0;
     // A fax page that is not one CALS stream as it is: decoded by the core, piece by piece.
     std::shared_ptr<const core::TiffPageInfo> fax;
+    // A PDF page's picture, and why a page is left out (no picture, or several).
+    std::shared_ptr<const core::PdfPagePicture> pdf;
+    std::wstring leftOut;
     core::CardValues carried;     // the card its TIFF page carries as XMP
     core::CarriedHeader header;   // the header it carries, when Scanleaf handed it on
     core::HeaderHome home = core::HeaderHome::AsItWas;
@@ -190,19 +195,22 @@ public:
         std::wstring changedOption;
         if (identified && request_.skipExisting) {
             for (const PagePlan& page : pages) {
+                if (!page.leftOut.empty()) continue;
                 const InputsKept::Verdict v = InputsKept::Judge(page.output, record, &changedOption);
                 if (v != InputsKept::Verdict::UpToDate || verdict == InputsKept::Verdict::Missing) verdict = v;
                 if (v != InputsKept::Verdict::UpToDate) break;
             }
             if (verdict == InputsKept::Verdict::UpToDate) {
-                for (const PagePlan& page : pages) result.lines += source + L" -> " + page.output + L" (up to date)\n";
+                for (const PagePlan& page : pages)
+                    if (page.leftOut.empty()) result.lines += source + L" -> " + page.output + L" (up to date)\n";
                 result.upToDate = true;
                 return result;
             }
         }
         std::vector<std::unique_ptr<AtomicFile>> files;
         for (size_t p = 0; p < pages.size() && problem.empty(); ++p) {
-            files.push_back(std::make_unique<AtomicFile>(pages[p].output));
+            files.push_back(pages[p].leftOut.empty() ? std::make_unique<AtomicFile>(pages[p].output) : nullptr);
+            if (!files.back()) continue;
             problem = Write(source, p, pages[p], *files.back());
             // A header that came home is the card; its card's values changed since by another
             // program are written too, where the vault's settings serve them, unless its records
@@ -216,17 +224,22 @@ public:
         }
         if (problem.empty())
             for (size_t p = 0; p < files.size() && problem.empty(); ++p)
-                if (!files[p]->Commit()) problem = CannotWrite(pages[p].output, GetLastError());
+                if (files[p] && !files[p]->Commit()) problem = CannotWrite(pages[p].output, GetLastError());
         if (!problem.empty()) {
             result.refused = source + L": " + problem + L"; nothing written\n";
             return result;
         }
         const std::wstring note = request_.skipExisting ? InputsKept::Note(verdict, changedOption) : std::wstring();
         for (const PagePlan& page : pages) {
+            if (!page.leftOut.empty()) {
+                result.leftOut += source + L": " + page.leftOut + L"; left out\n";
+                ++result.pagesLeftOut;
+                continue;
+            }
             if (identified) InputsKept::Keep(page.output, record);
             result.lines += source + L" -> " + page.output + page.note + note + L"\n";
+            ++result.written;
         }
-        result.written = pages.size();
         return result;
     }
 
@@ -246,6 +259,8 @@ private:
         SourceFile file(source);
         if (!file.Valid()) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
         const std::uint64_t size = file.Size();
+        std::uint8_t start[5] = {};
+        if (size >= 5 && file.Read(0, 5, start) && std::memcmp(start, "%PDF-", 5) == 0) return PlanPdf(source, names, pages);
         const core::TiffFileInfo tiff = core::ReadTiffDirectories(
             size, [&](std::uint64_t at, std::size_t n, std::uint8_t* out) { return file.Read(at, n, out); });
         if (tiff.tiff && !tiff.problem.empty()) return L"not a sound TIFF file: " + FromUtf8(tiff.problem);
@@ -290,26 +305,85 @@ private:
                     return std::wstring(frame.Kind() == PelKind::Grey ? L"grey" : L"colour") +
                            L" pels: --threshold N makes pels below N per cent of full lightness black";
             }
-            if (page.width == 0 || page.height == 0) return L"a size of 0 pels";
-            if (std::uint64_t(page.width) * page.height > core::kMaxPicturePels || page.width > core::kMaxG4Width)
-                return L"claims " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) +
-                       L" pels, more than any drawing holds";
-            const std::wstring density = Density(dpiX, dpiY, page);
-            if (!density.empty()) return density;
-            if (page.header.Empty()) {
-                page.calsHeader = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
-            } else {
-                std::string why;
-                const core::PagePicture picture{page.width, page.height, page.dpi, page.pelPath, page.lineProgression};
-                if (!core::HomeHeader(page.header, picture, scanleaf::AnsiCodePage(), page.calsHeader, page.home, why))
-                    return FromUtf8(why);
-                page.note = HomeNote(page.home);
-            }
-            if (!names.empty()) {
-                if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
-                page.output = names[f];
-            }
+            const std::wstring problem = Finish(dpiX, dpiY, names, frames, f, page);
+            if (!problem.empty()) return problem;
             pages.push_back(page);
+        }
+        return std::wstring();
+    }
+
+    // A PDF's pages: each one's picture as the core reads it. A page of no picture or several is
+    // left out by name; any other problem refuses the document.
+    std::wstring PlanPdf(const std::wstring& source, const std::vector<std::wstring>& names, std::vector<PagePlan>& pages) {
+        std::string bytes;
+        if (!ReadWholeFile(source, bytes)) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+        core::PdfDocument document;
+        if (!document.Open(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
+            return L"not a PDF that can be read: " + FromUtf8(document.Problem());
+        std::vector<core::PdfPageInfo> infos;
+        std::string problem;
+        if (!document.Pages(infos, problem)) return L"its pages cannot be read: " + FromUtf8(problem);
+        if (infos.empty()) return L"holds no page";
+        const std::uint32_t frames = std::uint32_t(infos.size());
+        const std::wstring repaired = document.Repaired().empty() ? std::wstring() : L" (" + FromUtf8(document.Repaired()) + L")";
+        bool any = false;
+        for (std::uint32_t f = 0; f < frames; ++f) {
+            const std::wstring where = frames > 1 ? L"page " + std::to_wstring(f + 1) + L": " : L"";
+            auto picture = std::make_shared<core::PdfPagePicture>(core::ReadPdfPagePicture(document, infos[f], request_.threshold));
+            PagePlan page;
+            if (picture->noDrawing) {
+                page.leftOut = where + FromUtf8(picture->problem);
+                if (!names.empty() && names.size() == frames) page.output = names[f];
+                pages.push_back(page);
+                continue;
+            }
+            if (!picture->problem.empty()) return where + FromUtf8(picture->problem);
+            page.width = picture->width;
+            page.height = picture->height;
+            page.pelPath = picture->pelPath;
+            page.lineProgression = picture->lineProgression;
+            page.passThrough = picture->keep;
+            page.note = picture->keep ? L" (its Group 4 stream kept)"
+                                      : picture->note.empty() ? std::wstring() : L" (" + FromUtf8(picture->note) + L")";
+            if (!picture->xmp.empty()) {
+                std::string why;
+                page.carried = core::XmpCard(picture->xmp, why);
+                if (why.empty()) page.header = core::XmpHeader(picture->xmp, why);
+                if (!why.empty()) return where + FromUtf8(why);
+            }
+            const std::wstring pageProblem = Finish(picture->dpiX, picture->dpiY, names, frames, f, page);
+            if (!pageProblem.empty()) return where + pageProblem;
+            page.note += repaired;
+            page.pdf = std::move(picture);
+            pages.push_back(page);
+            any = true;
+        }
+        if (!any) return pages.size() == 1 ? pages[0].leftOut : L"no page holds one picture";
+        return std::wstring();
+    }
+
+    // What every page needs besides its picture: a size that can be a drawing, its density, its
+    // header and its output.
+    std::wstring Finish(double dpiX, double dpiY, const std::vector<std::wstring>& names, std::uint32_t frames, std::uint32_t f,
+                        PagePlan& page) {
+        if (page.width == 0 || page.height == 0) return L"a size of 0 pels";
+        if (std::uint64_t(page.width) * page.height > core::kMaxPicturePels || page.width > core::kMaxG4Width)
+            return L"claims " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) +
+                   L" pels, more than any drawing holds";
+        const std::wstring density = Density(dpiX, dpiY, page);
+        if (!density.empty()) return density;
+        if (page.header.Empty()) {
+            page.calsHeader = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
+        } else {
+            std::string why;
+            const core::PagePicture picture{page.width, page.height, page.dpi, page.pelPath, page.lineProgression};
+            if (!core::HomeHeader(page.header, picture, scanleaf::AnsiCodePage(), page.calsHeader, page.home, why))
+                return FromUtf8(why);
+            page.note = HomeNote(page.home);
+        }
+        if (!names.empty()) {
+            if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
+            page.output = names[f];
         }
         return std::wstring();
     }
@@ -362,9 +436,10 @@ private:
     std::wstring Write(const std::wstring& source, size_t index, PagePlan& page, AtomicFile& out) {
         if (!out.IsOpen()) return CannotWrite(page.output, GetLastError());
         if (!out.Write(page.calsHeader)) return CannotWrite(page.output, GetLastError());
-        const std::wstring problem = page.passThrough ? CopyStrip(source, page, out)
-                                     : page.fax      ? EncodeFax(source, page, out)
-                                                     : Encode(index, page, out);
+        const std::wstring problem = page.pdf         ? WritePdfPicture(page, out)
+                                     : page.passThrough ? CopyStrip(source, page, out)
+                                     : page.fax         ? EncodeFax(source, page, out)
+                                                        : Encode(index, page, out);
         if (!problem.empty()) return problem;
         return out.Close() ? std::wstring() : CannotWrite(page.output, GetLastError());
     }
@@ -401,6 +476,32 @@ private:
         page.note = L" (coded again from its first " + std::to_wstring(page.height) +
                     L" rows: its strip holds more than ImageLength names)";
         return write(encoder.Bytes());
+    }
+
+    // A PDF page's picture: its Group 4 stream as it is where it is a CALS stream already (or the
+    // stream of the drawing that was handed on), else its rows coded by the core.
+    std::wstring WritePdfPicture(const PagePlan& page, AtomicFile& out) {
+        const core::PdfPagePicture& picture = *page.pdf;
+        const bool own = !page.header.Empty() && page.home == core::HeaderHome::AsItWas &&
+                         picture.coding == core::PdfPagePicture::Coding::Group4 && !picture.aligned && picture.flip == 0 &&
+                         !picture.filled;
+        if (picture.keep || own)
+            return out.Write(picture.data.data(), picture.data.size()) ? std::wstring() : L"cannot write " + page.output;
+        core::PdfPictureRows rows(picture);
+        core::Group4Encoder encoder(page.width);
+        std::vector<std::uint8_t> row(rows.RowBytes());
+        while (rows.NextRow(row.data())) {
+            encoder.AddRow(row.data());
+            std::vector<std::uint8_t>& bytes = encoder.Bytes();
+            if (bytes.size() >= kBandBytes) {
+                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
+                bytes.clear();
+            }
+        }
+        if (!rows.Problem().empty()) return FromUtf8(rows.Problem());
+        encoder.Finish();
+        std::vector<std::uint8_t>& bytes = encoder.Bytes();
+        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring() : L"cannot write " + page.output;
     }
 
     // A fax page (Group 4 of several strips, tiles, another fill order or 0 as black; Group 3;
@@ -518,7 +619,7 @@ private:
     PictureFile picture_;
 };
 
-const std::vector<std::wstring> kPictureExtensions = {L"tif", L"tiff", L"png", L"bmp", L"gif", L"jpg", L"jpeg"};
+const std::vector<std::wstring> kPictureExtensions = {L"tif", L"tiff", L"png", L"bmp", L"gif", L"jpg", L"jpeg", L"pdf"};
 
 CalsConverter::CalsConverter(IVorFileFormat* format, const CalsOptions& options, const PictureCardRows& rows)
     : engine_(std::make_unique<Engine>(format, options, rows)) {}

@@ -51,7 +51,8 @@ public:
     struct Result {
         std::wstring lines;
         std::wstring refused;
-        size_t written = 0;
+        std::wstring leftOut; // lines for standard error: pages of no drawing
+        size_t written = 0, pagesLeftOut = 0;
         bool upToDate = false;
     };
     // The pages a source holds, read before any output is named; 0 with `problem` when it is refused.

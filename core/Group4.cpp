@@ -404,7 +404,6 @@ bool Group3Decoder::NextRow(std::uint8_t* row) {
         bit_ = in.Position();
         if (in.Beyond()) stop = G4Stop::EndOfData;
     } else {
-        if (aligned_) bit_ = (bit_ + 7) & ~std::size_t(7); // what it skips are fill bits
         G4Bits in(data_, size_, bit_);
         // The end-of-line code before the row: eleven zeros or more (fill bits included), then a 1.
         std::size_t zeros = 0;
@@ -413,12 +412,18 @@ bool Group3Decoder::NextRow(std::uint8_t* row) {
             ++zeros;
         }
         if (in.Beyond(1)) return Fail(G4Stop::EndOfData);
+        // Where codes are aligned, an end-of-line code ends on a byte boundary (its fill bits
+        // come before it); zeros that end elsewhere are fill bits and a row's first code.
+        const bool endOfLine = zeros >= 11 && (!aligned_ || !eolOptional_ || (in.Position() + 1) % 8 == 0);
         // (libtiff then skips ahead to the next end-of-line code, and so to another row.)
-        if (zeros < 11 && !eolOptional_) return Fail(G4Stop::NoEndOfLine);
-        if (zeros < 11)
-            in = G4Bits(data_, size_, bit_); // no end-of-line code: the row starts here
-        else
+        if (!endOfLine && !eolOptional_) return Fail(G4Stop::NoEndOfLine);
+        if (!endOfLine) {
+            // No end-of-line code: the row starts here, or at the next byte where rows are aligned.
+            if (aligned_) bit_ = (bit_ + 7) & ~std::size_t(7);
+            in = G4Bits(data_, size_, bit_);
+        } else {
             in.Take(1);
+        }
         bool oneD = coding_ == G3Coding::OneD;
         if (!oneD) {
             oneD = in.Peek(1) == 1; // the tag: 1 for a row of 1-D codes

@@ -358,7 +358,7 @@ PdfDecoded PdfDocument::Decoded(const PdfObject& stream, std::size_t limit) {
     std::size_t size = 0;
     PdfDecoded decoded;
     if (!RawStream(stream, data, size, decoded.problem)) return decoded;
-    return PdfDecode(data, size, Filters(stream), limit);
+    return PdfDecode(data, size, Filters(stream), limit && limit < limit_ ? limit : limit_);
 }
 
 bool PdfDocument::Pages(std::vector<PdfPageInfo>& pages, std::string& problem) {

@@ -47,8 +47,11 @@ public:
     bool RawStream(const PdfObject& stream, const std::uint8_t*& data, std::size_t& size, std::string& problem);
     // A stream's filters, in order.
     std::vector<PdfFilter> Filters(const PdfObject& stream);
-    // A stream's data with its general filters undone (those before an image filter).
-    PdfDecoded Decoded(const PdfObject& stream, std::size_t limit = kMaxDecoded);
+    // A stream's data with its general filters undone (those before an image filter), at most
+    // `limit` bytes (0: the document's limit).
+    PdfDecoded Decoded(const PdfObject& stream, std::size_t limit = 0);
+    // The most any stream decodes to: kMaxDecoded unless set lower.
+    void LimitDecoding(std::size_t limit) { limit_ = limit; }
 
     // Every page in order; false with `problem` for a page tree that loops, is deeper than 64,
     // or has more than kMaxPages pages.
@@ -73,6 +76,7 @@ private:
 
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
+    std::size_t limit_ = kMaxDecoded;
     std::string problem_, repaired_;
     std::map<std::uint32_t, Entry> entries_;
     PdfObject trailer_;

@@ -163,6 +163,8 @@ bool Predicted(const PdfObject& parms, std::string& data, std::string& problem) 
         columns > (1 << 24))
         return problem = "its predictor's Colors, BitsPerComponent or Columns are out of range", false;
     const std::size_t rowBytes = std::size_t((colors * bpc * columns + 7) / 8);
+    // Rows longer than the data cannot be in it (and are not made room for).
+    if (rowBytes > data.size()) return problem = "its predictor's rows are longer than its data", false;
     const std::size_t pel = std::size_t(std::max<std::int64_t>(1, colors * bpc / 8));
     std::string out;
     if (predictor == 2) {

@@ -1,0 +1,430 @@
+// The PDF reader held against libqpdf's reading of the same documents: every object qpdf finds,
+// its kind, entries, numbers, strings and stream data (raw, and with the general filters undone)
+// equal, in documents as this writer, qpdf (object streams, linearized, uncompressed, an
+// incremental update), Ghostscript and other projects write them; a damaged cross-reference
+// rebuilt and said; encrypted documents refused; and each page's picture with the size,
+// resolution, orientation and stream it was written with.
+#include "core/PdfPictures.h"
+#include "core/PdfWriter.h"
+#include "tests/native/Libtiff.h"
+
+#include <qpdf/QPDF.hh>
+#include <zlib.h>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace scanleaf::core;
+using Kind = PdfObject::Kind;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string DataPath(const std::string& name) { return std::string(SCANLEAF_TEST_DATA) + "/realfiles/" + name; }
+
+// A PDF of `count` pages, each a picture in another orientation and resolution.
+std::string Written(int count, std::vector<std::vector<std::uint8_t>>& streams) {
+    std::string file;
+    PdfWriter writer([&file](const char* bytes, std::size_t size) {
+        file.append(bytes, size);
+        return true;
+    });
+    writer.Begin();
+    static const int kOrientations[8][2] = {{0, 270}, {90, 270}, {180, 270}, {270, 270}, {0, 90}, {90, 90}, {180, 90}, {270, 90}};
+    for (int p = 0; p < count; ++p) {
+        PdfPage page;
+        page.width = 61 + std::uint32_t(p);
+        page.height = 37;
+        page.dpi = std::uint32_t(100 + 50 * p);
+        page.pelPath = kOrientations[p % 8][0];
+        page.lineProgression = kOrientations[p % 8][1];
+        page.title = Ascii("page " + std::to_string(p));
+        libtiff::Rows rows(page.height, std::vector<std::uint8_t>((page.width + 7) / 8, 0));
+        for (std::uint32_t y = 0; y < page.height; ++y) rows[y][(y * 3 + std::uint32_t(p)) % rows[y].size()] = std::uint8_t(0x81 + y);
+        streams.push_back(libtiff::Encode(rows, page.width));
+        writer.AddPage(page, streams.back().data(), streams.back().size());
+    }
+    writer.Finish(Ascii("drawings"), {{Ascii("notes"), Ascii("x")}});
+    return file;
+}
+
+// `command` then the input and output files ("out-first": the other way round).
+std::string Rewritten(const std::string& file, const std::string& command, bool outFirst = false) {
+    libtiff::TempPath in, out;
+    std::ofstream(in.c_str(), std::ios::binary) << file;
+    const std::string line = command + " " + (outFirst ? out.c_str() : in.c_str()) + " " + (outFirst ? in.c_str() : out.c_str()) +
+                             " >/dev/null 2>&1";
+    const int status = std::system(line.c_str());
+    EXPECT_TRUE(status == 0 || line.rfind("qpdf", 0) == 0) << line; // qpdf exits 3 on warnings
+    return ReadFile(out.c_str());
+}
+
+// Our object against qpdf's, to a depth.
+void Same(PdfDocument& ours, const PdfObject& object, QPDFObjectHandle theirs, const std::string& where, int depth) {
+    const PdfObject& o = object;
+    if (theirs.isIndirect() && depth > 0) {
+        ASSERT_TRUE(o.Is(Kind::Reference)) << where;
+        EXPECT_EQ(std::uint32_t(theirs.getObjectID()), o.object) << where;
+        return;
+    }
+    if (theirs.isNull()) {
+        EXPECT_TRUE(o.Is(Kind::Null)) << where;
+        return;
+    }
+    if (theirs.isBool()) {
+        EXPECT_TRUE(o.Is(Kind::Boolean) && o.boolean == theirs.getBoolValue()) << where;
+        return;
+    }
+    if (theirs.isInteger()) {
+        EXPECT_TRUE(o.Is(Kind::Integer) && o.number == double(theirs.getIntValue())) << where;
+        return;
+    }
+    if (theirs.isReal()) {
+        EXPECT_NEAR(std::stod(theirs.getRealValue()), o.number, 1e-9) << where;
+        return;
+    }
+    if (theirs.isString()) {
+        EXPECT_TRUE(o.Is(Kind::String) && o.text == theirs.getStringValue()) << where;
+        return;
+    }
+    if (theirs.isName()) {
+        EXPECT_TRUE(o.Is(Kind::Name) && "/" + o.text == theirs.getName()) << where;
+        return;
+    }
+    if (theirs.isArray()) {
+        ASSERT_TRUE(o.Is(Kind::Array)) << where;
+        ASSERT_EQ(std::size_t(theirs.getArrayNItems()), o.items.size()) << where;
+        for (std::size_t i = 0; i < o.items.size(); ++i) Same(ours, o.items[i], theirs.getArrayItem(int(i)), where + "[" + std::to_string(i) + "]", depth + 1);
+        return;
+    }
+    if (theirs.isDictionary() || theirs.isStream()) {
+        ASSERT_TRUE(theirs.isStream() ? o.Is(Kind::Stream) : o.Is(Kind::Dictionary)) << where;
+        QPDFObjectHandle dictionary = theirs.isStream() ? theirs.getDict() : theirs;
+        std::size_t count = 0;
+        for (const std::string& key : dictionary.getKeys()) {
+            if (dictionary.getKey(key).isNull()) continue;
+            ++count;
+            const PdfObject* value = o.Find(key.substr(1));
+            ASSERT_TRUE(value) << where << key;
+            Same(ours, *value, dictionary.getKey(key), where + key, depth + 1);
+        }
+        EXPECT_EQ(count, o.entries.size()) << where;
+    }
+    if (theirs.isStream()) {
+        const std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+        std::string problem;
+        ASSERT_TRUE(ours.RawStream(o, data, size, problem)) << where << ": " << problem;
+        const auto raw = theirs.getRawStreamData();
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize()),
+                  std::string(reinterpret_cast<const char*>(data), size))
+            << where;
+        const PdfDecoded decoded = ours.Decoded(o);
+        bool general = decoded.undone == ours.Filters(o).size() && decoded.problem.empty();
+        if (general) {
+            const auto filtered = theirs.getStreamData(qpdf_dl_generalized);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(filtered->getBuffer()), filtered->getSize()), decoded.bytes) << where;
+        }
+    }
+}
+
+void SameAsQpdf(const std::string& file, const std::string& what) {
+    PdfDocument ours;
+    ASSERT_TRUE(ours.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << what << ": " << ours.Problem();
+    QPDF theirs;
+    theirs.setSuppressWarnings(true);
+    theirs.processMemoryFile(what.c_str(), file.data(), file.size());
+    for (QPDFObjectHandle object : theirs.getAllObjects()) {
+        PdfObject reference;
+        reference.kind = Kind::Reference;
+        reference.object = std::uint32_t(object.getObjectID());
+        const PdfObject& mine = ours.Resolve(reference);
+        // A cross-reference stream is not an object a reader asks for.
+        if (object.isStream() && object.getDict().getKey("/Type").isNameAndEquals("/XRef")) continue;
+        Same(ours, mine, object, what + " " + std::to_string(object.getObjectID()), 0);
+    }
+    std::vector<PdfPageInfo> pages;
+    std::string problem;
+    ASSERT_TRUE(ours.Pages(pages, problem)) << what << ": " << problem;
+    EXPECT_EQ(theirs.getAllPages().size(), pages.size()) << what;
+}
+
+TEST(PdfReader, ReadsWhatQpdfReads) {
+    std::vector<std::vector<std::uint8_t>> streams;
+    const std::string written = Written(9, streams);
+    const struct {
+        const char* what;
+        std::string file;
+    } cases[] = {
+        {"as written", written},
+        {"object streams", Rewritten(written, "qpdf --object-streams=generate --compress-streams=y")},
+        {"linearized", Rewritten(written, "qpdf --linearize --object-streams=generate")},
+        {"uncompressed", Rewritten(written, "qpdf --qdf --object-streams=disable")},
+        {"Ghostscript", Rewritten(written, "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o", true)},
+        {"pdfcpu", ReadFile(DataPath("pdfcpu-T6.pdf"))},
+        {"pdf.js end of block", ReadFile(DataPath("pdfjs-ccitt_EndOfBlock_false.pdf"))},
+        {"pdf.js 1-bit", ReadFile(DataPath("pdfjs-images_1bit_grayscale.pdf"))},
+        {"qpdf fax", ReadFile(DataPath("qpdf-fax-decode-parms.pdf"))},
+    };
+    for (const auto& c : cases) {
+        ASSERT_FALSE(c.file.empty()) << c.what;
+        SameAsQpdf(c.file, c.what);
+    }
+}
+
+TEST(PdfReader, PagesGiveThePicturesTheyWereWrittenWith) {
+    std::vector<std::vector<std::uint8_t>> streams;
+    const std::string written = Written(9, streams);
+    for (const std::string& file : {written, Rewritten(written, "qpdf --object-streams=generate --compress-streams=y"),
+                                    Rewritten(written, "qpdf --linearize")}) {
+        PdfDocument document;
+        ASSERT_TRUE(document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << document.Problem();
+        std::vector<PdfPageInfo> pages;
+        std::string problem;
+        ASSERT_TRUE(document.Pages(pages, problem));
+        ASSERT_EQ(9u, pages.size());
+        static const int kOrientations[8][2] = {{0, 270}, {90, 270}, {180, 270}, {270, 270}, {0, 90}, {90, 90}, {180, 90}, {270, 90}};
+        for (int p = 0; p < 9; ++p) {
+            const PdfPagePicture picture = ReadPdfPagePicture(document, pages[std::size_t(p)], -1);
+            ASSERT_EQ("", picture.problem) << p;
+            EXPECT_TRUE(picture.keep) << p;
+            EXPECT_EQ(std::string(streams[std::size_t(p)].begin(), streams[std::size_t(p)].end()), picture.data) << p;
+            EXPECT_EQ(61u + std::uint32_t(p), picture.width);
+            EXPECT_EQ(37u, picture.height);
+            EXPECT_EQ(100.0 + 50 * p, picture.dpiX) << p;
+            EXPECT_EQ(picture.dpiX, picture.dpiY) << p;
+            EXPECT_EQ(kOrientations[p % 8][0], picture.pelPath) << p;
+            EXPECT_EQ(kOrientations[p % 8][1], picture.lineProgression) << p;
+        }
+    }
+}
+
+// Damage and updates: the newest object wins; a cross-reference that lies is rebuilt by a scan
+// and said; what cannot be read is named.
+TEST(PdfReader, UpdatesDamageAndEncryption) {
+    std::vector<std::vector<std::uint8_t>> streams;
+    const std::string written = Written(2, streams);
+    // An update: the information dictionary given again, a section linking back.
+    const std::size_t previous = std::stoul(written.substr(written.rfind("startxref") + 10));
+    auto named = [&written](const std::string& key) {
+        const std::size_t at = written.rfind(key + " ") + key.size() + 1;
+        return written.substr(at, written.find(" 0 R", at) - at);
+    };
+    const std::string info = named("/Info"), root = named("/Root");
+    std::string updated = written + info + " 0 obj\n<< /Title (updated) >>\nendobj\n";
+    const std::size_t at = written.size();
+    char xref[160];
+    std::snprintf(xref, sizeof xref, "xref\n%s 1\n%010zu 00000 n \ntrailer\n<< /Size 40 /Root %s 0 R /Info %s 0 R /Prev %zu >>\n",
+                  info.c_str(), at, root.c_str(), info.c_str(), previous);
+    updated += std::string(xref) + "startxref\n" + std::to_string(updated.size()) + "\n%%EOF\n";
+    std::string wrongOffset = written;
+    wrongOffset.replace(wrongOffset.rfind("startxref") + 10, 1, "9");
+    std::string noTable = written;
+    noTable.replace(noTable.rfind("xref\n0 "), 4, "xxxx");
+    const struct {
+        const char* what;
+        std::string file;
+        bool opens;
+        const char* repaired; // the start of Repaired(), or of Problem() when it does not open
+    } cases[] = {
+        {"an update", updated, true, ""},
+        {"startxref off", wrongOffset, true, "its cross-reference is damaged ("},
+        {"no table", noTable, true, "its cross-reference is damaged (no cross-reference table or stream"},
+        {"truncated", written.substr(0, written.size() / 2), false, "its cross-reference is damaged (no startxref at its end)"},
+        {"encrypted", Rewritten(written, "qpdf --encrypt u o 256 --"), false, "encrypted"},
+        {"not a PDF", "GIF89a", false, "no PDF"},
+    };
+    for (const auto& c : cases) {
+        PdfDocument document;
+        EXPECT_EQ(c.opens, document.Open(reinterpret_cast<const std::uint8_t*>(c.file.data()), c.file.size())) << c.what;
+        const std::string& said = c.opens ? document.Repaired() : document.Problem();
+        EXPECT_EQ(0u, said.rfind(c.repaired, 0)) << c.what << ": " << said;
+        if (!c.opens) continue;
+        std::vector<PdfPageInfo> pages;
+        std::string problem;
+        EXPECT_TRUE(document.Pages(pages, problem)) << c.what;
+        EXPECT_EQ(2u, pages.size()) << c.what;
+        if (std::string(c.what) == "an update") {
+            EXPECT_EQ("updated", document.Get(document.Trailer(), "Info").Find("Title")->text);
+            SameAsQpdf(c.file, c.what);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A one-page PDF whose picture is `image` (its dictionary's entries) with `data`.
+std::string OnePicture(const std::string& image, const std::string& data, const std::string& draw = "q 90 0 0 40 0 0 cm /Im Do Q") {
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 90 40] /Resources << /XObject << /Im 5 0 R >> >> /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(draw.size()) + " >>\nstream\n" + draw + "\nendstream",
+        "<< /Type /XObject /Subtype /Image " + image + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream",
+    };
+    std::string file = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(file.size());
+        file += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = file.size();
+    file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t o : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
+        file += line;
+    }
+    return file + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+libtiff::Rows Inverted(libtiff::Rows rows, std::uint32_t width) {
+    for (auto& row : rows) {
+        for (auto& b : row) b = std::uint8_t(~b);
+        if (width & 7) row.back() &= std::uint8_t(0xFF << (8 - (width & 7)));
+    }
+    return rows;
+}
+
+std::string Packed(const libtiff::Rows& rows) {
+    std::string out;
+    for (const auto& row : rows) out += Bytes(row);
+    return out;
+}
+
+std::string Zlib(const std::string& data) {
+    uLongf size = compressBound(uLong(data.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()), 9);
+    out.resize(size);
+    return out;
+}
+
+} // namespace
+
+// Every 1-bit coding a PDF may give a picture, decoded to the pels it shows (black 1): CCITT
+// Group 4 and Group 3 with their parameters, masks, palettes, /Decode, and samples through
+// general filters and predictors. Only a Group 4 stream that shows black as black is kept.
+TEST(PdfPictures, EveryOneBitCodingGivesThePelsItShows) {
+    constexpr std::uint32_t w = 45, h = 20;
+    libtiff::Rows rows(h, std::vector<std::uint8_t>((w + 7) / 8, 0));
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x)
+            if ((x < 15 && y < 5) || y == 0 || (x == w - 1) || (x + y) % 7 == 0) rows[y][x / 8] |= std::uint8_t(0x80 >> (x % 8));
+    const libtiff::Rows inverted = Inverted(rows, w);
+    const std::string size = "/Width 45 /Height 20 ";
+    const std::string g4 = Bytes(libtiff::Encode(rows, w)), g4Inverted = Bytes(libtiff::Encode(inverted, w));
+    auto g3 = [&](std::uint16_t compression, std::uint32_t options) { return Bytes(libtiff::Encode(rows, w, {compression, options})); };
+    // PNG's Up predictor on every row.
+    std::string up;
+    for (std::size_t r = 0; r < inverted.size(); ++r) {
+        up += '\2';
+        for (std::size_t i = 0; i < inverted[r].size(); ++i) up += char(inverted[r][i] - (r ? inverted[r - 1][i] : 0));
+    }
+    std::string runs; // RunLength: every row a literal run
+    for (const auto& row : inverted) runs += char(row.size() - 1) + Bytes(row);
+    runs += char(128);
+    std::string hex;
+    for (unsigned char c : Packed(inverted)) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", c);
+        hex += two;
+    }
+    const struct {
+        const char* what;
+        std::string image, data;
+        bool keep;
+    } cases[] = {
+        {"Group 4", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4, true},
+        {"Group 4, rows given", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCF /DecodeParms << /K -1 /Columns 45 /Rows 20 >>", g4, true},
+        {"a mask", size + "/ImageMask true /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4, true},
+        {"BlackIs1", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 /BlackIs1 true >>", g4Inverted, false},
+        {"Decode [1 0]", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Decode [1 0] /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4Inverted, false},
+        {"a mask, Decode [1 0]", size + "/ImageMask true /Decode [1 0] /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4Inverted, false},
+        {"white and black palette", size + "/ColorSpace [/Indexed /DeviceRGB 1 <FFFFFF000000>] /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4Inverted, false},
+        {"black and white grey palette", size + "/ColorSpace [/Indexed /DeviceGray 1 <00FF>] /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4, true},
+        {"Group 4 after Flate", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter [/FlateDecode /CCITTFaxDecode] /DecodeParms [null << /K -1 /Columns 45 >>]", Zlib(g4), true},
+        {"Group 3 1-D", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 45 /EndOfLine true >>", g3(COMPRESSION_CCITTFAX3, 0), false},
+        {"Group 3 1-D, aligned", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 45 /EndOfLine true /EncodedByteAlign true >>", g3(COMPRESSION_CCITTFAX3, GROUP3OPT_FILLBITS), false},
+        {"Group 3 2-D", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K 4 /Columns 45 /EndOfLine true >>", g3(COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING), false},
+        {"Modified Huffman", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 45 /EncodedByteAlign true >>", g3(COMPRESSION_CCITTRLE, 0), false},
+        {"samples", size + "/ColorSpace /DeviceGray /BitsPerComponent 1", Packed(inverted), false},
+        {"Flate samples", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /FlateDecode", Zlib(Packed(inverted)), false},
+        {"Flate with PNG predictors", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 45 /BitsPerComponent 1 >>", Zlib(up), false},
+        {"RunLength samples", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /RunLengthDecode", runs, false},
+        {"ASCIIHex samples", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /AHx", hex + ">", false},
+        {"a mask of samples", size + "/ImageMask true", Packed(inverted), false},
+    };
+    for (const auto& c : cases) {
+        const std::string file = OnePicture(c.image, c.data);
+        PdfDocument document;
+        ASSERT_TRUE(document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << c.what;
+        std::vector<PdfPageInfo> pages;
+        std::string problem;
+        ASSERT_TRUE(document.Pages(pages, problem) && pages.size() == 1) << c.what;
+        const PdfPagePicture picture = ReadPdfPagePicture(document, pages[0], -1);
+        ASSERT_EQ("", picture.problem) << c.what;
+        EXPECT_EQ(c.keep, picture.keep) << c.what;
+        EXPECT_EQ(36.0, picture.dpiX) << c.what; // 45 pels over 90 points
+        EXPECT_EQ(36.0, picture.dpiY) << c.what;
+        PdfPictureRows decoded(picture);
+        std::vector<std::uint8_t> row(decoded.RowBytes());
+        for (std::uint32_t y = 0; y < h; ++y) {
+            ASSERT_TRUE(decoded.NextRow(row.data())) << c.what << " row " << y << ": " << decoded.Problem();
+            EXPECT_EQ(rows[y], row) << c.what << " row " << y;
+        }
+        EXPECT_FALSE(decoded.NextRow(row.data())) << c.what;
+    }
+}
+
+// Pages that hold no drawing are named (to be left out), and pictures that lie refused.
+TEST(PdfPictures, PagesOfNoDrawingAndPicturesThatLie) {
+    const std::string gray = "/Width 45 /Height 20 /ColorSpace /DeviceGray ";
+    const std::string g4 = Bytes(libtiff::Encode(libtiff::Rows(20, std::vector<std::uint8_t>(6, 0x18)), 45));
+    const std::string ccitt = gray + "/BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 ";
+    const struct {
+        const char* what;
+        std::string image, data, draw;
+        bool noDrawing;
+        const char* problem;
+        int threshold;
+    } cases[] = {
+        {"no picture", ccitt + ">>", g4, "BT ET", true, "its page holds no picture", -1},
+        {"two pictures", ccitt + ">>", g4, "/Im Do /Im Do", true, "its page holds 2 pictures, not one drawing", -1},
+        {"an inline image", ccitt + ">>", g4, "BI /W 1 /H 1 /BPC 1 /IM true ID \x80 EI", true, "its picture is an inline image, which is not read", -1},
+        {"JPEG", gray + "/BitsPerComponent 8 /Filter /DCTDecode", "x", "/Im Do", true, "its picture is a JPEG (DCTDecode), not a 1-bit drawing", -1},
+        {"grey", gray + "/BitsPerComponent 8", std::string(900, 'x'), "/Im Do", true, "its picture has 8 bits a component: no 1-bit drawing", -1},
+        {"colour palette", "/Width 45 /Height 20 /ColorSpace [/Indexed /DeviceRGB 1 <D3D3D3654321>] /BitsPerComponent 1", std::string(120, 'x'),
+         "/Im Do", true, "a palette of two colours other than black and white: --threshold N makes those below N per cent of full lightness black", -1},
+        {"turned by 45 degrees", ccitt + ">>", g4, "q 30 30 -30 30 0 0 cm /Im Do Q", false, "its picture is drawn turned or slanted by other than quarter turns", -1},
+        {"other columns", gray + "/BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 44 >>", g4, "/Im Do", false,
+         "its CCITT /Columns 44 is not its /Width 45", -1},
+        {"rows missing", ccitt + ">>", g4.substr(0, g4.size() / 3), "/Im Do", false, "its CCITT data holds", -1},
+        {"no size", "/ColorSpace /DeviceGray /BitsPerComponent 1", "", "/Im Do", false, "its picture gives a size of 0 by 0 pels", -1},
+    };
+    for (const auto& c : cases) {
+        const std::string file = OnePicture(c.image, c.data, c.draw);
+        PdfDocument document;
+        ASSERT_TRUE(document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << c.what;
+        std::vector<PdfPageInfo> pages;
+        std::string problem;
+        ASSERT_TRUE(document.Pages(pages, problem) && pages.size() == 1) << c.what;
+        const PdfPagePicture picture = ReadPdfPagePicture(document, pages[0], c.threshold);
+        EXPECT_EQ(0u, picture.problem.rfind(c.problem, 0)) << c.what << ": " << picture.problem;
+        EXPECT_EQ(c.noDrawing, picture.noDrawing) << c.what;
+    }
+}

@@ -3,6 +3,7 @@
 #include "core/PdfWriter.h"
 #include "core/TiffReader.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -167,38 +168,45 @@ bool OrientationOf(const Matrix& m, int& pelPath, int& lineProgression) {
     return false;
 }
 
-// The colours of a 1-bit image's two samples as RGB of 0 to 65535, for an Indexed space; false
-// for a colour space other than grey, an image mask or a palette of two.
-bool PaletteOf(PdfDocument& document, const PdfObject& space, std::uint16_t rgb[2][3], bool& indexed, std::string& problem) {
-    indexed = false;
+// An image's colour space as the rows take it: its components (1 or 3), and for a palette its
+// entries as RGB of 0 to 255; false for any other space.
+bool ColoursOf(PdfDocument& document, const PdfObject& space, unsigned& components, std::vector<std::array<std::uint8_t, 3>>& palette,
+               std::string& problem) {
+    components = 1;
+    palette.clear();
     if (space.IsName("DeviceGray") || space.IsName("G") || space.IsName("CalGray")) return true;
+    if (space.IsName("DeviceRGB") || space.IsName("RGB") || space.IsName("CalRGB")) return components = 3, true;
     if (space.Is(Kind::Array) && !space.items.empty()) {
         const PdfObject& family = document.Resolve(space.items[0]);
         if (family.IsName("CalGray")) return true;
-        if (family.IsName("ICCBased") && space.items.size() > 1 && IntOf(document.Get(document.Resolve(space.items[1]), "N"), 0) == 1)
-            return true;
+        if (family.IsName("CalRGB")) return components = 3, true;
+        const std::int64_t n = family.IsName("ICCBased") && space.items.size() > 1 ? IntOf(document.Get(document.Resolve(space.items[1]), "N"), 0) : 0;
+        if (n == 1 || n == 3) return components = unsigned(n), true;
         if ((family.IsName("Indexed") || family.IsName("I")) && space.items.size() == 4) {
             const PdfObject& base = document.Resolve(space.items[1]);
             const PdfObject& lookup = document.Resolve(space.items[3]);
-            std::string table = lookup.text;
-            if (lookup.Is(Kind::Stream)) table = document.Decoded(lookup).bytes;
+            const std::string table = lookup.Is(Kind::Stream) ? document.Decoded(lookup).bytes : lookup.text;
             const bool grey = base.IsName("DeviceGray") || base.IsName("G");
-            const bool rgbBase = base.IsName("DeviceRGB") || base.IsName("RGB");
-            const std::size_t n = grey ? 1 : 3;
-            if ((grey || rgbBase) && table.size() >= 2 * n) {
-                for (int i = 0; i < 2; ++i)
-                    for (int c = 0; c < 3; ++c)
-                        rgb[i][c] = std::uint16_t(static_cast<unsigned char>(table[std::size_t(i) * n + (grey ? 0 : c)]) * 257);
-                indexed = true;
+            const bool rgb = base.IsName("DeviceRGB") || base.IsName("RGB");
+            const std::size_t size = grey ? 1 : 3;
+            const std::int64_t high = IntOf(document.Resolve(space.items[2]), -1);
+            if ((grey || rgb) && high >= 0 && high <= 255 && table.size() >= std::size_t(high + 1) * size) {
+                for (std::int64_t i = 0; i <= high; ++i) {
+                    std::array<std::uint8_t, 3> c;
+                    for (std::size_t k = 0; k < 3; ++k) c[k] = static_cast<std::uint8_t>(table[std::size_t(i) * size + (grey ? 0 : k)]);
+                    palette.push_back(c);
+                }
                 return true;
             }
-            problem = "a palette on a colour space other than grey or RGB";
+            problem = "its picture's palette is on a colour space other than grey or RGB, or shorter than it says";
             return false;
         }
     }
-    problem = "a 1-bit picture in a colour space of more than one component";
+    problem = "its picture's colour space is neither grey, RGB nor a palette of them";
     return false;
 }
+
+unsigned Lightness(const std::array<std::uint8_t, 3>& c) { return (c[0] * 299u + c[1] * 587u + c[2] * 114u) / 1000u; }
 
 } // namespace
 
@@ -257,13 +265,38 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
     if (last == "DCTDecode" || last == "DCT") return leave("its picture is a JPEG (DCTDecode), not a 1-bit drawing");
     if (last == "JPXDecode") return leave("its picture is a JPEG 2000 (JPXDecode), not read");
     if (last == "JBIG2Decode") return leave("its picture is coded in JBIG2, which is not read");
-    if (bits != 1) return leave("its picture has " + std::to_string(bits) + " bits a component: no 1-bit drawing");
-    std::uint16_t rgb[2][3] = {};
-    bool indexed = false;
-    if (!mask && !PaletteOf(document, document.Get(image, "ColorSpace"), rgb, indexed, problem)) return leave(problem);
-    bool inverted = false; // a /Decode of [1 0]
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8)
+        return leave("its picture has " + std::to_string(bits) + " bits a component, which is not read");
+    unsigned components = 1;
+    std::vector<std::array<std::uint8_t, 3>> palette;
+    if (!mask && !ColoursOf(document, document.Get(image, "ColorSpace"), components, palette, problem)) return leave(problem);
+    bool inverted = false; // a /Decode of [1 0] (or [max 0])
     if (const PdfObject& decode = document.Get(image, "Decode"); decode.Is(Kind::Array) && decode.items.size() >= 2)
         inverted = document.Resolve(decode.items[0]).number > document.Resolve(decode.items[1]).number;
+    bool blackAndWhiteOnly = false;
+    picture.bits = unsigned(bits);
+    picture.components = components;
+    // Samples of more than one bit, or colour: each sample value's darkness, or RGB by --threshold.
+    if (bits > 1 || components > 1) {
+        const unsigned values = 1u << bits;
+        bool exact = components == 1 && !palette.empty();
+        for (unsigned v = 0; v < values && components == 1; ++v) {
+            const unsigned sample = inverted ? values - 1 - v : v;
+            const std::array<std::uint8_t, 3> c =
+                palette.empty() ? std::array<std::uint8_t, 3>{std::uint8_t(sample * 255 / (values - 1)), 0, 0}
+                                : palette[std::min<std::size_t>(sample, palette.size() - 1)];
+            const unsigned light = palette.empty() ? c[0] : Lightness(c);
+            exact = exact && (light == 0 || (c[0] == 255 && c[1] == 255 && c[2] == 255));
+            picture.dark.push_back(std::uint8_t(light * 100u < unsigned(std::max(threshold, 0)) * 255u));
+            if (exact) picture.dark.back() = light == 0;
+        }
+        // Grey that is only black and white (as some writers give a bilevel picture) is taken
+        // as it is; that is known once its samples are decoded.
+        blackAndWhiteOnly = !exact && threshold < 0 && components == 1 && palette.empty();
+        if (!exact && threshold < 0 && !blackAndWhiteOnly)
+            return leave("colour pels: --threshold N makes pels below N per cent of full lightness black");
+        picture.threshold = threshold;
+    }
 
     for (std::size_t i = 0; i < filters.size(); ++i)
         if (IsPdfImageFilter(filters[i].name) && i + 1 != filters.size())
@@ -288,10 +321,26 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
         // The decoder's bit is 1 for black runs, which the filter gives as 0 unless BlackIs1.
         sampleIsBit = blackIs1;
     }
+    if (bits > 1 || components > 1) {
+        if (picture.coding != PdfPagePicture::Coding::Samples) return problem = "a CCITT picture of more than one bit a pel", picture;
+        if (blackAndWhiteOnly) {
+            const unsigned most = (1u << bits) - 1;
+            for (std::size_t bit = 0; bit + bits <= picture.data.size() * 8; bit += bits) {
+                const unsigned v = (static_cast<unsigned char>(picture.data[bit / 8]) >> (8 - bits - bit % 8)) & most;
+                if (v != 0 && v != most)
+                    return leave("grey pels: --threshold N makes pels below N per cent of full lightness black");
+            }
+            for (unsigned v = 0; v <= most; ++v) picture.dark[v] = (inverted ? most - v : v) == 0;
+        }
+        return picture;
+    }
     // The bit as black: the bit as the sample, through /Decode, then the colour space.
     const bool bitIsIndex = sampleIsBit != inverted; // a set bit gives sample 1 after /Decode
-    if (indexed) {
+    if (!palette.empty()) {
         bool dark[2];
+        std::uint16_t rgb[2][3];
+        for (int i = 0; i < 2; ++i)
+            for (int c = 0; c < 3; ++c) rgb[i][c] = std::uint16_t(palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)][std::size_t(c)] * 257);
         if (!PaletteDark(rgb[0], rgb[1], threshold, dark, problem)) return leave(problem);
         const bool darkWhenSet = dark[bitIsIndex ? 1 : 0], darkWhenClear = dark[bitIsIndex ? 0 : 1];
         picture.filled = darkWhenSet == darkWhenClear;
@@ -344,6 +393,35 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
                        G4StopText(stop) + ")";
             return false;
         }
+    } else if (picture_.bits > 1 || picture_.components > 1) {
+        // Samples packed from the most significant bit, each row from a byte boundary.
+        const std::size_t stride = (std::size_t(picture_.width) * picture_.bits * picture_.components + 7) / 8;
+        const std::size_t at = std::size_t(row_) * stride;
+        if (at + stride > picture_.data.size()) {
+            problem_ = "its samples hold " + std::to_string(picture_.data.size() / stride) + " of " +
+                       std::to_string(picture_.height) + " rows";
+            return false;
+        }
+        const auto* in = reinterpret_cast<const std::uint8_t*>(picture_.data.data()) + at;
+        const unsigned bits = picture_.bits, mask = (1u << bits) - 1;
+        auto sample = [&](std::size_t index) {
+            const std::size_t bit = index * bits;
+            return (in[bit / 8] >> (8 - bits - bit % 8)) & mask;
+        };
+        std::memset(row, 0, bytes);
+        for (std::uint32_t x = 0; x < picture_.width; ++x) {
+            bool black;
+            if (picture_.components == 1) {
+                black = picture_.dark[sample(x)] != 0;
+            } else {
+                std::array<std::uint8_t, 3> c;
+                for (unsigned k = 0; k < 3; ++k) c[k] = std::uint8_t(sample(std::size_t(x) * 3 + k) * 255 / mask);
+                black = Lightness(c) * 100u < unsigned(picture_.threshold) * 255u;
+            }
+            if (black) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+        }
+        ++row_;
+        return true;
     } else {
         const std::size_t at = std::size_t(row_) * bytes;
         if (at + bytes > picture_.data.size()) {

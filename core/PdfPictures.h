@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace scanleaf::core {
 
@@ -29,7 +30,13 @@ struct PdfPagePicture {
     std::uint8_t flip = 0;
     bool filled = false;
     std::uint8_t fill = 0;
+    // Samples of more than one bit, or of three components: each value's darkness (one
+    // component), or RGB's lightness against `threshold`.
+    unsigned bits = 1, components = 1;
+    std::vector<std::uint8_t> dark;
+    int threshold = -1;
     // `data` is already a CALS stream of exactly `height` rows: kept byte for byte.
+
     bool keep = false;
     std::string note; // why a Group 4 stream is coded again
 };

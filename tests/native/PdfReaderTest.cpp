@@ -344,10 +344,28 @@ TEST(PdfPictures, EveryOneBitCodingGivesThePelsItShows) {
         std::snprintf(two, sizeof two, "%02x", c);
         hex += two;
     }
+    // Eight bits a pel: a palette of white and black as GraphicsMagick writes one, grey and RGB.
+    std::string indexed8, grey8, rgb8, grey2, bw8;
+    for (const auto& row : rows) {
+        std::uint8_t two = 0;
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const bool black = row[x / 8] & (0x80 >> (x % 8));
+            indexed8 += char(black ? 1 : 0);
+            grey8 += char(black ? 40 : 200);
+            bw8 += char(black ? 0 : 255);
+            rgb8 += black ? std::string("\x60\x20\x10") : std::string("\xF0\xE0\xFF");
+            two = std::uint8_t((two << 2) | (black ? 0 : 3));
+            if (x % 4 == 3 || x == w - 1) {
+                grey2 += char(two << (x % 4 == 3 ? 0 : 2 * (3 - x % 4)));
+                two = 0;
+            }
+        }
+    }
     const struct {
         const char* what;
         std::string image, data;
         bool keep;
+        int threshold = -1;
     } cases[] = {
         {"Group 4", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 45 >>", g4, true},
         {"Group 4, rows given", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCF /DecodeParms << /K -1 /Columns 45 /Rows 20 >>", g4, true},
@@ -368,6 +386,11 @@ TEST(PdfPictures, EveryOneBitCodingGivesThePelsItShows) {
         {"RunLength samples", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /RunLengthDecode", runs, false},
         {"ASCIIHex samples", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /AHx", hex + ">", false},
         {"a mask of samples", size + "/ImageMask true", Packed(inverted), false},
+        {"8-bit palette of white and black", size + "/ColorSpace [/Indexed /DeviceRGB 1 <FFFFFF000000>] /BitsPerComponent 8 /Filter /FlateDecode", Zlib(indexed8), false},
+        {"8-bit grey by threshold", size + "/ColorSpace /DeviceGray /BitsPerComponent 8", grey8, false, 50},
+        {"8-bit grey of black and white only", size + "/ColorSpace /DeviceGray /BitsPerComponent 8", bw8, false},
+        {"2-bit grey by threshold", size + "/ColorSpace /DeviceGray /BitsPerComponent 2", grey2, false, 50},
+        {"RGB by threshold", size + "/ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode", Zlib(rgb8), false, 50},
     };
     for (const auto& c : cases) {
         const std::string file = OnePicture(c.image, c.data);
@@ -376,7 +399,7 @@ TEST(PdfPictures, EveryOneBitCodingGivesThePelsItShows) {
         std::vector<PdfPageInfo> pages;
         std::string problem;
         ASSERT_TRUE(document.Pages(pages, problem) && pages.size() == 1) << c.what;
-        const PdfPagePicture picture = ReadPdfPagePicture(document, pages[0], -1);
+        const PdfPagePicture picture = ReadPdfPagePicture(document, pages[0], c.threshold);
         ASSERT_EQ("", picture.problem) << c.what;
         EXPECT_EQ(c.keep, picture.keep) << c.what;
         EXPECT_EQ(36.0, picture.dpiX) << c.what; // 45 pels over 90 points
@@ -407,7 +430,8 @@ TEST(PdfPictures, PagesOfNoDrawingAndPicturesThatLie) {
         {"two pictures", ccitt + ">>", g4, "/Im Do /Im Do", true, "its page holds 2 pictures, not one drawing", -1},
         {"an inline image", ccitt + ">>", g4, "BI /W 1 /H 1 /BPC 1 /IM true ID \x80 EI", true, "its picture is an inline image, which is not read", -1},
         {"JPEG", gray + "/BitsPerComponent 8 /Filter /DCTDecode", "x", "/Im Do", true, "its picture is a JPEG (DCTDecode), not a 1-bit drawing", -1},
-        {"grey", gray + "/BitsPerComponent 8", std::string(900, 'x'), "/Im Do", true, "its picture has 8 bits a component: no 1-bit drawing", -1},
+        {"grey", gray + "/BitsPerComponent 8", std::string(900, 'x'), "/Im Do", true, "grey pels: --threshold N", -1},
+        {"16 bits", gray + "/BitsPerComponent 16", std::string(1800, 'x'), "/Im Do", true, "its picture has 16 bits a component, which is not read", -1},
         {"colour palette", "/Width 45 /Height 20 /ColorSpace [/Indexed /DeviceRGB 1 <D3D3D3654321>] /BitsPerComponent 1", std::string(120, 'x'),
          "/Im Do", true, "a palette of two colours other than black and white: --threshold N makes those below N per cent of full lightness black", -1},
         {"turned by 45 degrees", ccitt + ">>", g4, "q 30 30 -30 30 0 0 cm /Im Do Q", false, "its picture is drawn turned or slanted by other than quarter turns", -1},

@@ -271,6 +271,56 @@ twelvemonkeys-group3_2d_lsb2msb.tif 1 -
 twelvemonkeys-contrib-multipage.tif 3 -
 twelvemonkeys-g3aoe.tif 1 strip.1,.row.1:.no.end-of-line.code.before.the.row
 EOF2
+# Pictures that state what they are: a strip that holds more rows than ImageLength is coded
+# again from the page's own rows (libtiff reads those); a stated resolution is kept and a --dpi
+# that differs named; a fax page of a two-colour palette (light grey and dark brown) is mapped
+# through it, by --threshold where it is not black and white.
+mkdir -p "$work/stated" "$work/out-stated"
+python3 - "$work/ref/page.tif" "$work/stated" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+ifd = struct.unpack_from('<I', data, 4)[0]
+count = struct.unpack_from('<H', data, ifd)[0]
+entries = [list(struct.unpack_from('<HHII', data, ifd + 2 + 12 * i)) for i in range(count)]
+def write(name, entries, extra=b''):
+    out = bytearray(data) + extra
+    if len(out) % 2:
+        out += b'\0'
+    at = len(out)
+    out += struct.pack('<H', len(entries))
+    for e in sorted(entries):
+        out += struct.pack('<HHII', *e)
+    out += struct.pack('<I', 0)
+    struct.pack_into('<I', out, 4, at)
+    open(sys.argv[2] + '/' + name, 'wb').write(out)
+# ImageLength and RowsPerStrip of 700: the strip codes 900.
+write('more-rows.tif', [[t, k, c, 700 if t in (257, 278) else v] for t, k, c, v in entries])
+# A palette: index 0 light grey, 1 dark brown (ColorMap after the file's bytes).
+colours = struct.pack('<6H', 0xD3D3, 0x6565, 0xD3D3, 0x4343, 0xD3D3, 0x2121)
+palette = [[t, k, c, 3 if t == 262 else v] for t, k, c, v in entries] + [[320, 3, 6, len(data) + len(data) % 2]]
+write('palette.tif', palette, (b'\0' if len(data) % 2 else b'') + colours)
+PY
+card convert --to cals -o "$(win "$work/out-stated")" "$(win "$work/stated/more-rows.tif")" >"$work/log.txt" 2>&1 ||
+    fail "more rows: $(cat "$work/log.txt")"
+grep -q 'coded again from its first 700 rows: its strip holds more than ImageLength names' "$work/log.txt" ||
+    fail "more rows, not named: $(cat "$work/log.txt")"
+convert "$work/stated/more-rows.tif" "$work/stated/more-rows.pbm" 2>/dev/null
+[ "$(record "$work/out-stated/more-rows.cal" rpelcnt)" = "001400,000700" ] &&
+    [ "$(differ "$work/out-stated/more-rows.cal" "$work/stated/more-rows.pbm")" = 0 ] || fail "more rows: not libtiff's pels"
+card verify "$(win "$work/out-stated/more-rows.cal")" >/dev/null 2>&1 || fail "more rows: verify calls it damaged"
+card convert --to cals --dpi 200 -o "$(win "$work/out-stated/stated.cal")" "$(win "$work/ref/page.tif")" >"$work/log.txt" 2>&1 ||
+    fail "--dpi over a stated resolution: $(cat "$work/log.txt")"
+[ "$(record "$work/out-stated/stated.cal" rdensty)" = 0300 ] &&
+    grep -q '(it states 300 dpi, which it keeps; --dpi 200 is for pictures that state none)' "$work/log.txt" ||
+    fail "--dpi over a stated resolution: $(record "$work/out-stated/stated.cal" rdensty) $(cat "$work/log.txt")"
+status=0
+card convert --to cals -o "$(win "$work/out-stated")" "$(win "$work/stated/palette.tif")" >"$work/log.txt" 2>&1 || status=$?
+[ $status = 1 ] && grep -q 'a palette of two colours other than black and white: --threshold N' "$work/log.txt" ||
+    fail "a palette without --threshold: $(cat "$work/log.txt")"
+card convert --to cals --threshold 50 -o "$(win "$work/out-stated")" "$(win "$work/stated/palette.tif")" >"$work/log.txt" 2>&1 ||
+    fail "a palette: $(cat "$work/log.txt")"
+[ "$(differ "$work/out-stated/palette.cal" "$work/ref/page.pbm")" = 0 ] || fail "a palette: other pels"
+ok
 # Pages of the kinds archives hold, made with libtiff's and ImageMagick's tools: one pel wide and
 # 65,537 rows high, a strip of 0 bytes, and a second directory that lies past the file's end.
 mkdir -p "$work/kinds" "$work/out-kinds"

@@ -215,15 +215,18 @@ const std::vector<CommandEntry>& Commands() {
                   L"--to", L"cals")},
          L"--to pdf|tiff writes each drawing's Group 4 stream unchanged into a PDF page at its true size\n"
          L"(rdensty; 200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one\n"
-         L"strip. A document of one drawing holds its whole card as XMP; a document of several has a\n"
-         L"bookmark (PDF) per drawing, in path order. Each drawing is decoded in full first: a damaged one\n"
-         L"is named and left out. Documents appear whole or not at all.\n"
-         L"--to cals makes a CALS type 1 file of each page of each picture (TIFF, PNG, BMP, GIF, JPEG; a\n"
-         L"folder gives its files of those kinds): NAME.cal, or NAME-p001.cal and on for several pages. A\n"
-         L"bilevel TIFF page of one Group 4 strip keeps its stream byte for byte; any other picture is\n"
+         L"strip. Each page's XMP holds the drawing's whole header (its bytes and records), and its card\n"
+         L"where the host's shared folder is set; a document of several has a bookmark (PDF) per drawing,\n"
+         L"in path order. Each drawing is decoded in full first: a damaged one is named and left out.\n"
+         L"Documents appear whole or not at all.\n"
+         L"--to cals makes a CALS type 1 file of each page of each picture (TIFF, PNG, BMP, GIF, JPEG,\n"
+         L"PDF; a folder gives its files of those kinds): NAME.cal, or NAME-p001.cal and on for several\n"
+         L"pages. A page that Scanleaf handed on comes back as the file it was, byte for byte. A Group 4\n"
+         L"TIFF strip or PDF stream that is a CALS stream is kept byte for byte; any other picture is\n"
          L"encoded again, grey and colour ones only with --threshold. rpelcnt, rdensty and rorient come\n"
-         L"from the picture; the card from --set and --table, written through the plug-in. A picture that\n"
-         L"lies about itself, or whose card values do not fit, is refused and nothing of it is written.",
+         L"from the picture; the card from --set and --table, written through the plug-in. A PDF page of\n"
+         L"no picture, several, or no 1-bit one is named and left out. A picture that lies about itself,\n"
+         L"or whose card values do not fit, is refused and nothing of it is written.",
          L"0 every drawing or picture written; 1 one left out, refused or not written; 2 a usage error.",
          L"scanleaf-card convert --to cals --set srcdocid=PLAN-42 -o Z:\\vault\\incoming Z:\\scans\\bureau",
          Needs::Plugin, Convert),

@@ -187,12 +187,22 @@ std::string Padded(std::uint32_t value, std::size_t digits) {
 
 } // namespace
 
+std::vector<PictureRecord> PictureRecords(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,
+                                          int lineProgression) {
+    return {
+        {"rtype", "rtype: 1"},
+        {"rorient", "rorient: " + Padded(std::uint32_t(pelPath), 3) + "," + Padded(std::uint32_t(lineProgression), 3)},
+        {"rpelcnt", "rpelcnt: " + Padded(width, 6) + "," + Padded(height, 6)},
+        {"rdensty", "rdensty: " + Padded(dpi, 4)},
+    };
+}
+
 std::string NewCalsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,
                           int lineProgression) {
+    const std::vector<PictureRecord> own = PictureRecords(width, height, dpi, pelPath, lineProgression);
     const std::string records[] = {
         "srcdocid: NONE", "dstdocid: NONE", "txtfilid: NONE", "figid: NONE", "srcgph: NONE", "doccls: NONE",
-        "rtype: 1", "rorient: " + Padded(std::uint32_t(pelPath), 3) + "," + Padded(std::uint32_t(lineProgression), 3),
-        "rpelcnt: " + Padded(width, 6) + "," + Padded(height, 6), "rdensty: " + Padded(dpi, 4), "notes: NONE",
+        own[0].text, own[1].text, own[2].text, own[3].text, "notes: NONE",
     };
     std::string header(kHeaderSize, ' ');
     for (std::size_t i = 0; i < sizeof records / sizeof records[0]; ++i) header.replace(i * kSlotSize, records[i].size(), records[i]);

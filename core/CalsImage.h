@@ -42,6 +42,15 @@ std::string DrawingHeaderProblem(const CalsImageInfo& info);
 // The header's records, read as ASCII (the numbers and names here are ASCII in every code page).
 CalsImageInfo ReadImageInfo(const unsigned char* header);
 
+// The records a picture gives a header, as a new header writes them: rtype, rorient, rpelcnt and
+// rdensty, numbers with leading zeros.
+struct PictureRecord {
+    const char* name;
+    std::string text;
+};
+std::vector<PictureRecord> PictureRecords(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,
+                                          int lineProgression);
+
 // A new type 1 header: the eleven records in the standard's order, each alone in its 128-byte
 // slot and padded with blanks, "NONE" where nothing is known, and five blank slots.
 std::string NewCalsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t dpi, int pelPath,

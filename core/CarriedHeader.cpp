@@ -10,11 +10,6 @@ namespace {
 // Pels per inch where a header gives no rdensty: the standard's default.
 constexpr std::uint32_t kDefaultDensity = 200;
 
-std::string Padded(std::uint32_t value, std::size_t digits) {
-    std::string text = std::to_string(value);
-    return text.size() < digits ? std::string(digits - text.size(), '0') + text : text;
-}
-
 bool SamePicture(const PagePicture& a, const PagePicture& b) {
     return a.width == b.width && a.height == b.height && a.dpi == b.dpi && a.pelPath == b.pelPath &&
            a.lineProgression == b.lineProgression;
@@ -69,13 +64,8 @@ bool PlacePictureRecords(std::string& header, const PagePicture& picture, const 
         DecodeSlot(reinterpret_cast<const unsigned char*>(header.data()) + s * kSlotSize, codePage, texts[s]);
         names[s] = NameOf(texts[s]);
     }
-    const std::pair<const char*, std::string> own[] = {
-        {"rtype", "rtype: 1"},
-        {"rorient", "rorient: " + Padded(std::uint32_t(picture.pelPath), 3) + "," + Padded(std::uint32_t(picture.lineProgression), 3)},
-        {"rpelcnt", "rpelcnt: " + Padded(picture.width, 6) + "," + Padded(picture.height, 6)},
-        {"rdensty", "rdensty: " + Padded(picture.dpi, 4)},
-    };
-    for (const auto& [name, record] : own) {
+    for (const auto& [name, record] :
+         PictureRecords(picture.width, picture.height, picture.dpi, picture.pelPath, picture.lineProgression)) {
         std::size_t at = kSlots;
         for (std::size_t s = 0; s < kSlots && at == kSlots; ++s)
             if (names[s] == Ascii(name)) at = s;

@@ -262,7 +262,17 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
     const std::int64_t bits = mask ? 1 : IntOf(document.Get(image, "BitsPerComponent"), 0);
     const std::vector<PdfFilter> filters = document.Filters(image);
     const std::string last = filters.empty() ? std::string() : filters.back().name;
-    if (last == "DCTDecode" || last == "DCT") return leave("its picture is a JPEG (DCTDecode), not a 1-bit drawing");
+    if ((last == "DCTDecode" || last == "DCT") && threshold < 0)
+        return leave("its picture is a JPEG (DCTDecode): --threshold N makes pels below N per cent of full lightness black");
+    if (last == "DCTDecode" || last == "DCT") {
+        // Decoded by the caller (Windows decodes JPEG), its general filters undone here.
+        const PdfDecoded decoded = document.Decoded(image);
+        if (!decoded.problem.empty()) return problem = decoded.problem, picture;
+        picture.coding = PdfPagePicture::Coding::Jpeg;
+        picture.data = decoded.bytes;
+        picture.threshold = threshold;
+        return picture;
+    }
     if (last == "JPXDecode") return leave("its picture is a JPEG 2000 (JPXDecode), not read");
     if (last == "JBIG2Decode") return leave("its picture is coded in JBIG2, which is not read");
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8)
@@ -384,6 +394,10 @@ PdfPictureRows::~PdfPictureRows() = default;
 
 bool PdfPictureRows::NextRow(std::uint8_t* row) {
     if (!problem_.empty() || row_ >= picture_.height) return false;
+    if (picture_.coding == PdfPagePicture::Coding::Jpeg) {
+        problem_ = "a JPEG is decoded by the caller";
+        return false;
+    }
     const std::size_t bytes = RowBytes();
     if (g4_ || g3_) {
         const bool got = g4_ ? g4_->NextRow(row) : g3_->NextRow(row);

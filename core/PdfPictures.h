@@ -23,7 +23,8 @@ struct PdfPagePicture {
     std::string xmp;     // the image's own XMP packet, or empty
 
     // Where the rows come from: CCITT data (the filters before it undone), or 1-bit samples.
-    enum class Coding { Group4, Group3OneD, Group3TwoD, Samples } coding = Coding::Samples;
+    // Jpeg: a JPEG's bytes (DCTDecode), which the caller decodes (thresholded by `threshold`).
+    enum class Coding { Group4, Group3OneD, Group3TwoD, Samples, Jpeg } coding = Coding::Samples;
     std::string data;
     bool aligned = false, endOfLineOptional = true; // CCITT parameters
     // Each decoded row as black 1: its bits flipped, or all of it one colour.

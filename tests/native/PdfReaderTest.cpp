@@ -429,7 +429,7 @@ TEST(PdfPictures, PagesOfNoDrawingAndPicturesThatLie) {
         {"no picture", ccitt + ">>", g4, "BT ET", true, "its page holds no picture", -1},
         {"two pictures", ccitt + ">>", g4, "/Im Do /Im Do", true, "its page holds 2 pictures, not one drawing", -1},
         {"an inline image", ccitt + ">>", g4, "BI /W 1 /H 1 /BPC 1 /IM true ID \x80 EI", true, "its picture is an inline image, which is not read", -1},
-        {"JPEG", gray + "/BitsPerComponent 8 /Filter /DCTDecode", "x", "/Im Do", true, "its picture is a JPEG (DCTDecode), not a 1-bit drawing", -1},
+        {"JPEG", gray + "/BitsPerComponent 8 /Filter /DCTDecode", "x", "/Im Do", true, "its picture is a JPEG (DCTDecode): --threshold N", -1},
         {"grey", gray + "/BitsPerComponent 8", std::string(900, 'x'), "/Im Do", true, "grey pels: --threshold N", -1},
         {"16 bits", gray + "/BitsPerComponent 16", std::string(1800, 'x'), "/Im Do", true, "its picture has 16 bits a component, which is not read", -1},
         {"colour palette", "/Width 45 /Height 20 /ColorSpace [/Indexed /DeviceRGB 1 <D3D3D3654321>] /BitsPerComponent 1", std::string(120, 'x'),

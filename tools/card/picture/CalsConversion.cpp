@@ -345,12 +345,7 @@ private:
             page.passThrough = picture->keep;
             page.note = picture->keep ? L" (its Group 4 stream kept)"
                                       : picture->note.empty() ? std::wstring() : L" (" + FromUtf8(picture->note) + L")";
-            if (!picture->xmp.empty()) {
-                std::string why;
-                page.carried = core::XmpCard(picture->xmp, why);
-                if (why.empty()) page.header = core::XmpHeader(picture->xmp, why);
-                if (!why.empty()) return where + FromUtf8(why);
-            }
+            if (const std::wstring carried = CarriedIn(picture->xmp, page); !carried.empty()) return where + carried;
             const std::wstring pageProblem = Finish(picture->dpiX, picture->dpiY, names, frames, f, page);
             if (!pageProblem.empty()) return where + pageProblem;
             page.note += repaired;
@@ -411,7 +406,6 @@ private:
 
     // The card and header in the page's XMP packet (none without one); why they cannot be read, or empty.
     static std::wstring Carried(const SourceFile& file, const core::TiffPageInfo& info, PagePlan& page) {
-        core::CardValues& card = page.carried;
         constexpr std::uint32_t kLargestPacket = 64u << 20;
         if (info.xmpSize == 0) return std::wstring();
         if (info.xmpSize > kLargestPacket)
@@ -419,8 +413,13 @@ private:
         std::string packet(info.xmpSize, '\0');
         if (!file.Read(info.xmpOffset, packet.size(), reinterpret_cast<std::uint8_t*>(packet.data())))
             return L"its XMP packet cannot be read";
+        return CarriedIn(packet, page);
+    }
+
+    // The card and the header an XMP packet carries; why it cannot be read, or empty.
+    static std::wstring CarriedIn(const std::string& packet, PagePlan& page) {
         std::string problem;
-        card = core::XmpCard(packet, problem);
+        page.carried = core::XmpCard(packet, problem);
         if (problem.empty()) page.header = core::XmpHeader(packet, problem);
         return problem.empty() ? std::wstring() : FromUtf8(problem);
     }
@@ -487,6 +486,13 @@ private:
                          !picture.filled;
         if (picture.keep || own)
             return out.Write(picture.data.data(), picture.data.size()) ? std::wstring() : L"cannot write " + page.output;
+        if (picture.coding == core::PdfPagePicture::Coding::Jpeg) {
+            // Windows decodes the JPEG; --threshold makes it bilevel.
+            PictureFile jpeg;
+            const HRESULT hr = jpeg.OpenBytes(picture.data);
+            if (FAILED(hr) || jpeg.Frames() == 0) return L"its JPEG cannot be decoded: " + DescribeHresult(FAILED(hr) ? hr : E_FAIL);
+            return Encode(jpeg, 0, page, out);
+        }
         core::PdfPictureRows rows(picture);
         core::Group4Encoder encoder(page.width);
         std::vector<std::uint8_t> row(rows.RowBytes());
@@ -530,10 +536,16 @@ private:
                                                                                      : L"cannot write " + page.output;
     }
 
-    std::wstring Encode(size_t index, const PagePlan& page, AtomicFile& out) {
+    std::wstring Encode(size_t index, const PagePlan& page, AtomicFile& out) { return Encode(picture_, index, page, out); }
+
+    // The frame's rows a band at a time, thresholded where they are not bilevel.
+    std::wstring Encode(PictureFile& picture, size_t index, const PagePlan& page, AtomicFile& out) {
         PictureFrame frame;
-        HRESULT hr = picture_.Frame(std::uint32_t(index), frame);
+        HRESULT hr = picture.Frame(std::uint32_t(index), frame);
         if (FAILED(hr)) return L"cannot be read: " + DescribeHresult(hr);
+        if (frame.Width() != page.width || frame.Height() != page.height)
+            return L"its picture is " + std::to_wstring(frame.Width()) + L" by " + std::to_wstring(frame.Height()) +
+                   L" pels, not the " + std::to_wstring(page.width) + L" by " + std::to_wstring(page.height) + L" it says";
         core::Group4Encoder encoder(page.width);
         const std::size_t stride = ((std::size_t(page.width) + 7) / 8 + 3) & ~std::size_t(3); // rows of whole 32-bit words, as the component copies them
         const std::uint32_t band = std::uint32_t(std::max<std::size_t>(1, kBandBytes / stride));

@@ -19,6 +19,21 @@ HRESULT PictureFile::Open(const std::wstring& path) {
     return hr;
 }
 
+HRESULT PictureFile::OpenBytes(std::string bytes) {
+    bytes_ = std::move(bytes);
+    if (bytes_.size() > 0xFFFFFFFFu) return E_OUTOFMEMORY;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  factory_.PutVoid());
+    if (SUCCEEDED(hr)) hr = factory_->CreateStream(stream_.Put());
+    if (SUCCEEDED(hr))
+        hr = stream_->InitializeFromMemory(reinterpret_cast<BYTE*>(bytes_.data()), DWORD(bytes_.size()));
+    if (SUCCEEDED(hr)) hr = factory_->CreateDecoderFromStream(stream_.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder_.Put());
+    UINT frames = 0;
+    if (SUCCEEDED(hr)) hr = decoder_->GetFrameCount(&frames);
+    frames_ = SUCCEEDED(hr) ? frames : 0;
+    return hr;
+}
+
 namespace {
 
 // Lightness of an ARGB palette entry, 0 to 255.

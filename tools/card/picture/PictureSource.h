@@ -52,12 +52,16 @@ class PictureFile {
 public:
     // COM is initialised by the caller.
     HRESULT Open(const std::wstring& path);
+    // A picture held in memory (a PDF page's JPEG); the bytes are kept while it is read.
+    HRESULT OpenBytes(std::string bytes);
     std::uint32_t Frames() const { return frames_; }
     HRESULT Frame(std::uint32_t index, PictureFrame& frame);
 
 private:
     scanleaf::ComPtr<IWICImagingFactory> factory_;
     scanleaf::ComPtr<IWICBitmapDecoder> decoder_;
+    scanleaf::ComPtr<IWICStream> stream_;
+    std::string bytes_;
     std::uint32_t frames_ = 0;
 };
 

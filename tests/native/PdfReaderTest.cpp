@@ -290,6 +290,17 @@ std::string OnePicture(const std::string& image, const std::string& data, const 
     return file + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
+// The picture of a document's one page (a problem of its own where the document cannot be read).
+PdfPagePicture PictureOf(const std::string& file, int threshold) {
+    PdfDocument document;
+    std::vector<PdfPageInfo> pages;
+    PdfPagePicture picture;
+    if (!document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()) ||
+        !document.Pages(pages, picture.problem) || pages.size() != 1)
+        return picture.problem = "the document: " + document.Problem() + picture.problem, picture;
+    return ReadPdfPagePicture(document, pages[0], threshold);
+}
+
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
 libtiff::Rows Inverted(libtiff::Rows rows, std::uint32_t width) {
@@ -393,13 +404,7 @@ TEST(PdfPictures, EveryOneBitCodingGivesThePelsItShows) {
         {"RGB by threshold", size + "/ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode", Zlib(rgb8), false, 50},
     };
     for (const auto& c : cases) {
-        const std::string file = OnePicture(c.image, c.data);
-        PdfDocument document;
-        ASSERT_TRUE(document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << c.what;
-        std::vector<PdfPageInfo> pages;
-        std::string problem;
-        ASSERT_TRUE(document.Pages(pages, problem) && pages.size() == 1) << c.what;
-        const PdfPagePicture picture = ReadPdfPagePicture(document, pages[0], c.threshold);
+        const PdfPagePicture picture = PictureOf(OnePicture(c.image, c.data), c.threshold);
         ASSERT_EQ("", picture.problem) << c.what;
         EXPECT_EQ(c.keep, picture.keep) << c.what;
         EXPECT_EQ(36.0, picture.dpiX) << c.what; // 45 pels over 90 points
@@ -441,14 +446,39 @@ TEST(PdfPictures, PagesOfNoDrawingAndPicturesThatLie) {
         {"no size", "/ColorSpace /DeviceGray /BitsPerComponent 1", "", "/Im Do", false, "its picture gives a size of 0 by 0 pels", -1},
     };
     for (const auto& c : cases) {
-        const std::string file = OnePicture(c.image, c.data, c.draw);
-        PdfDocument document;
-        ASSERT_TRUE(document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << c.what;
-        std::vector<PdfPageInfo> pages;
-        std::string problem;
-        ASSERT_TRUE(document.Pages(pages, problem) && pages.size() == 1) << c.what;
-        const PdfPagePicture picture = ReadPdfPagePicture(document, pages[0], c.threshold);
+        const PdfPagePicture picture = PictureOf(OnePicture(c.image, c.data, c.draw), c.threshold);
         EXPECT_EQ(0u, picture.problem.rfind(c.problem, 0)) << c.what << ": " << picture.problem;
         EXPECT_EQ(c.noDrawing, picture.noDrawing) << c.what;
+    }
+}
+
+// The general filters on streams whose decoding is known (LZW's is the PDF reference's own
+// example), their faults named, and a stream that grows past the limit refused.
+TEST(PdfFilters, KnownStreamsAndTheirFaults) {
+    const std::string zeros = Zlib(std::string(1 << 20, '\0'));
+    const struct {
+        std::vector<std::string> filters;
+        std::string in, out, problem;
+        std::size_t limit;
+    } cases[] = {
+        {{"LZWDecode"}, std::string("\x80\x0B\x60\x50\x22\x0C\x0C\x85\x01", 9), "-----A---B", "", 100},
+        {{"ASCII85Decode"}, "A9)+&Bl7P`!!!!B~>", std::string("drawing\0\0\0\0!", 12), "", 100},
+        {{"A85"}, "z~>", std::string(4, '\0'), "", 100},
+        {{"ASCIIHexDecode"}, "64 72 6\n17>", "dra\x70", "", 100},
+        {{"RunLengthDecode"}, "\x02" "abc\xFDx\x80zz", "abcxxxx", "", 100},
+        {{"AHx", "RL"}, "0261626380>", "abc", "", 100},
+        {{"FlateDecode"}, zeros, "", "its FlateDecode data grows past 1000 bytes", 1000},
+        {{"FlateDecode"}, "xyz", "", "its FlateDecode data is damaged (zlib: incorrect header check)", 100},
+        {{"LZWDecode"}, std::string("\x80\x0B\xFF\xFF", 4), "", "its LZWDecode data holds a code", 100},
+        {{"ASCII85Decode"}, "v~>", "", "its ASCII85Decode data holds a byte outside ! to u", 100},
+        {{"ASCIIHexDecode"}, "6g>", "", "its ASCIIHexDecode data holds a byte that is no hexadecimal digit", 100},
+        {{"Foo"}, "x", "", "its filter Foo is not one PDF names", 100},
+    };
+    for (const auto& c : cases) {
+        std::vector<PdfFilter> filters;
+        for (const std::string& f : c.filters) filters.push_back({f, PdfObject()});
+        const PdfDecoded decoded = PdfDecode(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), filters, c.limit);
+        EXPECT_EQ(0u, decoded.problem.rfind(c.problem, 0)) << c.filters[0] << ": " << decoded.problem;
+        if (c.problem.empty()) EXPECT_EQ(c.out, decoded.bytes) << c.filters[0];
     }
 }

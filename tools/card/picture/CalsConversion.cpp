@@ -468,13 +468,10 @@ private:
         if (!decoder.NextRow(nullptr)) return write(strip);
         // More rows than ImageLength names: the page's own rows, coded again, as readers show it.
         core::Group4Decoder again(strip.data(), strip.size(), page.width);
-        core::Group4Encoder encoder(page.width);
-        std::vector<std::uint8_t> row(again.RowBytes());
-        while (again.Rows() < page.height && again.NextRow(row.data())) encoder.AddRow(row.data());
-        encoder.Finish();
         page.note = L" (coded again from its first " + std::to_wstring(page.height) +
                     L" rows: its strip holds more than ImageLength names)";
-        return write(encoder.Bytes());
+        auto next = [&again, &page](std::uint8_t* row) { return again.Rows() < page.height && again.NextRow(row); };
+        return CodeRows(page.width, again.RowBytes(), next, out) ? std::wstring() : L"cannot write " + page.output;
     }
 
     // A PDF page's picture: its Group 4 stream as it is where it is a CALS stream already (or the
@@ -494,20 +491,28 @@ private:
             return Encode(jpeg, 0, page, out);
         }
         core::PdfPictureRows rows(picture);
-        core::Group4Encoder encoder(page.width);
-        std::vector<std::uint8_t> row(rows.RowBytes());
-        while (rows.NextRow(row.data())) {
+        const bool written = CodeRows(page.width, rows.RowBytes(), [&rows](std::uint8_t* row) { return rows.NextRow(row); }, out);
+        if (!rows.Problem().empty()) return FromUtf8(rows.Problem());
+        return written ? std::wstring() : L"cannot write " + page.output;
+    }
+
+    // Every row `next` gives, coded as one Group 4 stream into `out` a band at a time; false when
+    // a write fails.
+    template <class Next>
+    static bool CodeRows(std::uint32_t width, std::size_t rowBytes, Next next, AtomicFile& out) {
+        core::Group4Encoder encoder(width);
+        std::vector<std::uint8_t> row(rowBytes);
+        while (next(row.data())) {
             encoder.AddRow(row.data());
             std::vector<std::uint8_t>& bytes = encoder.Bytes();
             if (bytes.size() >= kBandBytes) {
-                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
+                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return false;
                 bytes.clear();
             }
         }
-        if (!rows.Problem().empty()) return FromUtf8(rows.Problem());
         encoder.Finish();
-        std::vector<std::uint8_t>& bytes = encoder.Bytes();
-        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring() : L"cannot write " + page.output;
+        const std::vector<std::uint8_t>& bytes = encoder.Bytes();
+        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
 
     // A fax page (Group 4 of several strips, tiles, another fill order or 0 as black; Group 3;
@@ -519,21 +524,10 @@ private:
         core::FaxPageDecoder decoder(*page.fax, [&file](std::uint64_t at, std::size_t n, std::uint8_t* bytes) {
             return file.Read(at, n, bytes);
         }, request_.threshold);
-        core::Group4Encoder encoder(page.width);
-        std::vector<std::uint8_t> row(decoder.RowBytes());
-        while (decoder.NextRow(row.data())) {
-            encoder.AddRow(row.data());
-            std::vector<std::uint8_t>& bytes = encoder.Bytes();
-            if (bytes.size() >= kBandBytes) {
-                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return L"cannot write " + page.output;
-                bytes.clear();
-            }
-        }
+        const bool written =
+            CodeRows(page.width, decoder.RowBytes(), [&decoder](std::uint8_t* row) { return decoder.NextRow(row); }, out);
         if (!decoder.Problem().empty()) return L"its fax page cannot be decoded: " + FromUtf8(decoder.Problem());
-        encoder.Finish();
-        std::vector<std::uint8_t>& bytes = encoder.Bytes();
-        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ? std::wstring()
-                                                                                     : L"cannot write " + page.output;
+        return written ? std::wstring() : L"cannot write " + page.output;
     }
 
     std::wstring Encode(size_t index, const PagePlan& page, AtomicFile& out) { return Encode(picture_, index, page, out); }

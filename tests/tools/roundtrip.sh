@@ -32,14 +32,18 @@ PY
 # Real Group 4 pages from other projects' tests, made CALS files here (their streams kept where
 # they can be).
 real="$(dirname "$0")/../data/realfiles"
-for f in pillow-g4-fillorder-test.tif imagetiff-fax4.tiff serenity-ccitt4.tiff golang-bw-gopher_ccittGroup4.tiff \
-    leptonica-miniswhite.tif pdfbox-ccittg4multi.tif commonsimaging-1pagefax.tif; do
+for f in pillow-g4-fillorder-test.tif imagetiff-fax4.tiff serenity-ccitt4.tiff pillow-g4-multi.tiff leptonica-minisblack.tif \
+    leptonica-miniswhite.tif twelvemonkeys-fivepages-scan-causingerrors.tif golang-bw-gopher_ccittGroup4.tiff \
+    twelvemonkeys-ccitt-too-many-changes.tif pdfbox-ccittg4multi.tif commonsimaging-1pagefax.tif imagetiff-libtiffpic-fax2d.tif \
+    pillow-total-pages-zero.tif serenity-ccitt_rle.tiff twelvemonkeys-group3_2d_lsb2msb.tif twelvemonkeys-contrib-multipage.tif \
+    pdfcpu-T6.pdf qpdf-fax-decode-parms.pdf; do
     cp "$real/$f" "$work/real/"
 done
+# (The PDFs' pages of no drawing are left out: exit status 1.)
 card convert --to cals --dpi 200 -o "$(win "$work/drawings")" "$(win "$work/real")" >"$work/log.txt" 2>&1 ||
-    fail "real files to CALS: $(cat "$work/log.txt")"
+    grep -q 'pictures refused 0, pages left out' "$work/log.txt" || fail "real files to CALS: $(cat "$work/log.txt")"
 count=$(ls "$work/drawings" | wc -l)
-[ "$count" -ge 25 ] || fail "only $count drawings"
+[ "$count" -ge 45 ] || fail "only $count drawings"
 
 # Each settings file: none (the shared folder not set), flat, sub-fields.
 for settings in none flat sub-fields; do
@@ -58,13 +62,17 @@ for settings in none flat sub-fields; do
         pdfa) options="--to pdf --pdfa 1b" ;;
         esac
         # shellcheck disable=SC2086
-        card convert $options -o "$(win "$out")" "$(win "$work/drawings")" >"$work/log.txt" 2>&1 ||
-            fail "$settings, $to: out: $(cat "$work/log.txt")"
-        ! grep -qi 'settings\|shared folder' "$work/log.txt" || fail "$settings, $to: speaks of settings: $(cat "$work/log.txt")"
+        # (PDF/A holds no page narrower than 3 points: a few real files' pages at 200 dpi.)
+        if ! card convert $options -o "$(win "$out")" "$(win "$work/drawings")" >"$work/out.txt" 2>&1; then
+            [ $to = pdfa ] && ! grep '; left out' "$work/out.txt" | grep -qv "PDF/A's smallest page side" ||
+                fail "$settings, $to: out: $(cat "$work/out.txt")"
+        fi
+        ! grep -qi 'settings\|shared folder' "$work/out.txt" || fail "$settings, $to: speaks of settings: $(cat "$work/out.txt")"
         card convert --to cals -o "$(win "$out-back")" "$(win "$out")" >"$work/log.txt" 2>&1 ||
             fail "$settings, $to: back: $(cat "$work/log.txt")"
         for d in "$work/drawings"/*.cal; do
             name=$(basename "$d")
+            [ $to = pdfa ] && [ ! -e "$out/${name%.cal}.pdf" ] && grep -q "$name: narrower than PDF/A" "$work/out.txt" && continue
             cmp -s "$d" "$out-back/$name" || fail "$settings, $to: $name does not come back byte for byte: $(cat "$work/log.txt")"
         done
         ok

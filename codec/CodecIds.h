@@ -1,5 +1,5 @@
-// The codec's own identifiers: the decoder class, the property handler class, the CALS container
-// format, the vendor.
+// The codec's own identifiers: the decoder class, the property handler class, the preview handler
+// class, the CALS container format, the vendor.
 #pragma once
 
 #include <guiddef.h>
@@ -10,6 +10,8 @@ namespace scanleaf {
 inline constexpr GUID CLSID_CalsWicDecoder = {0x85a57cd6, 0x22e9, 0x4cd0, {0x82, 0xff, 0x1a, 0x0b, 0x30, 0xa0, 0x0d, 0x2f}};
 // {8E86F979-BAFD-4BF8-8720-456FD2964EF7}
 inline constexpr GUID CLSID_CalsPropertyHandler = {0x8e86f979, 0xbafd, 0x4bf8, {0x87, 0x20, 0x45, 0x6f, 0xd2, 0x96, 0x4e, 0xf7}};
+// {4146D788-D79D-45DB-806A-60B974C3EA32}
+inline constexpr GUID CLSID_CalsPreviewHandler = {0x4146d788, 0xd79d, 0x45db, {0x80, 0x6a, 0x60, 0xb9, 0x74, 0xc3, 0xea, 0x32}};
 // {9F44C1F8-A664-4B9F-ADF9-3B93BDBF7FD1}
 inline constexpr GUID GUID_ContainerFormatCals = {0x9f44c1f8, 0xa664, 0x4b9f, {0xad, 0xf9, 0x3b, 0x93, 0xbd, 0xbf, 0x7f, 0xd1}};
 // {41619935-C2A0-426A-983D-7355F7360ED5}

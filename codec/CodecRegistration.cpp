@@ -61,8 +61,20 @@ void DeleteIfEmpty(const std::wstring& key) {
 
 std::wstring DecoderKey() { return L"CLSID\\" + Guid(CLSID_CalsWicDecoder); }
 std::wstring HandlerKey() { return L"CLSID\\" + Guid(CLSID_CalsPropertyHandler); }
+std::wstring PreviewKey() { return L"CLSID\\" + Guid(CLSID_CalsPreviewHandler); }
+const wchar_t kPreviewName[] = L"Scanleaf CALS Preview Handler";
 
 } // namespace
+
+const wchar_t* PreviewHostAppId() {
+#ifdef _WIN64
+    return L"{6d2b5079-2f0b-48dd-ab7f-97cec514d30b}";
+#else
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return wow64 ? L"{534A1E02-D58F-44f0-B58B-36CBED287C7C}" : L"{6d2b5079-2f0b-48dd-ab7f-97cec514d30b}";
+#endif
+}
 
 std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
     const std::wstring clsid = DecoderKey();
@@ -102,10 +114,19 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
     rows.push_back({handler, L"", REG_SZ, Text(L"Scanleaf CALS Property Handler")});
     rows.push_back({handler + L"\\InprocServer32", L"", REG_SZ, Text(modulePath)});
     rows.push_back({handler + L"\\InprocServer32", L"ThreadingModel", REG_SZ, Text(L"Both")});
+    // The preview handler: run by the preview host, an apartment object with a window.
+    const std::wstring preview = PreviewKey();
+    rows.push_back({preview, L"", REG_SZ, Text(kPreviewName)});
+    rows.push_back({preview, L"DisplayName", REG_SZ, Text(kPreviewName)});
+    rows.push_back({preview, L"AppID", REG_SZ, Text(PreviewHostAppId())});
+    rows.push_back({preview + L"\\InprocServer32", L"", REG_SZ, Text(modulePath)});
+    rows.push_back({preview + L"\\InprocServer32", L"ThreadingModel", REG_SZ, Text(L"Apartment")});
+    rows.push_back({kPreviewHandlersKey, Guid(CLSID_CalsPreviewHandler), REG_SZ, Text(kPreviewName), HKEY_LOCAL_MACHINE});
     for (const std::wstring& e : CalsExtensionNames()) {
         const std::wstring key = L"." + e;
         rows.push_back({key, L"PerceivedType", REG_SZ, Text(L"image")});
         rows.push_back({key + L"\\ShellEx\\" + kThumbnailHandler, L"", REG_SZ, Text(kPhotoThumbnailProvider)});
+        rows.push_back({key + L"\\ShellEx\\" + kPreviewHandlerShellEx, L"", REG_SZ, Text(Guid(CLSID_CalsPreviewHandler))});
         rows.push_back({std::wstring(kPropertyHandlersKey) + L"\\" + key, L"", REG_SZ, Text(Guid(CLSID_CalsPropertyHandler)),
                         HKEY_LOCAL_MACHINE});
         const std::wstring associations = L"SystemFileAssociations\\" + key;
@@ -118,11 +139,12 @@ std::vector<CodecRow> CodecRows(const std::wstring& modulePath) {
 
 std::vector<CodecKey> CodecOwnedKeys() {
     const HKEY classes = HKEY_CLASSES_ROOT;
-    std::vector<CodecKey> keys = {{classes, DecoderKey()}, {classes, HandlerKey()},
+    std::vector<CodecKey> keys = {{classes, DecoderKey()}, {classes, HandlerKey()}, {classes, PreviewKey()},
                                   {classes, L"CLSID\\" + std::wstring(kDecoderCategory) + L"\\Instance\\" +
                                                 Guid(CLSID_CalsWicDecoder)}};
     for (const std::wstring& e : CalsExtensionNames()) {
         keys.push_back({classes, L"." + e + L"\\ShellEx\\" + kThumbnailHandler});
+        keys.push_back({classes, L"." + e + L"\\ShellEx\\" + kPreviewHandlerShellEx});
         keys.push_back({HKEY_LOCAL_MACHINE, std::wstring(kPropertyHandlersKey) + L"\\." + e});
     }
     return keys;
@@ -141,6 +163,8 @@ HRESULT RegisterCodec(const std::wstring& modulePath) {
 }
 
 HRESULT UnregisterCodec() {
+    // The handlers' list is everyone's: only the value written here goes.
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPreviewHandlersKey, Guid(CLSID_CalsPreviewHandler).c_str());
     for (const CodecKey& owned : CodecOwnedKeys()) {
         const LONG error = RegDeleteTreeW(owned.root, owned.key.c_str());
         if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) RegDeleteKeyW(owned.root, owned.key.c_str());

@@ -2,6 +2,7 @@
 // A COM server of its own, apart from the plug-in, so that the plug-in's registration and
 // behaviour stay as they are.
 #include "codec/CalsDecoder.h"
+#include "codec/CalsPreviewHandler.h"
 #include "codec/CalsPropertyStore.h"
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
@@ -20,18 +21,23 @@ namespace {
 ClassEntry g_codecClasses[] = {
     {&CLSID_CalsWicDecoder, 0, &Creator<CCalsDecoder>::CreateInstance},
     {&CLSID_CalsPropertyHandler, 0, &Creator<CCalsPropertyStore>::CreateInstance},
+    {&CLSID_CalsPreviewHandler, 0, &Creator<CCalsPreviewHandler>::CreateInstance},
 };
 
 HINSTANCE g_instance = nullptr;
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
+        SetPreviewInstance(instance);
         DisableThreadLibraryCalls(instance);
         TheModule().Init(g_codecClasses, sizeof g_codecClasses / sizeof g_codecClasses[0], instance, GUID_NULL);
     } else if (reason == DLL_PROCESS_DETACH) {
+        // Unloaded while the process goes on (no handler is left, or it could not unload): the
+        // preview pane's class would otherwise point into freed code.
+        if (!reserved) UnregisterPaneClass(instance);
         TheModule().Term();
     }
     return TRUE;

@@ -165,6 +165,17 @@ void Orientation::Place(std::uint32_t x, std::uint32_t y, std::uint32_t& shownX,
     shownY = turned_ ? along : across;
 }
 
+void Orientation::Stored(std::uint32_t left, std::uint32_t top, std::uint32_t right, std::uint32_t bottom,
+                         std::uint32_t& x0, std::uint32_t& y0, std::uint32_t& x1, std::uint32_t& y1) const {
+    // Along the pel path and across the lines, as Place counts them.
+    const std::uint32_t alongStart = turned_ ? top : left, alongEnd = turned_ ? bottom : right;
+    const std::uint32_t acrossStart = turned_ ? left : top, acrossEnd = turned_ ? right : bottom;
+    x0 = pelsBack_ ? width_ - alongEnd : alongStart;
+    x1 = pelsBack_ ? width_ - alongStart : alongEnd;
+    y0 = linesBack_ ? height_ - acrossEnd : acrossStart;
+    y1 = linesBack_ ? height_ - acrossStart : acrossEnd;
+}
+
 std::vector<std::uint8_t> Orientation::Apply(const std::vector<std::uint8_t>& grey) const {
     std::vector<std::uint8_t> shown(grey.size());
     const std::size_t shownWidth = ShownWidth();

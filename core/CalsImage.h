@@ -83,6 +83,10 @@ public:
     std::uint32_t ShownWidth() const { return turned_ ? height_ : width_; }
     std::uint32_t ShownHeight() const { return turned_ ? width_ : height_; }
     void Place(std::uint32_t x, std::uint32_t y, std::uint32_t& shownX, std::uint32_t& shownY) const;
+    // The stored pels [x0, x1) by lines [y0, y1) that show as the shown rectangle [left, right) by
+    // [top, bottom) (within the shown picture).
+    void Stored(std::uint32_t left, std::uint32_t top, std::uint32_t right, std::uint32_t bottom, std::uint32_t& x0,
+                std::uint32_t& y0, std::uint32_t& x1, std::uint32_t& y1) const;
     // A grey picture (width by height bytes, row after row) as shown.
     std::vector<std::uint8_t> Apply(const std::vector<std::uint8_t>& grey) const;
 

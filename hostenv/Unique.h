@@ -90,6 +90,16 @@ struct StdFile {
     static FILE* None() noexcept { return nullptr; }
     bool Close(FILE* f) const noexcept { return fclose(f) == 0; }
 };
+struct Window {
+    using Type = HWND;
+    static HWND None() noexcept { return nullptr; }
+    bool Close(HWND w) const noexcept { return DestroyWindow(w) != FALSE; }
+};
+struct GdiObject { // fonts, bitmaps, brushes
+    using Type = HGDIOBJ;
+    static HGDIOBJ None() noexcept { return nullptr; }
+    bool Close(HGDIOBJ o) const noexcept { return DeleteObject(o) != FALSE; }
+};
 template <class T>
 struct Local {
     using Type = T*;
@@ -115,6 +125,8 @@ using FindHandle = Unique<handles::Find>;       // FindFirstFile
 using ModuleHandle = Unique<handles::Module>;   // LoadLibrary
 using ViewHandle = Unique<handles::View>;       // MapViewOfFile
 using StdFileHandle = Unique<handles::StdFile>; // _wfopen, tmpfile
+using WindowHandle = Unique<handles::Window>;   // CreateWindowEx, destroyed on its own thread
+using GdiHandle = Unique<handles::GdiObject>;   // CreateFontIndirect and the like
 template <class T>
 using LocalMemory = Unique<handles::Local<T>>; // what FormatMessage and the like allocate
 template <class T>

@@ -20,7 +20,8 @@ fi
 msiexec() { "$run" msiexec "$@" /qn >/dev/null 2>&1; }
 
 # Every key that registration writes (below the classes root unless named HKLM), in the view
-# given, paths made neutral; of the property system's per-extension keys, three extensions'.
+# given, paths made neutral; of the property system's per-extension keys, three extensions'; and
+# KEY@NAME for a value of a key that others share (the list of preview handlers).
 keys='CLSID\{A45B9238-123E-4BB4-96D4-AC34A5020DE5} CLSID\{CDC4E6C0-FE95-49E0-983C-DFC0AFACFBFA}
 CLSID\{2DEF5E83-C876-467B-B0A5-291DB592FF2F} CLSID\{777ACCEA-0227-4B1A-9B53-F05BC750DF20}
 Interface\{48441332-6F5B-4FD1-A7A1-FE816EE2747E} Interface\{777ACCEA-0227-4B1A-9B53-F05BC750DF20}
@@ -30,7 +31,8 @@ Scanleaf.CalsPreview Scanleaf.CalsPreview.1
 CLSID\{85A57CD6-22E9-4CD0-82FF-1A0B30A00D2F}
 CLSID\{7ED96837-96F0-4812-B211-F13C24117ED3}\Instance\{85A57CD6-22E9-4CD0-82FF-1A0B30A00D2F}
 .cal .ct1 .ct2 .ct3 .nif .ct4 .c4 .cg4 .gp4 .mil .rst
-CLSID\{8E86F979-BAFD-4BF8-8720-456FD2964EF7}
+CLSID\{8E86F979-BAFD-4BF8-8720-456FD2964EF7} CLSID\{4146D788-D79D-45DB-806A-60B974C3EA32}
+HKLM\Software\Microsoft\Windows\CurrentVersion\PreviewHandlers@{4146D788-D79D-45DB-806A-60B974C3EA32}
 SystemFileAssociations\.cal SystemFileAssociations\.ct4 SystemFileAssociations\.rst
 HKLM\Software\Microsoft\Windows\CurrentVersion\PropertySystem\PropertyHandlers\.cal
 HKLM\Software\Microsoft\Windows\CurrentVersion\PropertySystem\PropertyHandlers\.ct4
@@ -39,11 +41,18 @@ reg_tree() { # KEY VIEW: Wine's reg writes its "not found" to standard output, s
     out=$("$run" reg query "$1" /s "/reg:$2" 2>/dev/null) || return 1
     printf '%s\n' "$out" | tr -d '\r' | grep -v '^$'
 }
+reg_value() { # KEY NAME VIEW
+    out=$("$run" reg query "$1" /v "$2" "/reg:$3" 2>/dev/null) || return 1
+    printf '%s\n' "$out" | tr -d '\r' | grep -F "$2"
+}
 tree() { # VIEW DLL-PATH
     for key in $keys; do
         echo "[$key]"
         case $key in HKLM\\*) full=$key ;; *) full="HKCR\\$key" ;; esac
-        reg_tree "$full" "$1" || echo "(absent)"
+        case $key in
+        *@*) reg_value "${full%@*}" "${key#*@}" "$1" || echo "(absent)" ;;
+        *) reg_tree "$full" "$1" || echo "(absent)" ;;
+        esac
     done | DLL=$2 awk '{
         dll = ENVIRON["DLL"]; dir = dll; sub(/\\[^\\]*$/, "", dir)
         while ((i = index($0, dll)) > 0) $0 = substr($0, 1, i - 1) "<DLL>" substr($0, i + length(dll))

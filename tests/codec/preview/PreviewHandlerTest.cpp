@@ -19,6 +19,8 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 using namespace scanleaf;
@@ -105,6 +107,26 @@ struct Picture {
     }
 };
 
+// SCANLEAF_PREVIEW_PICTURE=PATH: the picture as a BMP file there (the manual's screenshot).
+void Keep(const Picture& picture) {
+    const char* path = std::getenv("SCANLEAF_PREVIEW_PICTURE");
+    if (!path || !*path || picture.pixels.empty()) return;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = picture.width;
+    info.biHeight = -picture.height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = DWORD(file.bfOffBits + picture.pixels.size() * 4);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(reinterpret_cast<const char*>(picture.pixels.data()), std::streamsize(picture.pixels.size() * 4));
+}
+
 Picture Capture(HWND pane) {
     Picture picture;
     RECT client{};
@@ -141,7 +163,7 @@ struct Previewed {
     HRESULT hr = E_FAIL;
 };
 
-Previewed Preview(const std::wstring& path, HWND parent, const RECT& rect) {
+Previewed Preview(const std::wstring& path, HWND parent, const RECT& rect, bool colours = true) {
     Previewed p;
     p.hr = CoCreateInstance(RegisteredClass(), nullptr, CLSCTX_INPROC_SERVER, IID_IPreviewHandler, p.handler.PutVoid());
     if (FAILED(p.hr)) return p;
@@ -156,8 +178,10 @@ Previewed Preview(const std::wstring& path, HWND parent, const RECT& rect) {
         if (FAILED(p.hr)) return p;
         if (FAILED(p.hr = init->Initialize(stream.Get(), STGM_READ))) return p;
     }
-    visuals->SetBackgroundColor(kBackground);
-    visuals->SetTextColor(kText);
+    if (colours) {
+        visuals->SetBackgroundColor(kBackground);
+        visuals->SetTextColor(kText);
+    }
     if (FAILED(p.hr = p.handler->SetWindow(parent, &rect))) return p;
     p.hr = p.handler->DoPreview();
     return p;
@@ -310,6 +334,18 @@ TEST_F(PreviewHandler, TheSequenceOutOfOrderAndEightAtOnce) {
         });
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(std::vector<int>(8, 1), shown);
+}
+
+// SCANLEAF_PREVIEW_DRAWING=FILE and SCANLEAF_PREVIEW_PICTURE=BMP: the pane of that drawing in
+// Windows' own colours, for the manual's screenshot; nothing otherwise.
+TEST_F(PreviewHandler, PictureForTheManual) {
+    const char* drawing = std::getenv("SCANLEAF_PREVIEW_DRAWING");
+    if (!drawing || !*drawing) GTEST_SKIP() << "no SCANLEAF_PREVIEW_DRAWING";
+    HostWindow host(760, 420);
+    Previewed p = Preview(testsupport::Widen(drawing), host.Get(), RECT{0, 0, 760, 420}, false);
+    ASSERT_HRESULT_SUCCEEDED(p.hr);
+    Keep(Capture(host.Pane()));
+    p.handler->Unload();
 }
 
 TEST(PreviewRegistration, AsWindowsExpectsAndRemovedExactly) {

@@ -265,13 +265,25 @@ TEST_F(PreviewHandler, SetRectLaysOutAgainTheWheelZoomsADoubleClickFits) {
     EXPECT_GT(zoomed.width * zoomed.height, narrow.width * narrow.height);
     SendMessageW(host.Pane(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(200, 150));
     EXPECT_EQ(narrow, Capture(host.Pane()).Drawing());
+    // Explorer's font: a larger one takes more of the pane for the card, so the drawing is smaller.
+    ComPtr<IPreviewHandlerVisuals> visuals;
+    ASSERT_HRESULT_SUCCEEDED(p.handler->QueryInterface(IID_IPreviewHandlerVisuals, visuals.PutVoid()));
+    ASSERT_HRESULT_SUCCEEDED(p.handler->SetRect(&static_cast<const RECT&>(RECT{0, 0, 900, 500})));
+    const core::ViewRect before = Capture(host.Pane()).Drawing();
+    LOGFONTW large{};
+    large.lfHeight = -28;
+    wcscpy(large.lfFaceName, L"Tahoma");
+    ASSERT_HRESULT_SUCCEEDED(visuals->SetFont(&large));
+    EXPECT_LT(Capture(host.Pane()).Drawing().width, before.width);
+    EXPECT_EQ(E_INVALIDARG, visuals->SetFont(nullptr));
+    ASSERT_HRESULT_SUCCEEDED(p.handler->SetRect(&static_cast<const RECT&>(RECT{0, 0, 400, 700})));
     // Dragging pans a zoomed drawing.
     SendMessageW(host.Pane(), WM_MOUSEWHEEL, MAKEWPARAM(0, 5 * WHEEL_DELTA), MAKELPARAM(middle.x, middle.y));
-    const Picture before = Capture(host.Pane());
+    const Picture unpanned = Capture(host.Pane());
     SendMessageW(host.Pane(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 150));
     SendMessageW(host.Pane(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 120));
     SendMessageW(host.Pane(), WM_LBUTTONUP, 0, MAKELPARAM(150, 120));
-    EXPECT_NE(before.pixels, Capture(host.Pane()).pixels);
+    EXPECT_NE(unpanned.pixels, Capture(host.Pane()).pixels);
     EXPECT_HRESULT_SUCCEEDED(p.handler->Unload());
 }
 

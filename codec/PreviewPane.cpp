@@ -195,6 +195,10 @@ void PreviewPane::PaintDrawing(HDC dc) {
     const std::size_t stride = (std::size_t(w) + 3) & ~std::size_t(3);
     std::vector<std::uint8_t> rows(stride * std::size_t(h));
     for (int y = 0; y < h; ++y) std::copy_n(pixels_.grey.data() + std::size_t(y) * w, w, rows.data() + std::size_t(y) * stride);
+    // Whole pels reach past the area by part of a pel at its edges: the card's side stays clear.
+    const int saved = SaveDC(dc);
+    const core::ViewRect& clip = view_.PictureArea();
+    IntersectClipRect(dc, clip.x, clip.y, clip.x + clip.width, clip.y + clip.height);
     SetDIBitsToDevice(dc, rendered_.target.x, rendered_.target.y, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(),
                       reinterpret_cast<const BITMAPINFO*>(&picture), DIB_RGB_COLORS);
     // Where a damaged stream stops: a red line across the drawing at its first lost line.
@@ -214,6 +218,7 @@ void PreviewPane::PaintDrawing(HDC dc) {
         LineTo(dc, paneX(std::max(sx, ex) + (sx == ex ? 0 : 1)), paneY(std::max(sy, ey) + (sy == ey ? 0 : 1)));
         SelectObject(dc, oldPen);
     }
+    RestoreDC(dc, saved);
 }
 
 std::wstring PreviewPane::DamageText() const {

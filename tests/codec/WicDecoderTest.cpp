@@ -10,6 +10,7 @@
 #include "core/Group4.h"
 #include "core/Thumbnail.h"
 #include "hostenv/ComPtr.h"
+#include "tests/support/CodecDll.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,25 +24,10 @@
 #include <thread>
 
 using namespace scanleaf;
+using testsupport::CodecDll;
 using testsupport::ProgramFolder;
 
 namespace {
-
-// ScanleafCodec.dll loaded and registered for the test, unregistered at the end.
-class CodecDll {
-public:
-    CodecDll() : module_(LoadLibraryW((ProgramFolder() + L"\\ScanleafCodec.dll").c_str())) {}
-    ~CodecDll() {
-        if (module_) FreeLibrary(module_);
-    }
-    HRESULT Call(const char* name) const {
-        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-        return entry ? entry() : E_NOTIMPL;
-    }
-
-private:
-    HMODULE module_;
-};
 
 // Set by the package test: the codec is the one an installed package registered; the case that
 // checks it registers nothing itself.

@@ -11,6 +11,7 @@
 #include "core/Group4Encoder.h"
 #include "hostenv/ComApartment.h"
 #include "hostenv/ComPtr.h"
+#include "tests/support/CodecDll.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,26 +25,12 @@
 #include <thread>
 
 using namespace scanleaf;
+using testsupport::CodecDll;
 using testsupport::ProgramFolder;
 
 namespace {
 
 constexpr COLORREF kBackground = RGB(20, 200, 40), kText = RGB(200, 0, 200);
-
-class CodecDll {
-public:
-    CodecDll() : module_(LoadLibraryW((ProgramFolder() + L"\\ScanleafCodec.dll").c_str())) {}
-    ~CodecDll() {
-        if (module_) FreeLibrary(module_);
-    }
-    HRESULT Call(const char* name) const {
-        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-        return entry ? entry() : E_NOTIMPL;
-    }
-
-private:
-    HMODULE module_;
-};
 
 // A drawing of `w` by `h` pels in an orientation: a block in one corner and a bar along the first line.
 std::vector<unsigned char> Drawing(std::uint32_t w, std::uint32_t h, int pelPath, int lineProgression, bool cut = false) {

@@ -385,11 +385,17 @@ bool PdfDocument::Walk(const PdfObject& node, PdfPageInfo inherited, int depth, 
         inherited.page = &node;
         if (const PdfObject& unit = Get(node, "UserUnit"); unit.IsNumber() && unit.number > 0) inherited.userUnit = unit.number;
         pages.push_back(inherited);
+        seen.erase(&node);
         return true;
     }
-    if (!kids.Is(Kind::Array)) return true;
+    if (!kids.Is(Kind::Array)) {
+        seen.erase(&node);
+        return true;
+    }
     for (const PdfObject& kid : kids.items)
         if (!Walk(Resolve(kid), inherited, depth + 1, seen, pages, problem)) return false;
+    // A node is a loop only below itself: one named twice among other kids is read twice.
+    seen.erase(&node);
     return true;
 }
 

@@ -53,8 +53,8 @@ public:
     // The most any stream decodes to: kMaxDecoded unless set lower.
     void LimitDecoding(std::size_t limit) { limit_ = limit; }
 
-    // Every page in order; false with `problem` for a page tree that loops, is deeper than 64,
-    // or has more than kMaxPages pages.
+    // Every page in order (a page named twice, twice, as readers show it); false with `problem`
+    // for a page tree that loops, is deeper than 64, or has more than kMaxPages pages.
     bool Pages(std::vector<PdfPageInfo>& pages, std::string& problem);
     const PdfObject& Trailer() const { return trailer_; }
 

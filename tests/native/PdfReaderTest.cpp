@@ -454,6 +454,30 @@ TEST(PdfPictures, PagesOfNoDrawingAndPicturesThatLie) {
 
 // The general filters on streams whose decoding is known (LZW's is the PDF reference's own
 // example), their faults named, and a stream that grows past the limit refused.
+// A page tree that names a page twice gives it twice; one that names its own ancestor loops.
+TEST(PdfReader, PageTreesThatRepeatOrLoop) {
+    auto tree = [](const std::string& kids) {
+        std::string file = OnePicture("/Width 1 /Height 1 /ImageMask true", "\x80");
+        const std::size_t at = file.find("/Kids [3 0 R] /Count 1");
+        return file.replace(at, 22, "/Kids [" + kids + "] /Count 2");
+    };
+    const struct {
+        std::string kids;
+        bool ok;
+        std::size_t pages;
+    } cases[] = {{"3 0 R 3 0 R", true, 2}, {"3 0 R 2 0 R", false, 0}};
+    for (const auto& c : cases) {
+        const std::string file = tree(c.kids);
+        PdfDocument document;
+        ASSERT_TRUE(document.Open(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) << document.Problem();
+        std::vector<PdfPageInfo> pages;
+        std::string problem;
+        EXPECT_EQ(c.ok, document.Pages(pages, problem)) << c.kids;
+        if (c.ok) EXPECT_EQ(c.pages, pages.size()) << c.kids;
+        else EXPECT_EQ("its page tree loops", problem) << c.kids;
+    }
+}
+
 TEST(PdfFilters, KnownStreamsAndTheirFaults) {
     const std::string zeros = Zlib(std::string(1 << 20, '\0'));
     const struct {

@@ -65,10 +65,7 @@ PaneContent ReadPaneContent(std::vector<std::uint8_t> bytes) {
 
 PreviewPane::PreviewPane(HINSTANCE instance, PaneContent content) : instance_(instance), content_(std::move(content)) {
     if (content_.problem.empty()) {
-        const core::Orientation upright = content_.info.orientationKnown
-                                              ? core::Orientation(content_.info.pelPath, content_.info.lineProgression,
-                                                                  content_.info.width, content_.info.height)
-                                              : core::Orientation(0, 270, content_.info.width, content_.info.height);
+        const core::Orientation upright = core::ShownAs(content_.info, content_.info.width, content_.info.height);
         view_.SetDrawing(upright.ShownWidth(), upright.ShownHeight());
     }
 }
@@ -204,8 +201,7 @@ void PreviewPane::PaintDrawing(HDC dc) {
     // Where a damaged stream stops: a red line across the drawing at its first lost line.
     if (pixels_.damagedLine < content_.info.height) {
         const core::CalsImageInfo& info = content_.info;
-        const core::Orientation upright = info.orientationKnown ? core::Orientation(info.pelPath, info.lineProgression, info.width, info.height)
-                                                                : core::Orientation(0, 270, info.width, info.height);
+        const core::Orientation upright = core::ShownAs(info, info.width, info.height);
         std::uint32_t sx = 0, sy = 0, ex = 0, ey = 0;
         upright.Place(0, pixels_.damagedLine, sx, sy);
         upright.Place(info.width - 1, pixels_.damagedLine, ex, ey);

@@ -165,6 +165,11 @@ void Orientation::Place(std::uint32_t x, std::uint32_t y, std::uint32_t& shownX,
     shownY = turned_ ? along : across;
 }
 
+Orientation ShownAs(const CalsImageInfo& info, std::uint32_t width, std::uint32_t height) {
+    return info.orientationKnown ? Orientation(info.pelPath, info.lineProgression, width, height)
+                                 : Orientation(0, 270, width, height);
+}
+
 void Orientation::Stored(std::uint32_t left, std::uint32_t top, std::uint32_t right, std::uint32_t bottom,
                          std::uint32_t& x0, std::uint32_t& y0, std::uint32_t& x1, std::uint32_t& y1) const {
     // Along the pel path and across the lines, as Place counts them.

@@ -82,6 +82,8 @@ public:
     Orientation(int pelPath, int lineProgression, std::uint32_t width, std::uint32_t height);
     std::uint32_t ShownWidth() const { return turned_ ? height_ : width_; }
     std::uint32_t ShownHeight() const { return turned_ ? width_ : height_; }
+    // Whether pels run up or down: the shown picture is as wide as the stored one is high.
+    bool Turned() const { return turned_; }
     void Place(std::uint32_t x, std::uint32_t y, std::uint32_t& shownX, std::uint32_t& shownY) const;
     // The stored pels [x0, x1) by lines [y0, y1) that show as the shown rectangle [left, right) by
     // [top, bottom) (within the shown picture).
@@ -96,5 +98,9 @@ private:
     bool pelsBack_ = false; // pels run left, or up
     bool linesBack_ = false; // lines run up, or left
 };
+
+// The orientation the header gives (upright, 000,270, when it gives none it knows) for a
+// picture of that size.
+Orientation ShownAs(const CalsImageInfo& info, std::uint32_t width, std::uint32_t height);
 
 } // namespace scanleaf::core

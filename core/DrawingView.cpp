@@ -95,13 +95,12 @@ RenderedView RenderView(const CalsImageInfo& info, const std::uint8_t* stream, s
                         std::uint32_t y0, std::uint32_t x1, std::uint32_t y1, std::uint32_t outWidth, std::uint32_t outHeight) {
     RenderedView view;
     view.damagedLine = info.height;
-    const Orientation upright = info.orientationKnown ? Orientation(info.pelPath, info.lineProgression, info.width, info.height)
-                                                      : Orientation(0, 270, info.width, info.height);
+    const Orientation upright = ShownAs(info, info.width, info.height);
     std::uint32_t sx0 = 0, sy0 = 0, sx1 = 0, sy1 = 0;
     upright.Stored(x0, y0, x1, y1, sx0, sy0, sx1, sy1);
     if (sx1 <= sx0 || sy1 <= sy0 || outWidth == 0 || outHeight == 0) return view;
     // The stored region's thumbnail is as wide as the shown one is tall where the drawing is turned.
-    const bool turned = info.orientationKnown && (info.pelPath == 90 || info.pelPath == 270);
+    const bool turned = upright.Turned();
     const std::uint32_t storedOutW = std::min(turned ? outHeight : outWidth, sx1 - sx0);
     const std::uint32_t storedOutH = std::min(turned ? outWidth : outHeight, sy1 - sy0);
     Thumbnailer thumbnail(sx1 - sx0, sy1 - sy0, storedOutW, storedOutH);
@@ -127,8 +126,7 @@ RenderedView RenderView(const CalsImageInfo& info, const std::uint8_t* stream, s
         view.damagedLine = decoder.Rows();
         view.damage = G4StopText(decoder.Stop());
     }
-    const Orientation shown = info.orientationKnown ? Orientation(info.pelPath, info.lineProgression, storedOutW, storedOutH)
-                                                    : Orientation(0, 270, storedOutW, storedOutH);
+    const Orientation shown = ShownAs(info, storedOutW, storedOutH);
     view.grey = shown.Apply(thumbnail.Finish());
     // Scaled up (zoomed past one pixel a pel): each pixel takes its pel's grey.
     const std::uint32_t w = shown.ShownWidth(), h = shown.ShownHeight();

@@ -206,8 +206,6 @@ bool ColoursOf(PdfDocument& document, const PdfObject& space, unsigned& componen
     return false;
 }
 
-unsigned Lightness(const std::array<std::uint8_t, 3>& c) { return (c[0] * 299u + c[1] * 587u + c[2] * 114u) / 1000u; }
-
 } // namespace
 
 PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page, int threshold) {
@@ -295,7 +293,7 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
             const std::array<std::uint8_t, 3> c =
                 palette.empty() ? std::array<std::uint8_t, 3>{std::uint8_t(sample * 255 / (values - 1)), 0, 0}
                                 : palette[std::min<std::size_t>(sample, palette.size() - 1)];
-            const unsigned light = palette.empty() ? c[0] : Lightness(c);
+            const unsigned light = palette.empty() ? c[0] : Lightness(c[0], c[1], c[2]);
             exact = exact && (light == 0 || (c[0] == 255 && c[1] == 255 && c[2] == 255));
             picture.dark.push_back(std::uint8_t(light * 100u < unsigned(std::max(threshold, 0)) * 255u));
             if (exact) picture.dark.back() = light == 0;
@@ -430,7 +428,7 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
             } else {
                 std::array<std::uint8_t, 3> c;
                 for (unsigned k = 0; k < 3; ++k) c[k] = std::uint8_t(sample(std::size_t(x) * 3 + k) * 255 / mask);
-                black = Lightness(c) * 100u < unsigned(picture_.threshold) * 255u;
+                black = Lightness(c[0], c[1], c[2]) * 100u < unsigned(picture_.threshold) * 255u;
             }
             if (black) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
         }

@@ -246,7 +246,7 @@ bool PaletteDark(const std::uint16_t rgb0[3], const std::uint16_t rgb1[3], int t
         const bool black = c[0] == 0 && c[1] == 0 && c[2] == 0, white = c[0] == 65535 && c[1] == 65535 && c[2] == 65535;
         plain = plain && (black || white);
         // 0 to 255, the weights of every other palette here.
-        const unsigned lightness = ((c[0] >> 8) * 299u + (c[1] >> 8) * 587u + (c[2] >> 8) * 114u) / 1000u;
+        const unsigned lightness = Lightness(c[0] >> 8, c[1] >> 8, c[2] >> 8);
         dark[i] = black || (!white && thresholdPercent >= 0 && lightness * 100u < unsigned(thresholdPercent) * 255u);
     }
     if (plain || thresholdPercent >= 0) return true;

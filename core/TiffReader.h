@@ -62,6 +62,10 @@ bool IsCalsStream(const TiffPageInfo& page);
 // Whether the page is coded as fax pages are: 2 Modified Huffman, 3 Group 3, 4 Group 4.
 bool IsFaxPage(const TiffPageInfo& page);
 
+// A colour's lightness, 0 to 255, from its red, green and blue of 0 to 255: the weights every
+// threshold and palette here uses.
+inline unsigned Lightness(unsigned red, unsigned green, unsigned blue) { return (red * 299u + green * 587u + blue * 114u) / 1000u; }
+
 // Which of a bilevel palette's two entries (red, green, blue of 0 to 65535) are black: black and
 // white as they are; any other pair by lightness, below `thresholdPercent` black, or without one
 // (-1) named in `problem`.

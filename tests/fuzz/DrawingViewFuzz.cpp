@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& o = kOrientations[in.ConsumeIntegralInRange<int>(0, 7)];
     info.orientationKnown = in.ConsumeBool();
     info.pelPath = o[0], info.lineProgression = o[1];
-    const Orientation upright = info.orientationKnown ? Orientation(o[0], o[1], info.width, info.height)
-                                                      : Orientation(0, 270, info.width, info.height);
+    const Orientation upright = ShownAs(info, info.width, info.height);
     DrawingView view;
     view.SetDrawing(upright.ShownWidth(), upright.ShownHeight());
     view.Layout(in.ConsumeIntegralInRange<int>(-10, 1500), in.ConsumeIntegralInRange<int>(-10, 1500),

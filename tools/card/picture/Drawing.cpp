@@ -66,11 +66,6 @@ std::wstring DrawingCheck::Problem() const {
     return std::wstring();
 }
 
-scanleaf::core::Orientation ShownAs(const scanleaf::core::CalsImageInfo& info, std::uint32_t width, std::uint32_t height) {
-    return info.orientationKnown ? scanleaf::core::Orientation(info.pelPath, info.lineProgression, width, height)
-                                 : scanleaf::core::Orientation(0, 270, width, height);
-}
-
 ThumbnailSink::ThumbnailSink(std::uint32_t longest) : longest_(longest) {}
 ThumbnailSink::~ThumbnailSink() = default;
 
@@ -85,7 +80,7 @@ void ThumbnailSink::Line(scanleaf::core::G4Changes changes, const std::uint8_t*)
 ThumbnailSink::Picture ThumbnailSink::Shown() {
     Picture picture;
     if (!thumbnail_) return picture;
-    const scanleaf::core::Orientation shown = ShownAs(info_, width_, height_);
+    const scanleaf::core::Orientation shown = scanleaf::core::ShownAs(info_, width_, height_);
     picture.width = shown.ShownWidth();
     picture.height = shown.ShownHeight();
     picture.grey = shown.Apply(thumbnail_->Finish());

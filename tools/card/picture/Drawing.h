@@ -66,9 +66,6 @@ private:
     std::unique_ptr<scanleaf::core::Thumbnailer> thumbnail_;
 };
 
-// The orientation the header gives (upright when it gives none it knows) for a picture of that size.
-scanleaf::core::Orientation ShownAs(const scanleaf::core::CalsImageInfo& info, std::uint32_t width, std::uint32_t height);
-
 // Decodes the file in full; each decoded line (at most the lines the header names) goes to the
 // sink, if one is given.
 DrawingCheck DecodeDrawing(const std::wstring& path, DrawingSink* sink = nullptr);

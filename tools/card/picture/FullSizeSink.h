@@ -40,7 +40,7 @@ public:
             for (; rows_ < info_.height && SUCCEEDED(hr_); ++rows_) hr_ = png_.Write(line_.data(), 1, rowBytes_);
             return SUCCEEDED(hr_) ? png_.Finish() : hr_;
         }
-        const scanleaf::core::Orientation shown = ShownAs(info_, info_.width, info_.height);
+        const scanleaf::core::Orientation shown = scanleaf::core::ShownAs(info_, info_.width, info_.height);
         const std::uint32_t shownBytes = (shown.ShownWidth() + 7) / 8;
         std::vector<std::uint8_t> turned(std::size_t(shownBytes) * shown.ShownHeight(), 0xFF);
         for (std::uint32_t y = 0; y < info_.height; ++y)

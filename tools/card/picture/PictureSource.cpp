@@ -1,4 +1,5 @@
 #include "tools/card/picture/PictureSource.h"
+#include "core/TiffReader.h"
 #include "hostenv/LongPath.h"
 
 #include <cstring>
@@ -38,8 +39,7 @@ namespace {
 
 // Lightness of an ARGB palette entry, 0 to 255.
 unsigned Lightness(WICColor colour) {
-    const unsigned r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
-    return (r * 299 + g * 587 + b * 114) / 1000;
+    return scanleaf::core::Lightness((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
 }
 
 bool IsGreyFormat(const WICPixelFormatGUID& f) {
@@ -153,7 +153,7 @@ HRESULT PictureFrame::ReadRows(std::uint32_t y, std::uint32_t count, std::uint8_
             // BGRA: the same weights as a palette's lightness, on white where it is transparent.
             unsigned light = in[0];
             if (pelBytes_ == 4)
-                light = ((in[2] * 299u + in[1] * 587u + in[0] * 114u) / 1000 * in[3] + 255u * (255u - in[3])) / 255;
+                light = (scanleaf::core::Lightness(in[2], in[1], in[0]) * in[3] + 255u * (255u - in[3])) / 255;
             if (light * 100 < limit) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
         }
     }

@@ -7,6 +7,19 @@ set -eu
 
 need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+# A mirror caught mid-sync fails one index now and then (seen: the security suite's i386 list):
+# tried three times, then the install takes the release's own versions, which every
+# architecture's lists hold alike, so that wine32 and its amd64 half still agree.
+release=""
+update_lists() {
+    for try in 1 2 3; do
+        apt-get update -qq && return 0
+        echo "setup: apt-get update failed (try $try of 3)" >&2
+        sleep 10
+    done
+    release="-t $(. /etc/os-release && echo "$VERSION_CODENAME")"
+    echo "setup: going on with the lists apt has, preferring the release's packages ($release)" >&2
+}
 
 # The core's native build: clang with its sanitizers and libFuzzer, llvm-cov, GoogleTest, zlib
 # (the PDF reader's Flate), and libtiff (the reference the Group 4 decoder is held against; it does
@@ -19,8 +32,8 @@ if [ "${1:-}" = native ]; then
     done
     if [ -n "$need" ]; then
         export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq
-        apt-get install -y -qq --no-install-recommends $need >/dev/null
+        update_lists
+        apt-get install -y -qq --no-install-recommends $release $need >/dev/null
     fi
     exit 0
 fi
@@ -41,8 +54,8 @@ done
 
 if [ -n "$need" ] || [ "$arch_added" = 1 ]; then
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
+    update_lists
     if [ -n "$need" ]; then
-        apt-get install -y -qq --no-install-recommends $need >/dev/null
+        apt-get install -y -qq --no-install-recommends $release $need >/dev/null
     fi
 fi

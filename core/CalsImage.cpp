@@ -3,6 +3,7 @@
 #include "core/TagSettings.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace scanleaf::core {
 
@@ -68,6 +69,11 @@ CalsImageInfo ReadImageInfo(const unsigned char* header) {
 std::uint32_t DrawingDensity(double x, double y, std::string& why) {
     // One decimal at most, and none for a whole number: a PNG's 3779 pels a metre is 96 dpi.
     const auto text = [](double dpi) {
+        if (!(std::fabs(dpi) < 1e9)) {
+            char big[32];
+            std::snprintf(big, sizeof big, "%.3g", dpi);
+            return std::string(big);
+        }
         const long long tenths = std::llround(dpi * 10);
         return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : std::string());
     };
@@ -75,6 +81,8 @@ std::uint32_t DrawingDensity(double x, double y, std::string& why) {
     if (!(x > 0) && !(y > 0)) return why = "gives no resolution", 0;
     if (!(x > 0) || !(y > 0)) return why = "gives a resolution one way only", 0;
     if (std::abs(x - y) >= 0.5) return why = "gives " + text(x) + " by " + text(y) + " dpi, not the same both ways", 0;
+    if (!(x < 1e9))
+        return why = "gives " + text(x) + " dpi, outside " + std::to_string(kMinDensity) + " to " + std::to_string(kMaxDensity), 0;
     const long dpi = std::lround(x);
     if (dpi == 72 || dpi == 96) return why = "gives " + text(x) + " dpi, which programs write when they know none", 0;
     if (dpi < long(kMinDensity) || dpi > long(kMaxDensity))

@@ -26,8 +26,10 @@ std::size_t FindFirst(const std::uint8_t* data, std::size_t from, std::size_t to
     return std::string::npos;
 }
 
+// A whole number within the range any offset or count of a document takes, or `otherwise`.
 std::int64_t Int(const PdfObject& object, std::int64_t otherwise) {
-    return object.IsNumber() ? std::int64_t(object.number) : otherwise;
+    std::int64_t value = 0;
+    return PdfWhole(object, -(std::int64_t(1) << 53), std::int64_t(1) << 53, value) ? value : otherwise;
 }
 
 } // namespace
@@ -76,7 +78,8 @@ bool PdfDocument::ReadSections(std::string& why) {
             // A hybrid file's stream of the objects that the table leaves out.
             const PdfObject* stream = trailer.Find("XRefStm");
             PdfObject ignored;
-            if (stream && stream->IsNumber() && !ReadXrefStream(std::size_t(stream->number), ignored, why)) return false;
+            if (stream && Int(*stream, -1) >= 0 && !ReadXrefStream(std::size_t(std::min<std::int64_t>(Int(*stream, 0), std::int64_t(size_))), ignored, why))
+                return false;
         } else if (!ReadXrefStream(std::size_t(offset), trailer, why)) {
             return false;
         }
@@ -86,8 +89,8 @@ bool PdfDocument::ReadSections(std::string& why) {
             if (!trailer_.Find(key)) trailer_.entries.emplace_back(key, value);
         first = false;
         const PdfObject* prev = trailer.Find("Prev");
-        if (!prev || !prev->IsNumber()) break;
-        offset = std::uint64_t(std::max(0.0, prev->number));
+        if (!prev || Int(*prev, -1) < 0) break;
+        offset = std::uint64_t(Int(*prev, 0));
     }
     trailer_.kind = Kind::Dictionary;
     return true;
@@ -124,7 +127,7 @@ bool PdfDocument::ReadXrefStream(std::size_t offset, PdfObject& trailer, std::st
         !stream.Find("Type")->IsName("XRef"))
         return why = "no cross-reference table or stream at offset " + std::to_string(offset), false;
     // Its own entries may be needed to find its length: nothing here is resolved but /Length.
-    const PdfDecoded decoded = Decoded(stream, std::size_t(64) << 20);
+    const PdfDecoded decoded = Decoded(stream);
     if (!decoded.problem.empty() || decoded.undone != Filters(stream).size())
         return why = "a cross-reference stream that cannot be decoded" + (decoded.problem.empty() ? "" : ": " + decoded.problem), false;
     const PdfObject* w = stream.Find("W");
@@ -200,7 +203,7 @@ void PdfDocument::Recover() {
     }
     for (std::uint32_t s : streams) {
         const PdfObject* stream = Load(s);
-        const PdfDecoded decoded = Decoded(*stream, std::size_t(64) << 20);
+        const PdfDecoded decoded = Decoded(*stream);
         if (!decoded.problem.empty()) continue;
         PdfParser parser(reinterpret_cast<const std::uint8_t*>(decoded.bytes.data()), decoded.bytes.size());
         const std::int64_t n = Int(Get(*stream, "N"), 0);
@@ -215,39 +218,42 @@ void PdfDocument::Recover() {
             entries_[std::uint32_t(number)] = entry;
         }
     }
-    // The trailer: the last "trailer" dictionary or cross-reference stream that names a catalog.
+    // The trailer: the last "trailer" dictionary or cross-reference stream whose catalog is one;
+    // failing both, the catalog is the last object that says it is one and has pages.
+    PdfObject chosen;
+    auto tryTrailer = [this, &chosen](PdfObject trailer) {
+        trailer.kind = Kind::Dictionary;
+        std::swap(trailer_, trailer);
+        if (CatalogFound()) chosen = trailer_;
+        std::swap(trailer_, trailer);
+    };
     for (std::size_t at = FindFirst(data_, 0, size_, "trailer"); at != std::string::npos; at = FindFirst(data_, at + 7, size_, "trailer")) {
         PdfParser parser(data_, size_, at + 7);
         PdfObject trailer;
-        if (parser.Object(trailer) && trailer.Is(Kind::Dictionary) && trailer.Find("Root")) trailer_ = trailer;
+        if (parser.Object(trailer) && trailer.Is(Kind::Dictionary) && trailer.Find("Root")) tryTrailer(trailer);
     }
-    if (!trailer_.Find("Root")) {
+    if (!chosen.Find("Root")) {
         for (const auto& [number, entry] : entries_) {
             (void)entry;
             const PdfObject* object = Load(number);
-            if (object && object->IsDictionary() && object->Find("Type") &&
-                (object->Find("Type")->IsName("XRef") ? object->Find("Root") != nullptr : false)) {
-                trailer_ = *object;
-                trailer_.kind = Kind::Dictionary;
-            }
+            if (object && object->Is(Kind::Stream) && object->Find("Type") && object->Find("Type")->IsName("XRef") && object->Find("Root"))
+                tryTrailer(*object);
         }
     }
-    if (!trailer_.Find("Root")) {
-        // No trailer at all: the catalog is the object that says it is one.
+    if (!chosen.Find("Root")) {
         for (const auto& [number, entry] : entries_) {
             (void)entry;
             const PdfObject* object = Load(number);
             if (object && object->Is(Kind::Dictionary) && object->Find("Type") && object->Find("Type")->IsName("Catalog")) {
-                PdfObject root;
+                PdfObject root, trailer;
                 root.kind = Kind::Reference;
                 root.object = number;
-                trailer_ = PdfObject();
-                trailer_.kind = Kind::Dictionary;
-                trailer_.entries.emplace_back("Root", root);
-                break;
+                trailer.entries.emplace_back("Root", root);
+                tryTrailer(trailer);
             }
         }
     }
+    trailer_ = chosen;
     trailer_.kind = Kind::Dictionary;
 }
 
@@ -256,7 +262,9 @@ const PdfObject* PdfDocument::Load(std::uint32_t number) {
     if (cached != objects_.end()) return cached->second.get();
     const auto entry = entries_.find(number);
     if (entry == entries_.end() || entry->second.type == 0) return nullptr;
-    if (!loading_.insert(number).second) return nullptr; // an object that needs itself to be read
+    // An object that needs itself to be read, or a chain of objects too long to follow (its
+    // stream's length is then looked for by its endstream).
+    if (loading_.size() >= PdfLimits::kLoadChain || !loading_.insert(number).second) return nullptr;
     const PdfObject* loaded = nullptr;
     if (entry->second.type == 2) {
         loaded = FromObjectStream(number, entry->second);
@@ -264,7 +272,10 @@ const PdfObject* PdfDocument::Load(std::uint32_t number) {
         PdfParser parser(data_, size_, std::size_t(entry->second.where));
         std::uint32_t n = 0, g = 0;
         auto object = std::make_unique<PdfObject>();
-        if (parser.Indirect(n, g, *object) && n == number) loaded = (objects_[number] = std::move(object)).get();
+        if (parser.Indirect(n, g, *object) && n == number) {
+            object->object = number; // a stream's own number, for messages
+            loaded = (objects_[number] = std::move(object)).get();
+        }
     }
     loading_.erase(number);
     return loaded;
@@ -278,7 +289,7 @@ const PdfObject* PdfDocument::FromObjectStream(std::uint32_t number, const Entry
         ObjectStream parsed;
         const PdfObject* stream = Load(s);
         if (stream && stream->Is(Kind::Stream)) {
-            const PdfDecoded decoded = Decoded(*stream, std::size_t(64) << 20);
+            const PdfDecoded decoded = Decoded(*stream);
             if (decoded.problem.empty()) {
                 parsed.data = decoded.bytes;
                 const std::int64_t first = Int(Get(*stream, "First"), -1), n = Int(Get(*stream, "N"), 0);
@@ -358,44 +369,71 @@ PdfDecoded PdfDocument::Decoded(const PdfObject& stream, std::size_t limit) {
     std::size_t size = 0;
     PdfDecoded decoded;
     if (!RawStream(stream, data, size, decoded.problem)) return decoded;
-    return PdfDecode(data, size, Filters(stream), limit && limit < limit_ ? limit : limit_);
+    decoded = PdfDecode(data, size, Filters(stream), limit, &budget_);
+    if (!decoded.problem.empty() && stream.object) decoded.problem = "object " + std::to_string(stream.object) + ": " + decoded.problem;
+    return decoded;
 }
 
 bool PdfDocument::Pages(std::vector<PdfPageInfo>& pages, std::string& problem) {
     pages.clear();
-    const PdfObject& root = Get(trailer_, "Root");
-    std::set<const PdfObject*> seen;
-    return Walk(Get(root, "Pages"), PdfPageInfo(), 0, seen, pages, problem);
-}
-
-bool PdfDocument::Walk(const PdfObject& node, PdfPageInfo inherited, int depth, std::set<const PdfObject*>& seen,
-                       std::vector<PdfPageInfo>& pages, std::string& problem) {
-    if (depth > 64) return problem = "its page tree is deeper than 64", false;
-    if (!node.IsDictionary()) return true; // a missing page is no page
-    if (!seen.insert(&node).second) return problem = "its page tree loops", false;
-    if (const PdfObject& r = Get(node, "Resources"); r.IsDictionary()) inherited.resources = &r;
-    if (const PdfObject& box = Get(node, "MediaBox"); box.Is(Kind::Array) && box.items.size() == 4) {
-        for (int i = 0; i < 4; ++i) inherited.mediaBox[i] = Resolve(box.items[std::size_t(i)]).number;
-    }
-    if (const PdfObject& rotate = Get(node, "Rotate"); rotate.IsNumber()) inherited.rotate = ((int(rotate.number) % 360) + 360) % 360;
-    const PdfObject& kids = Get(node, "Kids");
-    const PdfObject& type = Get(node, "Type");
-    if (type.IsName("Page") || (!type.IsName("Pages") && !kids.Is(Kind::Array))) {
-        if (pages.size() >= kMaxPages) return problem = "more than " + std::to_string(kMaxPages) + " pages", false;
-        inherited.page = &node;
-        if (const PdfObject& unit = Get(node, "UserUnit"); unit.IsNumber() && unit.number > 0) inherited.userUnit = unit.number;
-        pages.push_back(inherited);
-        seen.erase(&node);
+    // The path from the root to the node being read, each with the next kid to visit.
+    struct Step {
+        const PdfObject* node;
+        PdfPageInfo inherited;
+        const PdfObject* kids;
+        std::size_t next;
+    };
+    std::vector<Step> path;
+    std::set<const PdfObject*> onPath;
+    std::size_t visits = 0;
+    auto enter = [&](const PdfObject& node, PdfPageInfo inherited) {
+        if (!node.IsDictionary()) return true; // a missing page is no page
+        if (++visits > PdfLimits::kTreeVisits)
+            return problem = "its page tree names more than " + std::to_string(PdfLimits::kTreeVisits) + " nodes", false;
+        if (path.size() > 64) return problem = "its page tree is deeper than 64", false;
+        // A node is a loop only below itself: one named twice among other kids is read twice.
+        if (onPath.count(&node)) return problem = "its page tree loops", false;
+        if (const PdfObject& r = Get(node, "Resources"); r.IsDictionary()) inherited.resources = &r;
+        if (const PdfObject& box = Get(node, "MediaBox"); box.Is(Kind::Array) && box.items.size() == 4) {
+            for (int i = 0; i < 4; ++i) inherited.mediaBox[i] = Resolve(box.items[std::size_t(i)]).number;
+        }
+        if (const PdfObject& rotate = Get(node, "Rotate"); !rotate.Is(Kind::Null)) {
+            std::int64_t turn = 0;
+            if (PdfWhole(rotate, -36000, 36000, turn) && turn % 90 == 0) {
+                inherited.rotate = int(((turn % 360) + 360) % 360);
+                inherited.problem.clear();
+            } else {
+                inherited.problem = "its /Rotate " + PdfWritten(rotate) + " is not a multiple of 90";
+            }
+        }
+        const PdfObject& kids = Get(node, "Kids");
+        const PdfObject& type = Get(node, "Type");
+        if (type.IsName("Page") || (!type.IsName("Pages") && !kids.Is(Kind::Array))) {
+            if (pages.size() >= PdfLimits::kPages) return problem = "more than " + std::to_string(PdfLimits::kPages) + " pages", false;
+            inherited.page = &node;
+            if (const PdfObject& unit = Get(node, "UserUnit"); unit.IsNumber() && unit.number > 0 && unit.number < 1e6)
+                inherited.userUnit = unit.number;
+            pages.push_back(std::move(inherited));
+            return true;
+        }
+        if (kids.Is(Kind::Array)) {
+            path.push_back({&node, std::move(inherited), &kids, 0});
+            onPath.insert(&node);
+        }
         return true;
+    };
+    if (!enter(Get(Get(trailer_, "Root"), "Pages"), PdfPageInfo())) return false;
+    while (!path.empty()) {
+        Step& top = path.back();
+        if (top.next == top.kids->items.size()) {
+            onPath.erase(top.node);
+            path.pop_back();
+            continue;
+        }
+        const PdfObject& kid = Resolve(top.kids->items[top.next++]);
+        const PdfPageInfo inherited = top.inherited; // `top` moves as the path grows
+        if (!enter(kid, inherited)) return false;
     }
-    if (!kids.Is(Kind::Array)) {
-        seen.erase(&node);
-        return true;
-    }
-    for (const PdfObject& kid : kids.items)
-        if (!Walk(Resolve(kid), inherited, depth + 1, seen, pages, problem)) return false;
-    // A node is a loop only below itself: one named twice among other kids is read twice.
-    seen.erase(&node);
     return true;
 }
 

@@ -25,13 +25,26 @@ struct PdfPageInfo {
     double mediaBox[4] = {0, 0, 612, 792};
     int rotate = 0;                       // 0, 90, 180 or 270
     double userUnit = 1;
+    std::string problem;                  // what it gives that no page can be (a /Rotate of no quarter turn)
+};
+
+// What one document may cost, whatever it holds: each bound is checked as it is reached, and
+// what passes it is refused with the bound named.
+struct PdfLimits {
+    // Bytes decoded in all, by every filter of every stream (pictures too).
+    static constexpr std::uint64_t kDecoded = std::uint64_t(2) << 30;
+    // The most one content, form, object, cross-reference or metadata stream decodes to.
+    static constexpr std::size_t kStream = std::size_t(64) << 20;
+    // Pages, and page tree nodes visited (a node named twice counts twice).
+    static constexpr std::size_t kPages = 100000;
+    static constexpr std::size_t kTreeVisits = 2 * kPages;
+    // Objects needed to read one object (a stream whose /Length is in another object stream...).
+    static constexpr std::size_t kLoadChain = 32;
 };
 
 class PdfDocument {
 public:
-    // The largest stream decoded, and the most pages read.
-    static constexpr std::size_t kMaxDecoded = std::size_t(1) << 30;
-    static constexpr std::size_t kMaxPages = 100000;
+    static constexpr std::size_t kMaxPages = PdfLimits::kPages;
 
     // False with Problem() when the bytes are no PDF, are encrypted, or hold no catalog.
     bool Open(const std::uint8_t* data, std::size_t size);
@@ -48,13 +61,14 @@ public:
     // A stream's filters, in order.
     std::vector<PdfFilter> Filters(const PdfObject& stream);
     // A stream's data with its general filters undone (those before an image filter), at most
-    // `limit` bytes (0: the document's limit).
-    PdfDecoded Decoded(const PdfObject& stream, std::size_t limit = 0);
-    // The most any stream decodes to: kMaxDecoded unless set lower.
-    void LimitDecoding(std::size_t limit) { limit_ = limit; }
+    // `limit` bytes: one that decodes to more is refused, named by its object number.
+    PdfDecoded Decoded(const PdfObject& stream, std::size_t limit = PdfLimits::kStream);
+    // What every stream of the document decodes against.
+    PdfBudget& Budget() { return budget_; }
 
     // Every page in order (a page named twice, twice, as readers show it); false with `problem`
-    // for a page tree that loops, is deeper than 64, or has more than kMaxPages pages.
+    // for a page tree that loops, is deeper than 64, visits more nodes than kTreeVisits, or has
+    // more than kPages pages. The walk keeps its own stack.
     bool Pages(std::vector<PdfPageInfo>& pages, std::string& problem);
     const PdfObject& Trailer() const { return trailer_; }
 
@@ -71,12 +85,10 @@ private:
     bool CatalogFound();
     const PdfObject* Load(std::uint32_t number);
     const PdfObject* FromObjectStream(std::uint32_t number, const Entry& entry);
-    bool Walk(const PdfObject& node, PdfPageInfo inherited, int depth, std::set<const PdfObject*>& seen,
-              std::vector<PdfPageInfo>& pages, std::string& problem);
 
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    std::size_t limit_ = kMaxDecoded;
+    PdfBudget budget_{PdfLimits::kDecoded};
     std::string problem_, repaired_;
     std::map<std::uint32_t, Entry> entries_;
     PdfObject trailer_;

@@ -3,6 +3,7 @@
 #include "core/PdfWriter.h"
 #include "core/TiffReader.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +16,9 @@ namespace {
 
 using Kind = PdfObject::Kind;
 
+// The most images a page's content is followed for: past it, the page holds several pictures anyway.
+constexpr std::size_t kMostPlaced = 64;
+
 struct Matrix {
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
     // This matrix, then `then`.
@@ -24,12 +28,39 @@ struct Matrix {
     }
 };
 
+// An image the content draws: an XObject, or an inline image's dictionary and bytes.
 struct Placed {
     const PdfObject* image = nullptr;
+    std::shared_ptr<const PdfObject> inlineDictionary;
+    std::shared_ptr<const std::string> inlineData;
+    const PdfObject* resources = nullptr;
     Matrix ctm;
 };
 
-// The images a content stream draws, through forms; inline images counted.
+// An inline image's abbreviations, as its dictionary's full keys and names.
+const char* FullKey(const std::string& key) {
+    static const char* const kKeys[][2] = {{"BPC", "BitsPerComponent"}, {"CS", "ColorSpace"}, {"D", "Decode"},
+                                           {"DP", "DecodeParms"},      {"F", "Filter"},       {"H", "Height"},
+                                           {"IM", "ImageMask"},        {"I", "Interpolate"},  {"W", "Width"},
+                                           {"L", "Length"}};
+    for (const auto& k : kKeys)
+        if (key == k[0]) return k[1];
+    return nullptr;
+}
+
+void ExpandNames(PdfObject& value) {
+    static const char* const kNames[][2] = {{"G", "DeviceGray"}, {"RGB", "DeviceRGB"}, {"CMYK", "DeviceCMYK"}, {"I", "Indexed"}};
+    if (value.Is(Kind::Name)) {
+        for (const auto& n : kNames)
+            if (value.text == n[0]) value.text = n[1];
+    } else if (value.Is(Kind::Array)) {
+        for (PdfObject& item : value.items) ExpandNames(item);
+    }
+}
+
+// The images a content stream draws, through forms; inline images read. Linear in what it reads:
+// a form that drew no image is not read again, and reading stops once the page holds more
+// images than one drawing is made of.
 class ContentWalk {
 public:
     explicit ContentWalk(PdfDocument& document) : document_(document) {}
@@ -40,7 +71,7 @@ public:
         std::vector<PdfObject> operands;
         std::vector<Matrix> saved;
         Matrix ctm = start;
-        while (!parser.AtEnd()) {
+        while (!parser.AtEnd() && placed.size() <= kMostPlaced) {
             if (parser.ObjectNext()) {
                 PdfObject operand;
                 if (!parser.Object(operand)) return problem = "its content cannot be read", false;
@@ -66,8 +97,7 @@ public:
             } else if (op == "Do" && !operands.empty() && operands.back().Is(Kind::Name)) {
                 if (!Draw(operands.back().text, resources, ctm, depth)) return false;
             } else if (op == "BI") {
-                ++inlineImages;
-                if (!SkipInlineImage(parser)) return problem = "an inline image without its end (EI)", false;
+                if (!InlineImage(content, parser, resources, ctm)) return problem = "an inline image without its end (EI)", false;
             }
             operands.clear();
         }
@@ -75,7 +105,6 @@ public:
     }
 
     std::vector<Placed> placed;
-    std::size_t inlineImages = 0;
     std::string problem;
 
 private:
@@ -85,10 +114,10 @@ private:
         if (!object.Is(Kind::Stream)) return true;
         const PdfObject& subtype = document_.Get(object, "Subtype");
         if (subtype.IsName("Image")) {
-            if (placed.size() < 64) placed.push_back({&object, ctm});
+            placed.push_back({&object, nullptr, nullptr, resources, ctm});
             return true;
         }
-        if (!subtype.IsName("Form") || !forms_.insert(&object).second) return true;
+        if (!subtype.IsName("Form") || empty_.count(&object) || !forms_.insert(&object).second) return true;
         Matrix m;
         const PdfObject& given = document_.Get(object, "Matrix");
         if (given.Is(Kind::Array) && given.items.size() == 6) {
@@ -96,34 +125,66 @@ private:
             for (int i = 0; i < 6; ++i) v[i] = document_.Resolve(given.items[std::size_t(i)]).number;
             m = {v[0], v[1], v[2], v[3], v[4], v[5]};
         }
+        const std::size_t before = placed.size();
         const PdfDecoded content = document_.Decoded(object);
         const PdfObject& own = document_.Get(object, "Resources");
         const bool ok = content.problem.empty() &&
                         Walk(content.bytes, own.IsDictionary() ? &own : resources, m.Then(ctm), depth + 1);
         forms_.erase(&object);
+        if (ok && placed.size() == before) empty_.insert(&object);
         return ok || !problem.empty() ? ok : true;
     }
 
-    // From BI: the dictionary up to ID, then the data up to an EI between white space.
-    static bool SkipInlineImage(PdfParser& parser) {
+    // From BI: the dictionary up to ID, then the data: as long as its size says where it has no
+    // filter, else up to an EI between white space.
+    bool InlineImage(const std::string& content, PdfParser& parser, const PdfObject* resources, const Matrix& ctm) {
+        auto dictionary = std::make_shared<PdfObject>();
+        dictionary->kind = Kind::Dictionary;
         while (!parser.AtEnd() && !parser.Keyword("ID")) {
-            PdfObject ignored;
-            if (!parser.Object(ignored)) return false;
+            PdfObject key, value;
+            if (!parser.Object(key) || !key.Is(Kind::Name) || !parser.Object(value)) return false;
+            ExpandNames(value);
+            const char* full = FullKey(key.text);
+            dictionary->entries.emplace_back(full ? full : key.text, std::move(value));
         }
-        std::size_t at = parser.At();
-        // Searched for in the rest of the content: the parser's span is the content itself.
-        for (;;) {
-            parser.Seek(at + 1);
-            const std::size_t start = parser.At();
-            if (start == at) return false;
-            at = start;
-            if (parser.Keyword("EI")) return true;
-            if (parser.AtEnd()) return false;
+        std::size_t start = parser.At() + 1; // one white-space byte after ID
+        if (start > content.size()) return false;
+        std::size_t end = std::string::npos;
+        std::int64_t width = 0, height = 0, bpc = 0;
+        const PdfObject* filter = dictionary->Find("Filter");
+        const bool mask = dictionary->Find("ImageMask") && dictionary->Find("ImageMask")->boolean;
+        const PdfObject* space = dictionary->Find("ColorSpace");
+        const std::int64_t components = space && space->IsName("DeviceRGB") ? 3 : space && space->IsName("DeviceCMYK") ? 4 : 1;
+        if ((!filter || (filter->Is(Kind::Array) && filter->items.empty())) && dictionary->Find("Width") && dictionary->Find("Height") &&
+            PdfWhole(*dictionary->Find("Width"), 1, 1 << 20, width) && PdfWhole(*dictionary->Find("Height"), 1, 1 << 20, height) &&
+            (mask || (dictionary->Find("BitsPerComponent") && PdfWhole(*dictionary->Find("BitsPerComponent"), 1, 16, bpc)))) {
+            const std::uint64_t bytes = std::uint64_t((width * (mask ? 1 : bpc) * components + 7) / 8) * std::uint64_t(height);
+            if (bytes <= content.size() - start) {
+                parser.Seek(start + std::size_t(bytes));
+                if (parser.Keyword("EI")) end = start + std::size_t(bytes);
+            }
         }
+        if (end == std::string::npos) {
+            // The first EI that stands alone.
+            for (std::size_t at = content.find("EI", start); at != std::string::npos; at = content.find("EI", at + 1)) {
+                const bool before = at > start && PdfParser::IsSpace(std::uint8_t(content[at - 1]));
+                const bool after = at + 2 >= content.size() || PdfParser::IsSpace(std::uint8_t(content[at + 2])) ||
+                                   PdfParser::IsDelimiter(std::uint8_t(content[at + 2]));
+                if (before && after) {
+                    end = at - 1;
+                    break;
+                }
+            }
+            if (end == std::string::npos) return false;
+            parser.Seek(end);
+            if (!parser.Keyword("EI")) return false;
+        }
+        placed.push_back({nullptr, dictionary, std::make_shared<const std::string>(content, start, end - start), resources, ctm});
+        return true;
     }
 
     PdfDocument& document_;
-    std::set<const PdfObject*> forms_;
+    std::set<const PdfObject*> forms_, empty_;
 };
 
 // The page's content, its streams joined.
@@ -137,15 +198,23 @@ bool PageContent(PdfDocument& document, const PdfObject& page, std::string& cont
         if (!s->Is(Kind::Stream)) continue;
         const PdfDecoded decoded = document.Decoded(*s);
         if (!decoded.problem.empty()) return problem = "its content cannot be decoded: " + decoded.problem, false;
+        if (content.size() + decoded.bytes.size() > PdfLimits::kStream)
+            return problem = "its content is more than " + std::to_string(PdfLimits::kStream) + " bytes", false;
         content += decoded.bytes;
         content += '\n';
     }
     return true;
 }
 
-std::int64_t IntOf(const PdfObject& o, std::int64_t otherwise) { return o.IsNumber() ? std::int64_t(o.number) : otherwise; }
+std::int64_t IntOf(const PdfObject& o, std::int64_t otherwise) {
+    std::int64_t value = otherwise;
+    return PdfWhole(o, -(std::int64_t(1) << 40), std::int64_t(1) << 40, value) ? value : otherwise;
+}
 
 bool BoolOf(const PdfObject* o, bool otherwise) { return o && o->Is(Kind::Boolean) ? o->boolean : otherwise; }
+
+// A size as the document writes it: 0 where it gives none.
+std::string SizeText(const PdfObject& o) { return o.Is(Kind::Null) ? "0" : PdfWritten(o); }
 
 int Sign(double v, double scale) { return std::fabs(v) <= scale * 1e-6 ? 0 : v > 0 ? 1 : -1; }
 
@@ -185,7 +254,7 @@ bool ColoursOf(PdfDocument& document, const PdfObject& space, unsigned& componen
         if ((family.IsName("Indexed") || family.IsName("I")) && space.items.size() == 4) {
             const PdfObject& base = document.Resolve(space.items[1]);
             const PdfObject& lookup = document.Resolve(space.items[3]);
-            const std::string table = lookup.Is(Kind::Stream) ? document.Decoded(lookup).bytes : lookup.text;
+            const std::string table = lookup.Is(Kind::Stream) ? document.Decoded(lookup, 1 << 20).bytes : lookup.text;
             const bool grey = base.IsName("DeviceGray") || base.IsName("G");
             const bool rgb = base.IsName("DeviceRGB") || base.IsName("RGB");
             const std::size_t size = grey ? 1 : 3;
@@ -206,6 +275,179 @@ bool ColoursOf(PdfDocument& document, const PdfObject& space, unsigned& componen
     return false;
 }
 
+
+// How an image's samples become rows (coding, filters, colours, /Decode), from its dictionary
+// alone; `resources` names the colour spaces an inline image refers to. A problem with
+// `leave` set is a picture that is no drawing; otherwise the document is refused.
+bool Describe(PdfDocument& document, const PdfObject& image, const PdfObject* resources, int threshold, bool asMask,
+              PdfPagePicture& picture, bool& leave) {
+    std::string& problem = picture.problem;
+    leave = false;
+    auto out = [&](std::string why) {
+        problem = std::move(why);
+        leave = true;
+        return false;
+    };
+    const bool mask = asMask || BoolOf(image.Find("ImageMask") ? &document.Resolve(*image.Find("ImageMask")) : nullptr, false);
+    const PdfObject& bitsObject = document.Get(image, "BitsPerComponent");
+    std::int64_t bits = mask ? 1 : 0;
+    if (!mask && !PdfWhole(bitsObject, 1, 32, bits)) return out("its picture has " + SizeText(bitsObject) + " bits a component, which is not read");
+    picture.filters = document.Filters(image);
+    const std::string last = picture.filters.empty() ? std::string() : picture.filters.back().name;
+    for (std::size_t i = 0; i + 1 < picture.filters.size(); ++i)
+        if (IsPdfImageFilter(picture.filters[i].name)) return problem = "its filters go on after " + picture.filters[i].name, false;
+    if ((last == "DCTDecode" || last == "DCT") && !asMask) {
+        if (threshold < 0)
+            return out("its picture is a JPEG (DCTDecode): --threshold N makes pels below N per cent of full lightness black");
+        picture.coding = PdfPagePicture::Coding::Jpeg;
+        picture.threshold = threshold;
+        return true;
+    }
+    if (last == "DCTDecode" || last == "DCT") return out("its mask is a JPEG (DCTDecode), which is not read");
+    if (last == "JPXDecode") return out("its picture is a JPEG 2000 (JPXDecode), not read");
+    if (last == "JBIG2Decode") return out("its picture is coded in JBIG2, which is not read");
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8)
+        return out("its picture has " + std::to_string(bits) + " bits a component, which is not read");
+    unsigned components = 1;
+    std::vector<std::array<std::uint8_t, 3>> palette;
+    if (!mask) {
+        PdfObject named = document.Get(image, "ColorSpace");
+        // An inline image's space may be a name of the page's colour spaces.
+        if (named.Is(Kind::Name) && resources && !named.IsName("DeviceGray") && !named.IsName("DeviceRGB")) {
+            const PdfObject& space = document.Get(document.Get(*resources, "ColorSpace"), named.text);
+            if (!space.Is(Kind::Null)) named = space;
+        }
+        if (!ColoursOf(document, named, components, palette, problem)) return out(problem);
+    }
+    bool inverted = false; // a /Decode of [1 0] (or [max 0])
+    if (const PdfObject& decode = document.Get(image, "Decode"); decode.Is(Kind::Array) && decode.items.size() >= 2)
+        inverted = document.Resolve(decode.items[0]).number > document.Resolve(decode.items[1]).number;
+    picture.bits = unsigned(bits);
+    picture.components = components;
+    picture.threshold = threshold;
+    // Every sample value's lightness, and whether it is dark: exact for black and white, by
+    // --threshold for the rest.
+    if (components == 1) {
+        const unsigned values = 1u << bits;
+        bool exact = asMask || !palette.empty() || bits == 1;
+        for (unsigned v = 0; v < values; ++v) {
+            const unsigned sample = inverted ? values - 1 - v : v;
+            const std::array<std::uint8_t, 3> c =
+                palette.empty() ? std::array<std::uint8_t, 3>{std::uint8_t(sample * 255 / (values - 1)), 0, 0}
+                                : palette[std::min<std::size_t>(sample, palette.size() - 1)];
+            const unsigned light = palette.empty() ? c[0] : Lightness(c[0], c[1], c[2]);
+            const bool black = light == 0, white = palette.empty() ? light == 255 : c[0] == 255 && c[1] == 255 && c[2] == 255;
+            exact = exact && (black || white);
+            picture.light.push_back(std::uint8_t(black ? 0 : white ? 255 : light));
+            picture.dark.push_back(black || (!white && light * 100u < unsigned(std::max(threshold, 0)) * 255u));
+        }
+        if (bits > 1 && !asMask) {
+            // Grey that is only black and white (as some writers give a bilevel picture) is taken
+            // as it is; that is known once its samples are decoded.
+            picture.blackAndWhiteOnly = !exact && threshold < 0 && palette.empty();
+            if (!exact && threshold < 0 && !picture.blackAndWhiteOnly)
+                return out("colour pels: --threshold N makes pels below N per cent of full lightness black");
+            if (picture.blackAndWhiteOnly)
+                for (unsigned v = 0; v < values; ++v) picture.dark[v] = (inverted ? values - 1 - v : v) == 0;
+        }
+    } else if (threshold < 0) {
+        return out("colour pels: --threshold N makes pels below N per cent of full lightness black");
+    }
+    bool sampleIsBit = true; // a decoded bit is the sample's value
+    if (last == "CCITTFaxDecode" || last == "CCF") {
+        const PdfObject& parms = picture.filters.back().parms;
+        auto parm = [&](const char* key) { return parms.Find(key) ? document.Resolve(*parms.Find(key)) : PdfObject(); };
+        const std::int64_t k = IntOf(parm("K"), 0), columns = IntOf(parm("Columns"), 1728), rows = IntOf(parm("Rows"), 0);
+        const PdfObject blackIs1 = parm("BlackIs1"), aligned = parm("EncodedByteAlign");
+        picture.aligned = BoolOf(&aligned, false);
+        if (columns != std::int64_t(picture.width))
+            return problem = "its CCITT /Columns " + std::to_string(columns) + " is not its /Width " + std::to_string(picture.width), false;
+        if (rows > 0 && rows < std::int64_t(picture.height))
+            return problem = "its CCITT /Rows " + std::to_string(rows) + " is fewer than its /Height " + std::to_string(picture.height), false;
+        if (bits != 1 || components != 1) return problem = "a CCITT picture of more than one bit a pel", false;
+        picture.coding = k < 0 ? PdfPagePicture::Coding::Group4 : k == 0 ? PdfPagePicture::Coding::Group3OneD
+                                                                        : PdfPagePicture::Coding::Group3TwoD;
+        // The decoder's bit is 1 for black runs, which the filter gives as 0 unless BlackIs1.
+        sampleIsBit = BoolOf(&blackIs1, false);
+    }
+    if (bits > 1 || components > 1) return true;
+    // The bit as black: the bit as the sample, through /Decode, then the colour space.
+    const bool bitIsIndex = sampleIsBit != inverted; // a set bit gives sample 1 after /Decode
+    if (!palette.empty()) {
+        bool dark[2];
+        std::uint16_t rgb[2][3];
+        for (int i = 0; i < 2; ++i)
+            for (int c = 0; c < 3; ++c) rgb[i][c] = std::uint16_t(palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)][std::size_t(c)] * 257);
+        if (!PaletteDark(rgb[0], rgb[1], threshold, dark, problem)) return out(problem);
+        const bool darkWhenSet = dark[bitIsIndex ? 1 : 0], darkWhenClear = dark[bitIsIndex ? 0 : 1];
+        picture.filled = darkWhenSet == darkWhenClear;
+        picture.fill = darkWhenSet ? 0xFF : 0;
+        picture.flip = darkWhenSet ? 0 : 0xFF;
+    } else {
+        // Grey, and masks as they paint in black: black where the sample after /Decode is 0.
+        picture.flip = bitIsIndex ? 0xFF : 0;
+    }
+    return true;
+}
+
+// The picture's /Mask or /SMask, as viewers apply it; false (`leave` set: named, to be left out)
+// for a mask that cannot be applied as they do.
+bool Masking(PdfDocument& document, const PdfObject& image, PdfPagePicture& picture, bool& leave) {
+    leave = false;
+    const PdfObject& soft = document.Get(image, "SMask");
+    const PdfObject& explicitMask = document.Get(image, "Mask");
+    auto out = [&](std::string why) {
+        picture.problem = std::move(why);
+        leave = true;
+        return false;
+    };
+    if (explicitMask.Is(Kind::Array) && !soft.Is(Kind::Stream)) {
+        if (picture.coding != PdfPagePicture::Coding::Samples) return out("its picture's colour key /Mask is on coded rows, which is not read");
+        for (const PdfObject& v : explicitMask.items) {
+            std::int64_t value = 0;
+            if (!PdfWhole(document.Resolve(v), 0, 65535, value)) return out("its colour key /Mask holds " + PdfWritten(document.Resolve(v)));
+            picture.colourKey.push_back(unsigned(value));
+        }
+        if (picture.colourKey.size() != 2 * picture.components) return out("its colour key /Mask is not a range for each component");
+        picture.masking = PdfPagePicture::Masking::ColourKey;
+        return true;
+    }
+    const bool isSoft = soft.Is(Kind::Stream);
+    const PdfObject& stream = isSoft ? soft : explicitMask;
+    if (!stream.Is(Kind::Stream)) return true;
+    if (isSoft && document.Get(soft, "Matte").Is(Kind::Array)) return out("its soft mask's /Matte (colours mixed into the mask) is not read");
+    auto mask = std::make_shared<PdfPagePicture>();
+    std::int64_t width = 0, height = 0;
+    if (!PdfWhole(document.Get(stream, "Width"), 1, 1 << 20, width) || !PdfWhole(document.Get(stream, "Height"), 1, 1 << 20, height))
+        return out("its mask gives no size");
+    if (std::uint32_t(width) != picture.width || std::uint32_t(height) != picture.height)
+        return out("its " + std::string(isSoft ? "soft mask" : "mask") + " is " + std::to_string(width) + " by " + std::to_string(height) +
+                   " pels, not its picture's " + std::to_string(picture.width) + " by " + std::to_string(picture.height));
+    mask->width = picture.width;
+    mask->height = picture.height;
+    mask->image = &stream;
+    bool maskLeave = false;
+    // A soft mask is grey (how much is painted); an explicit one paints where its sample is 0, as a stencil does.
+    PdfObject grey = stream;
+    if (isSoft) {
+        grey.entries.erase(std::remove_if(grey.entries.begin(), grey.entries.end(), [](const auto& e) { return e.first == "ColorSpace"; }),
+                           grey.entries.end());
+        PdfObject name;
+        name.kind = Kind::Name;
+        name.text = "DeviceGray";
+        grey.entries.emplace_back("ColorSpace", name);
+    }
+    if (!Describe(document, grey, nullptr, isSoft ? 50 : -1, !isSoft, *mask, maskLeave)) {
+        if (maskLeave) return out("its mask: " + mask->problem);
+        picture.problem = "its mask: " + mask->problem;
+        return false;
+    }
+    if (mask->coding == PdfPagePicture::Coding::Jpeg) return out("its mask is a JPEG, which is not read");
+    picture.mask = std::move(mask);
+    picture.masking = isSoft ? PdfPagePicture::Masking::Soft : PdfPagePicture::Masking::Stencil;
+    return true;
+}
+
 } // namespace
 
 PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page, int threshold) {
@@ -217,26 +459,35 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
         picture.noDrawing = true;
         return picture;
     };
+    if (!page.problem.empty()) return problem = page.problem, picture;
     std::string content;
     if (!PageContent(document, *page.page, content, problem)) return picture;
     ContentWalk walk(document);
     if (!walk.Walk(content, page.resources, Matrix(), 0)) return problem = walk.problem, picture;
-    const std::size_t count = walk.placed.size() + walk.inlineImages;
+    const std::size_t count = walk.placed.size();
     if (count == 0) return leave("its page holds no picture");
+    if (count > kMostPlaced) return leave("its page holds more than " + std::to_string(kMostPlaced) + " pictures, not one drawing");
     if (count > 1) return leave("its page holds " + std::to_string(count) + " pictures, not one drawing");
-    if (walk.inlineImages) return leave("its picture is an inline image, which is not read");
-    const PdfObject& image = *walk.placed[0].image;
+    const Placed& placed = walk.placed[0];
+    const PdfObject& image = placed.image ? *placed.image : *placed.inlineDictionary;
+    picture.image = placed.image;
+    picture.inlineData = placed.inlineData;
 
     // Size and placement.
-    const std::int64_t width = IntOf(document.Get(image, "Width"), 0), height = IntOf(document.Get(image, "Height"), 0);
-    if (width <= 0 || height <= 0 || width > std::int64_t(kMaxG4Width) || std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePels)
-        return problem = "its picture gives a size of " + std::to_string(width) + " by " + std::to_string(height) + " pels", picture;
+    const PdfObject& widthObject = document.Get(image, "Width");
+    const PdfObject& heightObject = document.Get(image, "Height");
+    std::int64_t width = 0, height = 0;
+    if (!PdfWhole(widthObject, 1, std::int64_t(kMaxG4Width), width) || !PdfWhole(heightObject, 1, 0xFFFFFFFFll, height) ||
+        std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePels)
+        return problem = "its picture gives a size of " + SizeText(widthObject) + " by " + SizeText(heightObject) + " pels", picture;
     picture.width = std::uint32_t(width);
     picture.height = std::uint32_t(height);
-    Matrix m = walk.placed[0].ctm;
+    Matrix m = placed.ctm;
     for (int r = 0; r < page.rotate / 90; ++r) m = {m.b, -m.a, m.d, -m.c, 0, 0};
     const double across = std::hypot(m.a, m.b) * page.userUnit, down = std::hypot(m.c, m.d) * page.userUnit;
     const double scale = std::fabs(m.a) + std::fabs(m.b) + std::fabs(m.c) + std::fabs(m.d);
+    if (!std::isfinite(scale) || !std::isfinite(across) || !std::isfinite(down))
+        return problem = "its picture is drawn at a size no page has", picture;
     const bool square = (Sign(m.a, scale) == 0) != (Sign(m.b, scale) == 0) && (Sign(m.c, scale) == 0) != (Sign(m.d, scale) == 0) &&
                         (Sign(m.a, scale) == 0) == (Sign(m.d, scale) == 0);
     if (!square || across <= 0 || down <= 0 || !OrientationOf(m, picture.pelPath, picture.lineProgression))
@@ -251,200 +502,235 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
 
     // The picture's own card.
     if (const PdfObject& metadata = document.Get(image, "Metadata"); metadata.Is(Kind::Stream)) {
-        const PdfDecoded xmp = document.Decoded(metadata, std::size_t(64) << 20);
+        const PdfDecoded xmp = document.Decoded(metadata);
         if (xmp.problem.empty()) picture.xmp = xmp.bytes;
     }
 
-    // What its samples are.
-    const bool mask = BoolOf(image.Find("ImageMask") ? &document.Resolve(*image.Find("ImageMask")) : nullptr, false);
-    const std::int64_t bits = mask ? 1 : IntOf(document.Get(image, "BitsPerComponent"), 0);
-    const std::vector<PdfFilter> filters = document.Filters(image);
-    const std::string last = filters.empty() ? std::string() : filters.back().name;
-    if ((last == "DCTDecode" || last == "DCT") && threshold < 0)
-        return leave("its picture is a JPEG (DCTDecode): --threshold N makes pels below N per cent of full lightness black");
-    if (last == "DCTDecode" || last == "DCT") {
-        // Decoded by the caller (Windows decodes JPEG), its general filters undone here.
-        const PdfDecoded decoded = document.Decoded(image);
-        if (!decoded.problem.empty()) return problem = decoded.problem, picture;
-        picture.coding = PdfPagePicture::Coding::Jpeg;
-        picture.data = decoded.bytes;
-        picture.threshold = threshold;
-        return picture;
-    }
-    if (last == "JPXDecode") return leave("its picture is a JPEG 2000 (JPXDecode), not read");
-    if (last == "JBIG2Decode") return leave("its picture is coded in JBIG2, which is not read");
-    if (bits != 1 && bits != 2 && bits != 4 && bits != 8)
-        return leave("its picture has " + std::to_string(bits) + " bits a component, which is not read");
-    unsigned components = 1;
-    std::vector<std::array<std::uint8_t, 3>> palette;
-    if (!mask && !ColoursOf(document, document.Get(image, "ColorSpace"), components, palette, problem)) return leave(problem);
-    bool inverted = false; // a /Decode of [1 0] (or [max 0])
-    if (const PdfObject& decode = document.Get(image, "Decode"); decode.Is(Kind::Array) && decode.items.size() >= 2)
-        inverted = document.Resolve(decode.items[0]).number > document.Resolve(decode.items[1]).number;
-    bool blackAndWhiteOnly = false;
-    picture.bits = unsigned(bits);
-    picture.components = components;
-    // Samples of more than one bit, or colour: each sample value's darkness, or RGB by --threshold.
-    if (bits > 1 || components > 1) {
-        const unsigned values = 1u << bits;
-        bool exact = components == 1 && !palette.empty();
-        for (unsigned v = 0; v < values && components == 1; ++v) {
-            const unsigned sample = inverted ? values - 1 - v : v;
-            const std::array<std::uint8_t, 3> c =
-                palette.empty() ? std::array<std::uint8_t, 3>{std::uint8_t(sample * 255 / (values - 1)), 0, 0}
-                                : palette[std::min<std::size_t>(sample, palette.size() - 1)];
-            const unsigned light = palette.empty() ? c[0] : Lightness(c[0], c[1], c[2]);
-            exact = exact && (light == 0 || (c[0] == 255 && c[1] == 255 && c[2] == 255));
-            picture.dark.push_back(std::uint8_t(light * 100u < unsigned(std::max(threshold, 0)) * 255u));
-            if (exact) picture.dark.back() = light == 0;
-        }
-        // Grey that is only black and white (as some writers give a bilevel picture) is taken
-        // as it is; that is known once its samples are decoded.
-        blackAndWhiteOnly = !exact && threshold < 0 && components == 1 && palette.empty();
-        if (!exact && threshold < 0 && !blackAndWhiteOnly)
-            return leave("colour pels: --threshold N makes pels below N per cent of full lightness black");
-        picture.threshold = threshold;
-    }
-
-    for (std::size_t i = 0; i < filters.size(); ++i)
-        if (IsPdfImageFilter(filters[i].name) && i + 1 != filters.size())
-            return problem = "its filters go on after " + filters[i].name, picture;
-    const PdfDecoded decoded = document.Decoded(image);
-    if (!decoded.problem.empty()) return problem = decoded.problem, picture;
-    picture.data = decoded.bytes;
-    bool sampleIsBit = true; // a decoded bit is the sample's value
-    if (last == "CCITTFaxDecode" || last == "CCF") {
-        const PdfObject& parms = filters.back().parms;
-        const std::int64_t k = IntOf(parms.Find("K") ? document.Resolve(*parms.Find("K")) : PdfObject(), 0);
-        const std::int64_t columns = IntOf(parms.Find("Columns") ? document.Resolve(*parms.Find("Columns")) : PdfObject(), 1728);
-        const std::int64_t rows = IntOf(parms.Find("Rows") ? document.Resolve(*parms.Find("Rows")) : PdfObject(), 0);
-        const bool blackIs1 = BoolOf(parms.Find("BlackIs1") ? &document.Resolve(*parms.Find("BlackIs1")) : nullptr, false);
-        picture.aligned = BoolOf(parms.Find("EncodedByteAlign") ? &document.Resolve(*parms.Find("EncodedByteAlign")) : nullptr, false);
-        if (columns != width)
-            return problem = "its CCITT /Columns " + std::to_string(columns) + " is not its /Width " + std::to_string(width), picture;
-        if (rows > 0 && rows < height)
-            return problem = "its CCITT /Rows " + std::to_string(rows) + " is fewer than its /Height " + std::to_string(height), picture;
-        picture.coding = k < 0 ? PdfPagePicture::Coding::Group4 : k == 0 ? PdfPagePicture::Coding::Group3OneD
-                                                                        : PdfPagePicture::Coding::Group3TwoD;
-        // The decoder's bit is 1 for black runs, which the filter gives as 0 unless BlackIs1.
-        sampleIsBit = blackIs1;
-    }
-    if (bits > 1 || components > 1) {
-        if (picture.coding != PdfPagePicture::Coding::Samples) return problem = "a CCITT picture of more than one bit a pel", picture;
-        if (blackAndWhiteOnly) {
-            const unsigned most = (1u << bits) - 1;
-            for (std::size_t bit = 0; bit + bits <= picture.data.size() * 8; bit += bits) {
-                const unsigned v = (static_cast<unsigned char>(picture.data[bit / 8]) >> (8 - bits - bit % 8)) & most;
-                if (v != 0 && v != most)
-                    return leave("grey pels: --threshold N makes pels below N per cent of full lightness black");
-            }
-            for (unsigned v = 0; v <= most; ++v) picture.dark[v] = (inverted ? most - v : v) == 0;
-        }
-        return picture;
-    }
-    // The bit as black: the bit as the sample, through /Decode, then the colour space.
-    const bool bitIsIndex = sampleIsBit != inverted; // a set bit gives sample 1 after /Decode
-    if (!palette.empty()) {
-        bool dark[2];
-        std::uint16_t rgb[2][3];
-        for (int i = 0; i < 2; ++i)
-            for (int c = 0; c < 3; ++c) rgb[i][c] = std::uint16_t(palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)][std::size_t(c)] * 257);
-        if (!PaletteDark(rgb[0], rgb[1], threshold, dark, problem)) return leave(problem);
-        const bool darkWhenSet = dark[bitIsIndex ? 1 : 0], darkWhenClear = dark[bitIsIndex ? 0 : 1];
-        picture.filled = darkWhenSet == darkWhenClear;
-        picture.fill = darkWhenSet ? 0xFF : 0;
-        picture.flip = darkWhenSet ? 0 : 0xFF;
-    } else {
-        // Grey, and masks as they paint in black: black where the sample after /Decode is 0.
-        picture.flip = bitIsIndex ? 0xFF : 0;
-    }
-
-    if (picture.coding == PdfPagePicture::Coding::Group4 && !picture.aligned && picture.flip == 0 && !picture.filled) {
-        // Kept only when it codes exactly the picture's rows.
-        PdfPictureRows rows(picture);
-        std::vector<std::uint8_t> row(rows.RowBytes());
-        while (rows.NextRow(row.data())) {
-        }
-        if (!rows.Problem().empty()) return problem = rows.Problem(), picture;
-        if (rows.MoreRows())
-            picture.note = "coded again from its first " + std::to_string(height) + " rows: its Group 4 data holds more";
-        else
-            picture.keep = true;
-    }
+    bool out = false;
+    if (!Describe(document, image, placed.resources, threshold, false, picture, out) || !Masking(document, image, picture, out))
+        return out ? leave(picture.problem) : picture;
+    if (picture.coding == PdfPagePicture::Coding::Jpeg && picture.masking != PdfPagePicture::Masking::None)
+        return leave("its picture is a JPEG with a mask, which is not read");
+    // Refused by its size before anything is decoded.
+    const std::uint64_t bytes = (std::uint64_t(picture.width) * picture.bits * picture.components + 7) / 8 * picture.height;
+    if (picture.coding == PdfPagePicture::Coding::Samples && bytes > document.Budget().Limit() - document.Budget().Spent())
+        return problem = "its picture of " + std::to_string(picture.width) + " by " + std::to_string(picture.height) + " pels decodes to " +
+                         std::to_string(bytes) + " bytes, more than the " + std::to_string(document.Budget().Limit()) +
+                         " a document may decode",
+               picture;
     return picture;
 }
 
-PdfPictureRows::PdfPictureRows(const PdfPagePicture& picture) : picture_(picture) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(picture.data.data());
-    using Coding = PdfPagePicture::Coding;
-    if (picture.coding == Coding::Group4) {
-        g4_ = std::make_unique<Group4Decoder>(data, picture.data.size(), picture.width);
-        if (picture.aligned) g4_->AlignRows();
-    } else if (picture.coding != Coding::Samples) {
-        g3_ = std::make_unique<Group3Decoder>(data, picture.data.size(), picture.width,
-                                              picture.coding == Coding::Group3OneD ? G3Coding::OneD : G3Coding::TwoD);
-        g3_->EndOfLineOptional();
-        if (picture.aligned) g3_->AlignRows();
+bool PdfCodedData(PdfDocument& document, const PdfPagePicture& picture, std::string& bytes, std::string& problem) {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    if (picture.inlineData) {
+        data = reinterpret_cast<const std::uint8_t*>(picture.inlineData->data());
+        size = picture.inlineData->size();
+    } else if (!picture.image || !document.RawStream(*picture.image, data, size, problem)) {
+        if (problem.empty()) problem = "its picture has no data";
+        return false;
     }
+    const PdfDecoded decoded = PdfDecode(data, size, picture.filters, PdfLimits::kStream, &document.Budget());
+    if (!decoded.problem.empty()) return problem = decoded.problem, false;
+    bytes = decoded.bytes;
+    return true;
 }
+
+bool PdfKeptGroup4(PdfDocument& document, const PdfPagePicture& picture, std::string& bytes, std::string& note, std::string& problem) {
+    if (!picture.MayKeep()) return false;
+    if (!PdfCodedData(document, picture, bytes, problem)) return false;
+    Group4Decoder decoder(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), picture.width);
+    while (decoder.Rows() < picture.height && decoder.NextRow(nullptr)) {
+    }
+    if (decoder.Rows() < picture.height) {
+        problem = "its CCITT data holds " + std::to_string(decoder.Rows()) + " of " + std::to_string(picture.height) + " rows (" +
+                  G4StopText(decoder.Stop()) + ")";
+        return false;
+    }
+    if (decoder.NextRow(nullptr)) {
+        note = "coded again from its first " + std::to_string(picture.height) + " rows: its Group 4 data holds more";
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+PdfPictureRows::PdfPictureRows(PdfDocument& document, const PdfPagePicture& picture) : document_(document), picture_(picture) {}
 
 PdfPictureRows::~PdfPictureRows() = default;
 
+bool PdfPictureRows::Fail(std::string why, bool leftOut) {
+    if (problem_.empty()) {
+        problem_ = std::move(why);
+        leftOut_ = leftOut;
+    }
+    return false;
+}
+
+bool PdfPictureRows::Start() {
+    started_ = true;
+    using Coding = PdfPagePicture::Coding;
+    if (picture_.coding == Coding::Jpeg) return Fail("a JPEG is decoded by the caller");
+    if (picture_.mask) mask_ = std::make_unique<PdfPictureRows>(document_, *picture_.mask);
+    maskRow_.resize(picture_.masking == PdfPagePicture::Masking::Soft ? picture_.width : RowBytes());
+    if (picture_.coding == Coding::Samples) {
+        const std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+        std::string why;
+        if (picture_.inlineData) {
+            data = reinterpret_cast<const std::uint8_t*>(picture_.inlineData->data());
+            size = picture_.inlineData->size();
+        } else if (!picture_.image || !document_.RawStream(*picture_.image, data, size, why)) {
+            return Fail(why.empty() ? "its picture has no data" : why);
+        }
+        chain_ = std::make_unique<PdfFilterChain>(data, size, picture_.filters, &document_.Budget());
+        if (!chain_->Problem().empty()) return Fail(chain_->Problem());
+        samples_.resize((std::size_t(picture_.width) * picture_.bits * picture_.components + 7) / 8);
+        return true;
+    }
+    std::string why;
+    if (!PdfCodedData(document_, picture_, coded_, why)) return Fail(why);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(coded_.data());
+    if (picture_.coding == Coding::Group4) {
+        g4_ = std::make_unique<Group4Decoder>(data, coded_.size(), picture_.width);
+        if (picture_.aligned) g4_->AlignRows();
+    } else {
+        g3_ = std::make_unique<Group3Decoder>(data, coded_.size(), picture_.width,
+                                              picture_.coding == Coding::Group3OneD ? G3Coding::OneD : G3Coding::TwoD);
+        g3_->EndOfLineOptional();
+        if (picture_.aligned) g3_->AlignRows();
+    }
+    return true;
+}
+
+// One row of samples: its pels' darkness into `row` (black 1) and their lightness into `levels`
+// (either may be null).
+bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
+    const std::size_t stride = samples_.size();
+    std::size_t got = 0;
+    while (got < stride) {
+        const std::size_t n = chain_->Read(samples_.data() + got, stride - got);
+        if (n == 0) break;
+        got += n;
+    }
+    if (!chain_->Problem().empty()) return Fail(chain_->Problem());
+    if (got < stride) return Fail("its samples hold " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows");
+    const std::uint8_t* in = samples_.data();
+    const unsigned bits = picture_.bits, most = (1u << bits) - 1;
+    auto sample = [&](std::size_t index) {
+        const std::size_t bit = index * bits;
+        return (in[bit / 8] >> (8 - bits - bit % 8)) & most;
+    };
+    const std::size_t bytes = RowBytes();
+    if (row) std::memset(row, 0, bytes);
+    const bool keyed = picture_.masking == PdfPagePicture::Masking::ColourKey;
+    for (std::uint32_t x = 0; x < picture_.width; ++x) {
+        bool black;
+        unsigned light;
+        bool masked = keyed;
+        if (picture_.components == 1) {
+            const unsigned v = sample(x);
+            if (picture_.blackAndWhiteOnly && v != 0 && v != most)
+                return Fail("grey pels: --threshold N makes pels below N per cent of full lightness black", true);
+            black = picture_.dark[v] != 0;
+            light = picture_.blackAndWhiteOnly ? (black ? 0 : 255) : picture_.light[v];
+            if (keyed) masked = v >= picture_.colourKey[0] && v <= picture_.colourKey[1];
+        } else {
+            std::array<unsigned, 3> c{};
+            for (unsigned k = 0; k < 3; ++k) {
+                const unsigned v = sample(std::size_t(x) * 3 + k);
+                c[k] = v * 255 / most;
+                if (keyed) masked = masked && v >= picture_.colourKey[2 * k] && v <= picture_.colourKey[2 * k + 1];
+            }
+            light = Lightness(c[0], c[1], c[2]);
+            black = light * 100u < unsigned(picture_.threshold) * 255u;
+        }
+        if (masked) {
+            black = false;
+            light = 255;
+        }
+        if (black && row) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+        if (levels) levels[x] = std::uint8_t(light);
+    }
+    return true;
+}
+
+bool PdfPictureRows::NextLevels(std::uint8_t* levels) {
+    if (!problem_.empty() || row_ >= picture_.height) return false;
+    if (!started_ && !Start()) return false;
+    if (picture_.coding == PdfPagePicture::Coding::Samples && picture_.bits > 1) {
+        if (!Samples(nullptr, levels)) return false;
+        ++row_;
+        return true;
+    }
+    // One bit a pel: its levels are black and white.
+    std::vector<std::uint8_t> row(RowBytes());
+    if (!NextRow(row.data())) return false;
+    for (std::uint32_t x = 0; x < picture_.width; ++x) levels[x] = row[x / 8] & (0x80 >> (x % 8)) ? 0 : 255;
+    return true;
+}
+
 bool PdfPictureRows::NextRow(std::uint8_t* row) {
     if (!problem_.empty() || row_ >= picture_.height) return false;
-    if (picture_.coding == PdfPagePicture::Coding::Jpeg) {
-        problem_ = "a JPEG is decoded by the caller";
-        return false;
-    }
+    if (!started_ && !Start()) return false;
     const std::size_t bytes = RowBytes();
+    const bool soft = picture_.masking == PdfPagePicture::Masking::Soft;
+    std::vector<std::uint8_t> light;
     if (g4_ || g3_) {
         const bool got = g4_ ? g4_->NextRow(row) : g3_->NextRow(row);
         if (!got) {
             const G4Stop stop = g4_ ? g4_->Stop() : g3_->Stop();
-            problem_ = "its CCITT data holds " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows (" +
-                       G4StopText(stop) + ")";
-            return false;
+            return Fail("its CCITT data holds " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows (" +
+                        G4StopText(stop) + ")");
         }
-    } else if (picture_.bits > 1 || picture_.components > 1) {
-        // Samples packed from the most significant bit, each row from a byte boundary.
-        const std::size_t stride = (std::size_t(picture_.width) * picture_.bits * picture_.components + 7) / 8;
-        const std::size_t at = std::size_t(row_) * stride;
-        if (at + stride > picture_.data.size()) {
-            problem_ = "its samples hold " + std::to_string(picture_.data.size() / stride) + " of " +
-                       std::to_string(picture_.height) + " rows";
-            return false;
-        }
-        const auto* in = reinterpret_cast<const std::uint8_t*>(picture_.data.data()) + at;
-        const unsigned bits = picture_.bits, mask = (1u << bits) - 1;
-        auto sample = [&](std::size_t index) {
-            const std::size_t bit = index * bits;
-            return (in[bit / 8] >> (8 - bits - bit % 8)) & mask;
-        };
-        std::memset(row, 0, bytes);
-        for (std::uint32_t x = 0; x < picture_.width; ++x) {
-            bool black;
-            if (picture_.components == 1) {
-                black = picture_.dark[sample(x)] != 0;
-            } else {
-                std::array<std::uint8_t, 3> c;
-                for (unsigned k = 0; k < 3; ++k) c[k] = std::uint8_t(sample(std::size_t(x) * 3 + k) * 255 / mask);
-                black = Lightness(c[0], c[1], c[2]) * 100u < unsigned(picture_.threshold) * 255u;
-            }
-            if (black) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
-        }
-        ++row_;
-        return true;
+    } else if (picture_.bits > 1 || picture_.components > 1 || picture_.masking == PdfPagePicture::Masking::ColourKey) {
+        if (soft) light.resize(picture_.width);
+        if (!Samples(row, soft ? light.data() : nullptr)) return false;
     } else {
-        const std::size_t at = std::size_t(row_) * bytes;
-        if (at + bytes > picture_.data.size()) {
-            problem_ = "its samples hold " + std::to_string(picture_.data.size() / bytes) + " of " +
-                       std::to_string(picture_.height) + " rows";
-            return false;
+        std::size_t got = 0;
+        while (got < bytes) {
+            const std::size_t n = chain_->Read(row + got, bytes - got);
+            if (n == 0) break;
+            got += n;
         }
-        std::memcpy(row, picture_.data.data() + at, bytes);
+        if (!chain_->Problem().empty()) return Fail(chain_->Problem());
+        if (got < bytes) return Fail("its samples hold " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows");
     }
-    for (std::size_t i = 0; i < bytes; ++i) row[i] = picture_.filled ? picture_.fill : std::uint8_t(row[i] ^ picture_.flip);
+    if (g4_ || g3_ || (picture_.bits == 1 && picture_.components == 1 && picture_.masking != PdfPagePicture::Masking::ColourKey))
+        for (std::size_t i = 0; i < bytes; ++i) row[i] = picture_.filled ? picture_.fill : std::uint8_t(row[i] ^ picture_.flip);
     if (picture_.width & 7) row[bytes - 1] &= std::uint8_t(0xFF << (8 - (picture_.width & 7)));
+    if (mask_) {
+        if (!soft) {
+            // A stencil's black pels are where the picture is painted.
+            if (!mask_->NextRow(maskRow_.data())) return Fail("its mask: " + mask_->Problem(), mask_->LeftOut());
+            for (std::size_t i = 0; i < bytes; ++i) row[i] &= maskRow_[i];
+        } else {
+            if (!mask_->NextLevels(maskRow_.data())) return Fail("its soft mask: " + mask_->Problem(), mask_->LeftOut());
+            for (std::uint32_t x = 0; x < picture_.width; ++x) {
+                const unsigned alpha = maskRow_[x];
+                const std::uint8_t bit = std::uint8_t(0x80 >> (x % 8));
+                if (alpha == 255) continue;
+                if (alpha == 0) {
+                    row[x / 8] &= std::uint8_t(~bit);
+                    continue;
+                }
+                // Partly painted on white: as light as the mix.
+                const unsigned base = light.empty() ? (row[x / 8] & bit ? 0u : 255u) : light[x];
+                const unsigned mixed = 255 - alpha * (255 - base) / 255;
+                if (mixed == 255) {
+                    row[x / 8] &= std::uint8_t(~bit);
+                } else if (picture_.threshold < 0) {
+                    return Fail("its soft mask is partly transparent: --threshold N makes pels below N per cent of full lightness black",
+                                true);
+                } else if (mixed * 100u < unsigned(picture_.threshold) * 255u) {
+                    row[x / 8] |= bit;
+                } else {
+                    row[x / 8] &= std::uint8_t(~bit);
+                }
+            }
+        }
+    }
     ++row_;
     return true;
 }

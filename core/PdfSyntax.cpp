@@ -1,6 +1,8 @@
 #include "core/PdfSyntax.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace scanleaf::core {
 
@@ -21,6 +23,24 @@ const PdfObject* PdfObject::Find(const std::string& key) const {
     for (const auto& [name, value] : entries)
         if (name == key) return &value;
     return nullptr;
+}
+
+bool PdfWhole(const PdfObject& object, std::int64_t low, std::int64_t high, std::int64_t& value) {
+    if (!object.IsNumber() || !std::isfinite(object.number) || object.number != std::floor(object.number)) return false;
+    if (object.number < double(low) || object.number > double(high)) return false;
+    value = std::int64_t(object.number);
+    return true;
+}
+
+std::string PdfWritten(const PdfObject& object) {
+    if (object.IsNumber()) return object.text.empty() ? std::to_string(object.number) : object.text;
+    switch (object.kind) {
+    case PdfObject::Kind::Null: return "nothing";
+    case PdfObject::Kind::Name: return "/" + object.text;
+    case PdfObject::Kind::String: return "a string";
+    case PdfObject::Kind::Array: return "an array";
+    default: return "no number";
+    }
 }
 
 void PdfParser::SkipSpace() {
@@ -164,6 +184,8 @@ bool PdfParser::Parse(PdfObject& out, int depth) {
     if (c == '<' && at_ + 1 < size_ && data_[at_ + 1] == '<') {
         at_ += 2;
         out.kind = PdfObject::Kind::Dictionary;
+        // Keys seen, once a dictionary is large enough for a search of its entries to cost.
+        std::unordered_set<std::string> keys;
         for (;;) {
             SkipSpace();
             if (at_ + 1 < size_ && data_[at_] == '>' && data_[at_ + 1] == '>') {
@@ -176,7 +198,11 @@ bool PdfParser::Parse(PdfObject& out, int depth) {
             PdfObject value;
             if (!Parse(value, depth + 1)) return false;
             // A key given twice: the first stands, as readers take it.
-            if (!out.Find(key) && !value.Is(PdfObject::Kind::Null)) out.entries.emplace_back(std::move(key), std::move(value));
+            if (value.Is(PdfObject::Kind::Null)) continue;
+            if (out.entries.size() < 16 ? out.Find(key) != nullptr : !keys.insert(key).second) continue;
+            out.entries.emplace_back(std::move(key), std::move(value));
+            if (out.entries.size() == 16)
+                for (const auto& entry : out.entries) keys.insert(entry.first);
         }
     }
     if (c == '<') {
@@ -221,6 +247,7 @@ bool PdfParser::Parse(PdfObject& out, int depth) {
             if (end == word.c_str()) return false;
         }
         out.kind = word.find('.') == std::string::npos ? PdfObject::Kind::Integer : PdfObject::Kind::Real;
+        out.text = word;
         return true;
     }
     const std::string word = Regular();

@@ -16,7 +16,7 @@ struct PdfObject {
     Kind kind = Kind::Null;
     bool boolean = false;
     double number = 0;                                      // Integer, Real
-    std::string text;                                       // String's bytes, Name's (without "/", #xx undone)
+    std::string text;                                       // String's bytes, Name's (without "/", #xx undone), a number as written
     std::vector<PdfObject> items;                           // Array
     std::vector<std::pair<std::string, PdfObject>> entries; // Dictionary, and a Stream's dictionary
     std::uint32_t object = 0;                               // Reference: the object's number
@@ -30,6 +30,12 @@ struct PdfObject {
     // A dictionary's (or stream's) entry, or null.
     const PdfObject* Find(const std::string& key) const;
 };
+
+// A number that must be whole and within [low, high]: false for anything else (a real with a
+// fraction, an overflow, no number), so that no conversion goes out of range.
+bool PdfWhole(const PdfObject& object, std::int64_t low, std::int64_t high, std::int64_t& value);
+// A number as the document writes it, for messages.
+std::string PdfWritten(const PdfObject& object);
 
 // Where a parse stands in a span of bytes.
 class PdfParser {

@@ -9,8 +9,8 @@
 using namespace scanleaf::core;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The product's own limits: the document's budget, streams, pages.
     PdfDocument document;
-    document.LimitDecoding(std::size_t(16) << 20);
     const bool opened = document.Open(data, size);
     FUZZ_CHECK(opened == document.Problem().empty());
     if (!opened) return 0;
@@ -26,12 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(picture.width > 0 && picture.height > 0 && picture.dpiX > 0 && picture.dpiY > 0);
         std::string why;
         XmpHeader(picture.xmp, why);
-        PdfPictureRows rows(picture);
+        std::string kept, note;
+        why.clear();
+        if (PdfKeptGroup4(document, picture, kept, note, why)) FUZZ_CHECK(picture.MayKeep() && why.empty());
+        PdfPictureRows rows(document, picture);
         std::vector<std::uint8_t> row(rows.RowBytes());
         std::uint32_t count = 0;
         while (count < 4096 && rows.NextRow(row.data())) ++count;
         FUZZ_CHECK(count <= picture.height);
-        if (picture.keep) FUZZ_CHECK(picture.coding == PdfPagePicture::Coding::Group4 && picture.flip == 0);
+        FUZZ_CHECK(!rows.LeftOut() || !rows.Problem().empty());
     }
+    FUZZ_CHECK(document.Budget().Spent() <= document.Budget().Limit());
     return 0;
 }

@@ -42,6 +42,8 @@ namespace {
 
 // Rows decoded and encoded at a time: memory stays a band, whatever the page's height.
 constexpr std::uint32_t kBandBytes = 1 << 20;
+// The largest stream kept for other pages that draw the same image; a larger one is decoded again.
+constexpr std::size_t kLargestShared = std::size_t(64) << 20;
 
 bool Report(const std::wstring& path, const std::vector<table::Problem>& problems) {
     for (const table::Problem& p : problems) Err(path + L": " + p.where + L": " + p.message + L"\n");
@@ -122,6 +124,13 @@ struct PagePlan {
     std::string calsHeader;       // the header its file gets
     std::wstring note;            // said on its line
     std::wstring output;
+    bool shared = false;          // its PDF image is drawn on other pages too: coded once
+};
+
+// A PDF read whole, and what its pages point into, for as long as its files are written.
+struct PdfSource {
+    std::string bytes;
+    core::PdfDocument document;
 };
 
 // What the line of a page says of how its header came home.
@@ -212,6 +221,12 @@ public:
             files.push_back(pages[p].leftOut.empty() ? std::make_unique<AtomicFile>(pages[p].output) : nullptr);
             if (!files.back()) continue;
             problem = Write(source, p, pages[p], *files.back());
+            if (!pages[p].leftOut.empty()) {
+                // Its picture proved to be no drawing as it was decoded: left out as any such page.
+                files.back().reset();
+                problem.clear();
+                continue;
+            }
             // A header that came home is the card; its card's values changed since by another
             // program are written too, where the vault's settings serve them, unless its records
             // were edited: they are newer than the card written beside them.
@@ -315,9 +330,11 @@ private:
     // A PDF's pages: each one's picture as the core reads it. A page of no picture or several is
     // left out by name; any other problem refuses the document.
     std::wstring PlanPdf(const std::wstring& source, const std::vector<std::wstring>& names, std::vector<PagePlan>& pages) {
-        std::string bytes;
+        pdf_ = std::make_unique<PdfSource>();
+        shared_.clear();
+        std::string& bytes = pdf_->bytes;
+        core::PdfDocument& document = pdf_->document;
         if (!ReadWholeFile(source, bytes)) return L"cannot be read: " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
-        core::PdfDocument document;
         if (!document.Open(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
             return L"not a PDF that can be read: " + FromUtf8(document.Problem());
         std::vector<core::PdfPageInfo> infos;
@@ -342,9 +359,6 @@ private:
             page.height = picture->height;
             page.pelPath = picture->pelPath;
             page.lineProgression = picture->lineProgression;
-            page.passThrough = picture->keep;
-            page.note = picture->keep ? L" (its Group 4 stream kept)"
-                                      : picture->note.empty() ? std::wstring() : L" (" + FromUtf8(picture->note) + L")";
             if (const std::wstring carried = CarriedIn(picture->xmp, page); !carried.empty()) return where + carried;
             const std::wstring pageProblem = Finish(picture->dpiX, picture->dpiY, names, frames, f, page);
             if (!pageProblem.empty()) return where + pageProblem;
@@ -354,6 +368,11 @@ private:
             any = true;
         }
         if (!any) return pages.size() == 1 ? pages[0].leftOut : L"no page holds one picture";
+        // An image that several pages draw is decoded once, for the first of them.
+        std::map<const core::PdfObject*, int> drawn;
+        for (const PagePlan& page : pages)
+            if (page.pdf && page.pdf->image) ++drawn[page.pdf->image];
+        for (PagePlan& page : pages) page.shared = page.pdf && page.pdf->image && drawn[page.pdf->image] > 1;
         return std::wstring();
     }
 
@@ -474,45 +493,85 @@ private:
         return CodeRows(page.width, again.RowBytes(), next, out) ? std::wstring() : L"cannot write " + page.output;
     }
 
-    // A PDF page's picture: its Group 4 stream as it is where it is a CALS stream already (or the
-    // stream of the drawing that was handed on), else its rows coded by the core.
-    std::wstring WritePdfPicture(const PagePlan& page, AtomicFile& out) {
+    // A PDF page's picture, decoded only now: its Group 4 stream as it is where it is a CALS
+    // stream already (or the stream of the drawing that was handed on), else its rows coded by the
+    // core. A picture that proves to be no drawing sets `leftOut`. An image other pages draw too
+    // is coded once.
+    std::wstring WritePdfPicture(PagePlan& page, AtomicFile& out) {
         const core::PdfPagePicture& picture = *page.pdf;
-        const bool own = !page.header.Empty() && page.home == core::HeaderHome::AsItWas &&
-                         picture.coding == core::PdfPagePicture::Coding::Group4 && !picture.aligned && picture.flip == 0 &&
-                         !picture.filled;
-        if (picture.keep || own)
-            return out.Write(picture.data.data(), picture.data.size()) ? std::wstring() : L"cannot write " + page.output;
+        core::PdfDocument& document = pdf_->document;
+        auto write = [&](const std::string& bytes) {
+            if (page.shared && bytes.size() <= kLargestShared) shared_[picture.image] = bytes;
+            return out.Write(bytes.data(), bytes.size()) ? std::wstring() : L"cannot write " + page.output;
+        };
+        if (page.shared) {
+            const auto coded = shared_.find(picture.image);
+            if (coded != shared_.end()) return out.Write(coded->second) ? std::wstring() : L"cannot write " + page.output;
+        }
+        std::string bytes, note, problem;
+        const bool own = !page.header.Empty() && page.home == core::HeaderHome::AsItWas && picture.MayKeep();
+        if (own) {
+            if (!core::PdfCodedData(document, picture, bytes, problem)) return FromUtf8(problem);
+            return write(bytes);
+        }
+        if (core::PdfKeptGroup4(document, picture, bytes, note, problem)) {
+            if (page.header.Empty()) page.note = L" (its Group 4 stream kept)" + page.note;
+            return write(bytes);
+        }
+        if (!problem.empty()) return FromUtf8(problem);
+        if (!note.empty() && page.header.Empty()) page.note = L" (" + FromUtf8(note) + L")" + page.note;
         if (picture.coding == core::PdfPagePicture::Coding::Jpeg) {
             // Windows decodes the JPEG; --threshold makes it bilevel.
+            if (!core::PdfCodedData(document, picture, bytes, problem)) return FromUtf8(problem);
             PictureFile jpeg;
-            const HRESULT hr = jpeg.OpenBytes(picture.data);
+            const HRESULT hr = jpeg.OpenBytes(bytes);
             if (FAILED(hr) || jpeg.Frames() == 0) return L"its JPEG cannot be decoded: " + DescribeHresult(FAILED(hr) ? hr : E_FAIL);
             return Encode(jpeg, 0, page, out);
         }
-        core::PdfPictureRows rows(picture);
-        const bool written = CodeRows(page.width, rows.RowBytes(), [&rows](std::uint8_t* row) { return rows.NextRow(row); }, out);
+        core::PdfPictureRows rows(document, picture);
+        StreamCopy coded;
+        StreamCopy* keep = page.shared ? &coded : nullptr;
+        const bool written = CodeRows(page.width, rows.RowBytes(), [&rows](std::uint8_t* row) { return rows.NextRow(row); }, out, keep);
+        if (rows.LeftOut()) {
+            page.leftOut = FromUtf8(rows.Problem());
+            return FromUtf8(rows.Problem());
+        }
         if (!rows.Problem().empty()) return FromUtf8(rows.Problem());
+        if (keep && coded.whole) shared_[picture.image] = std::move(coded.bytes);
         return written ? std::wstring() : L"cannot write " + page.output;
     }
 
     // Every row `next` gives, coded as one Group 4 stream into `out` a band at a time; false when
     // a write fails.
+    // A copy of a stream as it is written, while it stays within kLargestShared.
+    struct StreamCopy {
+        std::string bytes;
+        bool whole = true;
+    };
+
+    // `copy` (when given) gets the stream too.
     template <class Next>
-    static bool CodeRows(std::uint32_t width, std::size_t rowBytes, Next next, AtomicFile& out) {
+    static bool CodeRows(std::uint32_t width, std::size_t rowBytes, Next next, AtomicFile& out, StreamCopy* copy = nullptr) {
         core::Group4Encoder encoder(width);
         std::vector<std::uint8_t> row(rowBytes);
+        auto flush = [&] {
+            std::vector<std::uint8_t>& bytes = encoder.Bytes();
+            if (copy && copy->whole && copy->bytes.size() + bytes.size() <= kLargestShared) {
+                copy->bytes.append(bytes.begin(), bytes.end());
+            } else if (copy) {
+                copy->whole = false;
+                std::string().swap(copy->bytes);
+            }
+            const bool ok = out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            bytes.clear();
+            return ok;
+        };
         while (next(row.data())) {
             encoder.AddRow(row.data());
-            std::vector<std::uint8_t>& bytes = encoder.Bytes();
-            if (bytes.size() >= kBandBytes) {
-                if (!out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size())) return false;
-                bytes.clear();
-            }
+            if (encoder.Bytes().size() >= kBandBytes && !flush()) return false;
         }
         encoder.Finish();
-        const std::vector<std::uint8_t>& bytes = encoder.Bytes();
-        return out.Write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return flush();
     }
 
     // A fax page (Group 4 of several strips, tiles, another fill order or 0 as black; Group 3;
@@ -618,6 +677,9 @@ private:
     }
 
     IVorFileFormat* format_;
+    // The PDF being converted, and the streams of its images that several pages draw.
+    std::unique_ptr<PdfSource> pdf_;
+    std::map<const core::PdfObject*, std::string> shared_;
     // The plug-in reads a card only where the host's shared folder is set.
     const bool vault_ = !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty();
     const CalsOptions& request_;

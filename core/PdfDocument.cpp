@@ -370,8 +370,14 @@ PdfDecoded PdfDocument::Decoded(const PdfObject& stream, std::size_t limit) {
     PdfDecoded decoded;
     if (!RawStream(stream, data, size, decoded.problem)) return decoded;
     decoded = PdfDecode(data, size, Filters(stream), limit, &budget_);
-    if (!decoded.problem.empty() && stream.object) decoded.problem = "object " + std::to_string(stream.object) + ": " + decoded.problem;
+    const std::string object = stream.object ? "object " + std::to_string(stream.object) + ": " : std::string();
+    if (!decoded.problem.empty()) decoded.problem = object + decoded.problem;
+    if (!decoded.note.empty()) Forgive(object + decoded.note);
     return decoded;
+}
+
+void PdfDocument::Forgive(const std::string& note) {
+    if (std::find(forgiven_.begin(), forgiven_.end(), note) == forgiven_.end()) forgiven_.push_back(note);
 }
 
 bool PdfDocument::Pages(std::vector<PdfPageInfo>& pages, std::string& problem) {

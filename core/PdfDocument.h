@@ -65,6 +65,10 @@ public:
     PdfDecoded Decoded(const PdfObject& stream, std::size_t limit = PdfLimits::kStream);
     // What every stream of the document decodes against.
     PdfBudget& Budget() { return budget_; }
+    const PdfBudget& Budget() const { return budget_; }
+    // What was forgiven as streams were decoded (a wrong checksum), each once, in order.
+    void Forgive(const std::string& note);
+    const std::vector<std::string>& Forgiven() const { return forgiven_; }
 
     // Every page in order (a page named twice, twice, as readers show it); false with `problem`
     // for a page tree that loops, is deeper than 64, visits more nodes than kTreeVisits, or has
@@ -89,6 +93,7 @@ private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     PdfBudget budget_{PdfLimits::kDecoded};
+    std::vector<std::string> forgiven_;
     std::string problem_, repaired_;
     std::map<std::uint32_t, Entry> entries_;
     PdfObject trailer_;

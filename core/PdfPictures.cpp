@@ -533,6 +533,7 @@ bool PdfCodedData(PdfDocument& document, const PdfPagePicture& picture, std::str
     }
     const PdfDecoded decoded = PdfDecode(data, size, picture.filters, PdfLimits::kStream, &document.Budget());
     if (!decoded.problem.empty()) return problem = decoded.problem, false;
+    if (!decoded.note.empty()) document.Forgive("its picture: " + decoded.note);
     bytes = decoded.bytes;
     return true;
 }
@@ -631,11 +632,11 @@ bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
         bool masked = keyed;
         if (picture_.components == 1) {
             const unsigned v = sample(x);
-            if (picture_.blackAndWhiteOnly && v != 0 && v != most)
+            if (keyed) masked = v >= picture_.colourKey[0] && v <= picture_.colourKey[1];
+            if (picture_.blackAndWhiteOnly && v != 0 && v != most && !masked)
                 return Fail("grey pels: --threshold N makes pels below N per cent of full lightness black", true);
             black = picture_.dark[v] != 0;
             light = picture_.blackAndWhiteOnly ? (black ? 0 : 255) : picture_.light[v];
-            if (keyed) masked = v >= picture_.colourKey[0] && v <= picture_.colourKey[1];
         } else {
             std::array<unsigned, 3> c{};
             for (unsigned k = 0; k < 3; ++k) {

@@ -2,6 +2,7 @@
 # The core's fuzz targets (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer), natively:
 #
 #   sh scripts/fuzz.sh SECONDS     each target for SECONDS over its corpus; ends "N passed, M failed"
+#   sh scripts/fuzz.sh --long      the PDF reader's and the carried header's targets for 10 minutes each
 #   sh scripts/fuzz.sh --coverage  the core's line coverage by the committed corpus (llvm-cov)
 #   sh scripts/fuzz.sh --merge     the committed corpus merged with what runs found, minimized
 #                                  (inputs named regression-* are always kept)
@@ -15,7 +16,14 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SCANLEAF_FUZZ_BUILD:-"$root/build-fuzz"}
 arg=${1:-}
-case $arg in --coverage | --merge) ;; '' | *[!0-9]*) echo "usage: fuzz.sh SECONDS | --coverage | --merge" >&2; exit 2 ;; esac
+case $arg in
+--coverage | --merge) ;;
+--long)
+    arg=600
+    SCANLEAF_FUZZ_TARGETS=${SCANLEAF_FUZZ_TARGETS:-"PdfFuzz CarriedHeaderFuzz"}
+    ;;
+'' | *[!0-9]*) echo "usage: fuzz.sh SECONDS | --long | --coverage | --merge" >&2; exit 2 ;;
+esac
 
 if [ "$(id -u)" = 0 ]; then
     sh "$root/scripts/setup.sh" native

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -266,18 +267,8 @@ TEST(PdfReader, UpdatesDamageAndEncryption) {
 
 namespace {
 
-// A one-page PDF whose picture is `image` (its dictionary's entries) with `data`; `more`: objects
-// 6 on (a mask).
-std::string OnePicture(const std::string& image, const std::string& data, const std::string& draw = "q 90 0 0 40 0 0 cm /Im Do Q",
-                       const std::vector<std::string>& more = {}) {
-    std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 90 40] /Resources << /XObject << /Im 5 0 R >> >> /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(draw.size()) + " >>\nstream\n" + draw + "\nendstream",
-        "<< /Type /XObject /Subtype /Image " + image + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream",
-    };
-    objects.insert(objects.end(), more.begin(), more.end());
+// A PDF of `objects` (numbered from 1; the first the catalog) with a classic cross-reference table.
+std::string Pdf(const std::vector<std::string>& objects) {
     std::string file = "%PDF-1.4\n";
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -292,6 +283,25 @@ std::string OnePicture(const std::string& image, const std::string& data, const 
         file += line;
     }
     return file + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+std::string Stream(const std::string& entries, const std::string& data) {
+    return "<< " + entries + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+// A one-page PDF whose picture is `image` (its dictionary's entries) with `data`; `more`: objects
+// 6 on (a mask).
+std::string OnePicture(const std::string& image, const std::string& data, const std::string& draw = "q 90 0 0 40 0 0 cm /Im Do Q",
+                       const std::vector<std::string>& more = {}) {
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 90 40] /Resources << /XObject << /Im 5 0 R >> >> /Contents 4 0 R >>",
+        Stream("", draw),
+        Stream("/Type /XObject /Subtype /Image " + image, data),
+    };
+    objects.insert(objects.end(), more.begin(), more.end());
+    return Pdf(objects);
 }
 
 // A document's one page read as the tool reads it: its picture planned, then its rows decoded
@@ -526,5 +536,241 @@ TEST(PdfFilters, KnownStreamsAndTheirFaults) {
         const PdfDecoded decoded = PdfDecode(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), filters, c.limit);
         EXPECT_EQ(0u, decoded.problem.rfind(c.problem, 0)) << c.filters[0] << ": " << decoded.problem;
         if (c.problem.empty()) EXPECT_EQ(c.out, decoded.bytes) << c.filters[0];
+    }
+}
+
+namespace {
+
+// 45 by 20 pels drawn by one rule; the same figure as the masks below cut it.
+libtiff::Rows Figure() {
+    libtiff::Rows rows(20, std::vector<std::uint8_t>(6, 0));
+    for (std::uint32_t y = 0; y < 20; ++y)
+        for (std::uint32_t x = 0; x < 45; ++x)
+            if ((x + 2 * y) % 9 < 2 || y == 3 || x == 44) rows[y][x / 8] |= std::uint8_t(0x80 >> (x % 8));
+    return rows;
+}
+
+// Each pel of the figure as a byte: `on` where it is black, `off` elsewhere.
+std::string Bytewise(const libtiff::Rows& rows, char on, char off) {
+    std::string out;
+    for (const auto& row : rows)
+        for (std::uint32_t x = 0; x < 45; ++x) out += row[x / 8] & (0x80 >> (x % 8)) ? on : off;
+    return out;
+}
+
+} // namespace
+
+// A picture's /Mask and /SMask as viewers draw it on white: black where the picture is black and
+// painted; a partly transparent soft mask mixed with white and thresholded, or named without
+// --threshold; a mask that does not fit named, never a black rectangle.
+TEST(PdfPictures, MasksAsViewersDrawThemOnWhite) {
+    const libtiff::Rows figure = Figure();
+    const std::string size = "/Width 45 /Height 20 ";
+    const std::string black = size + "/ColorSpace /DeviceGray /BitsPerComponent 8 ";
+    const std::string blackData(45 * 20, '\0');
+    auto mask = [&](const std::string& entries, const std::string& data) {
+        return Stream("/Type /XObject /Subtype /Image " + entries, data);
+    };
+    // A stencil paints where its sample is 0.
+    const std::string stencil = Packed(Inverted(figure, 45));
+    const struct {
+        const char* what;
+        std::string image, data;
+        std::vector<std::string> more;
+        int threshold;
+        const char* problem; // the start of the reason, empty when the figure comes out
+        bool noDrawing;
+    } cases[] = {
+        {"a stencil", black + "/Mask 6 0 R", blackData, {mask("/ImageMask true " + size, stencil)}, -1, "", false},
+        {"a stencil of Decode [1 0]", black + "/Mask 6 0 R", blackData, {mask("/ImageMask true /Decode [1 0] " + size, Packed(figure))}, -1, "", false},
+        {"a soft mask", black + "/SMask 6 0 R", blackData,
+         {mask(size + "/ColorSpace /DeviceGray /BitsPerComponent 8", Bytewise(figure, '\xFF', '\0'))}, -1, "", false},
+        {"a soft mask of one bit", black + "/SMask 6 0 R", blackData,
+         {mask(size + "/ColorSpace /DeviceGray /BitsPerComponent 1", Packed(figure))}, -1, "", false},
+        {"a partly transparent soft mask by threshold", black + "/SMask 6 0 R", blackData,
+         {mask(size + "/ColorSpace /DeviceGray /BitsPerComponent 8", Bytewise(figure, '\xC8', '\x10'))}, 50, "", false},
+        {"a colour key", black + "/Mask [100 255]", Bytewise(figure, '\0', '\xC8'), {}, -1, "", false},
+        {"a one-bit picture through a stencil", size + "/ColorSpace /DeviceGray /BitsPerComponent 1 /Mask 6 0 R", std::string(120, '\0'),
+         {mask("/ImageMask true " + size, stencil)}, -1, "", false},
+        {"a partly transparent soft mask", black + "/SMask 6 0 R", blackData,
+         {mask(size + "/ColorSpace /DeviceGray /BitsPerComponent 8", Bytewise(figure, '\xC8', '\0'))}, -1,
+         "its soft mask is partly transparent: --threshold N", true},
+        {"a mask of another size", black + "/Mask 6 0 R", blackData, {mask("/ImageMask true /Width 90 /Height 40", std::string(480, '\0'))}, -1,
+         "its mask is 90 by 40 pels, not its picture's 45 by 20", true},
+        {"a soft mask with a matte", black + "/SMask 6 0 R", blackData,
+         {mask(size + "/ColorSpace /DeviceGray /BitsPerComponent 8 /Matte [0]", Bytewise(figure, '\xFF', '\0'))}, -1,
+         "its soft mask's /Matte", true},
+    };
+    for (const auto& c : cases) {
+        const Read read(OnePicture(c.image, c.data, "q 90 0 0 40 0 0 cm /Im Do Q", c.more), c.threshold);
+        EXPECT_EQ(0u, read.picture.problem.rfind(c.problem, 0)) << c.what << ": " << read.picture.problem;
+        EXPECT_EQ(c.noDrawing, read.picture.noDrawing) << c.what;
+        if (!*c.problem) EXPECT_EQ(figure, read.rows) << c.what;
+    }
+}
+
+// Inline images are read: abbreviated keys and names, data of the length its size gives (an "EI"
+// inside it no end), or up to an EI that stands alone after a filter's data.
+TEST(PdfPictures, InlineImagesAreRead) {
+    const libtiff::Rows figure = Figure();
+    std::string samples = Packed(Inverted(figure, 45));
+    samples.replace(7, 4, " EI ");
+    libtiff::Rows withEi(20, std::vector<std::uint8_t>(6));
+    for (std::size_t i = 0; i < samples.size(); ++i) withEi[i / 6][i % 6] = std::uint8_t(~samples[i]);
+    for (auto& row : withEi) row[5] &= 0xF8;
+    std::string hex;
+    for (unsigned char c : Packed(Inverted(figure, 45))) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02X", c);
+        hex += two;
+    }
+    const struct {
+        const char* what;
+        std::string draw;
+        libtiff::Rows rows;
+    } cases[] = {
+        {"samples as they are", "q 90 0 0 40 0 0 cm BI /W 45 /H 20 /CS /G /BPC 1 ID " + samples + "\nEI Q", withEi},
+        {"through ASCIIHex", "q 90 0 0 40 0 0 cm BI /W 45 /H 20 /CS /DeviceGray /BPC 1 /F /AHx ID " + hex + "> EI Q", figure},
+        {"a mask", "q 90 0 0 40 0 0 cm BI /W 45 /H 20 /IM true /D [1 0] ID " + Packed(figure) + " EI Q", figure},
+    };
+    for (const auto& c : cases) {
+        const Read read(OnePicture("/Width 1 /Height 1 /ImageMask true", "\x80", c.draw), -1);
+        ASSERT_EQ("", read.picture.problem) << c.what;
+        EXPECT_EQ(nullptr, read.picture.image) << c.what;
+        EXPECT_EQ(36.0, read.picture.dpiX) << c.what;
+        EXPECT_EQ(c.rows, read.rows) << c.what;
+    }
+}
+
+// Documents made to cost: each is read, or refused by name, at a cost linear in what it holds,
+// within the document's budget, on a stack no input deepens.
+TEST(PdfReader, HostileDocumentsCostWhatTheyHold) {
+    const std::string mask = "/Width 45 /Height 20 /ImageMask true";
+    const std::string maskData(120, '\0');
+    auto withPage = [&](const std::string& extra) {
+        std::string file = OnePicture(mask, maskData);
+        const std::size_t at = file.find("<< /Type /Page /Parent");
+        return file.replace(file.find("/Contents 4 0 R", at), 15, "/Contents 4 0 R " + extra);
+    };
+    // A page tree whose 30 levels each name their one kid twice.
+    std::vector<std::string> dag = {"<< /Type /Catalog /Pages 2 0 R >>"};
+    for (int level = 0; level < 30; ++level)
+        dag.push_back("<< /Type /Pages /Kids [" + std::to_string(3 + level) + " 0 R " + std::to_string(3 + level) + " 0 R] >>");
+    dag.push_back("<< /Type /Pages /Kids [] >>");
+    // Forms nested 9 deep, each drawing the next 10 times, the last nothing; then the picture.
+    std::vector<std::string> forms = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                      "<< /Type /Page /MediaBox [0 0 90 40] /Resources << /XObject << /Im 5 0 R /F 6 0 R >> >> /Contents 4 0 R >>",
+                                      Stream("", "/F Do q 90 0 0 40 0 0 cm /Im Do Q"), Stream("/Type /XObject /Subtype /Image " + mask, maskData)};
+    for (int d = 0; d < 9; ++d) {
+        std::string draws;
+        for (int i = 0; i < 10 && d < 8; ++i) draws += "/F Do ";
+        forms.push_back(Stream("/Type /XObject /Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << /F " + std::to_string(7 + d) + " 0 R >> >>",
+                               draws.empty() ? "0 0 m" : draws));
+    }
+    // A dictionary of 80,000 keys.
+    std::string keys;
+    for (int k = 0; k < 80000; ++k) keys += "/K" + std::to_string(k) + " " + std::to_string(k) + " ";
+    // A picture of zeros inflated twice, far more than its size needs.
+    const std::string twice = Zlib(Zlib(std::string(std::size_t(64) << 20, '\0')));
+    const struct {
+        const char* what;
+        std::string file;
+        const char* problem; // from the pages or the picture; empty when the picture reads
+    } cases[] = {
+        {"a page tree that repeats its kids", Pdf(dag), "the document: its page tree names more than 200000 nodes"},
+        {"forms drawn 10 times a level", Pdf(forms), ""},
+        {"a dictionary of 80,000 keys", OnePicture(mask + " " + keys, maskData), ""},
+        {"Flate twice", OnePicture("/Width 45 /Height 20 /ImageMask true /Filter [/FlateDecode /FlateDecode]", twice), ""},
+        {"a /Rotate of 1e30", withPage("/Rotate 1e30"), "its /Rotate 1e30 is not a multiple of 90"},
+        {"a /Rotate of 90.5", withPage("/Rotate 90.5"), "its /Rotate 90.5 is not a multiple of 90"},
+        {"a /Rotate of -90", withPage("/Rotate -90"), ""},
+        {"a /Width of 1e34", OnePicture("/Width 1e34 /Height 20 /ImageMask true", maskData), "its picture gives a size of 1e34 by 20 pels"},
+        {"a /Length of 1e34", [&] {
+             std::string file = OnePicture(mask, maskData);
+             return file.replace(file.find("/Length 120"), 11, "/Length 1e34");
+         }(), ""},
+    };
+    for (const auto& c : cases) {
+        const Read read(c.file, -1);
+        EXPECT_EQ(0u, read.picture.problem.rfind(c.problem, 0)) << c.what << ": " << read.picture.problem;
+        if (!*c.problem) EXPECT_EQ(20u, read.rows.size()) << c.what;
+        // Nothing is decoded past what the pages need, a piece of each filter at most.
+        EXPECT_LT(read.document.Budget().Spent(), std::uint64_t(1) << 20) << c.what;
+    }
+}
+
+// A chain of 3,000 object streams, each holding the /Length of the one before: read without the
+// stack growing with it.
+TEST(PdfReader, ChainsOfObjectStreamsKeepTheStackFlat) {
+    constexpr int links = 3000;
+    const std::string draw = "q 90 0 0 40 0 0 cm /Im Do Q";
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                        "<< /Type /Page /MediaBox [0 0 90 40] /Resources << /XObject << /Im 5 0 R >> >> /Contents 4 0 R >>",
+                                        "<< /Length 6 0 R >>\nstream\n" + draw + "\nendstream",
+                                        Stream("/Type /XObject /Subtype /Image /Width 45 /Height 20 /ImageMask true", std::string(120, '\0'))};
+    std::string file = "%PDF-1.5\n";
+    std::map<int, std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets[int(i) + 1] = file.size();
+        file += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const int first = 7; // object stream k is first + k; its /Length is first + links + k, in the next
+    std::size_t previous = draw.size();
+    for (int k = 0; k < links; ++k) {
+        const std::string head = std::to_string(k == 0 ? 6 : first + links + k - 1) + " 0 ";
+        const std::string data = head + std::to_string(previous);
+        const std::string length = k + 1 < links ? std::to_string(first + links + k) + " 0 R" : std::to_string(data.size());
+        offsets[first + k] = file.size();
+        file += std::to_string(first + k) + " 0 obj\n<< /Type /ObjStm /N 1 /First " + std::to_string(head.size()) + " /Length " + length +
+                " >>\nstream\n" + data + "\nendstream\nendobj\n";
+        previous = data.size();
+    }
+    const int xref = first + 2 * links - 1;
+    std::string table;
+    auto entry = [&table](int type, std::size_t field) {
+        table += char(type);
+        for (int s = 24; s >= 0; s -= 8) table += char((field >> s) & 0xFF);
+        table += std::string(2, '\0');
+    };
+    for (int n = 0; n <= xref; ++n) {
+        if (n == 6) entry(2, first);
+        else if (n >= first + links && n < xref) entry(2, std::size_t(n - links + 1));
+        else if (n == xref) entry(1, file.size());
+        else if (offsets.count(n)) entry(1, offsets[n]);
+        else entry(0, 0);
+    }
+    const std::size_t at = file.size();
+    file += std::to_string(xref) + " 0 obj\n<< /Type /XRef /Size " + std::to_string(xref + 1) + " /W [1 4 2] /Root 1 0 R /Length " +
+            std::to_string(table.size()) + " >>\nstream\n" + table + "\nendstream\nendobj\nstartxref\n" + std::to_string(at) + "\n%%EOF\n";
+    const Read read(file, -1);
+    EXPECT_EQ("", read.picture.problem);
+    EXPECT_EQ(20u, read.rows.size());
+}
+
+// The chain hands out what is asked for: a bomb costs a piece, the document's budget stops what
+// passes it, a wrong checksum alone is forgiven with a note.
+TEST(PdfFilters, TheChainDecodesOnlyWhatIsAskedFor) {
+    const std::string zeros = Zlib(std::string(std::size_t(8) << 20, '\0'));
+    const std::vector<PdfFilter> flate = {{"FlateDecode", PdfObject()}};
+    {
+        PdfBudget budget(std::uint64_t(1) << 30);
+        PdfFilterChain chain(reinterpret_cast<const std::uint8_t*>(zeros.data()), zeros.size(), flate, &budget);
+        std::uint8_t out[100];
+        EXPECT_EQ(100u, chain.Read(out, sizeof out));
+        EXPECT_LE(budget.Spent(), 65536u);
+    }
+    {
+        PdfBudget budget(std::uint64_t(1) << 20);
+        const PdfDecoded decoded = PdfDecode(reinterpret_cast<const std::uint8_t*>(zeros.data()), zeros.size(), flate, std::size_t(64) << 20, &budget);
+        EXPECT_EQ("the document decodes to more than 1048576 bytes in all", decoded.problem);
+        EXPECT_LE(budget.Spent(), budget.Limit());
+    }
+    {
+        std::string wrong = Zlib("a drawing's content");
+        wrong.back() = char(wrong.back() ^ 0xFF);
+        const PdfDecoded decoded = PdfDecode(reinterpret_cast<const std::uint8_t*>(wrong.data()), wrong.size(), flate, 100);
+        EXPECT_EQ("", decoded.problem);
+        EXPECT_EQ("a drawing's content", decoded.bytes);
+        EXPECT_EQ("its FlateDecode data ends with a wrong checksum, which is forgiven", decoded.note);
     }
 }

@@ -346,6 +346,7 @@ private:
         bool any = false;
         for (std::uint32_t f = 0; f < frames; ++f) {
             const std::wstring where = frames > 1 ? L"page " + std::to_wstring(f + 1) + L": " : L"";
+            const std::size_t forgiven = document.Forgiven().size();
             auto picture = std::make_shared<core::PdfPagePicture>(core::ReadPdfPagePicture(document, infos[f], request_.threshold));
             PagePlan page;
             if (picture->noDrawing) {
@@ -363,6 +364,7 @@ private:
             const std::wstring pageProblem = Finish(picture->dpiX, picture->dpiY, names, frames, f, page);
             if (!pageProblem.empty()) return where + pageProblem;
             page.note += repaired;
+            for (std::size_t n = forgiven; n < document.Forgiven().size(); ++n) page.note += L" (" + FromUtf8(document.Forgiven()[n]) + L")";
             page.pdf = std::move(picture);
             pages.push_back(page);
             any = true;

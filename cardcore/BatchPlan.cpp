@@ -100,6 +100,30 @@ Text PageName(const Text& stem, std::uint32_t page, std::uint32_t pages, const T
 
 } // namespace
 
+Text FileNameOf(const Text& title) {
+    Text name;
+    for (Unit c : title) {
+        static const Text kRefused = SL_T("<>:\"/\\|?*");
+        name += c < 0x20 || kRefused.find(c) != Text::npos ? Unit('_') : c;
+    }
+    const std::size_t first = name.find_first_not_of(SL_T(" ."));
+    if (first == Text::npos) return Text();
+    name = name.substr(first, name.find_last_not_of(SL_T(" .")) - first + 1);
+    if (name.size() > 120) {
+        name.resize(name[119] >= 0xD800 && name[119] < 0xDC00 ? 119 : 120); // never half a character
+        name.erase(name.find_last_not_of(SL_T(" .")) + 1);
+    }
+    // A device's name, alone or before an extension, opens the device instead of a file.
+    Text device = name.substr(0, name.find(Unit('.')));
+    for (Unit& c : device) c = AsciiLower(c);
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "com1", "com2", "com3", "com4", "com5", "com6", "com7",
+                                           "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+    for (const char* d : kDevices)
+        if (device == Ascii(d)) return SL_T("_") + name;
+    return name;
+}
+
+
 Text BaseName(const Text& path) {
     const std::size_t slash = path.find_last_of(SL_T("\\/"));
     Text name = slash == Text::npos ? path : path.substr(slash + 1);
@@ -157,13 +181,31 @@ std::vector<std::vector<Text>> PlanOutputNames(const std::vector<PlannedSource>&
     names.reserve(sources.size());
     for (const PlannedSource& s : sources) {
         const Text base = naming.folder.empty() ? naming.single : Joined(naming.folder, BaseName(s.path));
+        // The pages' own names, where a source of several carries them: a name that an earlier
+        // page of it has already gives way to the page's number.
+        std::vector<Text> titles;
+        if (s.outputs > 1 && !naming.folder.empty()) {
+            std::set<Text> used;
+            for (std::uint32_t p = 0; p < s.outputs && p < s.titles.size(); ++p) {
+                Text title = FileNameOf(s.titles[p]);
+                if (!title.empty() && !used.insert(Unified(title, lower)).second) title.clear();
+                titles.push_back(title);
+            }
+        }
         std::vector<Text> mine;
         for (std::uint64_t n = 1;; ++n) {
             const Text stem = n == 1 ? base : base + SL_T(" (") + Decimal(std::int64_t(n)) + SL_T(")");
             mine.clear();
             bool free = true;
             for (std::uint32_t p = 0; p < s.outputs && free; ++p) {
-                mine.push_back(PageName(stem, p, s.outputs, naming.extension));
+                // A page of several that carries its own name is named by it, beside the others.
+                const Text title = p < titles.size() ? titles[p] : Text();
+                if (title.empty()) {
+                    mine.push_back(PageName(stem, p, s.outputs, naming.extension));
+                } else {
+                    const Text titled = Joined(naming.folder, title);
+                    mine.push_back((n == 1 ? titled : titled + SL_T(" (") + Decimal(std::int64_t(n)) + SL_T(")")) + naming.extension);
+                }
                 free = !taken.count(Unified(mine.back(), lower));
             }
             // A name given twice within one source (a page numbered as another's) counts too.

@@ -41,7 +41,15 @@ struct OutputNaming {
 struct PlannedSource {
     Text path;              // as every message shows it
     std::uint32_t outputs;  // pages that become files (1 for most sources)
+    // Each page's own name where the source carries one (a PDF page's title or bookmark); a
+    // source of several pages names those pages by it, the rest by their number.
+    std::vector<Text> titles = {};
 };
+
+// A title as a file's name: characters no file name holds made "_", blanks and dots trimmed at
+// both ends, a device's name (CON, NUL, COM1...) given a "_" before it, at most 120 characters;
+// empty when nothing is left.
+Text FileNameOf(const Text& title);
 
 // Every source's output names, in the sources' order.
 std::vector<std::vector<Text>> PlanOutputNames(const std::vector<PlannedSource>& sources, const OutputNaming& naming,

@@ -3,6 +3,8 @@
 #include "core/CalsImage.h"
 #include "core/HeaderRecord.h"
 
+#include <set>
+
 namespace scanleaf::core {
 
 namespace {
@@ -82,10 +84,65 @@ bool PlacePictureRecords(std::string& header, const PagePicture& picture, const 
     return true;
 }
 
+bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
+                 HeaderHome& how, std::string& problem, std::vector<std::string>& mended);
+
+// "rtype: 1" and one record of each name, as the tool writes a header: a record named again
+// is blanked, another rtype made 1 (or one added in the first blank slot). Each mend said.
+bool MendRecords(std::string& header, const CodePage& codePage, std::vector<std::string>& mended, std::string& problem) {
+    constexpr std::size_t kSlots = kHeaderSize / kSlotSize;
+    std::set<Text> seen;
+    std::size_t rtype = kSlots, blank = kSlots;
+    for (std::size_t s = 0; s < kSlots; ++s) {
+        Text text;
+        if (!DecodeSlot(reinterpret_cast<const unsigned char*>(header.data()) + s * kSlotSize, codePage, text)) continue;
+        if (TrimBlanks(text).empty()) {
+            if (blank == kSlots) blank = s;
+            continue;
+        }
+        const Text name = NameOf(text);
+        if (name.empty()) continue;
+        if (!seen.insert(name).second) {
+            header.replace(s * kSlotSize, kSlotSize, std::string(kSlotSize, ' '));
+            mended.push_back("a second " + ToUtf8(name) + " record (" + ToUtf8(TrimBlanks(text)) + ") dropped");
+            if (blank == kSlots || blank > s) blank = s;
+            continue;
+        }
+        if (name == SL_T("rtype")) rtype = s;
+    }
+    if (ReadImageInfo(reinterpret_cast<const unsigned char*>(header.data())).type1) return true;
+    const std::string record = "rtype: 1";
+    if (rtype < kSlots) {
+        Text text;
+        DecodeSlot(reinterpret_cast<const unsigned char*>(header.data()) + rtype * kSlotSize, codePage, text);
+        mended.push_back(ToUtf8(TrimBlanks(text)) + " made " + record);
+    } else if (blank < kSlots) {
+        rtype = blank;
+        mended.push_back("no rtype: " + record + " added");
+    } else {
+        problem = "no slot is free for its rtype record";
+        return false;
+    }
+    header.replace(rtype * kSlotSize, kSlotSize, record + std::string(kSlotSize - record.size(), ' '));
+    return true;
+}
+
 } // namespace
 
 bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
-                HeaderHome& how, std::string& problem) {
+                HeaderHome& how, std::string& problem, std::vector<std::string>* mended) {
+    std::vector<std::string> mends;
+    if (!HomeRecords(carried, picture, codePage, header, how, problem, mends) || !MendRecords(header, codePage, mends, problem))
+        return false;
+    if (!mends.empty() && how == HeaderHome::AsItWas) how = HeaderHome::Mended;
+    if (mended) *mended = std::move(mends);
+    return true;
+}
+
+namespace {
+
+bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
+                 HeaderHome& how, std::string& problem, std::vector<std::string>& mended) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(carried.bytes.data());
     const bool edited = CarryHeader(bytes, codePage).records != carried.records;
     how = edited ? HeaderHome::RecordsEdited
@@ -102,6 +159,10 @@ bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const 
         header.assign(kHeaderSize, ' ');
         for (std::size_t s = 0; s < carried.records.size(); ++s) {
             const std::string text = codePage.Encode(carried.records[s]);
+            Text back;
+            if (!codePage.Decode(text.data(), text.size(), back) || back != carried.records[s])
+                mended.push_back("its header record " + std::to_string(s + 1) + " (" + ToUtf8(carried.records[s]) +
+                                 ") holds characters this machine's code page cannot: written as " + ToUtf8(back));
             if (text.size() > kSlotSize) {
                 problem = "its header record " + std::to_string(s + 1) + " is longer than a slot's " +
                           std::to_string(kSlotSize) + " bytes";
@@ -110,7 +171,9 @@ bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const 
             header.replace(s * kSlotSize, text.size(), text);
         }
     }
-    return PlacePictureRecords(header, picture, codePage, problem);
+    return MendRecords(header, codePage, mended, problem) && PlacePictureRecords(header, picture, codePage, problem);
 }
+
+} // namespace
 
 } // namespace scanleaf::core

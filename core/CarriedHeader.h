@@ -24,12 +24,15 @@ enum class HeaderHome {
     AsItWas,        // the bytes unchanged
     RecordsEdited,  // its records were changed by another program since: made again from them
     PictureChanged, // the picture's size, resolution or orientation is no longer the header's
+    Mended,         // as it was but for what no header of a drawing may hold (in `mended`)
 };
 
 // The header for a picture coming home with `carried`; false with `problem` (more records than
-// slots, a record longer than its slot) when none can be made.
+// slots, a record longer than its slot) when none can be made. Whatever way it comes, it is held
+// to what the tool writes: "rtype: 1" and one record of each name; each mend is said in
+// `mended`, as is a record the code page cannot hold (written with its default character).
 bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
-                HeaderHome& how, std::string& problem);
+                HeaderHome& how, std::string& problem, std::vector<std::string>* mended = nullptr);
 
 // The page a header gives its picture: its size, resolution (200 dpi where it gives none) and
 // orientation (000,270 where it gives none).

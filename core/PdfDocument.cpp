@@ -443,4 +443,30 @@ bool PdfDocument::Pages(std::vector<PdfPageInfo>& pages, std::string& problem) {
     return true;
 }
 
+std::map<const PdfObject*, std::string> PdfDocument::Bookmarks() {
+    std::map<const PdfObject*, std::string> titles;
+    std::set<const PdfObject*> seen;
+    std::vector<const PdfObject*> next = {&Get(Get(Get(trailer_, "Root"), "Outlines"), "First")};
+    while (!next.empty() && seen.size() < PdfLimits::kTreeVisits) {
+        const PdfObject* item = next.back();
+        next.pop_back();
+        if (!item->IsDictionary() || !seen.insert(item).second) continue;
+        // Its destination: an array whose first item is the page, given or through a GoTo action.
+        const PdfObject* dest = &Get(*item, "Dest");
+        if (!dest->Is(Kind::Array)) {
+            const PdfObject& action = Get(*item, "A");
+            if (Get(action, "S").IsName("GoTo")) dest = &Get(action, "D");
+        }
+        const PdfObject& title = Get(*item, "Title");
+        if (dest->Is(Kind::Array) && !dest->items.empty() && title.Is(Kind::String)) {
+            const PdfObject& page = Resolve(dest->items[0]);
+            if (page.IsDictionary()) titles.emplace(&page, title.text);
+        }
+        // Its siblings after its children, so that the outline is read in its order.
+        next.push_back(&Get(*item, "Next"));
+        next.push_back(&Get(*item, "First"));
+    }
+    return titles;
+}
+
 } // namespace scanleaf::core

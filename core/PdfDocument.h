@@ -75,6 +75,9 @@ public:
     // more than kPages pages. The walk keeps its own stack.
     bool Pages(std::vector<PdfPageInfo>& pages, std::string& problem);
     const PdfObject& Trailer() const { return trailer_; }
+    // Each page's first bookmark, by the page's dictionary: its title as written (a text string).
+    // The outline is walked on a stack of its own, each item once, at most kTreeVisits items.
+    std::map<const PdfObject*, std::string> Bookmarks();
 
 private:
     struct Entry {

@@ -1,5 +1,7 @@
 #include "core/PdfSyntax.h"
 
+#include "core/Text.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <unordered_set>
@@ -41,6 +43,18 @@ std::string PdfWritten(const PdfObject& object) {
     case PdfObject::Kind::Array: return "an array";
     default: return "no number";
     }
+}
+
+std::string PdfTextUtf8(const std::string& bytes) {
+    Text text;
+    const bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF;
+    if (utf16) {
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text += Unit(static_cast<unsigned char>(bytes[i]) << 8 | static_cast<unsigned char>(bytes[i + 1]));
+    } else {
+        for (unsigned char c : bytes) text += Unit(c);
+    }
+    return ToUtf8(text);
 }
 
 void PdfParser::SkipSpace() {

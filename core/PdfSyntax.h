@@ -36,6 +36,9 @@ struct PdfObject {
 bool PdfWhole(const PdfObject& object, std::int64_t low, std::int64_t high, std::int64_t& value);
 // A number as the document writes it, for messages.
 std::string PdfWritten(const PdfObject& object);
+// A text string's characters as UTF-8: UTF-16 after its byte order mark, else PDFDocEncoding
+// (taken as Latin-1, which it is for every letter a title holds).
+std::string PdfTextUtf8(const std::string& bytes);
 
 // Where a parse stands in a span of bytes.
 class PdfParser {

@@ -302,6 +302,22 @@ CardValues XmpCard(const std::string& packet, std::string& problem) {
     return card;
 }
 
+Text XmpTitle(const std::string& packet) {
+    const std::string prefix = PrefixOf(packet, "http://purl.org/dc/elements/1.1/");
+    if (prefix.empty()) return Text();
+    const std::size_t title = packet.find("<" + prefix + ":title>");
+    const std::size_t end = title == std::string::npos ? title : packet.find("</" + prefix + ":title>", title);
+    if (end == std::string::npos) return Text();
+    const std::size_t li = packet.find(":li", title);
+    const std::size_t open = li < end ? packet.find('>', li) : std::string::npos;
+    const std::size_t close = open < end ? packet.find('<', open) : std::string::npos;
+    std::string value;
+    if (close > end || packet[open - 1] == '/' || !Unescaped(packet.substr(open + 1, close - open - 1), value) ||
+        FirstInvalidUtf8(value) != std::string::npos)
+        return Text();
+    return FromUtf8(value);
+}
+
 CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
     problem.clear();
     CarriedHeader header;

@@ -56,6 +56,9 @@ CardValues XmpCard(const std::string& packet, std::string& problem);
 // a record), and the header is then empty.
 CarriedHeader XmpHeader(const std::string& packet, std::string& problem);
 
+// The packet's dc:title (its first item), or empty.
+Text XmpTitle(const std::string& packet);
+
 // The text that XmpPacket writes as a property name for a variable name, and back (false for a
 // name that XmpPropertyName does not write).
 std::string XmpPropertyName(const Text& name);

@@ -59,6 +59,23 @@ TEST(BatchPlan, NamesOfTheCasesThatOnceCollided) {
         {"a drive's root", {{SL_T("S:\\x\\r.tif"), 1}}, {SL_T("O:\\"), SL_T(""), SL_T(".cal")}, {SL_T("O:\\r.cal")}},
         {"no pages (a refused source) names nothing", {{SL_T("S:\\bad.tif"), 0}, {SL_T("S:\\bad.png"), 1}}, folder,
          {SL_T("O:\\out\\bad.cal")}},
+        {"pages that carry their names, one of them twice",
+         {{SL_T("S:\\all.pdf"), 3, {SL_T("Plan A"), SL_T(""), SL_T("plan a")}}},
+         folder,
+         {SL_T("O:\\out\\Plan A.cal"), SL_T("O:\\out\\all-p002.cal"), SL_T("O:\\out\\all-p003.cal")}},
+        {"a carried name another source's output has",
+         {{SL_T("S:\\x.tif"), 1}, {SL_T("S:\\all.pdf"), 2, {SL_T("x"), SL_T("y")}}},
+         folder,
+         {SL_T("O:\\out\\x.cal"), SL_T("O:\\out\\x (2).cal"), SL_T("O:\\out\\y (2).cal")}},
+        {"carried names that are no file names",
+         {{SL_T("S:\\all.pdf"), 3, {SL_T("..\\..\\evil"), SL_T("CON"), SL_T(" . ")}}},
+         folder,
+         {SL_T("O:\\out\\_.._evil.cal"), SL_T("O:\\out\\_CON.cal"), SL_T("O:\\out\\all-p003.cal")}},
+        {"one page keeps its source's name", {{SL_T("S:\\one.pdf"), 1, {SL_T("Title")}}}, folder, {SL_T("O:\\out\\one.cal")}},
+        {"-o naming the one output keeps the page numbers",
+         {{SL_T("S:\\scan.pdf"), 2, {SL_T("a"), SL_T("b")}}},
+         {SL_T(""), SL_T("O:\\one"), SL_T(".cal")},
+         {SL_T("O:\\one-p001.cal"), SL_T("O:\\one-p002.cal")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -66,6 +83,24 @@ TEST(BatchPlan, NamesOfTheCasesThatOnceCollided) {
         ASSERT_EQ(c.expected.size(), names.size());
         for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(Narrow(c.expected[i]), Narrow(names[i]));
     }
+}
+
+TEST(BatchPlan, TitlesAsFileNames) {
+    const struct {
+        Text title, name;
+    } cases[] = {
+        {SL_T("A3-000471 rev. B"), SL_T("A3-000471 rev. B")},
+        {SL_T("a/b\\c:d*e?f\"g<h>i|j"), SL_T("a_b_c_d_e_f_g_h_i_j")},
+        {SL_T("  ..hidden. "), SL_T("hidden")},
+        {SL_T("tab\there"), SL_T("tab_here")},
+        {SL_T("nul.txt"), SL_T("_nul.txt")},
+        {SL_T("Com1"), SL_T("_Com1")},
+        {SL_T("console"), SL_T("console")},
+        {SL_T(" ... "), SL_T("")},
+        {Text(200, core::Unit('x')), Text(120, core::Unit('x'))},
+        {Text(119, core::Unit('x')) + Text(1, core::Unit(0xD83D)) + Text(1, core::Unit(0xDE00)), Text(119, core::Unit('x'))},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Narrow(c.name), Narrow(core::FileNameOf(c.title))) << Narrow(c.title);
 }
 
 // Random sources as archives hold them: pictures of several pages, names that differ in case

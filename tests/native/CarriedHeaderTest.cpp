@@ -117,13 +117,54 @@ TEST(CarriedHeader, ComesHomeAsItWasOrMadeOfItsRecords) {
     EXPECT_EQ(bare, header);
 }
 
+// A header that lies is held to what the tool writes, each mend named: rtype 1, one record of
+// each name; a record the code page cannot hold is named with what it becomes.
+TEST(CarriedHeader, HeadersThatLieAreMendedAndSaid) {
+    const TableCodePage& cp = StandInCodePage(1252);
+    const PagePicture own = Picture(97, 61, 300, 90, 270);
+    const std::string rest = "rpelcnt: 000097,000061";
+    const struct {
+        const char* what;
+        std::vector<std::string> records;
+        std::vector<std::string> edit; // records changed since, empty: none
+        HeaderHome how;
+        std::vector<std::string> header, mended;
+    } cases[] = {
+        {"rtype 2", {"rtype: 2", rest, "rdensty: 0300", "rorient: 090,270"}, {}, HeaderHome::Mended,
+         {"rtype: 1", rest, "rdensty: 0300", "rorient: 090,270"}, {"rtype: 2 made rtype: 1"}},
+        {"no rtype", {rest, "rdensty: 0300", "rorient: 090,270"}, {}, HeaderHome::Mended,
+         {rest, "rdensty: 0300", "rorient: 090,270", "rtype: 1"}, {"no rtype: rtype: 1 added"}},
+        {"a second rpelcnt", {"rtype: 1", rest, "rpelcnt: 009999,009999", "rdensty: 0300", "rorient: 090,270"}, {}, HeaderHome::Mended,
+         {"rtype: 1", rest, "", "rdensty: 0300", "rorient: 090,270"}, {"a second rpelcnt record (rpelcnt: 009999,009999) dropped"}},
+        {"beyond the code page", {"rtype: 1", rest, "rdensty: 0300", "rorient: 090,270"},
+         {"rtype: 1", rest, "rdensty: 0300", "rorient: 090,270", "notes: \xCE\xA9"}, HeaderHome::RecordsEdited,
+         {"rtype: 1", rest, "rdensty: 0300", "rorient: 090,270", "notes: ?"},
+         {"its header record 5 (notes: \xCE\xA9) holds characters this machine's code page cannot: written as notes: ?"}},
+    };
+    for (const auto& c : cases) {
+        CarriedHeader carried = Carried(Header(c.records));
+        if (!c.edit.empty()) {
+            carried.records.clear();
+            for (const std::string& r : c.edit) carried.records.push_back(FromUtf8(r));
+        }
+        std::string header, problem;
+        HeaderHome how = HeaderHome::AsItWas;
+        std::vector<std::string> mended;
+        ASSERT_TRUE(HomeHeader(carried, own, cp, header, how, problem, &mended)) << c.what << ": " << problem;
+        EXPECT_EQ(c.how, how) << c.what;
+        EXPECT_EQ(Header(c.header), header) << c.what;
+        EXPECT_EQ(c.mended, mended) << c.what;
+    }
+}
+
 TEST(CarriedHeader, WhatCannotBeMadeIsNamed) {
     const TableCodePage& cp = StandInCodePage(1252);
     const PagePicture own = Picture(97, 61, 300, 90, 270);
     CarriedHeader many = Carried(kPlain), longRecord = Carried(kPlain), full = Carried(kPlain);
     many.records.assign(17, SL_T("a: b"));
     longRecord.records.push_back(Text(129, 'x'));
-    full.records.assign(16, SL_T("a: b"));
+    full.records.clear();
+    for (int r = 0; r < 16; ++r) full.records.push_back(Ascii("a" + std::to_string(r) + ": b"));
     const struct {
         CarriedHeader carried;
         std::string problem;

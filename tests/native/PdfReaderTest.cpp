@@ -6,6 +6,7 @@
 // resolution, orientation and stream it was written with.
 #include "core/PdfPictures.h"
 #include "core/PdfWriter.h"
+#include "core/Xmp.h"
 #include "tests/native/Libtiff.h"
 
 #include <qpdf/QPDF.hh>
@@ -50,6 +51,7 @@ std::string Written(int count, std::vector<std::vector<std::uint8_t>>& streams) 
         page.pelPath = kOrientations[p % 8][0];
         page.lineProgression = kOrientations[p % 8][1];
         page.title = Ascii("page " + std::to_string(p));
+        if (p % 2) page.bookmark = Ascii("mark ") + Text(1, Unit(0xE9)) + Ascii(" " + std::to_string(p));
         libtiff::Rows rows(page.height, std::vector<std::uint8_t>((page.width + 7) / 8, 0));
         for (std::uint32_t y = 0; y < page.height; ++y) rows[y][(y * 3 + std::uint32_t(p)) % rows[y].size()] = std::uint8_t(0x81 + y);
         streams.push_back(libtiff::Encode(rows, page.width));
@@ -195,9 +197,15 @@ TEST(PdfReader, PagesGiveThePicturesTheyWereWrittenWith) {
         ASSERT_TRUE(document.Pages(pages, problem));
         ASSERT_EQ(9u, pages.size());
         static const int kOrientations[8][2] = {{0, 270}, {90, 270}, {180, 270}, {270, 270}, {0, 90}, {90, 90}, {180, 90}, {270, 90}};
+        const std::map<const PdfObject*, std::string> bookmarks = document.Bookmarks();
+        EXPECT_EQ(4u, bookmarks.size());
         for (int p = 0; p < 9; ++p) {
             const PdfPagePicture picture = ReadPdfPagePicture(document, pages[std::size_t(p)], -1);
             ASSERT_EQ("", picture.problem) << p;
+            // Each page's names: its title in its picture's packet, and every other one's bookmark.
+            EXPECT_EQ("page " + std::to_string(p), ToUtf8(XmpTitle(picture.xmp))) << p;
+            const auto mark = bookmarks.find(pages[std::size_t(p)].page);
+            EXPECT_EQ(p % 2 ? "mark \xC3\xA9 " + std::to_string(p) : "", mark == bookmarks.end() ? "" : PdfTextUtf8(mark->second)) << p;
             std::string kept, note;
             EXPECT_TRUE(PdfKeptGroup4(document, picture, kept, note, problem)) << p << ": " << problem;
             EXPECT_EQ(std::string(streams[std::size_t(p)].begin(), streams[std::size_t(p)].end()), kept) << p;

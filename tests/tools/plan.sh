@@ -59,7 +59,7 @@ PY
     # Every output holds the page its line names: its stream is that page's strip.
     grep ' -> ' "$work/out$seed-1.txt" | while IFS= read -r line; do
         source=$(printf '%s' "${line%% -> *}" | sed 's/^Z://; s/\\/\//g')
-        target=$(printf '%s' "${line#* -> }" | sed 's/ (its Group 4 strip kept)$//; s/^Z://; s/\\/\//g')
+        target=$(printf '%s' "${line#* -> }" | sed 's/ (no header came with it: a new card)$//; s/ (its Group 4 strip kept)$//; s/^Z://; s/\\/\//g')
         page=1
         base=$(basename "$source")
         [ "$(basename "$target" .cal)" = "${base%.*}" ] ||

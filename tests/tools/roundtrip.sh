@@ -79,23 +79,31 @@ for settings in none flat sub-fields; do
     done
 done
 
-# Edited since: a record of the TIFF's header records changed by another program is named, and
-# taken; the picture's own size wins over an rpelcnt edited to lie.
-python3 - "$work/flat-tiff/header-docls.tif" "$work/edited.tif" <<'PY'
+# A TIFF's XMP packet (tag 700) edited as another program edits it: SRC DST, then OLD NEW pairs.
+edit_packet() {
+    python3 - "$@" <<'PY'
 import struct, sys
-data = bytearray(open(sys.argv[1], 'rb').read())
+source, target, pairs = sys.argv[1], sys.argv[2], sys.argv[3:]
+data = bytearray(open(source, 'rb').read())
 ifd = struct.unpack_from('<I', data, 4)[0]
 for i in range(struct.unpack_from('<H', data, ifd)[0]):
     at = ifd + 2 + 12 * i
     tag, kind, count, offset = struct.unpack_from('<HHII', data, at)
     if tag == 700:
         packet = bytes(data[offset:offset + count])
-        packet = packet.replace(b'<rdf:li>docls: 3</rdf:li>', b'<rdf:li>docls: 4</rdf:li>')
-        packet = packet.replace(b'<rdf:li>rpelcnt: 000097,000061</rdf:li>', b'<rdf:li>rpelcnt: 000001,000001</rdf:li>')
+        for old, new in zip(pairs[::2], pairs[1::2]):
+            packet = packet.replace(old.encode(), new.encode())
         struct.pack_into('<II', data, at + 4, len(packet), len(data))
         data += packet
-open(sys.argv[2], 'wb').write(data)
+open(target, 'wb').write(data)
 PY
+}
+
+# Edited since: a record of the TIFF's header records changed by another program is named, and
+# taken; the picture's own size wins over an rpelcnt edited to lie.
+edit_packet "$work/flat-tiff/header-docls.tif" "$work/edited.tif" \
+    '<rdf:li>docls: 3</rdf:li>' '<rdf:li>docls: 4</rdf:li>' \
+    '<rdf:li>rpelcnt: 000097,000061</rdf:li>' '<rdf:li>rpelcnt: 000001,000001</rdf:li>'
 card convert --to cals -o "$(win "$work/edited.cal")" "$(win "$work/edited.tif")" >"$work/log.txt" 2>&1 ||
     fail "edited: $(cat "$work/log.txt")"
 grep -q 'its header records were edited since' "$work/log.txt" || fail "edited, not named: $(cat "$work/log.txt")"
@@ -108,5 +116,38 @@ card convert --to cals --set notes=changed -o "$(win "$work/set.cal")" "$(win "$
     >"$work/log.txt" 2>&1 || fail "--set: $(cat "$work/log.txt")"
 head -c 2048 "$work/set.cal" | grep -q 'notes: changed' && head -c 2048 "$work/set.cal" | grep -q 'docls: 3' ||
     fail "--set: $(head -c 1024 "$work/set.cal" | tr -s ' ')"
+ok
+# A header that lies is mended as any drawing's header must be, each mend named: rtype 2 made 1,
+# a second rpelcnt beside the true one dropped.
+edit_packet "$work/flat-tiff/header-docls.tif" "$work/lies.tif" \
+    '<rdf:li>rtype: 1</rdf:li>' '<rdf:li>rtype: 2</rdf:li>' \
+    '<rdf:li>rdensty: 0200</rdf:li>' '<rdf:li>rdensty: 0200</rdf:li><rdf:li>rpelcnt: 009999,009999</rdf:li>'
+card convert --to cals -o "$(win "$work/lies.cal")" "$(win "$work/lies.tif")" >"$work/log.txt" 2>&1 || fail "lies: $(cat "$work/log.txt")"
+grep -q '(rtype: 2 made rtype: 1)' "$work/log.txt" && grep -q '(a second rpelcnt record (rpelcnt: 009999,009999) dropped)' "$work/log.txt" ||
+    fail "lies, not named: $(cat "$work/log.txt")"
+[ "$(head -c 2048 "$work/lies.cal" | grep -o 'rpelcnt: [0-9,]*')" = "rpelcnt: 000097,000061" ] &&
+    head -c 2048 "$work/lies.cal" | grep -q 'rtype: 1' || fail "lies: $(head -c 1024 "$work/lies.cal" | tr -s ' ')"
+card verify "$(win "$work/lies.cal")" >/dev/null 2>&1 || fail "lies: verify refuses what came home"
+ok
+
+# Re-saved by programs that drop the header (tiffcp, Ghostscript's pdfwrite): each page says so,
+# and the summary counts them.
+tiffcp "$work/flat-tiff/header-docls.tif" "$work/resaved.tif"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$work/resaved.pdf" "$work/flat-pdf/header-docls.pdf"
+mkdir -p "$work/resaved"
+card convert --to cals -o "$(win "$work/resaved")" "$(win "$work/resaved.tif")" "$(win "$work/resaved.pdf")" >"$work/log.txt" 2>&1 ||
+    fail "re-saved: $(cat "$work/log.txt")"
+[ "$(grep -c '(no header came with it: a new card)' "$work/log.txt")" = 2 ] && grep -q 'pages that came without a header 2' "$work/log.txt" ||
+    fail "re-saved, not said: $(cat "$work/log.txt")"
+ok
+
+# Drawings of one document come home under the names its pages carry.
+mkdir -p "$work/one" "$work/one-back"
+cp "$work/drawings/header-docls.cal" "$work/drawings/header-tabs.cal" "$work/drawings/gdal-090-270.cal" "$work/one/"
+card convert --to pdf -o "$(win "$work/all.pdf")" "$(win "$work/one")" >"$work/log.txt" 2>&1 || fail "one document: $(cat "$work/log.txt")"
+card convert --to cals -o "$(win "$work/one-back")" "$(win "$work/all.pdf")" >"$work/log.txt" 2>&1 || fail "one document back: $(cat "$work/log.txt")"
+for d in "$work/one"/*.cal; do
+    cmp -s "$d" "$work/one-back/$(basename "$d")" || fail "one document: $(basename "$d") is not back by its name: $(ls "$work/one-back")"
+done
 ok
 echo "round trips: $checks checks passed"

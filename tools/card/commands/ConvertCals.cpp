@@ -71,6 +71,7 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
     size_t& upToDate = batch.Count(L"pictures up to date", false, request.options.skipExisting ? Tally::Always : Tally::Never);
     size_t& refused = batch.Count(L"pictures refused", true);
     size_t& leftOut = batch.Count(L"pages left out", true, Tally::IfAny);
+    size_t& newCards = batch.Count(L"pages that came without a header", false, Tally::IfAny);
     refused = batch.Missing();
     auto refuseAll = [&](const std::wstring& reason) { return batch.Refuse(reason, refused); };
     PictureCardRows table;
@@ -92,21 +93,26 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
     std::vector<std::wstring> problems(everyone.size());
     std::vector<scanleaf::core::PlannedSource> planned;
     {
-        std::vector<std::uint32_t> pages(everyone.size(), 0);
-        OrderedPool<size_t, std::pair<std::uint32_t, std::wstring>> counting(
+        struct Counted {
+            std::uint32_t pages = 0;
+            std::wstring problem;
+            std::vector<std::wstring> titles;
+        };
+        std::vector<Counted> counts(everyone.size());
+        OrderedPool<size_t, Counted> counting(
             request.jobs,
             [&](unsigned worker, const size_t& i) {
-                std::wstring problem;
-                const std::uint32_t n = converters[worker]->Pages(everyone[i], problem);
-                return std::make_pair(n, problem);
+                Counted counted;
+                counted.pages = converters[worker]->Pages(everyone[i], counted.problem, counted.titles);
+                return counted;
             },
-            [&](const size_t& i, std::pair<std::uint32_t, std::wstring>& counted) {
-                pages[i] = counted.first;
-                problems[i] = counted.second;
-            });
+            [&](const size_t& i, Counted& counted) { counts[i] = std::move(counted); });
         for (size_t i = 0; i < everyone.size(); ++i) counting.Add(i);
         counting.Finish();
-        for (size_t i = 0; i < everyone.size(); ++i) planned.push_back({everyone[i], pages[i]});
+        for (size_t i = 0; i < everyone.size(); ++i) {
+            problems[i] = counts[i].problem;
+            planned.push_back({everyone[i], counts[i].pages, counts[i].titles});
+        }
     }
     const OutputPlan plan =
         PlanOutputs(planned, walked.mine, target, L".cal", request.overwrite || request.options.skipExisting, true);
@@ -136,6 +142,7 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
             if (!result.leftOut.empty()) Err(result.leftOut);
             leftOut += result.pagesLeftOut;
             written += result.written;
+            newCards += result.newCards;
             upToDate += result.upToDate;
         });
     return batch.End();

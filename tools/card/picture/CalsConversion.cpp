@@ -125,6 +125,9 @@ struct PagePlan {
     std::wstring note;            // said on its line
     std::wstring output;
     bool shared = false;          // its PDF image is drawn on other pages too: coded once
+    std::wstring title;           // the name its page carries (its XMP title, or a PDF page's bookmark)
+    bool couldCarry = false;      // a PDF or TIFF page, which carries its drawing's header when handed on
+    bool newCard = false;         // ... and came without one
 };
 
 // A PDF read whole, and what its pages point into, for as long as its files are written.
@@ -142,6 +145,7 @@ std::wstring HomeNote(core::HeaderHome home) {
                L"resolution and orientation winning)";
     case core::HeaderHome::PictureChanged:
         return L" (its picture is no longer the one its header names: rpelcnt, rdensty and rorient made the picture's)";
+    case core::HeaderHome::Mended: return L" (the drawing it was handed on as, its header mended as any drawing's must be)";
     }
     return std::wstring();
 }
@@ -184,9 +188,11 @@ public:
     using Result = CalsConverter::Result;
 
     // The pages a source holds, read before any output is named; 0 with `problem` when it is refused.
-    std::uint32_t Pages(const std::wstring& source, std::wstring& problem) {
+    std::uint32_t Pages(const std::wstring& source, std::wstring& problem, std::vector<std::wstring>& titles) {
         std::vector<PagePlan> pages;
         problem = Plan(source, {}, pages);
+        titles.clear();
+        for (const PagePlan& page : pages) titles.push_back(page.title);
         return problem.empty() ? std::uint32_t(pages.size()) : 0;
     }
 
@@ -254,6 +260,7 @@ public:
             if (identified) InputsKept::Keep(page.output, record);
             result.lines += source + L" -> " + page.output + page.note + note + L"\n";
             ++result.written;
+            result.newCards += page.newCard;
         }
         return result;
     }
@@ -297,6 +304,7 @@ private:
                 if (!lie.empty()) return FromUtf8(lie) + (frames > 1 ? L" (page " + std::to_wstring(f + 1) + L")" : L"");
                 page.width = info->width;
                 page.height = info->height;
+                page.couldCarry = true;
                 page.passThrough = core::IsCalsStream(*info);
                 if (page.passThrough) page.note = L" (its Group 4 strip kept)";
                 page.stripOffset = info->stripOffsets[0];
@@ -343,12 +351,15 @@ private:
         if (infos.empty()) return L"holds no page";
         const std::uint32_t frames = std::uint32_t(infos.size());
         const std::wstring repaired = document.Repaired().empty() ? std::wstring() : L" (" + FromUtf8(document.Repaired()) + L")";
+        const std::map<const core::PdfObject*, std::string> bookmarks = document.Bookmarks();
         bool any = false;
         for (std::uint32_t f = 0; f < frames; ++f) {
             const std::wstring where = frames > 1 ? L"page " + std::to_wstring(f + 1) + L": " : L"";
             const std::size_t forgiven = document.Forgiven().size();
             auto picture = std::make_shared<core::PdfPagePicture>(core::ReadPdfPagePicture(document, infos[f], request_.threshold));
             PagePlan page;
+            if (const auto bookmark = bookmarks.find(infos[f].page); bookmark != bookmarks.end())
+                page.title = FromUtf8(core::PdfTextUtf8(bookmark->second));
             if (picture->noDrawing) {
                 page.leftOut = where + FromUtf8(picture->problem);
                 if (!names.empty() && names.size() == frames) page.output = names[f];
@@ -358,6 +369,7 @@ private:
             if (!picture->problem.empty()) return where + FromUtf8(picture->problem);
             page.width = picture->width;
             page.height = picture->height;
+            page.couldCarry = true;
             page.pelPath = picture->pelPath;
             page.lineProgression = picture->lineProgression;
             if (const std::wstring carried = CarriedIn(picture->xmp, page); !carried.empty()) return where + carried;
@@ -390,12 +402,20 @@ private:
         if (!density.empty()) return density;
         if (page.header.Empty()) {
             page.calsHeader = core::NewCalsHeader(page.width, page.height, page.dpi, page.pelPath, page.lineProgression);
+            // A page of a kind that carries its drawing's header, which came without one (a
+            // program that re-saved it dropped it): its card starts anew, and says so.
+            if (page.couldCarry) {
+                page.note += L" (no header came with it: a new card)";
+                page.newCard = true;
+            }
         } else {
             std::string why;
+            std::vector<std::string> mended;
             const core::PagePicture picture{page.width, page.height, page.dpi, page.pelPath, page.lineProgression};
-            if (!core::HomeHeader(page.header, picture, scanleaf::AnsiCodePage(), page.calsHeader, page.home, why))
+            if (!core::HomeHeader(page.header, picture, scanleaf::AnsiCodePage(), page.calsHeader, page.home, why, &mended))
                 return FromUtf8(why);
             page.note = HomeNote(page.home);
+            for (const std::string& m : mended) page.note += L" (" + FromUtf8(m) + L")";
         }
         if (!names.empty()) {
             if (names.size() != frames) return L"changed while the run was planned: its pages are no longer " + std::to_wstring(names.size());
@@ -439,6 +459,7 @@ private:
 
     // The card and the header an XMP packet carries; why it cannot be read, or empty.
     static std::wstring CarriedIn(const std::string& packet, PagePlan& page) {
+        if (const std::wstring title = core::XmpTitle(packet); !title.empty()) page.title = title;
         std::string problem;
         page.carried = core::XmpCard(packet, problem);
         if (problem.empty()) page.header = core::XmpHeader(packet, problem);
@@ -696,8 +717,8 @@ CalsConverter::CalsConverter(IVorFileFormat* format, const CalsOptions& options,
 
 CalsConverter::~CalsConverter() = default;
 
-std::uint32_t CalsConverter::Pages(const std::wstring& source, std::wstring& problem) {
-    return engine_->Pages(source, problem);
+std::uint32_t CalsConverter::Pages(const std::wstring& source, std::wstring& problem, std::vector<std::wstring>& titles) {
+    return engine_->Pages(source, problem, titles);
 }
 
 CalsConverter::Result CalsConverter::Convert(const std::wstring& source, const std::vector<std::wstring>& names) {

@@ -53,10 +53,12 @@ public:
         std::wstring refused;
         std::wstring leftOut; // lines for standard error: pages of no drawing
         size_t written = 0, pagesLeftOut = 0;
+        size_t newCards = 0; // pages that came without the header they could carry
         bool upToDate = false;
     };
-    // The pages a source holds, read before any output is named; 0 with `problem` when it is refused.
-    std::uint32_t Pages(const std::wstring& source, std::wstring& problem);
+    // The pages a source holds, read before any output is named, with the names they carry (or
+    // empty ones); 0 with `problem` when it is refused.
+    std::uint32_t Pages(const std::wstring& source, std::wstring& problem, std::vector<std::wstring>& titles);
     // `names`: the outputs the plan gave the source's pages.
     Result Convert(const std::wstring& source, const std::vector<std::wstring>& names);
 

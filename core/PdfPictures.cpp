@@ -450,6 +450,108 @@ bool Masking(PdfDocument& document, const PdfObject& image, PdfPagePicture& pict
 
 } // namespace
 
+namespace {
+
+// One placed image's size, data, card and colours; false with its problem (`leave` set where it
+// is no drawing).
+bool DescribePlaced(PdfDocument& document, const Placed& placed, int threshold, PdfPagePicture& picture, bool& leave) {
+    leave = false;
+    const PdfObject& image = placed.image ? *placed.image : *placed.inlineDictionary;
+    picture.image = placed.image;
+    picture.inlineData = placed.inlineData;
+    const PdfObject& widthObject = document.Get(image, "Width");
+    const PdfObject& heightObject = document.Get(image, "Height");
+    std::int64_t width = 0, height = 0;
+    if (!PdfWhole(widthObject, 1, std::int64_t(kMaxG4Width), width) || !PdfWhole(heightObject, 1, 0xFFFFFFFFll, height) ||
+        std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePels)
+        return picture.problem = "its picture gives a size of " + SizeText(widthObject) + " by " + SizeText(heightObject) + " pels", false;
+    picture.width = std::uint32_t(width);
+    picture.height = std::uint32_t(height);
+    // The picture's own card.
+    if (const PdfObject& metadata = document.Get(image, "Metadata"); metadata.Is(Kind::Stream)) {
+        const PdfDecoded xmp = document.Decoded(metadata);
+        if (xmp.problem.empty()) picture.xmp = xmp.bytes;
+    }
+    if (!Describe(document, image, placed.resources, threshold, false, picture, leave) || !Masking(document, image, picture, leave))
+        return false;
+    if (picture.coding == PdfPagePicture::Coding::Jpeg && picture.masking != PdfPagePicture::Masking::None)
+        return picture.problem = "its picture is a JPEG with a mask, which is not read", leave = true, false;
+    return true;
+}
+
+// The matrix turned by the page's quarter turns, its placement with it.
+Matrix Turned(Matrix m, int rotate) {
+    for (int r = 0; r < rotate / 90; ++r) m = {m.b, -m.a, m.d, -m.c, m.f, -m.e};
+    return m;
+}
+
+// Several images that tile one drawing: each a pel's steps across and down the same, placed on
+// whole pels of one grid, none over another, and nothing of the drawing left between them. Their drawing, one matrix for all of it; false
+// where they tile none.
+bool Tiled(const std::vector<Placed>& placed, const std::vector<std::shared_ptr<PdfPagePicture>>& tiles, int rotate,
+           PdfPagePicture& picture, Matrix& whole) {
+    struct Vec {
+        double x, y;
+    };
+    auto near = [](const Vec& a, const Vec& b) {
+        const double size = std::hypot(a.x, a.y);
+        return size > 0 && std::hypot(a.x - b.x, a.y - b.y) <= size * 1e-4;
+    };
+    std::vector<Vec> origins;
+    Vec across{}, down{};
+    for (std::size_t k = 0; k < placed.size(); ++k) {
+        const Matrix m = Turned(placed[k].ctm, rotate);
+        const double w = tiles[k]->width, h = tiles[k]->height;
+        const Vec a{m.a / w, m.b / w}, d{-m.c / h, -m.d / h};
+        if (k == 0) {
+            across = a;
+            down = d;
+        } else if (!near(across, a) || !near(down, d)) {
+            return false;
+        }
+        origins.push_back({m.c + m.e, m.d + m.f});
+    }
+    const double det = across.x * down.y - across.y * down.x;
+    if (!std::isfinite(det) || std::fabs(det) <= 1e-12 * std::hypot(across.x, across.y) * std::hypot(down.x, down.y)) return false;
+    std::vector<std::int64_t> xs, ys;
+    for (const Vec& o : origins) {
+        const double dx = o.x - origins[0].x, dy = o.y - origins[0].y;
+        const double u = (dx * down.y - dy * down.x) / det, v = (across.x * dy - across.y * dx) / det;
+        if (!std::isfinite(u) || !std::isfinite(v) || std::fabs(u) > 1e9 || std::fabs(v) > 1e9 || std::fabs(u - std::round(u)) > 0.01 ||
+            std::fabs(v - std::round(v)) > 0.01)
+            return false;
+        xs.push_back(std::llround(u));
+        ys.push_back(std::llround(v));
+    }
+    const std::int64_t left = *std::min_element(xs.begin(), xs.end()), top = *std::min_element(ys.begin(), ys.end());
+    std::int64_t right = left, bottom = top;
+    for (std::size_t k = 0; k < tiles.size(); ++k) {
+        right = std::max(right, xs[k] + tiles[k]->width);
+        bottom = std::max(bottom, ys[k] + tiles[k]->height);
+        for (std::size_t o = 0; o < k; ++o)
+            if (xs[k] < xs[o] + tiles[o]->width && xs[o] < xs[k] + tiles[k]->width && ys[k] < ys[o] + tiles[o]->height &&
+                ys[o] < ys[k] + tiles[k]->height)
+                return false;
+    }
+    if (right - left > std::int64_t(kMaxG4Width) || std::uint64_t(right - left) * std::uint64_t(bottom - top) > kMaxPicturePels) return false;
+    // Tiles of one drawing cover it whole; pictures with room between them are pictures of their own.
+    std::uint64_t area = 0;
+    for (const auto& tile : tiles) area += std::uint64_t(tile->width) * tile->height;
+    if (area != std::uint64_t(right - left) * std::uint64_t(bottom - top)) return false;
+    picture.width = std::uint32_t(right - left);
+    picture.height = std::uint32_t(bottom - top);
+    for (std::size_t k = 0; k < tiles.size(); ++k)
+        picture.tiles.push_back({tiles[k], std::uint32_t(xs[k] - left), std::uint32_t(ys[k] - top)});
+    const Vec origin{origins[0].x + left * across.x + top * down.x, origins[0].y + left * across.y + top * down.y};
+    whole = {across.x * picture.width, across.y * picture.width, -down.x * picture.height, -down.y * picture.height, 0, 0};
+    whole.e = origin.x - whole.c;
+    whole.f = origin.y - whole.d;
+    picture.coding = PdfPagePicture::Coding::Tiles;
+    return true;
+}
+
+} // namespace
+
 PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page, int threshold) {
     PdfPagePicture picture;
     std::string& problem = picture.problem;
@@ -467,23 +569,22 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
     const std::size_t count = walk.placed.size();
     if (count == 0) return leave("its page holds no picture");
     if (count > kMostPlaced) return leave("its page holds more than " + std::to_string(kMostPlaced) + " pictures, not one drawing");
-    if (count > 1) return leave("its page holds " + std::to_string(count) + " pictures, not one drawing");
-    const Placed& placed = walk.placed[0];
-    const PdfObject& image = placed.image ? *placed.image : *placed.inlineDictionary;
-    picture.image = placed.image;
-    picture.inlineData = placed.inlineData;
-
-    // Size and placement.
-    const PdfObject& widthObject = document.Get(image, "Width");
-    const PdfObject& heightObject = document.Get(image, "Height");
-    std::int64_t width = 0, height = 0;
-    if (!PdfWhole(widthObject, 1, std::int64_t(kMaxG4Width), width) || !PdfWhole(heightObject, 1, 0xFFFFFFFFll, height) ||
-        std::uint64_t(width) * std::uint64_t(height) > kMaxPicturePels)
-        return problem = "its picture gives a size of " + SizeText(widthObject) + " by " + SizeText(heightObject) + " pels", picture;
-    picture.width = std::uint32_t(width);
-    picture.height = std::uint32_t(height);
-    Matrix m = placed.ctm;
-    for (int r = 0; r < page.rotate / 90; ++r) m = {m.b, -m.a, m.d, -m.c, 0, 0};
+    Matrix m;
+    bool out = false;
+    if (count == 1) {
+        if (!DescribePlaced(document, walk.placed[0], threshold, picture, out)) return out ? leave(problem) : picture;
+        m = Turned(walk.placed[0].ctm, page.rotate);
+    } else {
+        // Strips or tiles of one drawing at one resolution; anything else is several pictures.
+        const std::string several = "its page holds " + std::to_string(count) + " pictures, not one drawing";
+        std::vector<std::shared_ptr<PdfPagePicture>> tiles;
+        for (const Placed& placed : walk.placed) {
+            tiles.push_back(std::make_shared<PdfPagePicture>());
+            if (!DescribePlaced(document, placed, threshold, *tiles.back(), out) || tiles.back()->coding == PdfPagePicture::Coding::Jpeg)
+                return leave(several);
+        }
+        if (!Tiled(walk.placed, tiles, page.rotate, picture, m)) return leave(several);
+    }
     const double across = std::hypot(m.a, m.b) * page.userUnit, down = std::hypot(m.c, m.d) * page.userUnit;
     const double scale = std::fabs(m.a) + std::fabs(m.b) + std::fabs(m.c) + std::fabs(m.d);
     if (!std::isfinite(scale) || !std::isfinite(across) || !std::isfinite(down))
@@ -497,23 +598,15 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
         const double v = pels * 72.0 / points;
         return std::fabs(v - std::round(v)) <= v * 1e-4 ? std::round(v) : v;
     };
-    picture.dpiX = dpi(double(width), across);
-    picture.dpiY = dpi(double(height), down);
-
-    // The picture's own card.
-    if (const PdfObject& metadata = document.Get(image, "Metadata"); metadata.Is(Kind::Stream)) {
-        const PdfDecoded xmp = document.Decoded(metadata);
-        if (xmp.problem.empty()) picture.xmp = xmp.bytes;
-    }
-
-    bool out = false;
-    if (!Describe(document, image, placed.resources, threshold, false, picture, out) || !Masking(document, image, picture, out))
-        return out ? leave(picture.problem) : picture;
-    if (picture.coding == PdfPagePicture::Coding::Jpeg && picture.masking != PdfPagePicture::Masking::None)
-        return leave("its picture is a JPEG with a mask, which is not read");
+    picture.dpiX = dpi(double(picture.width), across);
+    picture.dpiY = dpi(double(picture.height), down);
     // Refused by its size before anything is decoded.
-    const std::uint64_t bytes = (std::uint64_t(picture.width) * picture.bits * picture.components + 7) / 8 * picture.height;
-    if (picture.coding == PdfPagePicture::Coding::Samples && bytes > document.Budget().Limit() - document.Budget().Spent())
+    auto samples = [](const PdfPagePicture& p) {
+        return p.coding == PdfPagePicture::Coding::Samples ? (std::uint64_t(p.width) * p.bits * p.components + 7) / 8 * p.height : 0;
+    };
+    std::uint64_t bytes = samples(picture);
+    for (const PdfPagePicture::Tile& tile : picture.tiles) bytes += samples(*tile.picture);
+    if (bytes > document.Budget().Limit() - document.Budget().Spent())
         return problem = "its picture of " + std::to_string(picture.width) + " by " + std::to_string(picture.height) + " pels decodes to " +
                          std::to_string(bytes) + " bytes, more than the " + std::to_string(document.Budget().Limit()) +
                          " a document may decode",
@@ -573,6 +666,10 @@ bool PdfPictureRows::Start() {
     started_ = true;
     using Coding = PdfPagePicture::Coding;
     if (picture_.coding == Coding::Jpeg) return Fail("a JPEG is decoded by the caller");
+    if (picture_.coding == Coding::Tiles) {
+        tiles_.resize(picture_.tiles.size());
+        return true;
+    }
     if (picture_.mask) mask_ = std::make_unique<PdfPictureRows>(document_, *picture_.mask);
     maskRow_.resize(picture_.masking == PdfPagePicture::Masking::Soft ? picture_.width : RowBytes());
     if (picture_.coding == Coding::Samples) {
@@ -626,6 +723,17 @@ bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
     const std::size_t bytes = RowBytes();
     if (row) std::memset(row, 0, bytes);
     const bool keyed = picture_.masking == PdfPagePicture::Masking::ColourKey;
+    if (bits == 8 && picture_.components == 1 && !keyed) {
+        // Grey a byte a pel, as most writers give it: straight through the tables.
+        for (std::uint32_t x = 0; x < picture_.width; ++x) {
+            const unsigned v = in[x];
+            if (picture_.blackAndWhiteOnly && v != 0 && v != most)
+                return Fail("grey pels: --threshold N makes pels below N per cent of full lightness black", true);
+            if (picture_.dark[v] && row) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+            if (levels) levels[x] = picture_.blackAndWhiteOnly ? (picture_.dark[v] ? 0 : 255) : picture_.light[v];
+        }
+        return true;
+    }
     for (std::uint32_t x = 0; x < picture_.width; ++x) {
         bool black;
         unsigned light;
@@ -678,7 +786,9 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
     const std::size_t bytes = RowBytes();
     const bool soft = picture_.masking == PdfPagePicture::Masking::Soft;
     std::vector<std::uint8_t> light;
-    if (g4_ || g3_) {
+    if (picture_.coding == PdfPagePicture::Coding::Tiles) {
+        if (!TiledRow(row)) return false;
+    } else if (g4_ || g3_) {
         const bool got = g4_ ? g4_->NextRow(row) : g3_->NextRow(row);
         if (!got) {
             const G4Stop stop = g4_ ? g4_->Stop() : g3_->Stop();
@@ -733,6 +843,30 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
         }
     }
     ++row_;
+    return true;
+}
+
+// A row of a drawing of tiles: each tile's row that crosses it, in its place; a tile's rows are
+// read while the drawing's rows cross it, and let go after its last.
+bool PdfPictureRows::TiledRow(std::uint8_t* row) {
+    const std::size_t bytes = RowBytes();
+    std::memset(row, 0, bytes);
+    for (std::size_t k = 0; k < picture_.tiles.size(); ++k) {
+        const PdfPagePicture::Tile& tile = picture_.tiles[k];
+        if (row_ < tile.y || row_ - tile.y >= tile.picture->height) continue;
+        if (!tiles_[k]) tiles_[k] = std::make_unique<PdfPictureRows>(document_, *tile.picture);
+        tileRow_.resize(tiles_[k]->RowBytes());
+        if (!tiles_[k]->NextRow(tileRow_.data()))
+            return Fail("its picture " + std::to_string(k + 1) + " of " + std::to_string(picture_.tiles.size()) + ": " + tiles_[k]->Problem(),
+                        tiles_[k]->LeftOut());
+        if (row_ + 1 - tile.y == tile.picture->height) tiles_[k].reset();
+        const std::size_t at = tile.x / 8;
+        const unsigned shift = tile.x % 8;
+        for (std::size_t i = 0; i < tileRow_.size(); ++i) {
+            row[at + i] |= std::uint8_t(tileRow_[i] >> shift);
+            if (shift && at + i + 1 < bytes) row[at + i + 1] |= std::uint8_t(tileRow_[i] << (8 - shift));
+        }
+    }
     return true;
 }
 

@@ -1,5 +1,5 @@
 // A PDF page's one picture as a CALS drawing takes it: the image drawn on the page (through
-// forms too, or inline), its size on the page giving the resolution, the page's /Rotate and the
+// forms too, or inline; or strips and tiles of one drawing), its size on the page giving the resolution, the page's /Rotate and the
 // image's matrix giving the orientation, its /Mask or /SMask applied as viewers draw it on white.
 // Planned from the dictionaries alone; the rows are decoded only when asked for, a row at a
 // time, never past what the picture's size needs. Pure.
@@ -26,7 +26,13 @@ struct PdfPagePicture {
 
     // Where the rows come from: CCITT data (the filters before it undone), or samples.
     // Jpeg: a JPEG's bytes (DCTDecode), which the caller decodes (thresholded by `threshold`).
-    enum class Coding { Group4, Group3OneD, Group3TwoD, Samples, Jpeg } coding = Coding::Samples;
+    // Tiles: several images that tile the drawing, each with its place in it.
+    enum class Coding { Group4, Group3OneD, Group3TwoD, Samples, Jpeg, Tiles } coding = Coding::Samples;
+    struct Tile {
+        std::shared_ptr<const PdfPagePicture> picture;
+        std::uint32_t x = 0, y = 0; // its first pel's place in the drawing
+    };
+    std::vector<Tile> tiles;
     // The coded bytes: the image stream's, or an inline image's own.
     std::shared_ptr<const std::string> inlineData;
     std::vector<PdfFilter> filters;
@@ -88,6 +94,7 @@ public:
 private:
     bool Start();
     bool Samples(std::uint8_t* row, std::uint8_t* levels);
+    bool TiledRow(std::uint8_t* row);
     bool Fail(std::string why, bool leftOut = false);
 
     PdfDocument& document_;
@@ -98,6 +105,8 @@ private:
     std::unique_ptr<Group4Decoder> g4_;
     std::unique_ptr<Group3Decoder> g3_;
     std::unique_ptr<PdfPictureRows> mask_;
+    std::vector<std::unique_ptr<PdfPictureRows>> tiles_; // each tile's rows while the drawing's rows cross it
+    std::vector<std::uint8_t> tileRow_;
     std::vector<std::uint8_t> samples_, maskRow_;
     std::uint32_t row_ = 0;
     std::string problem_;

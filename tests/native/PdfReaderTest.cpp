@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <map>
 #include <fstream>
@@ -781,4 +782,87 @@ TEST(PdfFilters, TheChainDecodesOnlyWhatIsAskedFor) {
         EXPECT_EQ("a drawing's content", decoded.bytes);
         EXPECT_EQ("its FlateDecode data ends with a wrong checksum, which is forgiven", decoded.note);
     }
+}
+
+namespace {
+
+// The figure's rows [top, top + count) and columns [left, left + width) as 1-bit samples, 0 black.
+std::string Part(const libtiff::Rows& figure, std::uint32_t left, std::uint32_t width, std::uint32_t top, std::uint32_t count) {
+    std::string out;
+    for (std::uint32_t y = top; y < top + count; ++y) {
+        std::string row((width + 7) / 8, '\0');
+        for (std::uint32_t x = 0; x < width; ++x)
+            if (!(figure[y][(left + x) / 8] & (0x80 >> ((left + x) % 8)))) row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+        out += row;
+    }
+    return out;
+}
+
+// A page of 90 by 40 points drawing the figure's parts (left, width, top, height), each an image
+// of its own placed 2 points a pel; `nudge` moves the last one by that many points across.
+std::string Tiles(const std::vector<std::array<std::uint32_t, 4>>& parts, double nudge = 0, double scale = 2,
+                  const std::string& pageExtra = "") {
+    const libtiff::Rows figure = Figure();
+    std::string names, draw;
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", "", ""};
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const auto& [left, width, top, height] = parts[k];
+        const std::string n = std::to_string(5 + k);
+        names += "/Im" + n + " " + n + " 0 R ";
+        char cm[128];
+        const double s = k + 1 == parts.size() ? scale : 2;
+        std::snprintf(cm, sizeof cm, "q %g 0 0 %g %g %g cm /Im%s Do Q\n", width * s, height * s,
+                      left * 2.0 + (k + 1 == parts.size() ? nudge : 0), 40.0 - 2.0 * (top + height), n.c_str());
+        draw += cm;
+        objects.push_back(Stream("/Type /XObject /Subtype /Image /ColorSpace /DeviceGray /BitsPerComponent 1 /Width " + std::to_string(width) +
+                                     " /Height " + std::to_string(height),
+                                 Part(figure, left, width, top, height)));
+    }
+    objects[2] = "<< /Type /Page /MediaBox [0 0 90 40] /Resources << /XObject << " + names + ">> >> /Contents 4 0 R " + pageExtra + ">>";
+    objects[3] = Stream("", draw);
+    return Pdf(objects);
+}
+
+} // namespace
+
+// Strips and tiles of one drawing at one resolution make that drawing, whatever their order and
+// however their columns fall on bytes; ones that overlap, leave room between them, or are drawn
+// at other resolutions or between pels, are several pictures.
+TEST(PdfPictures, StripsAndTilesMakeOneDrawing) {
+    const libtiff::Rows figure = Figure();
+    const struct {
+        const char* what;
+        std::string file;
+        const libtiff::Rows* rows; // null: several pictures
+    } cases[] = {
+        {"three strips", Tiles({{0, 45, 0, 7}, {0, 45, 7, 7}, {0, 45, 14, 6}}), &figure},
+        {"strips given bottom first", Tiles({{0, 45, 14, 6}, {0, 45, 0, 7}, {0, 45, 7, 7}}), &figure},
+        {"four tiles, split off a byte", Tiles({{0, 21, 0, 10}, {21, 24, 0, 10}, {0, 21, 10, 10}, {21, 24, 10, 10}}), &figure},
+        {"strips with a row between", Tiles({{0, 45, 0, 7}, {0, 45, 8, 12}}), nullptr},
+        {"strips on a turned page", Tiles({{0, 45, 0, 7}, {0, 45, 7, 13}}, 0, 2, "/Rotate 90"), &figure},
+        {"strips that overlap", Tiles({{0, 45, 0, 8}, {0, 45, 7, 13}}), nullptr},
+        {"a strip between pels", Tiles({{0, 45, 0, 7}, {0, 45, 7, 13}}, 0.9), nullptr},
+        {"a strip at another resolution", Tiles({{0, 45, 0, 7}, {0, 45, 7, 13}}, 0, 3), nullptr},
+    };
+    for (const auto& c : cases) {
+        const Read read(c.file, -1);
+        if (!c.rows) {
+            EXPECT_TRUE(read.picture.noDrawing) << c.what;
+            EXPECT_EQ(0u, read.picture.problem.rfind("its page holds 2 pictures, not one drawing", 0)) << c.what << ": " << read.picture.problem;
+            continue;
+        }
+        ASSERT_EQ("", read.picture.problem) << c.what;
+        EXPECT_EQ(36.0, read.picture.dpiX) << c.what;
+        EXPECT_EQ(*c.rows, read.rows) << c.what;
+    }
+    // Turned with the page, as one picture is.
+    const Read turned(Tiles({{0, 45, 0, 7}, {0, 45, 7, 13}}, 0, 2, "/Rotate 90"), -1);
+    const Read one(OnePicture("/ColorSpace /DeviceGray /BitsPerComponent 1 /Width 45 /Height 20", Part(figure, 0, 45, 0, 20), "q 90 0 0 40 0 0 cm /Im Do Q"),
+                   -1);
+    EXPECT_EQ(0, one.picture.pelPath);
+    std::string file = OnePicture("/ColorSpace /DeviceGray /BitsPerComponent 1 /Width 45 /Height 20", Part(figure, 0, 45, 0, 20));
+    file.replace(file.find("/Contents 4 0 R"), 15, "/Contents 4 0 R /Rotate 90");
+    const Read oneTurned(file, -1);
+    EXPECT_EQ(oneTurned.picture.pelPath, turned.picture.pelPath);
+    EXPECT_EQ(oneTurned.picture.lineProgression, turned.picture.lineProgression);
 }

@@ -254,3 +254,23 @@ write("wrong-checksum.pdf", document(objects))
 # 13. A trailer whose /Root names no catalog; the catalog is found by a scan.
 write("catalog-by-scan.pdf", document(one_page(b"/Width 64 /Height 64 /ColorSpace /DeviceGray /BitsPerComponent 1", bytes(512),
                                                draw, box=box), trailer_root=4))
+
+# 14. One drawing in three strips, as some writers split a large picture.
+w, h = 800, 600
+draw, box = placed(w, h, 200)
+rowbytes = (w + 7) // 8
+lines_1bit = bytearray(rowbytes * h)  # 1 white
+for y in range(h):
+    for x in range(w):
+        if not lines[y * w + x]:
+            lines_1bit[y * rowbytes + x // 8] |= 0x80 >> (x % 8)
+objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>", b"", b""]
+names, draw = b"", b""
+for k, (top, rows) in enumerate(((0, 250), (250, 250), (500, 100))):
+    names += b"/S%d %d 0 R " % (k, 5 + k)
+    draw += b"q %.4f 0 0 %.4f 0 %.4f cm /S%d Do Q\n" % (w * 72.0 / 200, rows * 72.0 / 200, (h - top - rows) * 72.0 / 200, k)
+    objects.append(stream(b"/Type /XObject /Subtype /Image /ColorSpace /DeviceGray /BitsPerComponent 1 /Width %d /Height %d "
+                          b"/Filter /FlateDecode" % (w, rows), zlib.compress(bytes(lines_1bit[top * rowbytes:(top + rows) * rowbytes]))))
+objects[2] = b"<< /Type /Page /Parent 2 0 R /MediaBox [" + box + b"] /Resources << /XObject << " + names + b">> >> /Contents 4 0 R >>"
+objects[3] = stream(b"", draw)
+write("strips.pdf", document(objects))

@@ -624,6 +624,11 @@ bool PdfCodedData(PdfDocument& document, const PdfPagePicture& picture, std::str
         if (problem.empty()) problem = "its picture has no data";
         return false;
     }
+    if (picture.filters.empty() || IsPdfImageFilter(picture.filters.front().name)) {
+        // Coded data as it stands in the file: as large as the file lets it be.
+        bytes.assign(reinterpret_cast<const char*>(data), size);
+        return true;
+    }
     const PdfDecoded decoded = PdfDecode(data, size, picture.filters, PdfLimits::kStream, &document.Budget());
     if (!decoded.problem.empty()) return problem = decoded.problem, false;
     if (!decoded.note.empty()) document.Forgive("its picture: " + decoded.note);

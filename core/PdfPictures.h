@@ -65,8 +65,8 @@ struct PdfPagePicture {
 // black and white. Nothing is decoded but the page's content and what describes the picture.
 PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page, int threshold);
 
-// A picture's JPEG bytes or CCITT data, its general filters undone (at most PdfLimits::kStream
-// bytes); false with `problem` when they cannot be.
+// A picture's JPEG bytes or CCITT data: as they stand in the file, or with the general filters
+// before them undone (at most PdfLimits::kStream bytes); false with `problem` when they cannot be.
 bool PdfCodedData(PdfDocument& document, const PdfPagePicture& picture, std::string& bytes, std::string& problem);
 
 // Where a picture's Group 4 data (MayKeep) codes exactly its rows: true with those bytes, to be

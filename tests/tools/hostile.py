@@ -80,9 +80,9 @@ def placed(width, height, dpi=400):
     return b"q %.4f 0 0 %.4f 0 0 cm /Im Do Q" % (w, h), b"0 0 %.4f %.4f" % (w, h)
 
 
-# 1. Flate inflated twice: 1 GiB of zeros, as a picture (read only as far as it needs) and as the
-#    page's content (refused past its limit).
-twice = zlib.compress(deflate_zeros(1 << 30), 9)
+# 1. Flate inflated twice: 512 MiB of zeros, as a picture (read only as far as it needs) and as
+#    the page's content (refused past its limit).
+twice = zlib.compress(deflate_zeros(1 << 29), 9)
 draw, box = placed(64, 64)
 write("flate-twice-picture.pdf", document(one_page(
     b"/Width 64 /Height 64 /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter [/FlateDecode /FlateDecode]",

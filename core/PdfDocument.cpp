@@ -273,7 +273,7 @@ const PdfObject* PdfDocument::Load(std::uint32_t number) {
         std::uint32_t n = 0, g = 0;
         auto object = std::make_unique<PdfObject>();
         if (parser.Indirect(n, g, *object) && n == number) {
-            object->object = number; // a stream's own number, for messages
+            if (object->Is(Kind::Stream)) object->object = number; // its own number, for messages
             loaded = (objects_[number] = std::move(object)).get();
         }
     }

@@ -19,7 +19,7 @@ struct PdfObject {
     std::string text;                                       // String's bytes, Name's (without "/", #xx undone), a number as written
     std::vector<PdfObject> items;                           // Array
     std::vector<std::pair<std::string, PdfObject>> entries; // Dictionary, and a Stream's dictionary
-    std::uint32_t object = 0;                               // Reference: the object's number
+    std::uint32_t object = 0;                               // Reference: the object's number; Stream: its own, where known
     std::uint32_t generation = 0;
     std::size_t streamStart = 0;                            // Stream: where its data starts in the file
 

@@ -2,7 +2,8 @@
 """Hand-made PDFs as an attacker or a careless writer makes them, one file a kind, into OUTDIR:
 bombs of Flate and LZW, pictures of lawful but large size, many pages drawing one image, chains of
 object streams, page trees and forms that repeat, a dictionary of many keys, numbers out of range,
-masked pictures, an inline image, a wrong checksum and a catalog the trailer does not name.
+masked pictures, an inline image, a wrong checksum, a catalog the trailer does not name, and one
+drawing in strips.
   hostile.py OUTDIR"""
 import os
 import sys

@@ -50,6 +50,11 @@ catalog-by-scan 0 1 its objects were found by a scan
 strips 0 1 strips.cal
 EOF
 
+# The pages that draw one image share its stream, decoded once.
+cmp -s -i 2048 "$work/out/one-image-400-pages/one-image-400-pages-p001.cal" "$work/out/one-image-400-pages/one-image-400-pages-p400.cal" ||
+    fail "one image, 400 pages: the first and last page's streams differ"
+ok
+
 # The masked pictures, the inline image and the strips as the viewers draw them on white:
 # Ghostscript's pels exactly, and MuPDF's but for the strips (it snaps a strip between two others
 # a pel off); Poppler's black pels within 3% (it resamples, and smooths a colour key's edges away:

@@ -523,26 +523,34 @@ private:
     std::wstring WritePdfPicture(PagePlan& page, AtomicFile& out) {
         const core::PdfPagePicture& picture = *page.pdf;
         core::PdfDocument& document = pdf_->document;
-        auto write = [&](const std::string& bytes) {
-            if (page.shared && bytes.size() <= kLargestShared) shared_[picture.image] = bytes;
+        const bool own = !page.header.Empty() && page.home == core::HeaderHome::AsItWas && picture.MayKeep();
+        // The stream is the image's, and so is what is said of it: the same for every page that
+        // draws the image and comes home the same way.
+        const std::pair<const core::PdfObject*, bool> key(picture.image, own);
+        auto say = [&page](const std::wstring& note) {
+            if (page.header.Empty()) page.note = note + page.note;
+        };
+        auto write = [&](const std::string& bytes, const std::wstring& note) {
+            say(note);
+            if (page.shared && bytes.size() <= kLargestShared) shared_[key] = {bytes, note};
             return out.Write(bytes.data(), bytes.size()) ? std::wstring() : L"cannot write " + page.output;
         };
         if (page.shared) {
-            const auto coded = shared_.find(picture.image);
-            if (coded != shared_.end()) return out.Write(coded->second) ? std::wstring() : L"cannot write " + page.output;
+            const auto coded = shared_.find(key);
+            if (coded != shared_.end()) {
+                say(coded->second.note);
+                return out.Write(coded->second.bytes) ? std::wstring() : L"cannot write " + page.output;
+            }
         }
         std::string bytes, note, problem;
-        const bool own = !page.header.Empty() && page.home == core::HeaderHome::AsItWas && picture.MayKeep();
         if (own) {
             if (!core::PdfCodedData(document, picture, bytes, problem)) return FromUtf8(problem);
-            return write(bytes);
+            return write(bytes, std::wstring());
         }
-        if (core::PdfKeptGroup4(document, picture, bytes, note, problem)) {
-            if (page.header.Empty()) page.note = L" (its Group 4 stream kept)" + page.note;
-            return write(bytes);
-        }
+        if (core::PdfKeptGroup4(document, picture, bytes, note, problem)) return write(bytes, L" (its Group 4 stream kept)");
         if (!problem.empty()) return FromUtf8(problem);
-        if (!note.empty() && page.header.Empty()) page.note = L" (" + FromUtf8(note) + L")" + page.note;
+        const std::wstring codedAgain = note.empty() ? std::wstring() : L" (" + FromUtf8(note) + L")";
+        say(codedAgain);
         if (picture.coding == core::PdfPagePicture::Coding::Jpeg) {
             // Windows decodes the JPEG; --threshold makes it bilevel.
             if (!core::PdfCodedData(document, picture, bytes, problem)) return FromUtf8(problem);
@@ -560,7 +568,7 @@ private:
             return FromUtf8(rows.Problem());
         }
         if (!rows.Problem().empty()) return FromUtf8(rows.Problem());
-        if (keep && coded.whole) shared_[picture.image] = std::move(coded.bytes);
+        if (keep && coded.whole) shared_[key] = {std::move(coded.bytes), codedAgain};
         return written ? std::wstring() : L"cannot write " + page.output;
     }
 
@@ -702,7 +710,11 @@ private:
     IVorFileFormat* format_;
     // The PDF being converted, and the streams of its images that several pages draw.
     std::unique_ptr<PdfSource> pdf_;
-    std::map<const core::PdfObject*, std::string> shared_;
+    struct Shared {
+        std::string bytes;
+        std::wstring note;
+    };
+    std::map<std::pair<const core::PdfObject*, bool>, Shared> shared_;
     // The plug-in reads a card only where the host's shared folder is set.
     const bool vault_ = !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty();
     const CalsOptions& request_;

@@ -729,12 +729,25 @@ CalsConverter::CalsConverter(IVorFileFormat* format, const CalsOptions& options,
 
 CalsConverter::~CalsConverter() = default;
 
+// Memory a source needs that the process cannot get refuses that source alone: the run goes on,
+// and what its files had begun is removed as they unwind.
 std::uint32_t CalsConverter::Pages(const std::wstring& source, std::wstring& problem, std::vector<std::wstring>& titles) {
-    return engine_->Pages(source, problem, titles);
+    try {
+        return engine_->Pages(source, problem, titles);
+    } catch (const std::bad_alloc&) {
+        problem = L"does not fit in this process's memory";
+    }
+    return 0;
 }
 
 CalsConverter::Result CalsConverter::Convert(const std::wstring& source, const std::vector<std::wstring>& names) {
-    return engine_->Convert(source, names);
+    try {
+        return engine_->Convert(source, names);
+    } catch (const std::bad_alloc&) {
+        Result result;
+        result.refused = source + L": does not fit in this process's memory; nothing written\n";
+        return result;
+    }
 }
 
 } // namespace card

@@ -46,6 +46,7 @@ bool PdfDocument::Open(const std::uint8_t* data, std::size_t size) {
         objects_.clear();
         objectStreams_.clear();
         trailer_ = PdfObject();
+        forgiven_.clear();
         Recover();
         if (!CatalogFound()) return problem_ = "its cross-reference is damaged (" + why + ") and no catalog was found in it", false;
         repaired_ = "its cross-reference is damaged (" + why + "); its objects were found by a scan";
@@ -192,6 +193,7 @@ void PdfDocument::Recover() {
         entry.type = 1;
         entry.where = p;
         entries_[std::uint32_t(number)] = entry;
+        recovered_.insert(p);
     }
     // The objects of object streams that stand nowhere else.
     std::vector<std::uint32_t> streams;
@@ -269,7 +271,10 @@ const PdfObject* PdfDocument::Load(std::uint32_t number) {
     if (entry->second.type == 2) {
         loaded = FromObjectStream(number, entry->second);
     } else if (entry->second.where < size_) {
-        PdfParser parser(data_, size_, std::size_t(entry->second.where));
+        // In a document rebuilt by a scan, an object ends where the next one found starts: a
+        // string left open cannot make every object a read to the file's end.
+        const auto next = recovered_.upper_bound(std::size_t(entry->second.where));
+        PdfParser parser(data_, next == recovered_.end() ? size_ : *next, std::size_t(entry->second.where));
         std::uint32_t n = 0, g = 0;
         auto object = std::make_unique<PdfObject>();
         if (parser.Indirect(n, g, *object) && n == number) {
@@ -278,6 +283,8 @@ const PdfObject* PdfDocument::Load(std::uint32_t number) {
         }
     }
     loading_.erase(number);
+    // One that cannot be read is not read again each time it is named.
+    if (!loaded) objects_.emplace(number, nullptr);
     return loaded;
 }
 

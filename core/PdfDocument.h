@@ -100,7 +100,8 @@ private:
     std::string problem_, repaired_;
     std::map<std::uint32_t, Entry> entries_;
     PdfObject trailer_;
-    std::map<std::uint32_t, std::unique_ptr<PdfObject>> objects_;
+    std::map<std::uint32_t, std::unique_ptr<PdfObject>> objects_; // null: one that cannot be read
+    std::set<std::size_t> recovered_; // where the scan found objects, in a rebuilt document
     std::set<std::uint32_t> loading_;
     // Decoded object streams: their data, and where each object stands in it.
     struct ObjectStream {

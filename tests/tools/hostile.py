@@ -2,8 +2,8 @@
 """Hand-made PDFs as an attacker or a careless writer makes them, one file a kind, into OUTDIR:
 bombs of Flate and LZW, pictures of lawful but large size, many pages drawing one image, chains of
 object streams, page trees and forms that repeat, a dictionary of many keys, numbers out of range,
-masked pictures, an inline image, a wrong checksum, a catalog the trailer does not name, and one
-drawing in strips.
+masked pictures, an inline image, a wrong checksum, a catalog the trailer does not name, one
+drawing in strips, and strings that never close.
   hostile.py OUTDIR"""
 import os
 import sys
@@ -275,3 +275,8 @@ for k, (top, rows) in enumerate(((0, 250), (250, 250), (500, 100))):
 objects[2] = b"<< /Type /Page /Parent 2 0 R /MediaBox [" + box + b"] /Resources << /XObject << " + names + b">> >> /Contents 4 0 R >>"
 objects[3] = stream(b"", draw)
 write("strips.pdf", document(objects))
+
+# 15. No cross-reference, and 30,000 objects each opening a string it never closes: a scan finds
+#     them, and each is read no further than the next.
+body = b"%PDF-1.4\n" + b"".join(b"%d 0 obj\n<< /Title (never closed >>\nendobj\n" % n for n in range(1, 30001))
+write("open-strings.pdf", body + b"%%EOF\n")

@@ -84,9 +84,6 @@ bool PlacePictureRecords(std::string& header, const PagePicture& picture, const 
     return true;
 }
 
-bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
-                 HeaderHome& how, std::string& problem, std::vector<std::string>& mended);
-
 // "rtype: 1" and one record of each name, as the tool writes a header: a record named again
 // is blanked, another rtype made 1 (or one added in the first blank slot). Each mend said.
 bool MendRecords(std::string& header, const CodePage& codePage, std::vector<std::string>& mended, std::string& problem) {
@@ -127,20 +124,7 @@ bool MendRecords(std::string& header, const CodePage& codePage, std::vector<std:
     return true;
 }
 
-} // namespace
-
-bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
-                HeaderHome& how, std::string& problem, std::vector<std::string>* mended) {
-    std::vector<std::string> mends;
-    if (!HomeRecords(carried, picture, codePage, header, how, problem, mends) || !MendRecords(header, codePage, mends, problem))
-        return false;
-    if (!mends.empty() && how == HeaderHome::AsItWas) how = HeaderHome::Mended;
-    if (mended) *mended = std::move(mends);
-    return true;
-}
-
-namespace {
-
+// The header made as `how` says it comes home, mended, the picture's records placed.
 bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
                  HeaderHome& how, std::string& problem, std::vector<std::string>& mended) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(carried.bytes.data());
@@ -148,7 +132,7 @@ bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const
     how = edited ? HeaderHome::RecordsEdited
                  : SamePicture(HeaderPicture(bytes), picture) ? HeaderHome::AsItWas : HeaderHome::PictureChanged;
     header = carried.bytes;
-    if (how == HeaderHome::AsItWas) return true;
+    if (how == HeaderHome::AsItWas) return MendRecords(header, codePage, mended, problem);
     if (edited) {
         constexpr std::size_t kSlots = kHeaderSize / kSlotSize;
         if (carried.records.size() > kSlots) {
@@ -175,5 +159,14 @@ bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const
 }
 
 } // namespace
+
+bool HomeHeader(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
+                HeaderHome& how, std::string& problem, std::vector<std::string>* mended) {
+    std::vector<std::string> mends;
+    if (!HomeRecords(carried, picture, codePage, header, how, problem, mends)) return false;
+    if (!mends.empty() && how == HeaderHome::AsItWas) how = HeaderHome::Mended;
+    if (mended) *mended = std::move(mends);
+    return true;
+}
 
 } // namespace scanleaf::core

@@ -26,12 +26,6 @@ std::size_t FindFirst(const std::uint8_t* data, std::size_t from, std::size_t to
     return std::string::npos;
 }
 
-// A whole number within the range any offset or count of a document takes, or `otherwise`.
-std::int64_t Int(const PdfObject& object, std::int64_t otherwise) {
-    std::int64_t value = 0;
-    return PdfWhole(object, -(std::int64_t(1) << 53), std::int64_t(1) << 53, value) ? value : otherwise;
-}
-
 } // namespace
 
 bool PdfDocument::Open(const std::uint8_t* data, std::size_t size) {
@@ -79,7 +73,7 @@ bool PdfDocument::ReadSections(std::string& why) {
             // A hybrid file's stream of the objects that the table leaves out.
             const PdfObject* stream = trailer.Find("XRefStm");
             PdfObject ignored;
-            if (stream && Int(*stream, -1) >= 0 && !ReadXrefStream(std::size_t(std::min<std::int64_t>(Int(*stream, 0), std::int64_t(size_))), ignored, why))
+            if (stream && PdfInt(*stream, -1) >= 0 && !ReadXrefStream(std::size_t(std::min<std::int64_t>(PdfInt(*stream, 0), std::int64_t(size_))), ignored, why))
                 return false;
         } else if (!ReadXrefStream(std::size_t(offset), trailer, why)) {
             return false;
@@ -90,8 +84,8 @@ bool PdfDocument::ReadSections(std::string& why) {
             if (!trailer_.Find(key)) trailer_.entries.emplace_back(key, value);
         first = false;
         const PdfObject* prev = trailer.Find("Prev");
-        if (!prev || Int(*prev, -1) < 0) break;
-        offset = std::uint64_t(Int(*prev, 0));
+        if (!prev || PdfInt(*prev, -1) < 0) break;
+        offset = std::uint64_t(PdfInt(*prev, 0));
     }
     trailer_.kind = Kind::Dictionary;
     return true;
@@ -135,14 +129,15 @@ bool PdfDocument::ReadXrefStream(std::size_t offset, PdfObject& trailer, std::st
     if (!w || !w->Is(Kind::Array) || w->items.size() != 3) return why = "a cross-reference stream without /W of three", false;
     int widths[3];
     for (int i = 0; i < 3; ++i) {
-        widths[i] = int(Int(w->items[i], -1));
-        if (widths[i] < 0 || widths[i] > 8) return why = "a cross-reference stream whose /W is out of range", false;
+        const std::int64_t width = PdfInt(w->items[i], -1);
+        if (width < 0 || width > 8) return why = "a cross-reference stream whose /W is out of range", false;
+        widths[i] = int(width);
     }
     std::vector<std::uint64_t> index;
     if (const PdfObject* given = stream.Find("Index"); given && given->Is(Kind::Array)) {
-        for (const PdfObject& v : given->items) index.push_back(std::uint64_t(std::max<std::int64_t>(0, Int(v, 0))));
+        for (const PdfObject& v : given->items) index.push_back(std::uint64_t(std::max<std::int64_t>(0, PdfInt(v, 0))));
     } else {
-        index = {0, std::uint64_t(std::max<std::int64_t>(0, Int(stream.Find("Size") ? *stream.Find("Size") : PdfObject(), 0)))};
+        index = {0, std::uint64_t(std::max<std::int64_t>(0, PdfInt(stream.Find("Size") ? *stream.Find("Size") : PdfObject(), 0)))};
     }
     const std::size_t row = std::size_t(widths[0] + widths[1] + widths[2]);
     if (row == 0) return why = "a cross-reference stream whose /W is all 0", false;
@@ -208,7 +203,7 @@ void PdfDocument::Recover() {
         const PdfDecoded decoded = Decoded(*stream);
         if (!decoded.problem.empty()) continue;
         PdfParser parser(reinterpret_cast<const std::uint8_t*>(decoded.bytes.data()), decoded.bytes.size());
-        const std::int64_t n = Int(Get(*stream, "N"), 0);
+        const std::int64_t n = PdfInt(Get(*stream, "N"), 0);
         for (std::int64_t i = 0; i < n && i < 1000000; ++i) {
             std::uint64_t number = 0, offset = 0;
             if (!parser.Whole(number) || !parser.Whole(offset)) break;
@@ -299,7 +294,7 @@ const PdfObject* PdfDocument::FromObjectStream(std::uint32_t number, const Entry
             const PdfDecoded decoded = Decoded(*stream);
             if (decoded.problem.empty()) {
                 parsed.data = decoded.bytes;
-                const std::int64_t first = Int(Get(*stream, "First"), -1), n = Int(Get(*stream, "N"), 0);
+                const std::int64_t first = PdfInt(Get(*stream, "First"), -1), n = PdfInt(Get(*stream, "N"), 0);
                 PdfParser parser(reinterpret_cast<const std::uint8_t*>(parsed.data.data()), parsed.data.size());
                 parsed.ok = first >= 0;
                 for (std::int64_t i = 0; i < n && i < 1000000 && parsed.ok; ++i) {
@@ -335,7 +330,7 @@ const PdfObject& PdfDocument::Get(const PdfObject& dictionary, const std::string
 bool PdfDocument::RawStream(const PdfObject& stream, const std::uint8_t*& data, std::size_t& size, std::string& problem) {
     if (!stream.Is(Kind::Stream) || stream.streamStart > size_) return problem = "no stream", false;
     const std::size_t start = stream.streamStart;
-    const std::int64_t length = Int(Get(stream, "Length"), -1);
+    const std::int64_t length = PdfInt(Get(stream, "Length"), -1);
     // The length is trusted where "endstream" follows it; otherwise the keyword is looked for.
     if (length >= 0 && std::uint64_t(length) <= size_ - start) {
         PdfParser after(data_, size_, start + std::size_t(length));

@@ -15,8 +15,7 @@ bool Named(const std::string& name, const char* full, const char* shortName) { r
 
 std::int64_t IntParm(const PdfObject& parms, const char* key, std::int64_t otherwise) {
     const PdfObject* v = parms.Find(key);
-    std::int64_t value = otherwise;
-    return v && PdfWhole(*v, -(std::int64_t(1) << 40), std::int64_t(1) << 40, value) ? value : otherwise;
+    return v ? PdfInt(*v, otherwise) : otherwise;
 }
 
 using State = PdfFilterChain::State;

@@ -19,6 +19,10 @@ using Kind = PdfObject::Kind;
 // The most images a page's content is followed for: past it, the page holds several pictures anyway.
 constexpr std::size_t kMostPlaced = 64;
 
+// Why pictures that need --threshold are left out without it.
+constexpr char kGreyPels[] = "grey pels: --threshold N makes pels below N per cent of full lightness black";
+constexpr char kColourPels[] = "colour pels: --threshold N makes pels below N per cent of full lightness black";
+
 struct Matrix {
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
     // This matrix, then `then`.
@@ -206,11 +210,6 @@ bool PageContent(PdfDocument& document, const PdfObject& page, std::string& cont
     return true;
 }
 
-std::int64_t IntOf(const PdfObject& o, std::int64_t otherwise) {
-    std::int64_t value = otherwise;
-    return PdfWhole(o, -(std::int64_t(1) << 40), std::int64_t(1) << 40, value) ? value : otherwise;
-}
-
 bool BoolOf(const PdfObject* o, bool otherwise) { return o && o->Is(Kind::Boolean) ? o->boolean : otherwise; }
 
 // A size as the document writes it: 0 where it gives none.
@@ -249,7 +248,7 @@ bool ColoursOf(PdfDocument& document, const PdfObject& space, unsigned& componen
         const PdfObject& family = document.Resolve(space.items[0]);
         if (family.IsName("CalGray")) return true;
         if (family.IsName("CalRGB")) return components = 3, true;
-        const std::int64_t n = family.IsName("ICCBased") && space.items.size() > 1 ? IntOf(document.Get(document.Resolve(space.items[1]), "N"), 0) : 0;
+        const std::int64_t n = family.IsName("ICCBased") && space.items.size() > 1 ? PdfInt(document.Get(document.Resolve(space.items[1]), "N"), 0) : 0;
         if (n == 1 || n == 3) return components = unsigned(n), true;
         if ((family.IsName("Indexed") || family.IsName("I")) && space.items.size() == 4) {
             const PdfObject& base = document.Resolve(space.items[1]);
@@ -258,7 +257,7 @@ bool ColoursOf(PdfDocument& document, const PdfObject& space, unsigned& componen
             const bool grey = base.IsName("DeviceGray") || base.IsName("G");
             const bool rgb = base.IsName("DeviceRGB") || base.IsName("RGB");
             const std::size_t size = grey ? 1 : 3;
-            const std::int64_t high = IntOf(document.Resolve(space.items[2]), -1);
+            const std::int64_t high = PdfInt(document.Resolve(space.items[2]), -1);
             if ((grey || rgb) && high >= 0 && high <= 255 && table.size() >= std::size_t(high + 1) * size) {
                 for (std::int64_t i = 0; i <= high; ++i) {
                     std::array<std::uint8_t, 3> c;
@@ -345,19 +344,18 @@ bool Describe(PdfDocument& document, const PdfObject& image, const PdfObject* re
             // Grey that is only black and white (as some writers give a bilevel picture) is taken
             // as it is; that is known once its samples are decoded.
             picture.blackAndWhiteOnly = !exact && threshold < 0 && palette.empty();
-            if (!exact && threshold < 0 && !picture.blackAndWhiteOnly)
-                return out("colour pels: --threshold N makes pels below N per cent of full lightness black");
+            if (!exact && threshold < 0 && !picture.blackAndWhiteOnly) return out(kColourPels);
             if (picture.blackAndWhiteOnly)
                 for (unsigned v = 0; v < values; ++v) picture.dark[v] = (inverted ? values - 1 - v : v) == 0;
         }
     } else if (threshold < 0) {
-        return out("colour pels: --threshold N makes pels below N per cent of full lightness black");
+        return out(kColourPels);
     }
     bool sampleIsBit = true; // a decoded bit is the sample's value
     if (last == "CCITTFaxDecode" || last == "CCF") {
         const PdfObject& parms = picture.filters.back().parms;
         auto parm = [&](const char* key) { return parms.Find(key) ? document.Resolve(*parms.Find(key)) : PdfObject(); };
-        const std::int64_t k = IntOf(parm("K"), 0), columns = IntOf(parm("Columns"), 1728), rows = IntOf(parm("Rows"), 0);
+        const std::int64_t k = PdfInt(parm("K"), 0), columns = PdfInt(parm("Columns"), 1728), rows = PdfInt(parm("Rows"), 0);
         const PdfObject blackIs1 = parm("BlackIs1"), aligned = parm("EncodedByteAlign");
         picture.aligned = BoolOf(&aligned, false);
         if (columns != std::int64_t(picture.width))
@@ -614,16 +612,26 @@ PdfPagePicture ReadPdfPagePicture(PdfDocument& document, const PdfPageInfo& page
     return picture;
 }
 
-bool PdfCodedData(PdfDocument& document, const PdfPagePicture& picture, std::string& bytes, std::string& problem) {
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
+namespace {
+
+// A picture's bytes as they stand: an inline image's own, or its stream's in the file.
+bool StoredBytes(PdfDocument& document, const PdfPagePicture& picture, const std::uint8_t*& data, std::size_t& size, std::string& problem) {
     if (picture.inlineData) {
         data = reinterpret_cast<const std::uint8_t*>(picture.inlineData->data());
         size = picture.inlineData->size();
-    } else if (!picture.image || !document.RawStream(*picture.image, data, size, problem)) {
-        if (problem.empty()) problem = "its picture has no data";
-        return false;
+        return true;
     }
+    if (picture.image && document.RawStream(*picture.image, data, size, problem)) return true;
+    if (problem.empty()) problem = "its picture has no data";
+    return false;
+}
+
+} // namespace
+
+bool PdfCodedData(PdfDocument& document, const PdfPagePicture& picture, std::string& bytes, std::string& problem) {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    if (!StoredBytes(document, picture, data, size, problem)) return false;
     if (picture.filters.empty() || IsPdfImageFilter(picture.filters.front().name)) {
         // Coded data as it stands in the file: as large as the file lets it be.
         bytes.assign(reinterpret_cast<const char*>(data), size);
@@ -681,12 +689,7 @@ bool PdfPictureRows::Start() {
         const std::uint8_t* data = nullptr;
         std::size_t size = 0;
         std::string why;
-        if (picture_.inlineData) {
-            data = reinterpret_cast<const std::uint8_t*>(picture_.inlineData->data());
-            size = picture_.inlineData->size();
-        } else if (!picture_.image || !document_.RawStream(*picture_.image, data, size, why)) {
-            return Fail(why.empty() ? "its picture has no data" : why);
-        }
+        if (!StoredBytes(document_, picture_, data, size, why)) return Fail(why);
         chain_ = std::make_unique<PdfFilterChain>(data, size, picture_.filters, &document_.Budget());
         if (!chain_->Problem().empty()) return Fail(chain_->Problem());
         samples_.resize((std::size_t(picture_.width) * picture_.bits * picture_.components + 7) / 8);
@@ -707,18 +710,23 @@ bool PdfPictureRows::Start() {
     return true;
 }
 
-// One row of samples: its pels' darkness into `row` (black 1) and their lightness into `levels`
-// (either may be null).
-bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
-    const std::size_t stride = samples_.size();
+// The next row's `size` bytes of samples from the filters, or the reason there are none.
+bool PdfPictureRows::ReadRow(std::uint8_t* out, std::size_t size) {
     std::size_t got = 0;
-    while (got < stride) {
-        const std::size_t n = chain_->Read(samples_.data() + got, stride - got);
+    while (got < size) {
+        const std::size_t n = chain_->Read(out + got, size - got);
         if (n == 0) break;
         got += n;
     }
     if (!chain_->Problem().empty()) return Fail(chain_->Problem());
-    if (got < stride) return Fail("its samples hold " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows");
+    if (got < size) return Fail("its samples hold " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows");
+    return true;
+}
+
+// One row of samples: its pels' darkness into `row` (black 1) and their lightness into `levels`
+// (either may be null).
+bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
+    if (!ReadRow(samples_.data(), samples_.size())) return false;
     const std::uint8_t* in = samples_.data();
     const unsigned bits = picture_.bits, most = (1u << bits) - 1;
     auto sample = [&](std::size_t index) {
@@ -732,8 +740,7 @@ bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
         // Grey a byte a pel, as most writers give it: straight through the tables.
         for (std::uint32_t x = 0; x < picture_.width; ++x) {
             const unsigned v = in[x];
-            if (picture_.blackAndWhiteOnly && v != 0 && v != most)
-                return Fail("grey pels: --threshold N makes pels below N per cent of full lightness black", true);
+            if (picture_.blackAndWhiteOnly && v != 0 && v != most) return Fail(kGreyPels, true);
             if (picture_.dark[v] && row) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
             if (levels) levels[x] = picture_.blackAndWhiteOnly ? (picture_.dark[v] ? 0 : 255) : picture_.light[v];
         }
@@ -746,8 +753,7 @@ bool PdfPictureRows::Samples(std::uint8_t* row, std::uint8_t* levels) {
         if (picture_.components == 1) {
             const unsigned v = sample(x);
             if (keyed) masked = v >= picture_.colourKey[0] && v <= picture_.colourKey[1];
-            if (picture_.blackAndWhiteOnly && v != 0 && v != most && !masked)
-                return Fail("grey pels: --threshold N makes pels below N per cent of full lightness black", true);
+            if (picture_.blackAndWhiteOnly && v != 0 && v != most && !masked) return Fail(kGreyPels, true);
             black = picture_.dark[v] != 0;
             light = picture_.blackAndWhiteOnly ? (black ? 0 : 255) : picture_.light[v];
         } else {
@@ -779,9 +785,9 @@ bool PdfPictureRows::NextLevels(std::uint8_t* levels) {
         return true;
     }
     // One bit a pel: its levels are black and white.
-    std::vector<std::uint8_t> row(RowBytes());
-    if (!NextRow(row.data())) return false;
-    for (std::uint32_t x = 0; x < picture_.width; ++x) levels[x] = row[x / 8] & (0x80 >> (x % 8)) ? 0 : 255;
+    bits_.resize(RowBytes());
+    if (!NextRow(bits_.data())) return false;
+    for (std::uint32_t x = 0; x < picture_.width; ++x) levels[x] = bits_[x / 8] & (0x80 >> (x % 8)) ? 0 : 255;
     return true;
 }
 
@@ -790,7 +796,8 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
     if (!started_ && !Start()) return false;
     const std::size_t bytes = RowBytes();
     const bool soft = picture_.masking == PdfPagePicture::Masking::Soft;
-    std::vector<std::uint8_t> light;
+    // A soft mask mixes the pels' lightness, where the samples give more than black and white.
+    const bool shades = soft && (picture_.bits > 1 || picture_.components > 1);
     if (picture_.coding == PdfPagePicture::Coding::Tiles) {
         if (!TiledRow(row)) return false;
     } else if (g4_ || g3_) {
@@ -801,17 +808,10 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
                         G4StopText(stop) + ")");
         }
     } else if (picture_.bits > 1 || picture_.components > 1 || picture_.masking == PdfPagePicture::Masking::ColourKey) {
-        if (soft) light.resize(picture_.width);
-        if (!Samples(row, soft ? light.data() : nullptr)) return false;
-    } else {
-        std::size_t got = 0;
-        while (got < bytes) {
-            const std::size_t n = chain_->Read(row + got, bytes - got);
-            if (n == 0) break;
-            got += n;
-        }
-        if (!chain_->Problem().empty()) return Fail(chain_->Problem());
-        if (got < bytes) return Fail("its samples hold " + std::to_string(row_) + " of " + std::to_string(picture_.height) + " rows");
+        if (shades) light_.resize(picture_.width);
+        if (!Samples(row, shades ? light_.data() : nullptr)) return false;
+    } else if (!ReadRow(row, bytes)) {
+        return false;
     }
     if (g4_ || g3_ || (picture_.bits == 1 && picture_.components == 1 && picture_.masking != PdfPagePicture::Masking::ColourKey))
         for (std::size_t i = 0; i < bytes; ++i) row[i] = picture_.filled ? picture_.fill : std::uint8_t(row[i] ^ picture_.flip);
@@ -832,7 +832,7 @@ bool PdfPictureRows::NextRow(std::uint8_t* row) {
                     continue;
                 }
                 // Partly painted on white: as light as the mix.
-                const unsigned base = light.empty() ? (row[x / 8] & bit ? 0u : 255u) : light[x];
+                const unsigned base = shades ? light_[x] : (row[x / 8] & bit ? 0u : 255u);
                 const unsigned mixed = 255 - alpha * (255 - base) / 255;
                 if (mixed == 255) {
                     row[x / 8] &= std::uint8_t(~bit);

@@ -93,6 +93,7 @@ public:
 
 private:
     bool Start();
+    bool ReadRow(std::uint8_t* out, std::size_t size);
     bool Samples(std::uint8_t* row, std::uint8_t* levels);
     bool TiledRow(std::uint8_t* row);
     bool Fail(std::string why, bool leftOut = false);
@@ -107,7 +108,7 @@ private:
     std::unique_ptr<PdfPictureRows> mask_;
     std::vector<std::unique_ptr<PdfPictureRows>> tiles_; // each tile's rows while the drawing's rows cross it
     std::vector<std::uint8_t> tileRow_;
-    std::vector<std::uint8_t> samples_, maskRow_;
+    std::vector<std::uint8_t> samples_, maskRow_, light_, bits_;
     std::uint32_t row_ = 0;
     std::string problem_;
     bool leftOut_ = false;

@@ -1,7 +1,5 @@
 #include "core/PdfSyntax.h"
 
-#include "core/Text.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <unordered_set>
@@ -34,6 +32,11 @@ bool PdfWhole(const PdfObject& object, std::int64_t low, std::int64_t high, std:
     return true;
 }
 
+std::int64_t PdfInt(const PdfObject& object, std::int64_t otherwise) {
+    std::int64_t value = 0;
+    return PdfWhole(object, -(std::int64_t(1) << 53), std::int64_t(1) << 53, value) ? value : otherwise;
+}
+
 std::string PdfWritten(const PdfObject& object) {
     if (object.IsNumber()) return object.text.empty() ? std::to_string(object.number) : object.text;
     switch (object.kind) {
@@ -45,7 +48,7 @@ std::string PdfWritten(const PdfObject& object) {
     }
 }
 
-std::string PdfTextUtf8(const std::string& bytes) {
+Text PdfText(const std::string& bytes) {
     Text text;
     const bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF;
     if (utf16) {
@@ -54,7 +57,7 @@ std::string PdfTextUtf8(const std::string& bytes) {
     } else {
         for (unsigned char c : bytes) text += Unit(c);
     }
-    return ToUtf8(text);
+    return text;
 }
 
 void PdfParser::SkipSpace() {

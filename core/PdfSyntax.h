@@ -3,6 +3,8 @@
 // limited, and every malformed object ends the parse with false.
 #pragma once
 
+#include "core/Text.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,11 +36,14 @@ struct PdfObject {
 // A number that must be whole and within [low, high]: false for anything else (a real with a
 // fraction, an overflow, no number), so that no conversion goes out of range.
 bool PdfWhole(const PdfObject& object, std::int64_t low, std::int64_t high, std::int64_t& value);
+// A whole number within what any count, offset or size of a document takes (2^53 either way),
+// or `otherwise`.
+std::int64_t PdfInt(const PdfObject& object, std::int64_t otherwise);
 // A number as the document writes it, for messages.
 std::string PdfWritten(const PdfObject& object);
-// A text string's characters as UTF-8: UTF-16 after its byte order mark, else PDFDocEncoding
-// (taken as Latin-1, which it is for every letter a title holds).
-std::string PdfTextUtf8(const std::string& bytes);
+// A text string's characters: UTF-16 after its byte order mark, else PDFDocEncoding (taken as
+// Latin-1, which it is for every letter a title holds).
+Text PdfText(const std::string& bytes);
 
 // Where a parse stands in a span of bytes.
 class PdfParser {

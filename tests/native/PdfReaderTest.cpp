@@ -206,7 +206,7 @@ TEST(PdfReader, PagesGiveThePicturesTheyWereWrittenWith) {
             // Each page's names: its title in its picture's packet, and every other one's bookmark.
             EXPECT_EQ("page " + std::to_string(p), ToUtf8(XmpTitle(picture.xmp))) << p;
             const auto mark = bookmarks.find(pages[std::size_t(p)].page);
-            EXPECT_EQ(p % 2 ? "mark \xC3\xA9 " + std::to_string(p) : "", mark == bookmarks.end() ? "" : PdfTextUtf8(mark->second)) << p;
+            EXPECT_EQ(p % 2 ? "mark \xC3\xA9 " + std::to_string(p) : "", mark == bookmarks.end() ? "" : ToUtf8(PdfText(mark->second))) << p;
             std::string kept, note;
             EXPECT_TRUE(PdfKeptGroup4(document, picture, kept, note, problem)) << p << ": " << problem;
             EXPECT_EQ(std::string(streams[std::size_t(p)].begin(), streams[std::size_t(p)].end()), kept) << p;

@@ -359,7 +359,7 @@ private:
             auto picture = std::make_shared<core::PdfPagePicture>(core::ReadPdfPagePicture(document, infos[f], request_.threshold));
             PagePlan page;
             if (const auto bookmark = bookmarks.find(infos[f].page); bookmark != bookmarks.end())
-                page.title = FromUtf8(core::PdfTextUtf8(bookmark->second));
+                page.title = core::PdfText(bookmark->second);
             if (picture->noDrawing) {
                 page.leftOut = where + FromUtf8(picture->problem);
                 if (!names.empty() && names.size() == frames) page.output = names[f];

@@ -866,3 +866,48 @@ TEST(PdfPictures, StripsAndTilesMakeOneDrawing) {
     EXPECT_EQ(oneTurned.picture.pelPath, turned.picture.pelPath);
     EXPECT_EQ(oneTurned.picture.lineProgression, turned.picture.lineProgression);
 }
+
+// Nesting 100,000 deep, of every kind the reader follows, costs the bound it meets: an object's
+// arrays (100 levels), a content's arrays, forms (10), the page tree (64) and the outline (read
+// on its own stack); none deepens the stack with its input.
+TEST(PdfReader, NestingAHundredThousandDeepMeetsItsBound) {
+    constexpr int deep = 100000;
+    const std::string mask = "/Width 45 /Height 20 /ImageMask true";
+    const std::string maskData(120, '\0');
+    const std::string arrays = std::string(deep, '[') + std::string(deep, ']');
+    std::vector<std::string> tree = {"<< /Type /Catalog /Pages 2 0 R >>"};
+    for (int level = 0; level < deep; ++level) tree.push_back("<< /Type /Pages /Kids [" + std::to_string(3 + level) + " 0 R] >>");
+    tree.push_back("<< /Type /Page /MediaBox [0 0 90 40] >>");
+    std::vector<std::string> forms = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                      "<< /Type /Page /MediaBox [0 0 90 40] /Resources << /XObject << /F 5 0 R >> >> /Contents 4 0 R >>",
+                                      Stream("", "/F Do")};
+    for (int d = 0; d < deep; ++d)
+        forms.push_back(Stream("/Type /XObject /Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << /F " + std::to_string(6 + d) + " 0 R >> >>",
+                               "/F Do"));
+    std::string outline;
+    {
+        std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R /Outlines 6 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                            "<< /Type /Page /MediaBox [0 0 90 40] /Resources << /XObject << /Im 5 0 R >> >> /Contents 4 0 R >>",
+                                            Stream("", "q 90 0 0 40 0 0 cm /Im Do Q"), Stream("/Type /XObject /Subtype /Image " + mask, maskData),
+                                            "<< /First 7 0 R >>"};
+        for (int d = 0; d < deep; ++d)
+            objects.push_back("<< /Title (mark) /Dest [3 0 R /Fit] /First " + std::to_string(8 + d) + " 0 R >>");
+        outline = Pdf(objects);
+    }
+    const struct {
+        const char* what;
+        std::string file;
+        const char* problem; // empty: the picture reads
+    } cases[] = {
+        {"an image's dictionary", OnePicture(mask + " /Deep " + arrays, maskData), "its page holds no picture"},
+        {"the page's content", OnePicture(mask, maskData, arrays + " q 90 0 0 40 0 0 cm /Im Do Q"), "its content cannot be read"},
+        {"forms", Pdf(forms), "forms nested deeper than 10"},
+        {"the page tree", Pdf(tree), "the document: its page tree is deeper than 64"},
+        {"the outline", outline, ""},
+    };
+    for (const auto& c : cases) {
+        Read read(c.file, -1);
+        EXPECT_EQ(0u, read.picture.problem.rfind(c.problem, 0)) << c.what << ": " << read.picture.problem;
+        if (!*c.problem) EXPECT_EQ(1u, read.document.Bookmarks().size()) << c.what;
+    }
+}

@@ -91,52 +91,62 @@ DrawingView::Visible DrawingView::InView() const {
     return v;
 }
 
-RenderedView RenderView(const CalsImageInfo& info, const std::uint8_t* stream, std::size_t size, std::uint32_t x0,
-                        std::uint32_t y0, std::uint32_t x1, std::uint32_t y1, std::uint32_t outWidth, std::uint32_t outHeight) {
-    RenderedView view;
-    view.damagedLine = info.height;
+std::vector<std::uint8_t> RenderStoredLines(const CalsImageInfo& info, std::uint32_t x0, std::uint32_t y0, std::uint32_t x1,
+                                            std::uint32_t y1, std::uint32_t outWidth, std::uint32_t outHeight,
+                                            const StoredLines& addLines) {
     const Orientation upright = ShownAs(info, info.width, info.height);
     std::uint32_t sx0 = 0, sy0 = 0, sx1 = 0, sy1 = 0;
     upright.Stored(x0, y0, x1, y1, sx0, sy0, sx1, sy1);
-    if (sx1 <= sx0 || sy1 <= sy0 || outWidth == 0 || outHeight == 0) return view;
+    if (sx1 <= sx0 || sy1 <= sy0 || outWidth == 0 || outHeight == 0) return {};
     // The stored region's thumbnail is as wide as the shown one is tall where the drawing is turned.
     const bool turned = upright.Turned();
     const std::uint32_t storedOutW = std::min(turned ? outHeight : outWidth, sx1 - sx0);
     const std::uint32_t storedOutH = std::min(turned ? outWidth : outHeight, sy1 - sy0);
     Thumbnailer thumbnail(sx1 - sx0, sy1 - sy0, storedOutW, storedOutH);
-    Group4Decoder decoder(stream, size, info.width);
-    std::vector<std::uint32_t> clipped;
-    while (decoder.Rows() < sy1 && decoder.NextRow(nullptr)) {
-        const std::uint32_t line = decoder.Rows() - 1;
-        if (line < sy0) continue;
-        // The row's black runs within [sx0, sx1), counted from sx0.
-        const G4Changes changes = decoder.Changes();
-        clipped.clear();
-        for (std::size_t i = 0; i < changes.size; i += 2) {
-            const std::uint32_t a = std::max(changes.data[i], sx0);
-            const std::uint32_t b = std::min(i + 1 < changes.size ? changes.data[i + 1] : info.width, sx1);
-            if (a < b) {
-                clipped.push_back(a - sx0);
-                clipped.push_back(b - sx0);
-            }
-        }
-        thumbnail.AddLine(clipped);
-    }
-    if (decoder.Rows() < sy1) {
-        view.damagedLine = decoder.Rows();
-        view.damage = G4StopText(decoder.Stop());
-    }
+    addLines(thumbnail, sx0, sy0, sx1, sy1);
     const Orientation shown = ShownAs(info, storedOutW, storedOutH);
-    view.grey = shown.Apply(thumbnail.Finish());
+    std::vector<std::uint8_t> grey = shown.Apply(thumbnail.Finish());
     // Scaled up (zoomed past one pixel a pel): each pixel takes its pel's grey.
     const std::uint32_t w = shown.ShownWidth(), h = shown.ShownHeight();
     if (w != outWidth || h != outHeight) {
         std::vector<std::uint8_t> big(std::size_t(outWidth) * outHeight);
         for (std::uint32_t y = 0; y < outHeight; ++y)
             for (std::uint32_t x = 0; x < outWidth; ++x)
-                big[std::size_t(y) * outWidth + x] = view.grey[std::size_t(std::uint64_t(y) * h / outHeight) * w + std::uint64_t(x) * w / outWidth];
-        view.grey.swap(big);
+                big[std::size_t(y) * outWidth + x] = grey[std::size_t(std::uint64_t(y) * h / outHeight) * w + std::uint64_t(x) * w / outWidth];
+        grey.swap(big);
     }
+    return grey;
+}
+
+RenderedView RenderView(const CalsImageInfo& info, const std::uint8_t* stream, std::size_t size, std::uint32_t x0,
+                        std::uint32_t y0, std::uint32_t x1, std::uint32_t y1, std::uint32_t outWidth, std::uint32_t outHeight) {
+    RenderedView view;
+    view.damagedLine = info.height;
+    view.grey = RenderStoredLines(info, x0, y0, x1, y1, outWidth, outHeight,
+                                  [&](Thumbnailer& thumbnail, std::uint32_t sx0, std::uint32_t sy0, std::uint32_t sx1, std::uint32_t sy1) {
+        Group4Decoder decoder(stream, size, info.width);
+        std::vector<std::uint32_t> clipped;
+        while (decoder.Rows() < sy1 && decoder.NextRow(nullptr)) {
+            const std::uint32_t line = decoder.Rows() - 1;
+            if (line < sy0) continue;
+            // The row's black runs within [sx0, sx1), counted from sx0.
+            const G4Changes changes = decoder.Changes();
+            clipped.clear();
+            for (std::size_t i = 0; i < changes.size; i += 2) {
+                const std::uint32_t a = std::max(changes.data[i], sx0);
+                const std::uint32_t b = std::min(i + 1 < changes.size ? changes.data[i + 1] : info.width, sx1);
+                if (a < b) {
+                    clipped.push_back(a - sx0);
+                    clipped.push_back(b - sx0);
+                }
+            }
+            thumbnail.AddLine(clipped);
+        }
+        if (decoder.Rows() < sy1) {
+            view.damagedLine = decoder.Rows();
+            view.damage = G4StopText(decoder.Stop());
+        }
+    });
     return view;
 }
 

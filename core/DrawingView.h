@@ -7,6 +7,7 @@
 #include "core/CalsImage.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,5 +70,16 @@ struct RenderedView {
 };
 RenderedView RenderView(const CalsImageInfo& info, const std::uint8_t* stream, std::size_t size, std::uint32_t x0,
                         std::uint32_t y0, std::uint32_t x1, std::uint32_t y1, std::uint32_t outWidth, std::uint32_t outHeight);
+
+class Thumbnailer;
+// Adds the stored lines [sy0, sy1) clipped to [sx0, sx1), counted from sx0, to a thumbnail of that
+// region, stopping early where it has no more.
+using StoredLines = std::function<void(Thumbnailer& thumbnail, std::uint32_t sx0, std::uint32_t sy0, std::uint32_t sx1,
+                                       std::uint32_t sy1)>;
+// The part in view (as RenderView) from any source of stored lines: the one rendering of both the
+// stream and a drawing decoded once.
+std::vector<std::uint8_t> RenderStoredLines(const CalsImageInfo& info, std::uint32_t x0, std::uint32_t y0, std::uint32_t x1,
+                                            std::uint32_t y1, std::uint32_t outWidth, std::uint32_t outHeight,
+                                            const StoredLines& addLines);
 
 } // namespace scanleaf::core

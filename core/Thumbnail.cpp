@@ -50,6 +50,43 @@ void Thumbnailer::AddLine(G4Changes changes) {
         for (++c; c < last; ++c) black_[c] += columnStart_[c + 1] - columnStart_[c];
         black_[last] += to - columnStart_[last];
     }
+    EndLine();
+}
+
+namespace {
+
+std::uint64_t Word(const std::uint8_t* row, std::size_t w) {
+    const std::uint8_t* p = row + 8 * w;
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
+    return v;
+}
+
+int BlackIn(std::uint64_t word) { return __builtin_popcountll(word); }
+
+} // namespace
+
+void Thumbnailer::AddPackedLine(const std::uint8_t* row, std::uint32_t from) {
+    if (line_ >= height_) return;
+    // Black pels before a pel, counted a word at a time as the column starts go right: each word
+    // is read once, each column costs two partial words.
+    std::size_t word = 0;
+    std::uint64_t whole = 0; // black pels in the words before `word`
+    auto before = [&](std::uint64_t pel) {
+        for (; word < pel / 64; ++word) whole += std::uint64_t(BlackIn(Word(row, word)));
+        const unsigned part = unsigned(pel % 64);
+        return whole + (part ? std::uint64_t(BlackIn(Word(row, word) >> (64 - part))) : 0);
+    };
+    std::uint64_t start = before(from);
+    for (std::uint32_t c = 0; c < outWidth_; ++c) {
+        const std::uint64_t end = before(std::uint64_t(from) + columnStart_[c + 1]);
+        black_[c] += end - start;
+        start = end;
+    }
+    EndLine();
+}
+
+void Thumbnailer::EndLine() {
     ++line_;
     if (line_ == height_ || OutRow(line_) != OutRow(line_ - 1)) Flush();
 }

@@ -20,6 +20,9 @@ public:
     // and so on, to the line's end after an odd one).
     void AddLine(G4Changes changes);
     void AddLine(const std::vector<std::uint32_t>& changes) { AddLine(G4Changes(changes.data(), changes.size())); }
+    // The next line as packed pels (most significant bit first, 1 black), from pel `from` of
+    // `row` on; `row` is readable in whole 8-byte words up to the one holding pel from + width.
+    void AddPackedLine(const std::uint8_t* row, std::uint32_t from);
     // The grey pixels (0 black, 255 white), row after row; lines never added count as white.
     std::vector<std::uint8_t> Finish();
 
@@ -28,6 +31,7 @@ public:
                     std::uint32_t& outHeight);
 
 private:
+    void EndLine();
     void Flush();
     std::uint32_t OutRow(std::uint32_t line) const;
     std::uint32_t FirstLine(std::uint32_t row) const;

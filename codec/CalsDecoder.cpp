@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 namespace scanleaf {
 
@@ -26,15 +27,28 @@ void ToStart(IStream* stream) {
 
 } // namespace
 
+std::optional<std::uint64_t> StreamLeft(IStream* stream) {
+    STATSTG stat{};
+    LARGE_INTEGER none{};
+    ULARGE_INTEGER at{};
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || FAILED(stream->Seek(none, STREAM_SEEK_CUR, &at))) return std::nullopt;
+    return stat.cbSize.QuadPart > at.QuadPart ? stat.cbSize.QuadPart - at.QuadPart : 0;
+}
+
 bool ReadStream(IStream* stream, std::uint64_t max, std::vector<std::uint8_t>& bytes) {
     bytes.clear();
-    std::uint8_t chunk[65536];
+    // Sized once where the stream tells its size, so no copy is made as the buffer grows; read
+    // on past that all the same, for a stream that told less than it holds.
+    if (const std::optional<std::uint64_t> left = StreamLeft(stream)) bytes.reserve(std::size_t(std::min(*left + 1, max)));
+    constexpr std::size_t kChunk = 65536;
     while (bytes.size() < max) {
+        const std::size_t have = bytes.size();
+        const ULONG want = ULONG(std::min<std::uint64_t>(kChunk, max - have));
+        bytes.resize(have + want);
         ULONG got = 0;
-        const ULONG want = ULONG(std::min<std::uint64_t>(sizeof chunk, max - bytes.size()));
-        const HRESULT hr = stream->Read(chunk, want, &got);
+        const HRESULT hr = stream->Read(bytes.data() + have, want, &got);
+        bytes.resize(have + (SUCCEEDED(hr) ? std::min(got, want) : 0));
         if (FAILED(hr)) return false;
-        bytes.insert(bytes.end(), chunk, chunk + got);
         if (got == 0 || hr == S_FALSE) break; // the end, whatever the stream claimed its size to be
     }
     return true;

@@ -8,6 +8,7 @@
 #include <wincodec.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace scanleaf {
@@ -39,5 +40,7 @@ private:
 
 // Reads up to `max` bytes from the stream's position on; false when a read fails.
 bool ReadStream(IStream* stream, std::uint64_t max, std::vector<std::uint8_t>& bytes);
+// The bytes from the stream's position to its end, as the stream tells them; none when it cannot.
+std::optional<std::uint64_t> StreamLeft(IStream* stream);
 
 } // namespace scanleaf

@@ -28,6 +28,23 @@ HRESULT CheckCopy(const WICRect& r, UINT width, UINT height, UINT bits, UINT str
     return S_OK;
 }
 
+// The time a pass has decoded for, added to as a call decodes: only the decoder's own time counts,
+// not the caller's between calls. Looked at every 64 lines.
+class DecodeClock {
+public:
+    explicit DecodeClock(ULONGLONG& spent) : spent_(spent), start_(GetTickCount64()), before_(spent) {}
+    ~DecodeClock() { spent_ = before_ + (GetTickCount64() - start_); }
+    DecodeClock(const DecodeClock&) = delete;
+    DecodeClock& operator=(const DecodeClock&) = delete;
+    bool Out(std::uint32_t line) const {
+        return line % 64 == 63 && before_ + (GetTickCount64() - start_) > CCalsFrame::kDecodeBudgetMs;
+    }
+
+private:
+    ULONGLONG& spent_;
+    ULONGLONG start_, before_;
+};
+
 } // namespace
 
 const InterfaceEntry* CCalsFrame::InterfaceMap() {
@@ -78,9 +95,13 @@ const std::uint8_t* CCalsFrame::Line(std::uint32_t line) {
         rowBytes_ = decoder_->RowBytes();
         kept_.assign(rowBytes_ * kLinesKept, 0);
         next_ = 0;
+        spent_ = 0;
+        outOfTime_ = false;
     }
+    if (outOfTime_ && next_ <= line) return nullptr;
+    DecodeClock clock(spent_);
     while (next_ <= line) {
-        if (!decoder_->NextRow(&kept_[(next_ % kLinesKept) * rowBytes_])) return nullptr;
+        if (!decoder_->NextRow(&kept_[(next_ % kLinesKept) * rowBytes_]) || (outOfTime_ = clock.Out(next_))) return nullptr;
         ++next_;
     }
     return &kept_[(line % kLinesKept) * rowBytes_];
@@ -96,7 +117,7 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT stride, UINT bufferSize
         ExclusiveLock guard(lock_);
         for (INT y = 0; y < r.Height; ++y) {
             const std::uint8_t* row = Line(std::uint32_t(r.Y + y));
-            if (!row) return WINCODEC_ERR_BADIMAGE;
+            if (!row) return Failure(outOfTime_);
             // Byte by byte from the rectangle's first pel on, inverted: WIC's BlackWhite has 1 white.
             BYTE* out = buffer + std::size_t(stride) * UINT(y);
             const unsigned shift = unsigned(r.X) & 7;
@@ -126,8 +147,12 @@ const std::vector<std::uint8_t>* CCalsFrame::Scaled(UINT width, UINT height) {
         scaled_.clear();
         core::Thumbnailer thumbnail(info_.width, info_.height, width, height);
         core::Group4Decoder decoder(file_->data() + core::kHeaderSize, file_->size() - core::kHeaderSize, info_.width);
+        ULONGLONG spent = 0;
+        DecodeClock clock(spent);
+        scaledOutOfTime_ = false;
         std::uint32_t lines = 0;
-        for (; lines < info_.height && decoder.NextRow(nullptr); ++lines) thumbnail.AddLine(decoder.Changes());
+        for (; lines < info_.height && decoder.NextRow(nullptr) && !(scaledOutOfTime_ = clock.Out(lines)); ++lines)
+            thumbnail.AddLine(decoder.Changes());
         if (lines < info_.height) return nullptr;
         scaled_ = thumbnail.Finish();
         scaledWidth_ = width;
@@ -155,11 +180,11 @@ HRESULT CCalsFrame::CopyPixels(const WICRect* rect, UINT width, UINT height, WIC
     return ComBoundary([&]() -> HRESULT {
         ExclusiveLock guard(lock_);
         const std::vector<std::uint8_t>* scaled = whole ? nullptr : Scaled(width, height);
-        if (!whole && !scaled) return WINCODEC_ERR_BADIMAGE;
+        if (!whole && !scaled) return Failure(scaledOutOfTime_);
         for (INT y = 0; y < r.Height; ++y) {
             const UINT line = UINT(r.Y + y);
             const std::uint8_t* row = whole ? Line(line) : nullptr;
-            if (whole && !row) return WINCODEC_ERR_BADIMAGE;
+            if (whole && !row) return Failure(outOfTime_);
             BYTE* out = buffer + std::size_t(stride) * UINT(y);
             if (!grey) std::memset(out, 0, lineBytes);
             for (INT x = 0; x < r.Width; ++x) {

@@ -4,6 +4,9 @@
 // (a scaler's next band) costs nothing; a line further back starts the decoding again.
 // Smaller sizes come from the frame itself (IWICBitmapSourceTransform): the core's area-averaging
 // thumbnail of the whole picture in one decoding, kept for the bands that follow.
+// Decoding is bounded in time: a pass from the first line on that has decoded for kDecodeBudgetMs
+// (a hostile stream in Explorer's thumbnail process) fails every CopyPixels that needs more of it
+// with HRESULT_FROM_WIN32(ERROR_TIMEOUT).
 #pragma once
 
 #include "core/CalsImage.h"
@@ -48,13 +51,19 @@ public:
 
 private:
     static constexpr std::uint32_t kLinesKept = 256;
+public:
+    static constexpr ULONGLONG kDecodeBudgetMs = 10000;
+
+private:
     // The largest scaled picture kept whole (grey, a byte a pel); larger sizes are the picture's own.
     static constexpr std::uint64_t kMaxScaledPels = 4u << 20;
     void ClosestSize(UINT& width, UINT& height) const;
     // Null when the stream breaks before the last line.
     const std::vector<std::uint8_t>* Scaled(UINT width, UINT height);
-    // The pels of line `line`, decoded as far as needed; null when the stream ends or breaks before it.
+    // The pels of line `line`, decoded as far as needed; null when the stream ends or breaks before
+    // it, or the pass is out of time (outOfTime_).
     const std::uint8_t* Line(std::uint32_t line);
+    static HRESULT Failure(bool outOfTime) { return outOfTime ? HRESULT_FROM_WIN32(ERROR_TIMEOUT) : WINCODEC_ERR_BADIMAGE; }
 
     std::shared_ptr<const std::vector<std::uint8_t>> file_;
     core::CalsImageInfo info_;
@@ -63,6 +72,9 @@ private:
     std::vector<std::uint8_t> kept_; // the last kLinesKept lines decoded, line n at n % kLinesKept
     std::size_t rowBytes_ = 0;
     std::uint32_t next_ = 0; // the line the decoder gives next
+    ULONGLONG spent_ = 0;    // time the pass has decoded for
+    bool outOfTime_ = false;       // the pass of Line
+    bool scaledOutOfTime_ = false; // the last scaled picture's decoding
     std::vector<std::uint8_t> scaled_; // the last scaled picture, grey
     UINT scaledWidth_ = 0, scaledHeight_ = 0;
 };

@@ -32,16 +32,17 @@ HRESULT CCalsPreviewHandler::Initialize(IStream* stream, DWORD) {
     if (initialized_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
     return ComBoundary([&]() -> HRESULT {
         // Read whole here and never kept: the stream (and so the file) goes back to the host.
+        // One that tells a size past the largest is refused before anything is held for it.
         LARGE_INTEGER start{};
         stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        content_ = PaneContent();
         std::vector<std::uint8_t> bytes;
-        if (!ReadStream(stream, kLargestFile + 1, bytes)) return STG_E_READFAULT;
-        if (bytes.size() > kLargestFile) {
-            content_ = PaneContent();
+        const std::optional<std::uint64_t> size = StreamLeft(stream);
+        if (!(size && *size > kLargestFile) && !ReadStream(stream, kLargestFile + 1, bytes)) return STG_E_READFAULT;
+        if ((size && *size > kLargestFile) || bytes.size() > kLargestFile)
             content_.problem = L"Larger than a preview reads (512 MB): no drawing to show.";
-        } else {
+        else
             content_ = ReadPaneContent(std::move(bytes));
-        }
         initialized_ = true;
         return S_OK;
     });

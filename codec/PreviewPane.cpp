@@ -1,6 +1,7 @@
 #include "codec/PreviewPane.h"
 
 #include "core/DrawingProperties.h"
+#include "hostenv/ComError.h"
 #include "hostenv/SystemText.h"
 
 #include <windowsx.h>
@@ -15,6 +16,36 @@ namespace {
 
 const wchar_t kClassName[] = L"ScanleafCalsPreviewPane";
 constexpr int kPadding = 8;
+// Posted by the decoding thread: a picture is ready to take.
+constexpr UINT kPictureReady = WM_APP + 1;
+// A key's zoom step, and an arrow key's pan as a share of the picture area.
+constexpr double kKeyZoom = 1.25;
+constexpr int kArrowShare = 8;
+
+bool Same(const core::DrawingView::Visible& a, const core::DrawingView::Visible& b) {
+    return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 && a.target == b.target;
+}
+
+// A painting's device context, ended on every way out.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC Dc() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+struct MemoryDc {
+    using Type = HDC;
+    static HDC None() noexcept { return nullptr; }
+    bool Close(HDC dc) const noexcept { return DeleteDC(dc) != FALSE; }
+};
 
 std::wstring Value(const core::DrawingValue& v) {
     switch (v.kind) {
@@ -71,7 +102,8 @@ PreviewPane::PreviewPane(HINSTANCE instance, PaneContent content) : instance_(in
 }
 
 PreviewPane::~PreviewPane() {
-    // No message reaches this object once it is going.
+    // The thread first (it posts to the window), then no message reaches this object.
+    decoding_.reset();
     if (window_) SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
     window_.Reset();
 }
@@ -94,6 +126,9 @@ bool PreviewPane::Create(HWND parent, const RECT& rect) {
     window_.Reset(CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect.left, rect.top, width_,
                                   height_, parent, nullptr, instance_, this));
     if (!window_) return false;
+    if (content_.problem.empty())
+        decoding_ = std::make_unique<PaneDecoding>(std::move(content_.bytes), content_.info, window_.Get(), kPictureReady);
+    content_.bytes = std::vector<std::uint8_t>();
     Layout();
     return true;
 }
@@ -139,9 +174,41 @@ void PreviewPane::Layout() {
         if (old) SelectObject(dc, old);
         DeleteDC(dc);
     }
+    // A line more for the state (loading, or why the drawing shows only in part).
     view_.Layout(width_, height_, cardWidth + 2 * kPadding, cardHeight + 2 * kPadding);
-    haveRendering_ = false;
+    ViewChanged();
+}
+
+void PreviewPane::ViewChanged() {
+    if (decoding_) decoding_->Want(view_.InView());
+    ShowState();
     if (window_) InvalidateRect(window_.Get(), nullptr, FALSE);
+}
+
+void PreviewPane::TakePicture() {
+    if (!decoding_) return;
+    if (std::unique_ptr<PaneDecoding::Picture> picture = decoding_->Take()) {
+        if (!picture->rows.empty()) shown_ = std::make_unique<PaneDecoding::Picture>(*picture);
+        progress_ = std::move(picture);
+    }
+    ShowState();
+    if (window_) InvalidateRect(window_.Get(), nullptr, FALSE);
+}
+
+std::wstring PreviewPane::State() const {
+    if (!content_.problem.empty()) return content_.problem;
+    const std::wstring status = StatusText();
+    if (!status.empty()) return status;
+    if (!progress_ || !Same(progress_->visible, view_.InView())) return L"Drawing...";
+    return L"Shown.";
+}
+
+void PreviewPane::ShowState() {
+    if (!window_) return;
+    const std::wstring state = State();
+    wchar_t now[256] = {};
+    GetWindowTextW(window_.Get(), now, 256);
+    if (state != now) SetWindowTextW(window_.Get(), state.c_str());
 }
 
 void PreviewPane::Paint(HDC dc) {
@@ -163,51 +230,50 @@ void PreviewPane::Paint(HDC dc) {
 }
 
 void PreviewPane::PaintDrawing(HDC dc) {
-    const core::DrawingView::Visible visible = view_.InView();
-    if (visible.target.width <= 0 || visible.target.height <= 0) return;
-    const bool same = haveRendering_ && visible.x0 == rendered_.x0 && visible.y0 == rendered_.y0 && visible.x1 == rendered_.x1 &&
-                      visible.y1 == rendered_.y1 && visible.target == rendered_.target;
-    if (!same) {
-        const std::uint8_t* stream = content_.bytes.data() + core::kHeaderSize;
-        pixels_ = core::RenderView(content_.info, stream, content_.bytes.size() - core::kHeaderSize, visible.x0, visible.y0,
-                                   visible.x1, visible.y1, std::uint32_t(visible.target.width), std::uint32_t(visible.target.height));
-        rendered_ = visible;
-        haveRendering_ = true;
-    }
-    const int w = rendered_.target.width, h = rendered_.target.height;
-    if (pixels_.grey.size() != std::size_t(w) * std::size_t(h)) return;
-    // An 8-bit grey picture, top row first, rows of whole 32-bit words.
+    if (!shown_) return;
+    const PaneDecoding::Picture& picture = *shown_;
+    const int w = picture.visible.target.width, h = picture.visible.target.height;
+    if (w <= 0 || h <= 0 || picture.rows.size() != picture.Stride() * std::size_t(h)) return;
+    // An 8-bit grey picture, top row first.
     struct {
         BITMAPINFOHEADER header;
         RGBQUAD colours[256];
-    } picture{};
-    picture.header.biSize = sizeof picture.header;
-    picture.header.biWidth = w;
-    picture.header.biHeight = -h;
-    picture.header.biPlanes = 1;
-    picture.header.biBitCount = 8;
-    picture.header.biCompression = BI_RGB;
-    picture.header.biClrUsed = 256;
-    for (int i = 0; i < 256; ++i) picture.colours[i] = {BYTE(i), BYTE(i), BYTE(i), 0};
-    const std::size_t stride = (std::size_t(w) + 3) & ~std::size_t(3);
-    std::vector<std::uint8_t> rows(stride * std::size_t(h));
-    for (int y = 0; y < h; ++y) std::copy_n(pixels_.grey.data() + std::size_t(y) * w, w, rows.data() + std::size_t(y) * stride);
+    } bitmap{};
+    bitmap.header.biSize = sizeof bitmap.header;
+    bitmap.header.biWidth = w;
+    bitmap.header.biHeight = -h;
+    bitmap.header.biPlanes = 1;
+    bitmap.header.biBitCount = 8;
+    bitmap.header.biCompression = BI_RGB;
+    bitmap.header.biClrUsed = 256;
+    for (int i = 0; i < 256; ++i) bitmap.colours[i] = {BYTE(i), BYTE(i), BYTE(i), 0};
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(&bitmap);
     // Whole pels reach past the area by part of a pel at its edges: the card's side stays clear.
     const int saved = SaveDC(dc);
     const core::ViewRect& clip = view_.PictureArea();
     IntersectClipRect(dc, clip.x, clip.y, clip.x + clip.width, clip.y + clip.height);
-    SetDIBitsToDevice(dc, rendered_.target.x, rendered_.target.y, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), rows.data(),
-                      reinterpret_cast<const BITMAPINFO*>(&picture), DIB_RGB_COLORS);
-    // Where a damaged stream stops: a red line across the drawing at its first lost line.
-    if (pixels_.damagedLine < content_.info.height) {
-        const core::CalsImageInfo& info = content_.info;
-        const core::Orientation upright = core::ShownAs(info, info.width, info.height);
+    const core::ViewRect& area = view_.PictureArea();
+    auto paneX = [&](double pel) { return area.x + int(std::lround((pel - view_.Left()) * view_.Scale())); };
+    auto paneY = [&](double pel) { return area.y + int(std::lround((pel - view_.Top()) * view_.Scale())); };
+    if (Same(picture.visible, view_.InView())) {
+        SetDIBitsToDevice(dc, picture.visible.target.x, picture.visible.target.y, DWORD(w), DWORD(h), 0, 0, 0, UINT(h),
+                          picture.rows.data(), info, DIB_RGB_COLORS);
+    } else {
+        // Another view's picture, moved and scaled to where its pels are now, until this view's comes.
+        const int x0 = paneX(picture.visible.x0), y0 = paneY(picture.visible.y0);
+        const int x1 = paneX(picture.visible.x1), y1 = paneY(picture.visible.y1);
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchDIBits(dc, x0, y0, std::max(1, x1 - x0), std::max(1, y1 - y0), 0, 0, w, h, picture.rows.data(), info, DIB_RGB_COLORS,
+                      SRCCOPY);
+    }
+    // Where decoding stopped short: a red line across the drawing at its first line not shown.
+    const core::CalsImageInfo& image = content_.info;
+    if (progress_ && progress_->stop != core::DecodedDrawing::Stop::None && progress_->stop != core::DecodedDrawing::Stop::Whole &&
+        progress_->lines < image.height) {
+        const core::Orientation upright = core::ShownAs(image, image.width, image.height);
         std::uint32_t sx = 0, sy = 0, ex = 0, ey = 0;
-        upright.Place(0, pixels_.damagedLine, sx, sy);
-        upright.Place(info.width - 1, pixels_.damagedLine, ex, ey);
-        const core::ViewRect& area = view_.PictureArea();
-        auto paneX = [&](double pel) { return area.x + int(std::lround((pel - view_.Left()) * view_.Scale())); };
-        auto paneY = [&](double pel) { return area.y + int(std::lround((pel - view_.Top()) * view_.Scale())); };
+        upright.Place(0, progress_->lines, sx, sy);
+        upright.Place(image.width - 1, progress_->lines, ex, ey);
         GdiHandle pen(CreatePen(PS_SOLID, 2, RGB(220, 0, 0)));
         const HGDIOBJ oldPen = SelectObject(dc, pen.Get());
         MoveToEx(dc, paneX(std::min(sx, ex)), paneY(std::min(sy, ey)), nullptr);
@@ -217,10 +283,25 @@ void PreviewPane::PaintDrawing(HDC dc) {
     RestoreDC(dc, saved);
 }
 
-std::wstring PreviewPane::DamageText() const {
-    if (!haveRendering_ || pixels_.damagedLine >= content_.info.height) return std::wstring();
-    return L"Damaged: " + std::wstring(pixels_.damage.begin(), pixels_.damage.end()) + L" in line " +
-           std::to_wstring(pixels_.damagedLine + 1) + L"; shown as far as it decodes.";
+std::wstring PreviewPane::StatusText() const {
+    if (!decoding_) return std::wstring();
+    const std::uint32_t height = std::max<std::uint32_t>(content_.info.height, 1);
+    if (decoding_->Failed())
+        return L"Memory ran out: shown down to line " + std::to_wstring(decoding_->Lines()) + L".";
+    using Stop = core::DecodedDrawing::Stop;
+    if (!progress_ || progress_->stop == Stop::None)
+        return L"Loading... " + std::to_wstring(std::uint64_t(decoding_->Lines()) * 100 / height) + L"%";
+    const std::wstring reason(progress_->reason.begin(), progress_->reason.end());
+    switch (progress_->stop) {
+    case Stop::Damaged:
+        return L"Damaged: " + reason + L" in line " + std::to_wstring(progress_->lines + 1) + L"; shown as far as it decodes.";
+    case Stop::Memory:
+    case Stop::Time:
+    case Stop::OutOfMemory: return L"Shown down to line " + std::to_wstring(progress_->lines) + L": " + reason + L".";
+    case Stop::None:
+    case Stop::Whole: break;
+    }
+    return std::wstring();
 }
 
 void PreviewPane::PaintCard(HDC dc) {
@@ -234,7 +315,7 @@ void PreviewPane::PaintCard(HDC dc) {
         OffsetRect(&line, 0, int(metrics.tmHeight));
     };
     for (const auto& [label, value] : content_.card) draw(label + L": " + value);
-    if (const std::wstring damage = DamageText(); !damage.empty()) draw(damage);
+    if (const std::wstring status = StatusText(); !status.empty()) draw(status);
 }
 
 LRESULT CALLBACK PreviewPane::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -245,7 +326,33 @@ LRESULT CALLBACK PreviewPane::Procedure(HWND window, UINT message, WPARAM wparam
     auto* pane = reinterpret_cast<PreviewPane*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     // A message that reaches no pane (after it went, or before it was set) gets the default.
     if (!pane || !pane->window_) return DefWindowProcW(window, message, wparam, lparam);
-    return pane->Handle(message, wparam, lparam);
+    // Nothing thrown goes back into the system's code: a message that failed is over (a paint
+    // that failed is not asked for again and again).
+    LRESULT result = 0;
+    if (FAILED(ComBoundary([&]() -> HRESULT {
+            result = pane->Handle(message, wparam, lparam);
+            return S_OK;
+        }))) {
+        if (message == WM_PAINT) ValidateRect(window, nullptr);
+        return 0;
+    }
+    return result;
+}
+
+void PreviewPane::Step(KeyStep step) {
+    const core::ViewRect& area = view_.PictureArea();
+    const int stepX = std::max(1, area.width / kArrowShare), stepY = std::max(1, area.height / kArrowShare);
+    const int midX = area.x + area.width / 2, midY = area.y + area.height / 2;
+    switch (step) {
+    case KeyStep::Left: view_.Pan(stepX, 0); break;
+    case KeyStep::Right: view_.Pan(-stepX, 0); break;
+    case KeyStep::Up: view_.Pan(0, stepY); break;
+    case KeyStep::Down: view_.Pan(0, -stepY); break;
+    case KeyStep::In: view_.ZoomAbout(midX, midY, kKeyZoom); break;
+    case KeyStep::Out: view_.ZoomAbout(midX, midY, 1 / kKeyZoom); break;
+    case KeyStep::Fit: view_.Fit(); break;
+    }
+    ViewChanged();
 }
 
 LRESULT PreviewPane::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -253,32 +360,46 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        // Painted off screen first, so nothing flickers while the drawing is rendered.
-        HDC memory = CreateCompatibleDC(dc);
-        GdiHandle bitmap(CreateCompatibleBitmap(dc, std::max(width_, 1), std::max(height_, 1)));
+        PaintScope paint(window);
+        // Painted off screen first, so nothing flickers.
+        Unique<MemoryDc> memory(CreateCompatibleDC(paint.Dc()));
+        GdiHandle bitmap(CreateCompatibleBitmap(paint.Dc(), std::max(width_, 1), std::max(height_, 1)));
         if (memory && bitmap) {
-            const HGDIOBJ old = SelectObject(memory, bitmap.Get());
-            Paint(memory);
-            BitBlt(dc, 0, 0, width_, height_, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
+            const HGDIOBJ old = SelectObject(memory.Get(), bitmap.Get());
+            Paint(memory.Get());
+            BitBlt(paint.Dc(), 0, 0, width_, height_, memory.Get(), 0, 0, SRCCOPY);
+            SelectObject(memory.Get(), old);
         } else {
-            Paint(dc);
+            Paint(paint.Dc());
         }
-        if (memory) DeleteDC(memory);
-        EndPaint(window, &paint);
         return 0;
     }
     case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wparam)); return 0;
+    case kPictureReady: TakePicture(); return 0;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_KEYDOWN: {
+        static const std::pair<WPARAM, KeyStep> kKeys[] = {
+            {VK_LEFT, KeyStep::Left}, {VK_RIGHT, KeyStep::Right}, {VK_UP, KeyStep::Up}, {VK_DOWN, KeyStep::Down}};
+        for (const auto& [key, step] : kKeys)
+            if (wparam == key) return Step(step), 0;
+        break;
+    }
+    case WM_CHAR: {
+        static const std::pair<WPARAM, KeyStep> kChars[] = {{'+', KeyStep::In}, {'-', KeyStep::Out}, {'0', KeyStep::Fit}};
+        for (const auto& [character, step] : kChars)
+            if (wparam == character) return Step(step), 0;
+        break;
+    }
     case WM_MOUSEWHEEL: {
         POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
         ScreenToClient(window, &at);
         view_.ZoomAbout(at.x, at.y, std::pow(1.25, GET_WHEEL_DELTA_WPARAM(wparam) / double(WHEEL_DELTA)));
-        InvalidateRect(window, nullptr, FALSE);
+        ViewChanged();
         return 0;
     }
     case WM_LBUTTONDOWN:
+        // As Explorer's other panes: a click takes the keys.
+        ::SetFocus(window);
         SetCapture(window);
         dragging_ = true;
         dragFrom_ = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
@@ -288,7 +409,7 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
             view_.Pan(at.x - dragFrom_.x, at.y - dragFrom_.y);
             dragFrom_ = at;
-            InvalidateRect(window, nullptr, FALSE);
+            ViewChanged();
         }
         return 0;
     case WM_LBUTTONUP:
@@ -298,7 +419,7 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CAPTURECHANGED: dragging_ = false; return 0;
     case WM_LBUTTONDBLCLK:
         view_.Fit();
-        InvalidateRect(window, nullptr, FALSE);
+        ViewChanged();
         return 0;
     default: break;
     }

@@ -1,16 +1,20 @@
-// The window of the preview handler: the drawing upright in its part of the pane, rendered by the
-// core at the view's scale, the card as text beside or below it, Explorer's colours and font; the
-// mouse wheel zooms about the pointer, dragging pans, a double click fits again. It holds the
-// drawing's bytes (never its file).
+// The window of the preview handler: the drawing upright in its part of the pane, the card as text
+// beside or below it, Explorer's colours and font. The wheel zooms about the pointer, + and -
+// about the middle; dragging and the arrow keys pan; a double click and 0 fit again; a click
+// takes the focus. The drawing is decoded once on a thread of its own (PaneDecoding), which holds
+// its bytes (never its file); every message here only copies what that thread rendered, the last
+// picture moved and scaled to the view at once while the exact one is rendered.
 #pragma once
 
 #include "core/CalsImage.h"
+#include "codec/PaneDecoding.h"
 #include "core/DrawingView.h"
 #include "hostenv/Unique.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,13 +54,24 @@ public:
     void Paint(HDC dc);
     const core::DrawingView& View() const { return view_; }
 
+    // The pane's state as its window's text (what a screen reader names it): "Loading... N%"
+    // while decoding, "Drawing..." while the view's picture is on its way, then "Shown." or why
+    // the drawing shows only in part.
+    std::wstring State() const;
+
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
     void Layout();
+    // The view changed: its picture is asked for, and the last one shown moved and scaled meanwhile.
+    void ViewChanged();
+    void TakePicture();
+    void ShowState();
+    enum class KeyStep { Left, Right, Up, Down, In, Out, Fit };
+    void Step(KeyStep step);
     void PaintDrawing(HDC dc);
     void PaintCard(HDC dc);
-    std::wstring DamageText() const;
+    std::wstring StatusText() const;
 
     HINSTANCE instance_;
     PaneContent content_;
@@ -65,10 +80,9 @@ private:
     COLORREF background_ = GetSysColor(COLOR_WINDOW), text_ = GetSysColor(COLOR_WINDOWTEXT);
     int width_ = 0, height_ = 0;
     core::DrawingView view_;
-    // The last rendering, kept while the view stays.
-    core::DrawingView::Visible rendered_;
-    core::RenderedView pixels_;
-    bool haveRendering_ = false;
+    std::unique_ptr<PaneDecoding> decoding_;            // ends before the window does
+    std::unique_ptr<PaneDecoding::Picture> shown_;      // the newest picture with pixels
+    std::unique_ptr<PaneDecoding::Picture> progress_;   // the newest picture: how far decoding went
     bool dragging_ = false;
     POINT dragFrom_{};
 };

@@ -76,13 +76,16 @@ std::string DecodedDrawing::Reason() const {
 }
 
 RenderedView DecodedDrawing::Render(std::uint32_t x0, std::uint32_t y0, std::uint32_t x1, std::uint32_t y1, std::uint32_t outWidth,
-                                    std::uint32_t outHeight) const {
+                                    std::uint32_t outHeight, const std::atomic<bool>* cancelled) const {
     RenderedView view;
     view.damagedLine = Short() ? lines_ : info_.height;
     if (Short()) view.damage = Reason();
     view.grey = RenderStoredLines(info_, x0, y0, x1, y1, outWidth, outHeight,
                                   [&](Thumbnailer& thumbnail, std::uint32_t sx0, std::uint32_t sy0, std::uint32_t, std::uint32_t sy1) {
-        for (std::uint32_t line = sy0; line < std::min(sy1, lines_); ++line) thumbnail.AddPackedLine(Line(line), sx0);
+        for (std::uint32_t line = sy0; line < std::min(sy1, lines_); ++line) {
+            if (cancelled && cancelled->load(std::memory_order_relaxed)) return;
+            thumbnail.AddPackedLine(Line(line), sx0);
+        }
     });
     return view;
 }

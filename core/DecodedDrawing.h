@@ -9,6 +9,7 @@
 #include "core/DrawingView.h"
 #include "core/Group4.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,9 +48,10 @@ public:
     std::uint64_t BytesKept() const { return std::uint64_t(allocatedLines_) * stride_; }
 
     // The part in view, as RenderView renders it from the stream: lines not decoded (yet) are
-    // white; damagedLine is Lines() once decoding stopped short, with the reason.
+    // white; damagedLine is Lines() once decoding stopped short, with the reason. Once `cancelled`
+    // is set, no more lines are added (for a caller that will throw the picture away).
     RenderedView Render(std::uint32_t x0, std::uint32_t y0, std::uint32_t x1, std::uint32_t y1, std::uint32_t outWidth,
-                        std::uint32_t outHeight) const;
+                        std::uint32_t outHeight, const std::atomic<bool>* cancelled = nullptr) const;
 
 private:
     std::uint8_t* Line(std::uint32_t line) const;

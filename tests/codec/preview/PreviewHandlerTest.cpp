@@ -114,7 +114,32 @@ void Keep(const Picture& picture) {
     out.write(reinterpret_cast<const char*>(picture.pixels.data()), std::streamsize(picture.pixels.size() * 4));
 }
 
-Picture Capture(HWND pane) {
+// The pane's state, as its window's text says it.
+std::wstring StateOf(HWND pane) {
+    wchar_t text[256] = {};
+    GetWindowTextW(pane, text, 256);
+    return text;
+}
+
+// Messages handled until the pane has shown its view as far as it will (its picture comes from a
+// thread of its own): false when it never settles.
+bool Settle(HWND pane, DWORD timeoutMs = 30000) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        const std::wstring state = StateOf(pane);
+        if (state.rfind(L"Loading", 0) != 0 && state != L"Drawing...") return true;
+        if (GetTickCount64() - start > timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+// The pane as painted now, whatever it has still to show.
+Picture CaptureNow(HWND pane) {
     Picture picture;
     RECT client{};
     GetClientRect(pane, &client);
@@ -142,6 +167,12 @@ Picture Capture(HWND pane) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     return picture;
+}
+
+// The pane once it has settled.
+Picture Capture(HWND pane) {
+    EXPECT_TRUE(Settle(pane)) << "the pane is still " << testsupport::Narrow(StateOf(pane));
+    return CaptureNow(pane);
 }
 
 // The handler through the preview host's sequence, up to DoPreview.

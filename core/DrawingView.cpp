@@ -55,7 +55,8 @@ void DrawingView::ZoomAbout(int x, int y, double factor) {
     if (width_ == 0 || factor <= 0) return;
     const double px = left_ + (x - picture_.x) / scale_, py = top_ + (y - picture_.y) / scale_;
     scale_ = std::clamp(scale_ * factor, FitScale(), std::max(FitScale(), kLargestScale));
-    fitted_ = scale_ == FitScale();
+    // Back out to the fit (zoomed in and out by the same steps): the fit itself, centred.
+    if (scale_ <= FitScale() * (1 + 1e-9)) return Fit();
     left_ = px - (x - picture_.x) / scale_;
     top_ = py - (y - picture_.y) / scale_;
     Clamp();

@@ -12,6 +12,7 @@
 #include "hostenv/ComApartment.h"
 #include "hostenv/ComPtr.h"
 #include "tests/support/CodecDll.h"
+#include "tests/support/PreviewHost.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -27,10 +29,9 @@
 using namespace scanleaf;
 using testsupport::CodecDll;
 using testsupport::ProgramFolder;
+using namespace previewhost;
 
 namespace {
-
-constexpr COLORREF kBackground = RGB(20, 200, 40), kText = RGB(200, 0, 200);
 
 // A drawing of `w` by `h` pels in an orientation: a block in one corner and a bar along the first line.
 std::vector<unsigned char> Drawing(std::uint32_t w, std::uint32_t h, int pelPath, int lineProgression, bool cut = false) {
@@ -52,48 +53,6 @@ std::vector<unsigned char> Drawing(std::uint32_t w, std::uint32_t h, int pelPath
     return file;
 }
 
-// The class Explorer would create for .cal.
-CLSID RegisteredClass() {
-    wchar_t text[64] = {};
-    DWORD size = sizeof text;
-    const std::wstring key = std::wstring(L".cal\\ShellEx\\") + kPreviewHandlerShellEx;
-    CLSID clsid = GUID_NULL;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS)
-        CLSIDFromString(text, &clsid);
-    return clsid;
-}
-
-// A top-level window for the handler, as the preview host's.
-class HostWindow {
-public:
-    HostWindow(int w, int h)
-        : window_(CreateWindowExW(0, L"STATIC", L"preview host", WS_POPUP, 0, 0, w, h, nullptr, nullptr, nullptr, nullptr)) {}
-    ~HostWindow() {
-        if (window_) DestroyWindow(window_);
-    }
-    HWND Get() const { return window_; }
-    HWND Pane() const { return GetWindow(window_, GW_CHILD); }
-
-private:
-    HWND window_;
-};
-
-// The pane's pixels as 0x00RRGGBB, painted into a bitmap as the window would paint them.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
-    static bool Grey(std::uint32_t p) { return (p & 0xFF) == ((p >> 8) & 0xFF) && (p & 0xFF) == ((p >> 16) & 0xFF); }
-    // The bounding box of grey pixels: the drawing (background and text are coloured).
-    core::ViewRect Drawing() const {
-        int x0 = width, y0 = height, x1 = -1, y1 = -1;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (Grey(At(x, y))) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
-        return x1 < 0 ? core::ViewRect() : core::ViewRect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-    }
-};
-
 // SCANLEAF_PREVIEW_PICTURE=PATH: the picture as a BMP file there (the manual's screenshot).
 void Keep(const Picture& picture) {
     const char* path = std::getenv("SCANLEAF_PREVIEW_PICTURE");
@@ -112,113 +71,6 @@ void Keep(const Picture& picture) {
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
     out.write(reinterpret_cast<const char*>(picture.pixels.data()), std::streamsize(picture.pixels.size() * 4));
-}
-
-// The pane's state, as its window's text says it.
-std::wstring StateOf(HWND pane) {
-    wchar_t text[256] = {};
-    GetWindowTextW(pane, text, 256);
-    return text;
-}
-
-// Messages handled until the pane has shown its view as far as it will (its picture comes from a
-// thread of its own): false when it never settles.
-bool Settle(HWND pane, DWORD timeoutMs = 30000) {
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        const std::wstring state = StateOf(pane);
-        if (state.rfind(L"Loading", 0) != 0 && state != L"Drawing...") return true;
-        if (GetTickCount64() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-// The pane as painted now, whatever it has still to show.
-Picture CaptureNow(HWND pane) {
-    Picture picture;
-    RECT client{};
-    GetClientRect(pane, &client);
-    picture.width = client.right, picture.height = client.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits) {
-        DeleteDC(dc);
-        return picture;
-    }
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(pane, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    picture.pixels.assign(p, p + std::size_t(picture.width) * picture.height);
-    for (std::uint32_t& px : picture.pixels) px &= 0xFFFFFF;
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return picture;
-}
-
-// The pane once it has settled.
-Picture Capture(HWND pane) {
-    EXPECT_TRUE(Settle(pane)) << "the pane is still " << testsupport::Narrow(StateOf(pane));
-    return CaptureNow(pane);
-}
-
-// The handler through the preview host's sequence, up to DoPreview.
-struct Previewed {
-    ComPtr<IPreviewHandler> handler;
-    HRESULT hr = E_FAIL;
-};
-
-Previewed Preview(const std::wstring& path, HWND parent, const RECT& rect, bool colours = true) {
-    Previewed p;
-    p.hr = CoCreateInstance(RegisteredClass(), nullptr, CLSCTX_INPROC_SERVER, IID_IPreviewHandler, p.handler.PutVoid());
-    if (FAILED(p.hr)) return p;
-    ComPtr<IInitializeWithStream> init;
-    ComPtr<IPreviewHandlerVisuals> visuals;
-    if (FAILED(p.hr = p.handler->QueryInterface(IID_IInitializeWithStream, init.PutVoid()))) return p;
-    if (FAILED(p.hr = p.handler->QueryInterface(IID_IPreviewHandlerVisuals, visuals.PutVoid()))) return p;
-    {
-        ComPtr<IStream> stream;
-        p.hr = SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE, nullptr,
-                                      stream.Put());
-        if (FAILED(p.hr)) return p;
-        if (FAILED(p.hr = init->Initialize(stream.Get(), STGM_READ))) return p;
-    }
-    if (colours) {
-        visuals->SetBackgroundColor(kBackground);
-        visuals->SetTextColor(kText);
-    }
-    if (FAILED(p.hr = p.handler->SetWindow(parent, &rect))) return p;
-    p.hr = p.handler->DoPreview();
-    return p;
-}
-
-// The core's rendering of the whole drawing at the size it shows.
-std::vector<std::uint8_t> CoreView(const std::vector<unsigned char>& file, const core::ViewRect& at) {
-    const core::CalsImageInfo info = core::ReadImageInfo(file.data());
-    const core::Orientation upright(info.pelPath, info.lineProgression, info.width, info.height);
-    return core::RenderView(info, file.data() + core::kHeaderSize, file.size() - core::kHeaderSize, 0, 0, upright.ShownWidth(),
-                            upright.ShownHeight(), std::uint32_t(at.width), std::uint32_t(at.height))
-        .grey;
-}
-
-std::vector<std::uint8_t> GreyOf(const Picture& picture, const core::ViewRect& at) {
-    std::vector<std::uint8_t> grey;
-    for (int y = at.y; y < at.y + at.height; ++y)
-        for (int x = at.x; x < at.x + at.width; ++x) grey.push_back(std::uint8_t(picture.At(x, y) & 0xFF));
-    return grey;
 }
 
 class PreviewHandler : public testing::Test {
@@ -303,6 +155,104 @@ TEST_F(PreviewHandler, SetRectLaysOutAgainTheWheelZoomsADoubleClickFits) {
     SendMessageW(host.Pane(), WM_LBUTTONUP, 0, MAKELPARAM(150, 120));
     EXPECT_NE(unpanned.pixels, Capture(host.Pane()).pixels);
     EXPECT_HRESULT_SUCCEEDED(p.handler->Unload());
+}
+
+TEST_F(PreviewHandler, KeysZoomFitAndPanAsImageViewersDoAndAClickTakesThem) {
+    const std::wstring path = folder.File(L"drawing.cal");
+    testsupport::WriteBytes(path, Drawing(800, 500, 0, 270));
+    HostWindow host(900, 500);
+    Previewed p = Preview(path, host.Get(), RECT{0, 0, 900, 500});
+    ASSERT_HRESULT_SUCCEEDED(p.hr);
+    const HWND pane = host.Pane();
+    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+    SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
+    EXPECT_EQ(pane, GetFocus());
+    EXPECT_EQ(DLGC_WANTARROWS | DLGC_WANTCHARS, SendMessageW(pane, WM_GETDLGCODE, 0, 0) & (DLGC_WANTARROWS | DLGC_WANTCHARS));
+    const Picture fitted = Capture(pane);
+    auto key = [&](UINT message, WPARAM code) {
+        SendMessageW(pane, message, code, 0);
+        return Capture(pane);
+    };
+    // + zooms about the middle, - back out to the fit, 0 fits from anywhere.
+    const Picture in = key(WM_CHAR, '+');
+    const core::ViewRect at = in.Drawing(), was = fitted.Drawing();
+    EXPECT_GT(at.width * at.height, was.width * was.height);
+    EXPECT_NEAR(was.x + was.width / 2, at.x + at.width / 2, 2) << "not about the middle";
+    EXPECT_EQ(fitted.pixels, key(WM_CHAR, '-').pixels);
+    key(WM_CHAR, '+');
+    key(WM_CHAR, '+');
+    EXPECT_EQ(fitted.pixels, key(WM_CHAR, '0').pixels);
+    // Arrows pan a zoomed drawing (with room each way) and back again; a character with an
+    // arrow's code does nothing.
+    key(WM_CHAR, '+');
+    key(WM_CHAR, '+');
+    const Picture zoomed = key(WM_CHAR, '+');
+    for (const auto& [there, back] : {std::pair<WPARAM, WPARAM>{VK_RIGHT, VK_LEFT}, {VK_DOWN, VK_UP}}) {
+        EXPECT_NE(zoomed.pixels, key(WM_KEYDOWN, there).pixels) << there;
+        EXPECT_EQ(zoomed.pixels, key(WM_KEYDOWN, back).pixels) << there;
+    }
+    EXPECT_EQ(zoomed.pixels, key(WM_CHAR, VK_LEFT).pixels);
+    EXPECT_HRESULT_SUCCEEDED(p.handler->Unload());
+}
+
+// A stream that tells its size (and counts what is read of it).
+class SizedStream : public IStream {
+public:
+    explicit SizedStream(std::uint64_t size) : size_(size) {}
+    std::uint64_t read = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IStream) || IsEqualIID(iid, IID_ISequentialStream) ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Read(void* into, ULONG want, ULONG* got) override {
+        const ULONG n = ULONG(std::min<std::uint64_t>(want, size_ - std::min(size_, at_)));
+        std::memset(into, 'x', n);
+        at_ += n, read += n;
+        if (got) *got = n;
+        return n < want ? S_FALSE : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* now) override {
+        at_ = origin == STREAM_SEEK_SET ? std::uint64_t(move.QuadPart) : origin == STREAM_SEEK_CUR ? at_ + move.QuadPart : size_ + move.QuadPart;
+        if (now) now->QuadPart = at_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+        *stat = STATSTG{};
+        stat->type = STGTY_STREAM;
+        stat->cbSize.QuadPart = size_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    std::uint64_t size_, at_ = 0;
+};
+
+TEST_F(PreviewHandler, AStreamPastTheLargestIsRefusedBeforeAByteIsRead) {
+    for (const std::uint64_t size : {(512ull << 20) + 1, 3ull << 30}) {
+        ComPtr<IPreviewHandler> handler;
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(RegisteredClass(), nullptr, CLSCTX_INPROC_SERVER, IID_IPreviewHandler, handler.PutVoid()));
+        ComPtr<IInitializeWithStream> init;
+        ASSERT_HRESULT_SUCCEEDED(handler->QueryInterface(IID_IInitializeWithStream, init.PutVoid()));
+        SizedStream stream(size);
+        ASSERT_HRESULT_SUCCEEDED(init->Initialize(&stream, STGM_READ));
+        EXPECT_EQ(0u, stream.read) << size;
+        HostWindow host(600, 300);
+        ASSERT_HRESULT_SUCCEEDED(handler->SetWindow(host.Get(), &static_cast<const RECT&>(RECT{0, 0, 600, 300})));
+        ASSERT_HRESULT_SUCCEEDED(handler->DoPreview());
+        EXPECT_EQ(L"Larger than a preview reads (512 MB): no drawing to show.", StateOf(host.Pane()));
+        handler->Unload();
+    }
 }
 
 TEST_F(PreviewHandler, DamagedForeignAndEmptyFilesSayWhy) {

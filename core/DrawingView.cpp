@@ -57,6 +57,7 @@ void DrawingView::ZoomAbout(int x, int y, double factor) {
     scale_ = std::clamp(scale_ * factor, FitScale(), std::max(FitScale(), kLargestScale));
     // Back out to the fit (zoomed in and out by the same steps): the fit itself, centred.
     if (scale_ <= FitScale() * (1 + 1e-9)) return Fit();
+    fitted_ = false;
     left_ = px - (x - picture_.x) / scale_;
     top_ = py - (y - picture_.y) / scale_;
     Clamp();

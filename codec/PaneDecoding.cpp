@@ -94,7 +94,7 @@ std::unique_ptr<PaneDecoding::Picture> PaneDecoding::Render(const core::DecodedD
 void PaneDecoding::Run() {
     core::DecodedDrawing drawing(info_, bytes_.data() + core::kHeaderSize, bytes_.size() - core::kHeaderSize);
     const ULONGLONG start = GetTickCount64();
-    ULONGLONG rendered = 0;
+    ULONGLONG rendered = 0, renderTook = 0;
     std::uint64_t renderedSerial = 0;
     std::uint32_t renderedLines = 0;
     bool renderedStopped = false;
@@ -118,14 +118,16 @@ void PaneDecoding::Run() {
         }
         const bool stopped = drawing.Stopped() != core::DecodedDrawing::Stop::None;
         const ULONGLONG now = GetTickCount64();
-        const bool progressed = drawing.Lines() != renderedLines && now - rendered >= kProgressMs;
+        // Progress shown no more often than leaves decoding three quarters of the time.
+        const bool progressed = drawing.Lines() != renderedLines && now - rendered >= std::max(kProgressMs, 3 * renderTook);
         if (serial == renderedSerial && stopped == renderedStopped && !progressed) continue;
         std::unique_ptr<Picture> picture = Render(drawing, view);
         if (cancelled_) return;
         renderedSerial = serial;
         renderedStopped = stopped;
         renderedLines = drawing.Lines();
-        rendered = now;
+        rendered = GetTickCount64();
+        renderTook = rendered - now;
         Publish(std::move(picture));
     }
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what building and testing Scanleaf needs on a Debian machine (run as root); Apache
 # PDFBox's Preflight (libpdfbox2-java with a Java runtime) validates the PDF/A documents; GNU time
-# measures the time and memory a hostile document costs the tool.
+# measures the time and memory a hostile document costs the tool; Xvfb is the real display the
+# preview pane is measured on.
 # Quick and silent when everything is already there. "setup.sh native": only the core's native
 # build (clang, its sanitizers and libFuzzer, llvm-cov; libtiff as a reference), for scripts/fuzz.sh.
 set -eu
@@ -49,7 +50,7 @@ fi
 for p in cmake make wine wine32:i386 wine64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev libz-mingw-w64-dev img2pdf \
          googletest imagemagick graphicsmagick gdal-bin poppler-utils mupdf-tools libtiff-tools python3 wixl msitools osslsigncode openssl chromium \
-         libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless time $native; do
+         libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless time xvfb $native; do
     have_pkg "$p" || need="$need $p"
 done
 

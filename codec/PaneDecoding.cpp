@@ -41,7 +41,7 @@ void PaneDecoding::Want(const core::DrawingView::Visible& visible) {
     WakeAllConditionVariable(&changed_);
 }
 
-std::unique_ptr<PaneDecoding::Picture> PaneDecoding::Take() {
+std::shared_ptr<const PaneDecoding::Picture> PaneDecoding::Take() {
     posted_ = false;
     ExclusiveLock guard(lock_);
     return std::move(ready_);
@@ -64,7 +64,7 @@ void PaneDecoding::Notify() {
     if (!posted_.exchange(true)) PostMessageW(window_, message_, 0, 0);
 }
 
-void PaneDecoding::Publish(std::unique_ptr<Picture> picture) {
+void PaneDecoding::Publish(std::shared_ptr<const Picture> picture) {
     {
         ExclusiveLock guard(lock_);
         ready_ = std::move(picture);
@@ -72,9 +72,9 @@ void PaneDecoding::Publish(std::unique_ptr<Picture> picture) {
     Notify();
 }
 
-std::unique_ptr<PaneDecoding::Picture> PaneDecoding::Render(const core::DecodedDrawing& drawing,
-                                                            const core::DrawingView::Visible& visible) const {
-    auto picture = std::make_unique<Picture>();
+std::shared_ptr<const PaneDecoding::Picture> PaneDecoding::Render(const core::DecodedDrawing& drawing,
+                                                                  const core::DrawingView::Visible& visible) const {
+    auto picture = std::make_shared<Picture>();
     picture->visible = visible;
     picture->lines = drawing.Lines();
     picture->stop = drawing.Stopped();
@@ -121,7 +121,7 @@ void PaneDecoding::Run() {
         // Progress shown no more often than leaves decoding three quarters of the time.
         const bool progressed = drawing.Lines() != renderedLines && now - rendered >= std::max(kProgressMs, 3 * renderTook);
         if (serial == renderedSerial && stopped == renderedStopped && !progressed) continue;
-        std::unique_ptr<Picture> picture = Render(drawing, view);
+        std::shared_ptr<const Picture> picture = Render(drawing, view);
         if (cancelled_) return;
         renderedSerial = serial;
         renderedStopped = stopped;

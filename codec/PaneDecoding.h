@@ -48,7 +48,7 @@ public:
     // The view to render next: the latest one asked for wins.
     void Want(const core::DrawingView::Visible& visible);
     // The newest picture since the last one taken; null when there is none.
-    std::unique_ptr<Picture> Take();
+    std::shared_ptr<const Picture> Take();
     // Lines decoded so far.
     std::uint32_t Lines() const { return lines_.load(std::memory_order_relaxed); }
     // Memory ran out on the thread: it has ended, with the lines decoded by then.
@@ -57,8 +57,8 @@ public:
 private:
     static DWORD WINAPI Thread(void* self);
     void Run();
-    std::unique_ptr<Picture> Render(const core::DecodedDrawing& drawing, const core::DrawingView::Visible& visible) const;
-    void Publish(std::unique_ptr<Picture> picture);
+    std::shared_ptr<const Picture> Render(const core::DecodedDrawing& drawing, const core::DrawingView::Visible& visible) const;
+    void Publish(std::shared_ptr<const Picture> picture);
     void Notify();
 
     std::vector<std::uint8_t> bytes_;
@@ -70,7 +70,7 @@ private:
     bool ending_ = false;
     core::DrawingView::Visible wanted_;
     std::uint64_t wantedSerial_ = 0;
-    std::unique_ptr<Picture> ready_;
+    std::shared_ptr<const Picture> ready_;
     std::atomic<bool> cancelled_{false}; // ending_, read without the lock while rendering
     std::atomic<bool> posted_{false};
     std::atomic<bool> failed_{false};

@@ -187,11 +187,12 @@ void PreviewPane::ViewChanged() {
 
 void PreviewPane::TakePicture() {
     if (!decoding_) return;
-    if (std::unique_ptr<PaneDecoding::Picture> picture = decoding_->Take()) {
-        if (!picture->rows.empty()) shown_ = std::make_unique<PaneDecoding::Picture>(*picture);
+    if (std::shared_ptr<const PaneDecoding::Picture> picture = decoding_->Take()) {
+        if (!picture->rows.empty()) shown_ = picture;
         progress_ = std::move(picture);
     }
     ShowState();
+    failures_ = 0;
     if (window_) InvalidateRect(window_.Get(), nullptr, FALSE);
 }
 
@@ -334,9 +335,15 @@ LRESULT CALLBACK PreviewPane::Procedure(HWND window, UINT message, WPARAM wparam
             return S_OK;
         }))) {
         if (message == WM_PAINT) ValidateRect(window, nullptr);
+        pane->Failed();
         return 0;
     }
     return result;
+}
+
+void PreviewPane::Failed() noexcept {
+    constexpr int kLooksAfterFailures = 3;
+    if (window_ && ++failures_ <= kLooksAfterFailures) PostMessageW(window_.Get(), kPictureReady, 0, 0);
 }
 
 void PreviewPane::Step(KeyStep step) {

@@ -67,6 +67,9 @@ private:
     void ViewChanged();
     void TakePicture();
     void ShowState();
+    // After a message that failed (memory ran out): one more look at the state, so the pane never
+    // stays "Loading..." for a picture it lost; a few times in a row at most.
+    void Failed() noexcept;
     enum class KeyStep { Left, Right, Up, Down, In, Out, Fit };
     void Step(KeyStep step);
     void PaintDrawing(HDC dc);
@@ -81,8 +84,9 @@ private:
     int width_ = 0, height_ = 0;
     core::DrawingView view_;
     std::unique_ptr<PaneDecoding> decoding_;            // ends before the window does
-    std::unique_ptr<PaneDecoding::Picture> shown_;      // the newest picture with pixels
-    std::unique_ptr<PaneDecoding::Picture> progress_;   // the newest picture: how far decoding went
+    std::shared_ptr<const PaneDecoding::Picture> shown_;    // the newest picture with pixels
+    std::shared_ptr<const PaneDecoding::Picture> progress_; // the newest picture: how far decoding went
+    int failures_ = 0; // messages failed in a row, each followed by one more look at the state
     bool dragging_ = false;
     POINT dragFrom_{};
 };

@@ -1,5 +1,6 @@
 #include "tests/module/boundary/FailingAllocations.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
@@ -11,8 +12,31 @@ namespace {
 thread_local long countdown = 0; // 0: not armed
 thread_local bool reached = false;
 thread_local Thrown kind = Thrown::OutOfMemory;
+thread_local bool armer = false;
+std::atomic<long> othersCountdown{0};
+std::atomic<bool> othersReached{false};
 
 } // namespace
+
+void ArmOtherThreads(long nth) {
+    armer = true;
+    othersReached = false;
+    othersCountdown = nth;
+}
+
+bool DisarmOtherThreads() {
+    othersCountdown = 0;
+    armer = false;
+    return othersReached;
+}
+
+// Whether this allocation, on a thread that did not arm, is the one to fail.
+bool OthersFail() {
+    if (armer || othersCountdown.load() <= 0) return false;
+    if (othersCountdown.fetch_sub(1) != 1) return false;
+    othersReached = true;
+    return true;
+}
 
 void Arm(long nth, Thrown thrown) {
     countdown = nth;
@@ -34,6 +58,7 @@ void* operator new(std::size_t size) {
         if (faults::kind == faults::Thrown::OutOfMemory) throw std::bad_alloc();
         throw std::length_error("an allocation failed on purpose");
     }
+    if (faults::OthersFail()) throw std::bad_alloc();
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }

@@ -12,4 +12,9 @@ void Arm(long nth, Thrown thrown);
 // Whether the armed allocation was reached; disarms.
 bool Disarm();
 
+// The same for the allocations of every other thread (a worker the calls start), counted together:
+// the `nth` of them from now on throws exhausted memory.
+void ArmOtherThreads(long nth);
+bool DisarmOtherThreads();
+
 } // namespace faults

@@ -56,35 +56,44 @@ void Thumbnailer::AddLine(G4Changes changes) {
 
 namespace {
 
-std::uint64_t Word(const std::uint8_t* row, std::size_t w) {
-    const std::uint8_t* p = row + 8 * w;
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
-    return v;
+// Set bits, in halves: no call into the compiler's runtime where the processor has no such count.
+int Ones(std::uint32_t v) {
+    v = v - ((v >> 1) & 0x55555555u);
+    v = (v & 0x33333333u) + ((v >> 2) & 0x33333333u);
+    return int((((v + (v >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
 }
 
-bool White(const std::uint8_t* row, std::size_t w) {
+// The black pels of the 8 bytes from `p`, in whatever order they come.
+int BlackInWord(const std::uint8_t* p) {
     std::uint64_t v;
-    std::memcpy(&v, row + 8 * w, 8);
-    return v == 0;
+    std::memcpy(&v, p, 8);
+    return v ? Ones(std::uint32_t(v)) + Ones(std::uint32_t(v >> 32)) : 0; // most of a drawing is white
 }
 
-int BlackIn(std::uint64_t word) { return __builtin_popcountll(word); }
+struct ByteOnes {
+    std::uint8_t count[256];
+    constexpr ByteOnes() : count() {
+        for (int i = 0; i < 256; ++i) count[i] = std::uint8_t((i & 1) + (i >> 1 & 1) + (i >> 2 & 1) + (i >> 3 & 1) + (i >> 4 & 1) +
+                                                              (i >> 5 & 1) + (i >> 6 & 1) + (i >> 7 & 1));
+    }
+};
+constexpr ByteOnes kByteOnes;
 
 } // namespace
 
 void Thumbnailer::AddPackedLine(const std::uint8_t* row, std::uint32_t from) {
     if (line_ >= height_) return;
-    // Black pels before a pel, counted a word at a time as the column starts go right: each word
-    // is read once, each column costs two partial words.
-    std::size_t word = 0;
-    std::uint64_t whole = 0; // black pels in the words before `word`
+    // Black pels before a pel, counted as the column starts go right: each byte is read once (eight
+    // at a time where they lie between two starts), each start costs a part of a byte.
+    std::size_t byte = 0;
+    std::uint64_t counted = 0; // black pels in the bytes before `byte`
     auto before = [&](std::uint64_t pel) {
-        // Most of a drawing is white: a white word costs one comparison.
-        for (; word < pel / 64; ++word)
-            if (!White(row, word)) whole += std::uint64_t(BlackIn(Word(row, word)));
-        const unsigned part = unsigned(pel % 64);
-        return whole + (part ? std::uint64_t(BlackIn(Word(row, word) >> (64 - part))) : 0);
+        const std::size_t target = std::size_t(pel / 8);
+        for (; byte < target && byte % 8; ++byte) counted += kByteOnes.count[row[byte]];
+        for (; byte + 8 <= target; byte += 8) counted += std::uint64_t(BlackInWord(row + byte));
+        for (; byte < target; ++byte) counted += kByteOnes.count[row[byte]];
+        const unsigned part = unsigned(pel % 8);
+        return counted + (part ? kByteOnes.count[row[target] >> (8 - part)] : 0);
     };
     std::uint64_t start = before(from);
     for (std::uint32_t c = 0; c < outWidth_; ++c) {

@@ -21,7 +21,7 @@ public:
     void AddLine(G4Changes changes);
     void AddLine(const std::vector<std::uint32_t>& changes) { AddLine(G4Changes(changes.data(), changes.size())); }
     // The next line as packed pels (most significant bit first, 1 black), from pel `from` of
-    // `row` on; `row` is readable in whole 8-byte words up to the one holding pel from + width.
+    // `row` on; `row` is readable up to the byte holding pel from + width.
     void AddPackedLine(const std::uint8_t* row, std::uint32_t from);
     // The grey pixels (0 black, 255 white), row after row; lines never added count as white.
     std::vector<std::uint8_t> Finish();

@@ -20,6 +20,7 @@
 //   scanleaf-bench --card ARGUMENTS...   (one scanleaf-card run: seconds and peak memory)
 //   scanleaf-bench --wic-thumbnail FILE  (a 256-pixel thumbnail through WIC against the core's path)
 //   scanleaf-bench --decode FILE...      (the core's decoder: a bare decode against a thumbnail)
+//   scanleaf-bench --preview FILE        (the preview pane's costs against decoding the stream once)
 #include "host/VorHost.h"
 #include "hostenv/HostNames.h"
 #include "hostenv/Unique.h"
@@ -358,7 +359,7 @@ std::wstring DefaultSettings() {
 int Usage() {
     std::fwprintf(stderr, L"usage: scanleaf-bench [--max N] [--settings Scanleaf.ini] [--dll Scanleaf.dll] [--detail] "
                           L"[--export] [--json]\n"
-                          L"       scanleaf-bench --card ARGUMENTS... | --wic-thumbnail FILE | --decode FILE...\n");
+                          L"       scanleaf-bench --card ARGUMENTS... | --wic-thumbnail FILE | --decode FILE... | --preview FILE\n");
     return 2;
 }
 
@@ -419,6 +420,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (a == L"--wic-thumbnail" && i + 1 < argc) {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             return WicThumbnailBench(ProgramFolder() + L"\\ScanleafCodec.dll", argv[i + 1]);
+        } else if (a == L"--preview" && i + 1 < argc) {
+            return PreviewBench(ProgramFolder() + L"\\ScanleafCodec.dll", argv[i + 1]);
         } else if (a == L"--decode" && i + 1 < argc) {
             return DecodeBench(std::vector<std::wstring>(argv + i + 1, argv + argc));
         } else if (a == L"--card") {

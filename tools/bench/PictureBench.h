@@ -14,3 +14,9 @@ int WicThumbnailBench(const std::wstring& codecDll, const std::wstring& file);
 // thumbnail, each its best of five, taking turns. (The native decode_bench holds the decoder
 // against libtiff; `decode_bench --cals DIR` writes its drawings for this.)
 int DecodeBench(const std::vector<std::wstring>& files);
+
+// A drawing in Explorer's preview pane: the time to decode its stream once against the pane's
+// costs, decoding it for the pane, rendering the fitted and a zoomed view from that (and, as each
+// paint once did, from the stream), and the time the handler's window (from the codec's DLL,
+// unregistered) keeps the UI thread on its first paint, while loading, and per zoom and pan step.
+int PreviewBench(const std::wstring& codecDll, const std::wstring& file);

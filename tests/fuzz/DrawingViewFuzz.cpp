@@ -1,6 +1,9 @@
 // The preview's view on any drawing and any gestures: the part in view lies within the drawing
 // and the target within the pane's picture area, and its rendering from any stream has the
-// target's size, whatever the stream holds (a damaged one says where it stopped).
+// target's size, whatever the stream holds (a damaged one says where it stopped). The same stream
+// decoded once, in steps of any size within any memory budget, renders the same pixels once it
+// has decoded as far as the stream goes, and keeps no more than the budget.
+#include "core/DecodedDrawing.h"
 #include "core/DrawingView.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -39,10 +42,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int pel = int(std::ceil(view.Scale())) + 1;
     FUZZ_CHECK(v.target.x > area.x - pel && v.target.y > area.y - pel);
     FUZZ_CHECK(v.target.x + v.target.width < area.x + area.width + pel && v.target.y + v.target.height < area.y + area.height + pel);
+    const std::uint64_t budget = in.ConsumeIntegralInRange<std::uint64_t>(0, 1u << 20);
+    const std::uint64_t step = in.ConsumeIntegralInRange<std::uint64_t>(0, 1u << 16);
     const std::vector<std::uint8_t> stream = in.ConsumeRemainingBytes<std::uint8_t>();
     const std::uint32_t w = std::uint32_t(std::min(v.target.width, 600)), h = std::uint32_t(std::min(v.target.height, 600));
     const RenderedView rendered = RenderView(info, stream.data(), stream.size(), v.x0, v.y0, v.x1, v.y1, w, h);
     FUZZ_CHECK(rendered.grey.size() == std::size_t(w) * h);
     FUZZ_CHECK(rendered.damagedLine <= info.height);
+    DecodedDrawing drawing(info, stream.data(), stream.size(), budget);
+    while (drawing.Decode(step)) {
+    }
+    FUZZ_CHECK(drawing.BytesKept() <= budget);
+    FUZZ_CHECK(drawing.Lines() <= info.height);
+    const RenderedView decoded = drawing.Render(v.x0, v.y0, v.x1, v.y1, w, h);
+    FUZZ_CHECK(decoded.grey.size() == std::size_t(w) * h);
+    if (drawing.Stopped() != DecodedDrawing::Stop::Memory) {
+        FUZZ_CHECK(decoded.grey == rendered.grey);
+        FUZZ_CHECK(decoded.damagedLine == (drawing.Stopped() == DecodedDrawing::Stop::Whole ? info.height : drawing.Lines()));
+    }
     return 0;
 }

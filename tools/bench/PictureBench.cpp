@@ -138,15 +138,20 @@ int DecodeBench(const std::vector<std::wstring>& files) {
     return 0;
 }
 
-int WicThumbnailBench(const std::wstring& codecDll, const std::wstring& file) {
+HRESULT CodecClassObject(const std::wstring& codecDll, REFCLSID clsid, IClassFactory** out) {
+    *out = nullptr;
+    // Loaded for the process's life: what it makes is used up to the end.
     HMODULE codec = LoadLibraryW(codecDll.c_str());
     auto getClassObject = codec ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
                                       reinterpret_cast<void*>(GetProcAddress(codec, "DllGetClassObject")))
                                 : nullptr;
+    return getClassObject ? getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(out)) : HRESULT_FROM_WIN32(GetLastError());
+}
+
+int WicThumbnailBench(const std::wstring& codecDll, const std::wstring& file) {
     ComPtr<IClassFactory> classObject;
     ComPtr<IWICImagingFactory> factory;
-    if (!getClassObject ||
-        FAILED(getClassObject(scanleaf::CLSID_CalsWicDecoder, IID_IClassFactory, classObject.PutVoid())) ||
+    if (FAILED(CodecClassObject(codecDll, scanleaf::CLSID_CalsWicDecoder, classObject.Put())) ||
         FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 factory.PutVoid()))) {
         std::fwprintf(stderr, L"scanleaf-bench: cannot load the codec %ls\n", codecDll.c_str());

@@ -2,6 +2,8 @@
 // Wine). Not tests: they print times.
 #pragma once
 
+#include <unknwn.h>
+
 #include <string>
 #include <vector>
 
@@ -20,3 +22,6 @@ int DecodeBench(const std::vector<std::wstring>& files);
 // paint once did, from the stream), and the time the handler's window (from the codec's DLL,
 // unregistered) keeps the UI thread on its first paint, while loading, and per zoom and pan step.
 int PreviewBench(const std::wstring& codecDll, const std::wstring& file);
+
+// The class object of `clsid` from the codec's DLL, loaded unregistered.
+HRESULT CodecClassObject(const std::wstring& codecDll, REFCLSID clsid, IClassFactory** out);

@@ -69,15 +69,11 @@ struct PaneFigures {
 
 // The preview handler from its DLL (unregistered) in a window of 1000 by 700, as the host drives it.
 bool DrivePane(const std::wstring& codecDll, const std::wstring& file, PaneFigures& f) {
-    HMODULE codec = LoadLibraryW(codecDll.c_str());
-    auto getClassObject = codec ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-                                      reinterpret_cast<void*>(GetProcAddress(codec, "DllGetClassObject")))
-                                : nullptr;
     ComPtr<IClassFactory> classObject;
     ComPtr<IPreviewHandler> handler;
     ComPtr<IInitializeWithStream> init;
     ComPtr<IStream> stream;
-    if (!getClassObject || FAILED(getClassObject(scanleaf::CLSID_CalsPreviewHandler, IID_IClassFactory, classObject.PutVoid())) ||
+    if (FAILED(CodecClassObject(codecDll, scanleaf::CLSID_CalsPreviewHandler, classObject.Put())) ||
         FAILED(classObject->CreateInstance(nullptr, IID_IPreviewHandler, handler.PutVoid())) ||
         FAILED(handler->QueryInterface(IID_IInitializeWithStream, init.PutVoid())) ||
         FAILED(SHCreateStreamOnFileW(file.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, stream.Put())) ||

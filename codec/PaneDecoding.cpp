@@ -9,9 +9,6 @@ namespace scanleaf {
 
 namespace {
 
-bool Same(const core::DrawingView::Visible& a, const core::DrawingView::Visible& b) {
-    return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 && a.target == b.target;
-}
 
 } // namespace
 
@@ -34,7 +31,7 @@ PaneDecoding::~PaneDecoding() {
 void PaneDecoding::Want(const core::DrawingView::Visible& visible) {
     {
         ExclusiveLock guard(lock_);
-        if (Same(visible, wanted_) && wantedSerial_ != 0) return;
+        if (visible == wanted_ && wantedSerial_ != 0) return;
         wanted_ = visible;
         ++wantedSerial_;
     }

@@ -36,6 +36,7 @@ public:
         core::DecodedDrawing::Stop stop = core::DecodedDrawing::Stop::None;
         std::string reason;                       // why decoding stopped short of the last line
         std::size_t Stride() const { return (std::size_t(visible.target.width) + 3) & ~std::size_t(3); }
+        bool Short() const { return stop != core::DecodedDrawing::Stop::None && stop != core::DecodedDrawing::Stop::Whole; }
     };
 
     // Starts decoding the file's `bytes` on a thread of its own, which posts `message` to `window`

@@ -22,9 +22,6 @@ constexpr UINT kPictureReady = WM_APP + 1;
 constexpr double kKeyZoom = 1.25;
 constexpr int kArrowShare = 8;
 
-bool Same(const core::DrawingView::Visible& a, const core::DrawingView::Visible& b) {
-    return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 && a.target == b.target;
-}
 
 // A painting's device context, ended on every way out.
 class PaintScope {
@@ -170,11 +167,11 @@ void PreviewPane::Layout() {
             GetTextExtentPoint32W(dc, line.c_str(), int(line.size()), &size);
             cardWidth = std::max(cardWidth, int(size.cx));
         }
+        // A line more for the state (loading, or why the drawing shows only in part).
         cardHeight = int(content_.card.size() + 1) * int(metrics.tmHeight);
         if (old) SelectObject(dc, old);
         DeleteDC(dc);
     }
-    // A line more for the state (loading, or why the drawing shows only in part).
     view_.Layout(width_, height_, cardWidth + 2 * kPadding, cardHeight + 2 * kPadding);
     ViewChanged();
 }
@@ -200,7 +197,7 @@ std::wstring PreviewPane::State() const {
     if (!content_.problem.empty()) return content_.problem;
     const std::wstring status = StatusText();
     if (!status.empty()) return status;
-    if (!progress_ || !Same(progress_->visible, view_.InView())) return L"Drawing...";
+    if (!progress_ || !(progress_->visible == view_.InView())) return L"Drawing...";
     return L"Shown.";
 }
 
@@ -256,7 +253,7 @@ void PreviewPane::PaintDrawing(HDC dc) {
     const core::ViewRect& area = view_.PictureArea();
     auto paneX = [&](double pel) { return area.x + int(std::lround((pel - view_.Left()) * view_.Scale())); };
     auto paneY = [&](double pel) { return area.y + int(std::lround((pel - view_.Top()) * view_.Scale())); };
-    if (Same(picture.visible, view_.InView())) {
+    if (picture.visible == view_.InView()) {
         SetDIBitsToDevice(dc, picture.visible.target.x, picture.visible.target.y, DWORD(w), DWORD(h), 0, 0, 0, UINT(h),
                           picture.rows.data(), info, DIB_RGB_COLORS);
     } else {
@@ -269,8 +266,7 @@ void PreviewPane::PaintDrawing(HDC dc) {
     }
     // Where decoding stopped short: a red line across the drawing at its first line not shown.
     const core::CalsImageInfo& image = content_.info;
-    if (progress_ && progress_->stop != core::DecodedDrawing::Stop::None && progress_->stop != core::DecodedDrawing::Stop::Whole &&
-        progress_->lines < image.height) {
+    if (progress_ && progress_->Short() && progress_->lines < image.height) {
         const core::Orientation upright = core::ShownAs(image, image.width, image.height);
         std::uint32_t sx = 0, sy = 0, ex = 0, ey = 0;
         upright.Place(0, progress_->lines, sx, sy);

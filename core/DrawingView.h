@@ -46,6 +46,7 @@ public:
     struct Visible {
         std::uint32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
         ViewRect target;
+        bool operator==(const Visible& o) const { return x0 == o.x0 && y0 == o.y0 && x1 == o.x1 && y1 == o.y1 && target == o.target; }
     };
     Visible InView() const;
 

@@ -15,12 +15,23 @@ using namespace scanleaf;
 
 namespace previewhost {
 
-void Pump() {
+double Now() {
+    LARGE_INTEGER frequency{}, counter{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+double Pump() {
+    double longest = 0;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
+        const double start = Now();
         DispatchMessageW(&message);
+        longest = std::max(longest, Now() - start);
     }
+    return longest;
 }
 
 // The class Explorer would create for .cal.
@@ -58,14 +69,15 @@ std::wstring StateOf(HWND pane) {
 
 // Messages handled until the pane has shown its view as far as it will (its picture comes from a
 // thread of its own): false when it never settles.
-bool Settle(HWND pane, DWORD timeoutMs) {
+bool Settle(HWND pane, DWORD timeoutMs, double* longest) {
     const ULONGLONG start = GetTickCount64();
     for (;;) {
-        Pump();
+        const double took = Pump();
+        if (longest) *longest = std::max(*longest, took);
         const std::wstring state = StateOf(pane);
         if (state.rfind(L"Loading", 0) != 0 && state != L"Drawing...") return true;
         if (GetTickCount64() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 

@@ -46,11 +46,13 @@ struct Picture {
 
 // The pane's state, as its window's text says it.
 std::wstring StateOf(HWND pane);
+// Milliseconds of the performance counter.
+double Now();
+// Every message waiting handled; the longest of them, in milliseconds.
+double Pump();
 // Messages handled until the pane has shown its view as far as it will (its picture comes from a
-// thread of its own): false when it has not within the time.
-bool Settle(HWND pane, DWORD timeoutMs = 30000);
-// Every message waiting handled.
-void Pump();
+// thread of its own): false when it has not within the time. The longest message in `longest`.
+bool Settle(HWND pane, DWORD timeoutMs = 30000, double* longest = nullptr);
 // The pane as painted now, whatever it has still to show.
 Picture CaptureNow(HWND pane);
 // The pane once it has settled.

@@ -26,13 +26,6 @@ using namespace previewhost;
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER frequency{}, counter{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
 template <class Step>
 double Timed(Step&& step) {
     const double start = Now();
@@ -66,9 +59,9 @@ std::vector<unsigned char> DenseA0() {
     return file;
 }
 
-// rpelcnt 200000,200000: a first line of 200,000 one-pel runs, then 100 MB of codes that each
-// copy the line above (a minute's decoding for 4000 lines).
-void WriteHostile(const std::wstring& path) {
+// rpelcnt 200000,200000: a first line of 200,000 one-pel runs, then `megabytes` of codes that each
+// copy the line above (100 MB: 4000 lines, seconds of decoding).
+void WriteCopies(const std::wstring& path, int megabytes) {
     const std::string header = core::NewCalsHeader(200000, 200000, 200, 0, 270);
     std::ofstream out(testsupport::Narrow(path), std::ios::binary);
     out.write(header.data(), std::streamsize(header.size()));
@@ -77,8 +70,10 @@ void WriteHostile(const std::wstring& path) {
     for (std::size_t i = 0; i < first.size(); i += 3) first[i] = '\x23', first[i + 1] = '\xA2', first[i + 2] = '\x3A';
     out.write(first.data(), std::streamsize(first.size()));
     const std::vector<char> copies(1 << 20, '\xFF');
-    for (int mb = 0; mb < 100; ++mb) out.write(copies.data(), std::streamsize(copies.size()));
+    for (int mb = 0; mb < megabytes; ++mb) out.write(copies.data(), std::streamsize(copies.size()));
 }
+
+void WriteHostile(const std::wstring& path) { WriteCopies(path, 100); }
 
 // rpelcnt 1048576,1048576 in 256 bytes: white lines of a code each, 128 KB a line to hold.
 void WriteWide(const std::wstring& path) {
@@ -100,30 +95,6 @@ struct Figures {
     double initialize = 0, firstPaint = 0, loadingMessage = 0, shown = 0, zoom = 0, pan = 0, key = 0, settledMessage = 0;
 };
 
-// Every waiting message handled, each timed; the longest.
-double PumpTimed() {
-    double longest = 0;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        longest = std::max(longest, Timed([&] { DispatchMessageW(&message); }));
-    }
-    return longest;
-}
-
-// Until the pane has shown what it will, or `seconds` pass: the longest message meanwhile.
-double UntilShown(HWND pane, double seconds, bool& shown) {
-    const double start = Now();
-    double longest = 0;
-    for (;;) {
-        longest = std::max(longest, PumpTimed());
-        const std::wstring state = StateOf(pane);
-        shown = state.rfind(L"Loading", 0) != 0 && state != L"Drawing...";
-        if (shown || Now() - start > seconds * 1000) return longest;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 // The preview host's sequence on `path`, then the user's steps, each message timed.
 Figures Drive(const std::wstring& path, HostWindow& host, const RECT& rect, Previewed& p, double loadSeconds) {
     Figures f;
@@ -135,10 +106,8 @@ Figures Drive(const std::wstring& path, HostWindow& host, const RECT& rect, Prev
     f.firstPaint = Timed([&] { UpdateWindow(pane); });
     EXPECT_TRUE(DeleteFileW(path.c_str())) << "the file is held while shown: " << GetLastError();
     const double start = Now();
-    bool shown = false;
-    f.loadingMessage = UntilShown(pane, loadSeconds, shown);
+    EXPECT_TRUE(Settle(pane, DWORD(loadSeconds * 1000), &f.loadingMessage)) << testsupport::Narrow(StateOf(pane));
     f.shown = Now() - start;
-    EXPECT_TRUE(shown) << testsupport::Narrow(StateOf(pane));
     // Steps as a user takes them: each message with its paint, the pictures arriving between.
     POINT middle{(rect.right - rect.left) / 3, (rect.bottom - rect.top) / 2};
     ClientToScreen(pane, &middle);
@@ -147,7 +116,7 @@ Figures Drive(const std::wstring& path, HostWindow& host, const RECT& rect, Prev
             SendMessageW(pane, message, w, l);
             UpdateWindow(pane);
         });
-        f.settledMessage = std::max(f.settledMessage, PumpTimed());
+        f.settledMessage = std::max(f.settledMessage, Pump());
         return t;
     };
     for (int i = 0; i < 6; ++i) f.zoom = std::max(f.zoom, step(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(middle.x, middle.y)));
@@ -157,9 +126,7 @@ Figures Drive(const std::wstring& path, HostWindow& host, const RECT& rect, Prev
     for (const auto& [message, code] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, VK_RIGHT}, {WM_KEYDOWN, VK_DOWN}, {WM_CHAR, '-'},
                                        {WM_CHAR, '+'}, {WM_KEYDOWN, VK_LEFT}, {WM_CHAR, '0'}})
         f.key = std::max(f.key, step(message, code, 0));
-    bool settled = false;
-    f.settledMessage = std::max(f.settledMessage, UntilShown(pane, 30, settled));
-    EXPECT_TRUE(settled);
+    EXPECT_TRUE(Settle(pane, 30000, &f.settledMessage));
     return f;
 }
 
@@ -246,8 +213,10 @@ TEST_F(PaneTiming, HostileStreamsNeverKeepTheUIThreadAndEndWithinTheirBudgets) {
 }
 
 TEST_F(PaneTiming, TheThumbnailOfAHostileStreamFailsWithinItsTime) {
+    // Codes that take longer than the decoder's time on any machine here: 300 MB, or 160 MB in a
+    // 32-bit process, whose address space seldom has room for 300 MB in one piece.
     const std::wstring path = folder.File(L"hostile.cal");
-    WriteHostile(path);
+    WriteCopies(path, sizeof(void*) == 4 ? 160 : 300);
     ComPtr<IWICImagingFactory> factory;
     ASSERT_HRESULT_SUCCEEDED(
         CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory, factory.PutVoid()));
@@ -265,8 +234,7 @@ TEST_F(PaneTiming, TheThumbnailOfAHostileStreamFailsWithinItsTime) {
         hr = transform->CopyPixels(nullptr, 256, 256, &grey, WICBitmapTransformRotate0, 256, UINT(pixels.size()), pixels.data());
     });
     std::printf("thumbnail of the hostile stream: 0x%08lx after %.0f ms\n", static_cast<unsigned long>(hr), took);
-    // Its data ends before the last line, or its time runs out first.
-    EXPECT_TRUE(hr == WINCODEC_ERR_BADIMAGE || hr == HRESULT_FROM_WIN32(ERROR_TIMEOUT)) << std::hex << hr;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_TIMEOUT), hr);
     EXPECT_LE(took, CCalsFrame::kDecodeBudgetMs + 1000);
 }
 

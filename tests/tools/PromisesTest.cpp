@@ -162,6 +162,11 @@ TEST_F(Promises, EachCommandOnTheInputsThatOnceFooledIt) {
            {"->"}, ""},
           {{}, L"sheet -o {page} {b}", 1, {"b.cal: rorient 045,270 is none of the eight orientations; shown as stored"},
            {}, ""},
+          {{}, L"verify {a} {b}", 1,
+           {"a.cal: damaged: rdensty 0001 gives no density from 50 to 2400 dpi", "b.cal: damaged: rorient 045,270 is none of the eight orientations"},
+           {": sound"}, ""},
+          {{}, L"verify --format csv {b}", 1, {"b.cal,damaged,yes,64,2,", "rorient 045,270 is none of the eight orientations"}, {}, ""},
+          {{}, L"verify --format json {b}", 1, {"\"Status\":\"damaged\"", "rorient 045,270 is none of the eight orientations"}, {}, ""},
           {[](Promises& p) {
                WriteBytes(p.files.File(L"a.cal"), MakeCalsImage({"rtype: 1", "rpelcnt: 000064,000002"}, ' ', 0));
            },

@@ -58,6 +58,8 @@ std::wstring DrawingCheck::Problem() const {
     if (!unreadable.empty()) return unreadable;
     if (!info.type1) return L"not a type 1 CALS file";
     if (!info.sizeKnown) return L"no usable rpelcnt";
+    // What render, sheet and convert refuse to draw as the header says.
+    if (const std::string header = scanleaf::core::DrawingHeaderProblem(info); !header.empty()) return Ascii(header.c_str());
     if (stop != G4Stop::EndOfBlock && stop != G4Stop::EndOfData && stop != G4Stop::None)
         return Ascii(scanleaf::core::G4StopText(stop)) + L" in line " + std::to_wstring(rows + 1);
     if (rows < info.height)

@@ -54,9 +54,12 @@ for file in $(find $folders -name '*.cpp' -o -name '*.h' -o -name '*.c' | sort);
         faults=$((faults + 1))
         continue
     fi
-    for header in $(sed -n 's/^#include "\([^"]*\/[^"]*\)".*/\1/p' "$file"); do
+    # Every form a preprocessor reads: indented, "# include", quotes or angle brackets.
+    for header in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]\([^">]*\/[^">]*\)[">].*/\1/p' "$file"); do
         to=$(area "$header")
         [ "$to" = "$own" ] && continue
+        # A header of no folder of this tree (<sys/stat.h>, say) is the system's.
+        [ -e "$root/$header" ] || continue
         case " $may " in *" $to "*) continue ;; esac
         echo "layers: $file includes $header, of $to, which $own is below or beside"
         faults=$((faults + 1))

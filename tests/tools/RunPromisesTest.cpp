@@ -287,3 +287,45 @@ TEST_F(RunPromises, EveryBatchCommandEndsWithItsSummaryOnEveryPath) {
 }
 
 } // namespace
+
+namespace {
+
+// A shard that the split leaves empty has done its part (exit 0, and says so); a walk that found
+// nothing has not (exit 1, "no ... found"). The driver says both, for every batch command.
+TEST_F(RunPromises, AShardLeftEmptyHasDoneItsPartAWalkOfNothingHasNot) {
+    DeleteFileW(files.File(L"bad.cal").c_str());
+    TempFolder scans, empty;
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\samples\\foreign.png").c_str(), scans.File(L"sheet.png").c_str(), FALSE));
+    const struct {
+        std::wstring args; // then the folder
+        const wchar_t* what;
+        std::wstring folder;
+    } commands[] = {
+        {L"verify", L"CALS files", files.Path()},
+        {L"render -o {out}\\render", L"CALS files", files.Path()},
+        {L"export -o {out}\\cards.csv", L"CALS files", files.Path()},
+        {L"sheet -o {out}\\page.html", L"CALS files", files.Path()},
+        {L"repair --dry-run", L"CALS files", files.Path()},
+        {L"convert --to pdf -o {out}\\pdf", L"CALS files", files.Path()},
+        {L"convert --to cals --threshold 50 --dpi 200 -o {out}\\cals", L"pictures", scans.Path()},
+    };
+    for (const auto& c : commands) {
+        const std::string what = Narrow(c.what);
+        int empties = 0;
+        for (int k = 1; k <= 2; ++k) {
+            const ToolRun run = Card(Expand(c.args + L" --shard " + std::to_wstring(k) + L"/2 ") + Quoted(c.folder), scratch);
+            EXPECT_EQ(0u, run.exitCode) << Narrow(c.args) << " " << k << "/2\n" << run.out << run.err;
+            if (run.err.find("--shard " + std::to_string(k) + "/2 takes none of the 1 " + what + " found") != std::string::npos) ++empties;
+            EXPECT_EQ(std::string::npos, run.err.find("no " + what + " found")) << run.err;
+        }
+        EXPECT_EQ(1, empties) << Narrow(c.args);
+        const ToolRun none = Card(Expand(c.args + L" ") + Quoted(empty.Path()), scratch);
+        EXPECT_EQ(1u, none.exitCode) << Narrow(c.args);
+        EXPECT_NE(std::string::npos, none.err.find("scanleaf-card: no " + what + " found\n")) << Narrow(c.args) << "\n" << none.err;
+    }
+    const ToolRun show = Card(L"show " + Quoted(empty.Path()), scratch);
+    EXPECT_EQ(1u, show.exitCode);
+    EXPECT_NE(std::string::npos, show.err.find("scanleaf-card: no CALS files found\n")) << show.err;
+}
+
+} // namespace

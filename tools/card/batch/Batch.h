@@ -16,8 +16,9 @@ namespace card {
 
 class Batch {
 public:
-    // Walks at once; each operand that names nothing is said on standard error.
-    Batch(std::wstring title, const WalkRequest& walk);
+    // Walks at once; each operand that names nothing is said on standard error. `what` names the
+    // files the command works on ("CALS files", "pictures").
+    Batch(std::wstring title, const WalkRequest& walk, const wchar_t* what = L"CALS files");
 
     const Walked& Walk() const { return walked_; }
     const std::vector<Source>& Sources() const { return walked_.sources; }
@@ -29,9 +30,13 @@ public:
     }
     Tally& Counts() { return tally_; }
 
-    // No source: "scanleaf-card: no WHAT found" unless an operand named nothing, then the
-    // closing line, exit 1.
-    int NoneFound(const wchar_t* what = L"CALS files");
+    // No source to work on, said once for every command (NothingFound), then the closing line.
+    int NoneFound() { return End(NothingFound()); }
+    // Whether a run without sources failed, and what is said of it: "no WHAT found" when the walk
+    // found nothing (a failure; nothing more where an operand named nothing, which is said and
+    // counted already), or that --shard's split left this shard none of those the walk found
+    // (no failure: the other shards have them). Nothing when there are sources.
+    bool NothingFound() const;
     // A run refused whole before any work: the reason, every source counted into `into`, the
     // closing line, exit 1.
     int Refuse(const std::wstring& reason, size_t& into);
@@ -56,8 +61,13 @@ public:
     }
 
 private:
+    WalkRequest request_;
+    const wchar_t* what_;
     Walked walked_;
     Tally tally_;
 };
+
+// What Batch::NothingFound says and answers, for a command that walks without a batch (show).
+bool SayNothingFound(const Walked& walked, const scanleaf::core::Shard& shard, const wchar_t* what = L"CALS files");
 
 } // namespace card

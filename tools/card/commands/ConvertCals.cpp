@@ -62,7 +62,7 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
     OutputTarget target;
     std::wstring error;
     if (!ReadOutputTarget(request.output, calsExtensions, L"--to cals", target, error)) return UsageError(error);
-    Batch batch(L"convert", {request.paths, kPictureExtensions, request.recursive, request.shard});
+    Batch batch(L"convert", {request.paths, kPictureExtensions, request.recursive, request.shard}, L"pictures");
     const Walked& walked = batch.Walk();
     std::vector<std::wstring> sources;
     for (const Source& s : walked.sources) sources.push_back(s.path);
@@ -77,7 +77,7 @@ int ConvertToCals(const ConvertOptions& args, const Setup& setup) {
     PictureCardRows table;
     if (!request.table.empty() && !table.Load(request.table, request.reading, walked))
         return refuseAll(request.table + L" refused: every row names a picture of the run, and every picture has a row");
-    if (sources.empty()) return batch.NoneFound(L"pictures");
+    if (sources.empty()) return batch.NoneFound();
     if (target.Single() && sources.size() > 1)
         return refuseAll(L"-o " + request.output + L" names one file, for " + std::to_wstring(sources.size()) +
                          L" pictures; name a folder");

@@ -113,7 +113,7 @@ int Repair(const RepairOptions& request, const Setup& setup) {
                       L": the stream ends cleanly after " + Lines(f.decoded) + L", not " + std::to_wstring(f.lines) + L"\n";
         }
     });
-    if (files.empty() && batch.Missing() == 0) Err(L"scanleaf-card: no CALS files found\n");
+    const bool none = batch.NothingFound();
     Summary summary;
     summary.read = files.size();
     summary.changed = plans.size();
@@ -128,7 +128,7 @@ int Repair(const RepairOptions& request, const Setup& setup) {
     if (request.dryRun || plans.empty()) {
         Out(mended + (request.dryRun ? L"repair (dry run): " : L"repair: ") + counts +
             (request.dryRun && !plans.empty() ? L"; nothing written\n" : L"\n"));
-        return left || files.empty() ? 1 : 0;
+        return left || none ? 1 : 0;
     }
     // What is mended is said once the journal that undoes it is written and the headers saved.
     const int rc = WritePlans(

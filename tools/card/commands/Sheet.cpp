@@ -61,10 +61,8 @@ int Sheet(const BatchOptions& args, const Setup& setup) {
         (written ? Out : Err)(tally.Line());
         return tally.ExitCode(!written);
     };
-    if (files.empty()) {
-        if (!batch.Missing()) Err(L"scanleaf-card: no CALS files found\n");
-        return summary(false);
-    }
+    // A shard that the split left empty writes its page all the same, without drawings.
+    if (files.empty() && batch.NothingFound()) return summary(false);
     SectionSpool sections;
     bool ok = true;
     // Each drawing's section is made on a job's thread (with its own reader of cards) and added

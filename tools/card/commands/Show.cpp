@@ -1,6 +1,7 @@
 // show: each file's data card, as text or one JSON array.
 #include "tools/card/commands/Commands.h"
 
+#include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Walk.h"
@@ -80,8 +81,7 @@ int Show(const ShowOptions& a, const Setup& setup) {
     }
     if (json) Out(L"]\n");
     if (progress) ClearProgress();
-    if (files.empty() && walked.missing.empty()) Err(L"scanleaf-card: no CALS files found\n");
-    return failures || files.empty() ? 1 : 0;
+    return SayNothingFound(walked, {}) || failures ? 1 : 0;
 }
 
 } // namespace card

@@ -156,8 +156,8 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
     }
     if (!stop.empty()) Err(stop + L"\n");
     if (request.format == VerifyRequest::Json) Out(L"\n]\n");
-    if (files == 0 && batch.Missing() == 0) Err(L"scanleaf-card: no CALS files found\n");
-    return batch.End(files == 0 || !stop.empty());
+    const bool none = batch.NothingFound();
+    return batch.End(none || !stop.empty());
 }
 
 } // namespace card

@@ -128,7 +128,7 @@ bool MendRecords(std::string& header, const CodePage& codePage, std::vector<std:
 bool HomeRecords(const CarriedHeader& carried, const PagePicture& picture, const CodePage& codePage, std::string& header,
                  HeaderHome& how, std::string& problem, std::vector<std::string>& mended) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(carried.bytes.data());
-    const bool edited = CarryHeader(bytes, codePage).records != carried.records;
+    const bool edited = carried.edited || CarryHeader(bytes, codePage).records != carried.records;
     how = edited ? HeaderHome::RecordsEdited
                  : SamePicture(HeaderPicture(bytes), picture) ? HeaderHome::AsItWas : HeaderHome::PictureChanged;
     header = carried.bytes;

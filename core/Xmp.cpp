@@ -101,6 +101,34 @@ bool FromBase64(const std::string& text, std::string& out) {
     return padding <= 2;
 }
 
+} // namespace
+
+std::string StandardHeader(const std::vector<Text>& records) {
+    constexpr std::size_t kSlots = 2048 / 128;
+    if (records.size() > kSlots) return std::string();
+    std::string header(2048, ' ');
+    for (std::size_t s = 0; s < records.size(); ++s) {
+        const Text& record = records[s];
+        if (record.size() > 128) return std::string();
+        for (std::size_t i = 0; i < record.size(); ++i) {
+            if (record[i] < 0x20 || record[i] > 0x7E) return std::string();
+            header[s * 128 + i] = char(record[i]);
+        }
+    }
+    return header;
+}
+
+std::string HeaderSum(const std::string& bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    static const char kHex[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) text[std::size_t(i)] = kHex[hash & 15];
+    return text;
+}
+
+namespace {
+
 std::string SchemaProperty(const std::string& name, const char* type, const char* description) {
     return "<rdf:li rdf:parseType=\"Resource\"><pdfaProperty:name>" + name + "</pdfaProperty:name><pdfaProperty:valueType>" +
            type + "</pdfaProperty:valueType><pdfaProperty:category>external</pdfaProperty:category><pdfaProperty:description>" +
@@ -125,6 +153,8 @@ std::string CardSchema(const std::vector<std::string>& described, bool header) {
     if (header)
         schemas += Schema("Scanleaf CALS header", kHeaderNamespace, "cals",
                           SchemaProperty(kHeaderBytesProperty, "Text", "The header's 2048 bytes in base64") +
+                              SchemaProperty(kHeaderSumProperty, "Text",
+                                             "FNV-1a of the header's 2048 bytes, which are its records in the standard layout") +
                               SchemaProperty(kHeaderRecordsProperty, "seq Text", "The header's records in slot order"));
     return "<rdf:Description rdf:about=\"\" xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
            "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
@@ -158,9 +188,12 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
         xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
     }
     xml += "</rdf:Description>\n";
-    if (!header.Empty()) {
-        xml += "<rdf:Description rdf:about=\"\" xmlns:cals=\"" + std::string(kHeaderNamespace) + "\">\n<cals:" +
-               kHeaderBytesProperty + ">" + Base64(header.bytes) + "</cals:" + kHeaderBytesProperty + ">\n<cals:" +
+    if (!header.bytes.empty()) {
+        // The shortest form that gives the bytes back exactly: most headers are their records.
+        const bool standard = StandardHeader(header.records) == header.bytes;
+        const std::string property = standard ? kHeaderSumProperty : kHeaderBytesProperty;
+        xml += "<rdf:Description rdf:about=\"\" xmlns:cals=\"" + std::string(kHeaderNamespace) + "\">\n<cals:" + property + ">" +
+               (standard ? HeaderSum(header.bytes) : Base64(header.bytes)) + "</cals:" + property + ">\n<cals:" +
                kHeaderRecordsProperty + "><rdf:Seq>\n";
         for (const Text& record : header.records) xml += "<rdf:li>" + XmlText(record) + "</rdf:li>\n";
         xml += "</rdf:Seq></cals:" + std::string(kHeaderRecordsProperty) + ">\n</rdf:Description>\n";
@@ -331,11 +364,18 @@ CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
         return end == std::string::npos ? end : open + tag.size() + 2;
     };
     std::size_t end = 0;
+    std::string bytes, sum;
     const std::size_t bytesAt = content(prefix + ":" + kHeaderBytesProperty, 0, end);
-    if (bytesAt == std::string::npos) return header;
-    std::string bytes;
-    if (!FromBase64(packet.substr(bytesAt, end - bytesAt), bytes) || bytes.size() != 2048)
-        return problem = "its XMP header bytes are no base64 of 2048 bytes", header;
+    if (bytesAt != std::string::npos) {
+        if (!FromBase64(packet.substr(bytesAt, end - bytesAt), bytes) || bytes.size() != 2048)
+            return problem = "its XMP header bytes are no base64 of 2048 bytes", header;
+    } else {
+        const std::size_t sumAt = content(prefix + ":" + kHeaderSumProperty, 0, end);
+        if (sumAt == std::string::npos) return header;
+        sum = packet.substr(sumAt, end - sumAt);
+        if (sum.size() != 16 || sum.find_first_not_of("0123456789abcdef") != std::string::npos)
+            return problem = "its XMP header sum is no sum of 2048 bytes", header;
+    }
     const std::size_t recordsAt = content(prefix + ":" + kHeaderRecordsProperty, 0, end);
     if (recordsAt == std::string::npos) return header;
     const std::string records = packet.substr(recordsAt, end - recordsAt);
@@ -358,7 +398,16 @@ CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
         header.records.push_back(FromUtf8(value));
         at = stop;
     }
-    header.bytes = bytes;
+    if (sum.empty()) {
+        header.bytes = bytes;
+    } else {
+        // Carried by their sum: the records make the bytes, unless they were edited since.
+        const std::string made = StandardHeader(header.records);
+        if (!made.empty() && HeaderSum(made) == sum)
+            header.bytes = made;
+        else
+            header.edited = true;
+    }
     return header;
 }
 

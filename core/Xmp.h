@@ -28,15 +28,28 @@ struct XmpPdfa {
 
 // A drawing's CALS header as it travels: its bytes as they were, and their records as text.
 struct CarriedHeader {
-    std::string bytes;         // kHeaderSize bytes; empty: none carried
+    std::string bytes;         // kHeaderSize bytes; empty: none carried, or `edited`
     std::vector<Text> records; // each slot's text up to its first NUL, blanks at the end trimmed; blank slots left out
+    // Read from a packet that carried the bytes by their sum only, whose records no longer make
+    // them: the records are what there is.
+    bool edited = false;
 
-    bool Empty() const { return bytes.empty(); }
+    bool Empty() const { return bytes.empty() && !edited; }
 };
 inline constexpr char kHeaderNamespace[] = "urn:scanleaf:cals-header:1.0/";
-// Its two properties: the bytes in base64, and the records as an ordered array.
+// Its properties: the records as an ordered array, and the bytes, in the shortest form that gives
+// them back exactly: their sum where the records in the standard layout make them (StandardHeader),
+// else themselves in base64.
 inline constexpr char kHeaderBytesProperty[] = "bytes";
+inline constexpr char kHeaderSumProperty[] = "sum";
 inline constexpr char kHeaderRecordsProperty[] = "records";
+
+// The header that `records` make in the standard layout: each in a slot of its own from the first,
+// blanks to the slot's end, blank slots after. Empty unless every record is printable ASCII (the
+// same bytes under every code page) and they fit.
+std::string StandardHeader(const std::vector<Text>& records);
+// The sum a packet carries for a header's bytes: FNV-1a of 64 bits, in 16 hexadecimal digits.
+std::string HeaderSum(const std::string& bytes);
 
 // An XMP packet: dc:title, and each card value as a property of its own in the namespace
 // kCardNamespace (names that are no XML names have each other character written as _xHHHH_),
@@ -51,9 +64,9 @@ inline constexpr char kCardNamespace[] = "urn:scanleaf:card:1.0/";
 // that is no written name, markup where text belongs), and the card is then empty.
 CardValues XmpCard(const std::string& packet, std::string& problem);
 
-// The header a packet carries (Empty() when it carries none, or not both properties);
-// `problem` names what cannot be read (bytes that are no base64 of kHeaderSize bytes, markup in
-// a record), and the header is then empty.
+// The header a packet carries (Empty() when it carries none, or not its records and its bytes or
+// their sum); `problem` names what cannot be read (bytes that are no base64 of kHeaderSize bytes,
+// a sum that is none, markup in a record), and the header is then empty.
 CarriedHeader XmpHeader(const std::string& packet, std::string& problem);
 
 // The packet's dc:title (its first item), or empty.

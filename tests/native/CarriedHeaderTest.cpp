@@ -44,7 +44,7 @@ TEST(CarriedHeader, ComesBackFromItsPacketAsWritten) {
     }
     EXPECT_EQ((std::vector<Text>{SL_T("rtype:\t1"), SL_T("notes: caf\u00e9")}), Carried(headers[1]).records);
     // Another writer's packet: its own prefixes, an empty item, the bytes wrapped.
-    const std::string bytes = XmpPacket(SL_T(""), {}, XmpPdfa(), false, Carried(kPlain));
+    const std::string bytes = XmpPacket(SL_T(""), {}, XmpPdfa(), false, Carried(headers[1]));
     const std::size_t at = bytes.find("<cals:bytes>") + 12;
     const std::string base64 = bytes.substr(at, bytes.find("</cals:bytes>") - at);
     const std::string other = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><r:RDF xmlns:r='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
@@ -55,8 +55,60 @@ TEST(CarriedHeader, ComesBackFromItsPacketAsWritten) {
     std::string problem;
     const CarriedHeader back = XmpHeader(other, problem);
     EXPECT_EQ("", problem);
-    EXPECT_EQ(kPlain, back.bytes);
+    EXPECT_EQ(headers[1], back.bytes);
     EXPECT_EQ((std::vector<Text>{SL_T("a: 1"), SL_T(""), SL_T("b & c")}), back.records);
+}
+
+// The bytes travel by their sum where the records in the standard layout make them, as they are
+// where not; either way they come back exactly, and records edited since are known as edited.
+TEST(CarriedHeader, TravelsInItsShortestExactForm) {
+    std::string gap = kPlain, tab = kPlain, high = kPlain, nul = kPlain;
+    gap.replace(128, 128, std::string(128, ' ')); // a blank slot between records
+    tab[200] = '\t';
+    high[20] = '\xE9';
+    nul[2047] = '\0';
+    const struct {
+        const char* name;
+        std::string header;
+        bool bySum;
+    } cases[] = {
+        {"records in the standard layout", kPlain, true},
+        {"all blank", std::string(kHeaderSize, ' '), true},
+        {"a blank slot between records", gap, false},
+        {"a tab after a record", tab, false},
+        {"a character past ASCII", high, false},
+        {"a NUL in the padding", nul, false},
+    };
+    for (const auto& c : cases) {
+        const std::string packet = XmpPacket(SL_T("t"), {}, XmpPdfa(), false, Carried(c.header));
+        EXPECT_EQ(c.bySum, packet.find("<cals:sum>") != std::string::npos) << c.name;
+        EXPECT_EQ(!c.bySum, packet.find("<cals:bytes>") != std::string::npos) << c.name;
+        std::string problem;
+        const CarriedHeader back = XmpHeader(packet, problem);
+        EXPECT_EQ("", problem) << c.name;
+        EXPECT_EQ(c.header, back.bytes) << c.name;
+        EXPECT_FALSE(back.edited) << c.name;
+    }
+    // A plain header's packet is its records and a sum: under a kilobyte.
+    EXPECT_LT(XmpPacket(SL_T(""), {}, XmpPdfa(), false, Carried(kPlain)).size(), 1024u);
+    // Records edited in a packet of the sum: made again from the records, as another program's edit is.
+    std::string packet = XmpPacket(SL_T("t"), {}, XmpPdfa(), false, Carried(kPlain));
+    packet.replace(packet.find("docls: 3"), 8, "docls: 4");
+    std::string problem;
+    const CarriedHeader edited = XmpHeader(packet, problem);
+    EXPECT_EQ("", problem);
+    EXPECT_TRUE(edited.edited);
+    EXPECT_FALSE(edited.Empty());
+    std::string header;
+    HeaderHome how = HeaderHome::AsItWas;
+    ASSERT_TRUE(HomeHeader(edited, Picture(61, 97, 300, 90, 270), StandInCodePage(1252), header, how, problem)) << problem;
+    EXPECT_EQ(HeaderHome::RecordsEdited, how);
+    EXPECT_NE(std::string::npos, header.find("docls: 4"));
+    // A sum that is none is named.
+    packet = XmpPacket(SL_T("t"), {}, XmpPdfa(), false, Carried(kPlain));
+    packet.replace(packet.find("<cals:sum>") + 10, 3, "xyz");
+    EXPECT_TRUE(XmpHeader(packet, problem).Empty());
+    EXPECT_EQ("its XMP header sum is no sum of 2048 bytes", problem);
 }
 
 TEST(CarriedHeader, PacketsThatCannotBeReadAreNamed) {

@@ -38,12 +38,6 @@ private:
     HDC dc_;
 };
 
-struct MemoryDc {
-    using Type = HDC;
-    static HDC None() noexcept { return nullptr; }
-    bool Close(HDC dc) const noexcept { return DeleteDC(dc) != FALSE; }
-};
-
 std::wstring Value(const core::DrawingValue& v) {
     switch (v.kind) {
     case core::DrawingValue::Kind::Text: return v.text;
@@ -156,8 +150,8 @@ void PreviewPane::SetFont(const LOGFONTW& font) {
 
 void PreviewPane::Layout() {
     int cardWidth = 0, cardHeight = 0;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (dc) {
+    const MemoryDcHandle measure(CreateCompatibleDC(nullptr));
+    if (const HDC dc = measure.Get()) {
         const HGDIOBJ old = font_ ? SelectObject(dc, font_.Get()) : nullptr;
         TEXTMETRICW metrics{};
         GetTextMetricsW(dc, &metrics);
@@ -170,7 +164,6 @@ void PreviewPane::Layout() {
         // A line more for the state (loading, or why the drawing shows only in part).
         cardHeight = int(content_.card.size() + 1) * int(metrics.tmHeight);
         if (old) SelectObject(dc, old);
-        DeleteDC(dc);
     }
     view_.Layout(width_, height_, cardWidth + 2 * kPadding, cardHeight + 2 * kPadding);
     ViewChanged();
@@ -365,7 +358,7 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT: {
         PaintScope paint(window);
         // Painted off screen first, so nothing flickers.
-        Unique<MemoryDc> memory(CreateCompatibleDC(paint.Dc()));
+        const MemoryDcHandle memory(CreateCompatibleDC(paint.Dc()));
         GdiHandle bitmap(CreateCompatibleBitmap(paint.Dc(), std::max(width_, 1), std::max(height_, 1)));
         if (memory && bitmap) {
             const HGDIOBJ old = SelectObject(memory.Get(), bitmap.Get());

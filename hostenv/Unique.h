@@ -100,6 +100,11 @@ struct GdiObject { // fonts, bitmaps, brushes
     static HGDIOBJ None() noexcept { return nullptr; }
     bool Close(HGDIOBJ o) const noexcept { return DeleteObject(o) != FALSE; }
 };
+struct MemoryDc {
+    using Type = HDC;
+    static HDC None() noexcept { return nullptr; }
+    bool Close(HDC dc) const noexcept { return DeleteDC(dc) != FALSE; }
+};
 template <class T>
 struct Local {
     using Type = T*;
@@ -127,6 +132,7 @@ using ViewHandle = Unique<handles::View>;       // MapViewOfFile
 using StdFileHandle = Unique<handles::StdFile>; // _wfopen, tmpfile
 using WindowHandle = Unique<handles::Window>;   // CreateWindowEx, destroyed on its own thread
 using GdiHandle = Unique<handles::GdiObject>;   // CreateFontIndirect and the like
+using MemoryDcHandle = Unique<handles::MemoryDc>; // CreateCompatibleDC
 template <class T>
 using LocalMemory = Unique<handles::Local<T>>; // what FormatMessage and the like allocate
 template <class T>

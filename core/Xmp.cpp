@@ -178,8 +178,11 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
                "<pdf:Producer>" + XmlText(Ascii(pdfa.producer)) + "</pdf:Producer>\n</rdf:Description>\n";
         if (!pdfa.described.empty() || pdfa.header) xml += CardSchema(pdfa.described, pdfa.header);
     }
+    // One description for the title, the card and the header: every page of a document carries
+    // a packet, so what need be said only once is.
+    const bool carried = !header.bytes.empty();
     xml += "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:card=\"" +
-           std::string(kCardNamespace) + "\">\n";
+           std::string(kCardNamespace) + (carried ? "\" xmlns:cals=\"" + std::string(kHeaderNamespace) : std::string()) + "\">\n";
     if (!title.empty())
         xml += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(title) +
                "</rdf:li></rdf:Alt></dc:title>\n";
@@ -187,17 +190,16 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
         const std::string property = "card:" + XmpPropertyName(name);
         xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
     }
-    xml += "</rdf:Description>\n";
-    if (!header.bytes.empty()) {
+    if (carried) {
         // The shortest form that gives the bytes back exactly: most headers are their records.
         const bool standard = StandardHeader(header.records) == header.bytes;
         const std::string property = standard ? kHeaderSumProperty : kHeaderBytesProperty;
-        xml += "<rdf:Description rdf:about=\"\" xmlns:cals=\"" + std::string(kHeaderNamespace) + "\">\n<cals:" + property + ">" +
-               (standard ? HeaderSum(header.bytes) : Base64(header.bytes)) + "</cals:" + property + ">\n<cals:" +
-               kHeaderRecordsProperty + "><rdf:Seq>\n";
+        xml += "<cals:" + property + ">" + (standard ? HeaderSum(header.bytes) : Base64(header.bytes)) + "</cals:" + property +
+               ">\n<cals:" + kHeaderRecordsProperty + "><rdf:Seq>\n";
         for (const Text& record : header.records) xml += "<rdf:li>" + XmlText(record) + "</rdf:li>\n";
-        xml += "</rdf:Seq></cals:" + std::string(kHeaderRecordsProperty) + ">\n</rdf:Description>\n";
+        xml += "</rdf:Seq></cals:" + std::string(kHeaderRecordsProperty) + ">\n";
     }
+    xml += "</rdf:Description>\n";
     xml += "</rdf:RDF>\n</x:xmpmeta>\n";
     // Room for an editor to grow the packet in place, as XMP asks.
     if (padded)

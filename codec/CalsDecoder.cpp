@@ -43,7 +43,10 @@ bool ReadStream(IStream* stream, std::uint64_t max, std::vector<std::uint8_t>& b
     constexpr std::size_t kChunk = 65536;
     while (bytes.size() < max) {
         const std::size_t have = bytes.size();
-        const ULONG want = ULONG(std::min<std::uint64_t>(kChunk, max - have));
+        // Within what was reserved while there is room: the one byte past the told size finds
+        // the end without growing the buffer.
+        const std::size_t room = bytes.capacity() > have ? bytes.capacity() - have : kChunk;
+        const ULONG want = ULONG(std::min<std::uint64_t>(std::min(kChunk, room), max - have));
         bytes.resize(have + want);
         ULONG got = 0;
         const HRESULT hr = stream->Read(bytes.data() + have, want, &got);

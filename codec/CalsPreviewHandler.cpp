@@ -38,8 +38,9 @@ HRESULT CCalsPreviewHandler::Initialize(IStream* stream, DWORD) {
         content_ = PaneContent();
         std::vector<std::uint8_t> bytes;
         const std::optional<std::uint64_t> size = StreamLeft(stream);
-        if (!(size && *size > kLargestFile) && !ReadStream(stream, kLargestFile + 1, bytes)) return STG_E_READFAULT;
-        if ((size && *size > kLargestFile) || bytes.size() > kLargestFile)
+        const bool toldTooLarge = size && *size > kLargestFile;
+        if (!toldTooLarge && !ReadStream(stream, kLargestFile + 1, bytes)) return STG_E_READFAULT;
+        if (toldTooLarge || bytes.size() > kLargestFile)
             content_.problem = L"Larger than a preview reads (512 MB): no drawing to show.";
         else
             content_ = ReadPaneContent(std::move(bytes));

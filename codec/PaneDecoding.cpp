@@ -7,11 +7,6 @@
 
 namespace scanleaf {
 
-namespace {
-
-
-} // namespace
-
 PaneDecoding::PaneDecoding(std::vector<std::uint8_t> bytes, const core::CalsImageInfo& info, HWND window, UINT message)
     : bytes_(std::move(bytes)), info_(info), window_(window), message_(message) {
     thread_.Reset(CreateThread(nullptr, 0, &PaneDecoding::Thread, this, 0, nullptr));

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int pel = int(std::ceil(view.Scale())) + 1;
     FUZZ_CHECK(v.target.x > area.x - pel && v.target.y > area.y - pel);
     FUZZ_CHECK(v.target.x + v.target.width < area.x + area.width + pel && v.target.y + v.target.height < area.y + area.height + pel);
-    const std::uint64_t budget = in.ConsumeIntegralInRange<std::uint64_t>(0, 1u << 20);
+    // Up to the product's own budget (past what these sizes ever need, so that it is met too).
+    const std::uint64_t budget = in.ConsumeIntegralInRange<std::uint64_t>(0, DecodedDrawing::kMemoryBudget);
     const std::uint64_t step = in.ConsumeIntegralInRange<std::uint64_t>(0, 1u << 16);
     const std::vector<std::uint8_t> stream = in.ConsumeRemainingBytes<std::uint8_t>();
     const std::uint32_t w = std::uint32_t(std::min(v.target.width, 600)), h = std::uint32_t(std::min(v.target.height, 600));

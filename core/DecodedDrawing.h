@@ -2,7 +2,9 @@
 // allocated as decoding goes (an A0 at 400 dpi keeps 31 MB), so that any part of it renders at
 // any scale, exactly as the stream renders, without decoding again. Decoding goes a step at a
 // time for a caller that watches its own clock, and never keeps more than a memory budget: what
-// decoded by a stop stays to be shown, with the reason.
+// decoded by a stop stays to be shown, with the reason. Bounds, whatever the stream: lines kept at
+// most the budget (a few bytes of codes can ask for gigabytes: they stop there), the decoder's two
+// lines of changes besides; a Decode call at most one line past `pels`; no recursion.
 #pragma once
 
 #include "core/CalsImage.h"

@@ -11,6 +11,8 @@ PaneDecoding::PaneDecoding(std::vector<std::uint8_t> bytes, const core::CalsImag
     : bytes_(std::move(bytes)), info_(info), window_(window), message_(message) {
     thread_.Reset(CreateThread(nullptr, 0, &PaneDecoding::Thread, this, 0, nullptr));
     if (!thread_) RaiseComError(LastErrorAsHresult());
+    // The host's window thread comes first: decoding takes what the window leaves.
+    SetThreadPriority(thread_.Get(), THREAD_PRIORITY_BELOW_NORMAL);
 }
 
 PaneDecoding::~PaneDecoding() {

@@ -140,14 +140,14 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
     for (const auto& c : cases) {
         card::RenderOptions options;
         std::wstring error;
-        const bool ok = card::ParseRequest(render, c.args, options, error);
+        const bool ok = card::ParseOptions(render, c.args, options, error);
         EXPECT_EQ(!*c.error, ok) << c.error;
         EXPECT_EQ(c.error, Narrow(error));
     }
     // Each option fills its typed field; the other fields keep their defaults.
     card::RenderOptions rendered;
     std::wstring error;
-    ASSERT_TRUE(card::ParseRequest(render, {L"--recursive", L"--size", L"0", L"--jobs", L"3", L"--shard", L"2/5", L"a.cal"},
+    ASSERT_TRUE(card::ParseOptions(render, {L"--recursive", L"--size", L"0", L"--jobs", L"3", L"--shard", L"2/5", L"a.cal"},
                                    rendered, error));
     EXPECT_TRUE(rendered.recursive);
     EXPECT_EQ(0, rendered.size);
@@ -158,35 +158,41 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
     EXPECT_EQ((std::vector<std::wstring>{L"a.cal"}), rendered.operands);
     // A request of another type is no request of the command.
     card::VerifyOptions verified;
-    EXPECT_FALSE(card::ParseRequest(render, {L"a.cal"}, verified, error));
+    EXPECT_FALSE(card::ParseOptions(render, {L"a.cal"}, verified, error));
 
     card::SetOptions set;
-    ASSERT_TRUE(card::ParseRequest(*card::FindCommand(L"set"),
+    ASSERT_TRUE(card::ParseOptions(*card::FindCommand(L"set"),
                                    {L"f.cal", L"--date", L"a=2024-01-01", L"x=1", L"--date", L"b=2024-01-02", L"--style", L"3"},
                                    set, error));
-    EXPECT_EQ((std::vector<std::wstring>{L"a=2024-01-01", L"b=2024-01-02"}), set.dates);
+    ASSERT_EQ(2u, set.dates.size());
+    EXPECT_EQ(L"a", set.dates[0].name);
+    EXPECT_EQ(L"2024-01-02", set.dates[1].text);
+    EXPECT_TRUE(set.dates[1].isDate);
+    EXPECT_LT(set.dates[0].date, set.dates[1].date);
     EXPECT_EQ((std::vector<std::wstring>{L"f.cal", L"x=1"}), set.operands);
     EXPECT_EQ(3, set.style);
     EXPECT_TRUE(set.styleGiven);
-    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"set"), {L"f.cal", L"--style", L"x"}, set, error));
+    EXPECT_FALSE(card::ParseOptions(*card::FindCommand(L"set"), {L"f.cal", L"--style", L"x"}, set, error));
     EXPECT_EQ("--style takes a whole number, not \"x\"", Narrow(error));
     card::ConvertOptions convert;
-    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"convert"), {L"--to", L"png", L"a"}, convert, error));
+    EXPECT_FALSE(card::ParseOptions(*card::FindCommand(L"convert"), {L"--to", L"png", L"a"}, convert, error));
     EXPECT_EQ("--to takes pdf, tiff or cals, not \"png\"", Narrow(error));
     // A value that may be left out: taken only when a word of it follows.
+    using scanleaf::core::Pdfa;
     const struct {
         std::vector<std::wstring> args;
-        const wchar_t* pdfa;
+        Pdfa pdfa;
         std::vector<std::wstring> operands;
     } optional[] = {
-        {{L"--to", L"pdf", L"--pdfa", L"1b", L"a"}, L"1b", {L"a"}},
-        {{L"--to", L"pdf", L"--pdfa", L"a"}, L"2b", {L"a"}},
-        {{L"--to", L"pdf", L"a", L"--pdfa"}, L"2b", {L"a"}},
-        {{L"--pdfa", L"--to", L"pdf", L"1B"}, L"2b", {L"1B"}},
+        {{L"--to", L"pdf", L"--pdfa", L"1b", L"a"}, Pdfa::Part1b, {L"a"}},
+        {{L"--to", L"pdf", L"--pdfa", L"a"}, Pdfa::Part2b, {L"a"}},
+        {{L"--to", L"pdf", L"a", L"--pdfa"}, Pdfa::Part2b, {L"a"}},
+        {{L"--pdfa", L"--to", L"pdf", L"1B"}, Pdfa::Part2b, {L"1B"}},
+        {{L"--to", L"pdf", L"a"}, Pdfa::None, {L"a"}},
     };
     for (const auto& c : optional) {
         card::ConvertOptions o;
-        ASSERT_TRUE(card::ParseRequest(*card::FindCommand(L"convert"), c.args, o, error)) << Narrow(error);
+        ASSERT_TRUE(card::ParseOptions(*card::FindCommand(L"convert"), c.args, o, error)) << Narrow(error);
         EXPECT_EQ(c.pdfa, o.pdfa);
         EXPECT_EQ(c.operands, o.operands);
     }
@@ -204,16 +210,86 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
     };
     for (const auto& c : modes) {
         card::ConvertOptions o;
-        EXPECT_EQ(!*c.error, card::ParseRequest(*card::FindCommand(L"convert"), c.args, o, error)) << c.error;
+        EXPECT_EQ(!*c.error, card::ParseOptions(*card::FindCommand(L"convert"), c.args, o, error)) << c.error;
         if (*c.error) {
             EXPECT_EQ(c.error, Narrow(error));
         }
     }
+    // A value its option's own rule refuses; an option the command needs, missing.
+    const struct {
+        const wchar_t* command;
+        std::vector<std::wstring> args;
+        const char* error;
+    } refused[] = {
+        {L"convert", {L"--to", L"cals", L"--set", L"=1", L"x"}, "--set takes NAME=VALUE, not \"=1\""},
+        {L"set", {L"f.cal", L"--date", L"scandate"}, "expected NAME=VALUE, got \"scandate\""},
+        {L"set", {L"f.cal", L"--date", L"scandate=2024-02-30"}, ""},
+        {L"convert", {L"x"}, "convert needs --to pdf|tiff|cals"},
+        {L"sheet", {L"x"}, "sheet needs -o PAGE.html"},
+    };
+    for (const auto& c : refused) {
+        card::ConvertOptions convertOptions;
+        card::SetOptions setOptions;
+        card::BatchOptions sheetOptions;
+        const card::CommandEntry& command = *card::FindCommand(c.command);
+        const bool ok = std::wstring(c.command) == L"convert" ? card::ParseOptions(command, c.args, convertOptions, error)
+                        : std::wstring(c.command) == L"set"   ? card::ParseOptions(command, c.args, setOptions, error)
+                                                              : card::ParseOptions(command, c.args, sheetOptions, error);
+        EXPECT_FALSE(ok) << c.error;
+        if (*c.error) {
+            EXPECT_EQ(c.error, Narrow(error));
+        }
+    }
+    // Choices arrive as what they stand for.
+    card::ExportOptions exported;
+    ASSERT_TRUE(card::ParseOptions(*card::FindCommand(L"export"), {L"--format", L"json", L"--delimiter", L";", L"x"}, exported, error));
+    EXPECT_EQ(card::TableFormat::Json, exported.format);
+    EXPECT_EQ(L';', exported.delimiter);
+    card::ConvertOptions table;
+    ASSERT_TRUE(card::ParseOptions(*card::FindCommand(L"convert"),
+                                   {L"--to", L"cals", L"--table", L"t.csv", L"--encoding", L"ansi", L"--set", L"a=b=c", L"x"}, table,
+                                   error));
+    EXPECT_EQ(card::Target::Cals, table.to);
+    EXPECT_TRUE(table.Reading().ansi);
+    EXPECT_EQ(0, table.Reading().parse.delimiter);
+    ASSERT_EQ(1u, table.set.size());
+    EXPECT_EQ(L"b=c", table.set[0].text);
     card::NoOptions none;
-    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"undo"), {L"a", L"b"}, none, error));
+    EXPECT_FALSE(card::ParseOptions(*card::FindCommand(L"undo"), {L"a", L"b"}, none, error));
     EXPECT_EQ("undo takes JOURNAL, not \"b\"", Narrow(error));
-    EXPECT_FALSE(card::ParseRequest(*card::FindCommand(L"info"), {L"x"}, none, error));
+    EXPECT_FALSE(card::ParseOptions(*card::FindCommand(L"info"), {L"x"}, none, error));
     EXPECT_EQ("info takes no operand, not \"x\"", Narrow(error));
+}
+
+// The rules between options name options of the same command by their entries: each one named
+// is in the command's list, and each value named is a word of that option's choice.
+TEST(Help, EveryOptionARuleNamesIsInItsCommandsList) {
+    size_t rules = 0;
+    for (const card::CommandEntry& command : card::Commands()) {
+        auto find = [&](const std::wstring& name) -> const card::OptionEntry* {
+            for (const card::OptionEntry& o : command.options)
+                if (name == o.name) return &o;
+            return nullptr;
+        };
+        for (const card::OptionEntry& option : command.options)
+            for (const card::OptionEntry::For& rule : option.onlyFor) {
+                ++rules;
+                const card::OptionEntry* other = rule.option ? find(rule.option) : nullptr;
+                ASSERT_NE(nullptr, other) << Narrow(command.name) << " " << Narrow(option.name) << " names no option of its list";
+                if (!rule.values) continue;
+                ASSERT_EQ(card::OptionKind::Choice, other->kind) << Narrow(option.name);
+                const std::wstring words = L"|" + std::wstring(other->value) + L"|";
+                std::wstring values = rule.values;
+                for (size_t at = 0; at <= values.size();) {
+                    const size_t bar = std::min(values.find(L'|', at), values.size());
+                    const std::wstring word = values.substr(at, bar - at);
+                    EXPECT_NE(std::wstring::npos, words.find(L"|" + word + L"|"))
+                        << Narrow(option.name) << " is for " << Narrow(rule.option) << " " << Narrow(word) << ", no word of it";
+                    at = bar + 1;
+                }
+            }
+    }
+    EXPECT_EQ(11u, rules); // convert's: each mode's options, and the table's for --table
 }
 
 TEST(Help, WrongCommandsAndOptionsAreOneLineAndExit2) {

@@ -1,5 +1,9 @@
 #include "tools/common/Plugin.h"
 
+#include "hostenv/Bstr.h"
+
+#include <cwctype>
+
 namespace toolsupport {
 
 namespace {
@@ -77,6 +81,23 @@ HRESULT Plugin::CallRegistration(const std::wstring& dllPath, bool registering) 
     if (!module) return LastError();
     auto fn = Export<RegistrationFn>(module.Get(), registering ? "DllRegisterServer" : "DllUnregisterServer");
     return fn ? fn() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+}
+
+std::vector<std::wstring> CalsExtensions(IVorFileFormat* format) {
+    scanleaf::Bstr product, description, extensionList;
+    if (!format || FAILED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put()))) return {};
+    std::vector<std::wstring> extensions;
+    std::wstring one;
+    for (const wchar_t* c = extensionList.Text(); ; ++c) {
+        if (!*c || *c == L',') {
+            extensions.push_back(one);
+            one.clear();
+            if (!*c) break;
+        } else {
+            one += wchar_t(towlower(*c));
+        }
+    }
+    return extensions;
 }
 
 } // namespace toolsupport

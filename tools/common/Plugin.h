@@ -6,6 +6,7 @@
 #include "hostenv/Unique.h"
 
 #include <string>
+#include <vector>
 
 namespace toolsupport {
 
@@ -34,5 +35,8 @@ private:
     scanleaf::ComPtr<IVorFileFormat> format_;
     std::wstring source_;
 };
+
+// The extensions that the format names (lower case, without the dot); none when it says none.
+std::vector<std::wstring> CalsExtensions(IVorFileFormat* format);
 
 } // namespace toolsupport

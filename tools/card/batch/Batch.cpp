@@ -4,8 +4,12 @@
 
 namespace card {
 
-Batch::Batch(std::wstring title, const WalkRequest& walk, const wchar_t* what)
-    : request_(walk), what_(what), walked_(WalkAndReport(walk)), tally_(std::move(title)) {}
+Batch::Batch(std::wstring title, const BatchOptions& options, std::vector<std::wstring> extensions, const wchar_t* what)
+    : request_{options.operands, std::move(extensions), options.recursive, options.shard},
+      jobs_(options.jobs),
+      what_(what),
+      walked_(WalkAndReport(request_)),
+      tally_(std::move(title)) {}
 
 bool Batch::NothingFound() const { return SayNothingFound(walked_, request_.shard, what_); }
 

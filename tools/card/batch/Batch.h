@@ -14,11 +14,25 @@
 
 namespace card {
 
+// What a batch command's options give its run; each command takes the options its list names.
+struct BatchOptions {
+    std::vector<std::wstring> operands; // files and folders
+    bool recursive = false;
+    unsigned jobs = DefaultJobs();
+    scanleaf::core::Shard shard;
+    bool skipExisting = false;
+    bool overwrite = false;
+    std::wstring resume; // the table a stopped run continues
+    std::wstring output; // -o
+};
+
 class Batch {
 public:
-    // Walks at once; each operand that names nothing is said on standard error. `what` names the
-    // files the command works on ("CALS files", "pictures").
-    Batch(std::wstring title, const WalkRequest& walk, const wchar_t* what = L"CALS files");
+    // The run the options make: walks the operands at once, a folder standing for its files with
+    // one of `extensions`; each operand that names nothing is said on standard error. `what`
+    // names the files the command works on ("CALS files", "pictures").
+    Batch(std::wstring title, const BatchOptions& options, std::vector<std::wstring> extensions,
+          const wchar_t* what = L"CALS files");
 
     const Walked& Walk() const { return walked_; }
     const std::vector<Source>& Sources() const { return walked_.sources; }
@@ -43,15 +57,17 @@ public:
     // The closing line on standard error; 1 when a failing count is above 0 or `failedOtherwise`.
     int End(bool failedOtherwise = false) const { return tally_.Report(failedOtherwise); }
 
-    // Each source by `jobs` threads: `work` on a job's thread, `report` here in the sources'
+    unsigned Jobs() const { return jobs_; }
+
+    // Each source by the run's jobs: `work` on a job's thread, `report` here in the sources'
     // order, the progress line stepping after each. `stop`, when given, ends the adding of
     // sources once it says so (a resumable table that can no longer be kept).
     template <class Result>
-    void Each(unsigned jobs, std::function<Result(unsigned worker, size_t index)> work,
-              std::function<void(size_t index, Result& result)> report, std::function<bool()> stop = {}) {
+    void Each(std::function<Result(unsigned worker, size_t index)> work, std::function<void(size_t index, Result& result)> report,
+              std::function<bool()> stop = {}) {
         Progress progress(Sources().size());
         size_t done = 0;
-        OrderedPool<size_t, Result> pool(jobs, work, [&](const size_t& i, Result& result) {
+        OrderedPool<size_t, Result> pool(jobs_, work, [&](const size_t& i, Result& result) {
             report(i, result);
             progress.Step(++done, Sources()[i].path);
         });
@@ -62,6 +78,7 @@ public:
 
 private:
     WalkRequest request_;
+    unsigned jobs_;
     const wchar_t* what_;
     Walked walked_;
     Tally tally_;

@@ -41,12 +41,6 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     }
 }
 
-std::vector<std::wstring> CalsExtensions(IVorFileFormat* format) {
-    scanleaf::Bstr product, description, extensionList;
-    if (FAILED(format->GetFormatInfo(product.Put(), description.Put(), extensionList.Put()))) return {};
-    return Split(Lower(extensionList.Text()), L',');
-}
-
 FILE* OpenScratchFile(const wchar_t* prefix) {
     wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
     if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, prefix, 0, name)) return nullptr;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "cardcore/BatchPlan.h"
-#include "host/VorHost.h"
 #include "hostenv/Unique.h"
 
 #include <windows.h>
@@ -21,8 +20,6 @@ std::wstring AbsolutePath(const std::wstring& path);
 std::wstring Lower(std::wstring text);
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
 
-// The extensions that the plug-in names (lower case, without the dot).
-std::vector<std::wstring> CalsExtensions(IVorFileFormat* format);
 // A new file in the temporary folder, open for writing and reading back, that the system removes
 // when it is closed (or the process ends); null when none can be made.
 FILE* OpenScratchFile(const wchar_t* prefix);

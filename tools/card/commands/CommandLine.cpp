@@ -10,6 +10,8 @@ namespace card {
 
 IVorFileFormat* Setup::Format() const { return plugin ? plugin->Format() : nullptr; }
 
+std::vector<std::wstring> Setup::Extensions() const { return toolsupport::CalsExtensions(Format()); }
+
 const CommandEntry* FindCommand(const std::wstring& name) {
     for (const CommandEntry& c : Commands())
         if (name == c.name) return &c;
@@ -93,6 +95,7 @@ std::wstring TypeProblem(const OptionEntry& option, const std::wstring& value) {
     case OptionKind::Flag:
         return std::wstring();
     case OptionKind::Text:
+        if (option.problem) return option.problem(value);
         if (!option.check || option.check(value)) return std::wstring();
         return name + L" takes " + option.expects + L", not \"" + value + L"\"";
     case OptionKind::Number:
@@ -177,6 +180,13 @@ bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>
             error = std::wstring(command.options[g.first].name) + L" is for " + (words.empty() ? std::wstring(needed.option) : what);
             return false;
         }
+    for (size_t o = 0; o < command.options.size(); ++o) {
+        const bool given = std::any_of(out.given.begin(), out.given.end(), [o](const auto& g) { return g.first == o; });
+        if (command.options[o].required && !given) {
+            error = name + L" needs " + OptionText(command.options[o]);
+            return false;
+        }
+    }
     if (out.operands.size() < command.minOperands) {
         error = name + L" needs " + command.operands;
         return false;

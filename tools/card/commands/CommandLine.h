@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cwchar>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
@@ -39,6 +40,7 @@ struct OptionEntry {
     bool repeatable = false; // every value kept, in order (else the last one counts)
     bool (*check)(const std::wstring&) = nullptr; // a text's own rule
     const wchar_t* expects = nullptr;               // what `check` takes, for the message
+    std::wstring (*problem)(const std::wstring&) = nullptr; // or the whole message (empty: taken)
     const wchar_t* fallback = nullptr;              // a choice's value when no word of it follows
     bool required = false;                          // shown without brackets: the command needs it
     // Options it is only for: "--set" is for "--to" "cals"; "--encoding" is for "--table" (any
@@ -97,17 +99,45 @@ Option<R> Number(const wchar_t* name, long low, long high, N R::*field, const wc
     return {{name, OptionKind::Number, L"N", help, low, high},
             [field](R& r, const std::wstring& v) { r.*field = N(wcstol(v.c_str(), nullptr, 10)); }};
 }
-template <class R>
-Option<R> Choice(const wchar_t* name, const wchar_t* choices, std::wstring R::*field, const wchar_t* help) {
-    return {{name, OptionKind::Choice, choices, help}, [field](R& r, const std::wstring& v) { r.*field = v; }};
+// The words of a choice and the value each stands for, in the order the help shows them. Each is
+// defined once, at namespace scope: the options' entries show its text.
+template <class E>
+class ChoiceWords {
+public:
+    ChoiceWords(std::initializer_list<std::pair<const wchar_t*, E>> words) : words_(words) {
+        for (const auto& w : words_) text_ += (text_.empty() ? L"" : L"|") + std::wstring(w.first);
+    }
+    const wchar_t* Text() const { return text_.c_str(); } // "csv|json"
+    // The parser took only the words, so each given one is there.
+    E Value(const std::wstring& word) const {
+        for (const auto& w : words_)
+            if (word == w.first) return w.second;
+        return words_.front().second;
+    }
+    const wchar_t* Word(E value) const {
+        for (const auto& w : words_)
+            if (value == w.second) return w.first;
+        return L"";
+    }
+
+private:
+    std::vector<std::pair<const wchar_t*, E>> words_;
+    std::wstring text_;
+};
+
+// A choice, filled as the value its word stands for.
+template <class R, class E>
+Option<R> Choice(const wchar_t* name, const ChoiceWords<E>& words, E R::*field, const wchar_t* help) {
+    return {{name, OptionKind::Choice, words.Text(), help},
+            [field, &words](R& r, const std::wstring& v) { r.*field = words.Value(v); }};
 }
 // A choice whose value may be left out: `fallback` then, and the next argument is not taken.
-template <class R>
-Option<R> OptionalChoice(const wchar_t* name, const wchar_t* choices, const wchar_t* fallback, std::wstring R::*field,
+template <class R, class E>
+Option<R> OptionalChoice(const wchar_t* name, const ChoiceWords<E>& words, const wchar_t* fallback, E R::*field,
                          const wchar_t* help) {
-    OptionEntry entry{name, OptionKind::Choice, choices, help};
-    entry.fallback = fallback;
-    return {entry, [field](R& r, const std::wstring& v) { r.*field = v; }};
+    Option<R> option = Choice(name, words, field, help);
+    option.entry.fallback = fallback;
+    return option;
 }
 // A text with a rule of its own, turned into the field's type by `fill`.
 template <class R>
@@ -118,16 +148,25 @@ Option<R> Checked(const wchar_t* name, const wchar_t* value, bool (*check)(const
     entry.expects = expects;
     return {entry, std::move(fill)};
 }
+// A text that `problem` turns into the field's type, or refuses with its whole message.
+template <class R, class T>
+Option<R> Typed(const wchar_t* name, const wchar_t* value, std::wstring (*problem)(const std::wstring&),
+                 T (*parse)(const std::wstring&), std::vector<T> R::*field, const wchar_t* help) {
+    OptionEntry entry{name, OptionKind::Text, value, help};
+    entry.problem = problem;
+    entry.repeatable = true;
+    return {entry, [field, parse](R& r, const std::wstring& v) { (r.*field).push_back(parse(v)); }};
+}
 // The same option, which the command cannot run without.
 template <class R>
 Option<R> Required(Option<R> option) {
     option.entry.required = true;
     return option;
 }
-// The same option, only for `option` given (with one of `values`, "pdf|tiff", when named).
-template <class R>
-Option<R> OnlyFor(Option<R> option, const wchar_t* other, const wchar_t* values = nullptr) {
-    option.entry.onlyFor.push_back({other, values});
+// The same option, only for `other` given (with one of `values`, "pdf|tiff", when named).
+template <class R, class O>
+Option<R> OnlyFor(Option<R> option, const Option<O>& other, const wchar_t* values = nullptr) {
+    option.entry.onlyFor.push_back({other.entry.name, values});
     return option;
 }
 // The same option, filled another way (a choice into an enumeration, a flag that counts too).
@@ -142,6 +181,8 @@ struct Setup {
     std::wstring dllPath; // empty: the registered class, else the DLL beside the program
     toolsupport::Plugin* plugin = nullptr;
     IVorFileFormat* Format() const;
+    // The extensions of the files a folder stands for (lower case, without the dot).
+    std::vector<std::wstring> Extensions() const;
 };
 
 // What the dispatch sets up before a command runs.
@@ -216,9 +257,9 @@ std::wstring ProgramHelp();
 // many operands.
 bool ParseArguments(const CommandEntry& command, const std::vector<std::wstring>& args, Parsed& out, std::wstring& error);
 
-// The request a command's arguments make, for a caller that knows its type (the tests).
+// The options a command's arguments make, for a caller that knows their type (the tests).
 template <class R>
-bool ParseRequest(const CommandEntry& command, const std::vector<std::wstring>& args, R& request, std::wstring& error) {
+bool ParseOptions(const CommandEntry& command, const std::vector<std::wstring>& args, R& request, std::wstring& error) {
     Parsed parsed;
     if (*command.requestType != typeid(R)) return error = L"another request type", false;
     if (!ParseArguments(command, args, parsed, error)) return false;

@@ -2,6 +2,7 @@
 #include "tools/card/commands/CommandLine.h"
 
 #include "cardcore/BatchPlan.h"
+#include "tools/card/cards/CardEdit.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/commands/Options.h"
 
@@ -10,6 +11,30 @@ namespace card {
 namespace {
 
 const wchar_t kFilesExit[] = L"0 every file done; 1 a file failed or was refused (each is named); 2 a usage error.";
+
+// NAME=VALUE: a name, then the value (which may be empty).
+NewValue Pair(const std::wstring& text) {
+    const size_t eq = text.find(L'=');
+    return {text.substr(0, eq), eq == std::wstring::npos ? std::wstring() : text.substr(eq + 1)};
+}
+bool IsPair(const std::wstring& text) {
+    const size_t eq = text.find(L'=');
+    return eq != std::wstring::npos && eq != 0;
+}
+std::wstring SetProblem(const std::wstring& text) {
+    return IsPair(text) ? std::wstring() : L"--set takes NAME=VALUE, not \"" + text + L"\"";
+}
+std::wstring DateValueProblem(const std::wstring& text) {
+    if (!IsPair(text)) return L"expected NAME=VALUE, got \"" + text + L"\"";
+    double date = 0;
+    return DateProblem(Pair(text).text, date);
+}
+NewValue DateValue(const std::wstring& text) {
+    NewValue value = Pair(text);
+    value.isDate = true;
+    DateProblem(value.text, value.date);
+    return value;
+}
 
 bool IsShard(const std::wstring& text) {
     scanleaf::core::Shard shard;
@@ -30,11 +55,36 @@ const Option<BatchOptions> kSkipExisting = Flag(L"--skip-existing", &BatchOption
                                                 L"leave alone an output made from the same sources and options (else made again)");
 const Option<BatchOptions> kResume = Text(L"--resume", L"TABLE", &BatchOptions::resume,
                                           L"write the table to TABLE, keeping rows in TABLE.rows that continue a stopped run for files unchanged since");
+const ChoiceWords<wchar_t> kDelimiters = {{L",", L','}, {L";", L';'}};
+const ChoiceWords<Encoding> kEncodings = {{L"utf8", Encoding::Utf8}, {L"ansi", Encoding::Ansi}};
+const ChoiceWords<TableFormat> kTableFormats = {{L"csv", TableFormat::Csv}, {L"json", TableFormat::Json}};
+const ChoiceWords<VerifyFormat> kVerifyFormats = {{L"csv", VerifyFormat::Csv}, {L"json", VerifyFormat::Json}};
+
 // How a table of cards is read, by import and convert --table alike.
 const Option<TableOptions> kTableDelimiter =
-    Choice(L"--delimiter", L",|;", &TableOptions::delimiter, L"the table's CSV delimiter (else taken from the header row)");
-const Option<TableOptions> kTableEncoding = Choice(L"--encoding", L"utf8|ansi", &TableOptions::encoding,
+    Choice(L"--delimiter", kDelimiters, &TableOptions::delimiter, L"the table's CSV delimiter (else taken from the header row)");
+const Option<TableOptions> kTableEncoding = Choice(L"--encoding", kEncodings, &TableOptions::encoding,
                                                    L"the table's encoding (utf8; ansi: the system's ANSI code page)");
+} // namespace
+
+const ChoiceWords<Target> kTargets = {{L"pdf", Target::Pdf}, {L"tiff", Target::Tiff}, {L"cals", Target::Cals}};
+const ChoiceWords<scanleaf::core::Pdfa> kPdfaParts = {{L"1b", scanleaf::core::Pdfa::Part1b}, {L"2b", scanleaf::core::Pdfa::Part2b}};
+const Option<ConvertOptions> kTo = Required(Choice(L"--to", kTargets, &ConvertOptions::to, L"the format to write"));
+const Option<ConvertOptions> kPdfa = OnlyFor(OptionalChoice(L"--pdfa", kPdfaParts, L"2b", &ConvertOptions::pdfa,
+                                                            L"pdf: a PDF/A document of that part and level, for archives"),
+                                             kTo, L"pdf");
+const Option<ConvertOptions> kTitle =
+    OnlyFor(Text(L"--title", L"NAME", &ConvertOptions::title, L"the card variable that titles each drawing (else its file name)"),
+            kTo, L"pdf|tiff");
+const Option<RenderOptions> kSize =
+    Number(L"--size", 0, 999999, &RenderOptions::size, L"the longest side in pixels (256; 0: full size, one bit a pixel)");
+
+namespace {
+
+const Option<ConvertOptions> kTable = OnlyFor(Text(L"--table", L"FILE", &ConvertOptions::table,
+                                                   L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),
+                                              kTo, L"cals");
+
 
 } // namespace
 
@@ -56,7 +106,8 @@ const std::vector<CommandEntry>& Commands() {
          L"scanleaf-card show Z:\\scans\\drawing.cal",
          Needs::Plugin, Show),
         Command<SetOptions>(L"set", L"FILE NAME=VALUE...", 1, kMany, L"check values, then write them into the header and save",
-         {Repeatable(L"--date", L"NAME=YYYY-MM-DD[THH:MM[:SS]]", &SetOptions::dates, L"a date, written as text in the date style"),
+         {Typed(L"--date", L"NAME=YYYY-MM-DD[THH:MM[:SS]]", DateValueProblem, DateValue, &SetOptions::dates,
+                L"a date, written as text in the date style"),
           FilledBy(Number(L"--style", LONG_MIN, LONG_MAX, &SetOptions::style,
                           L"the date style: 0-7, 10-12, 100-107, 109-113, 120, 121 (0 when not given)"),
                    [](SetOptions& o, const std::wstring& v) {
@@ -111,8 +162,8 @@ const std::vector<CommandEntry>& Commands() {
           kJobs,
           kShard,
           kResume,
-          Choice(L"--format", L"csv|json", &ExportOptions::format, L"the table's format (csv)"),
-          Choice(L"--delimiter", L",|;", &ExportOptions::delimiter, L"the CSV delimiter (,)"),
+          Choice(L"--format", kTableFormats, &ExportOptions::format, L"the table's format (csv)"),
+          Choice(L"--delimiter", kDelimiters, &ExportOptions::delimiter, L"the CSV delimiter (,)"),
           Flag(L"--no-bom", &ExportOptions::noBom, L"no UTF-8 byte-order mark before a CSV table"),
           Text(L"-o", L"FILE", &ExportOptions::output, L"write the table to FILE (whole or not at all) instead of standard output")},
          L"One row per file: SourceFile, every variable met (read-only columns marked \" [ro]\"), and\n"
@@ -149,7 +200,7 @@ const std::vector<CommandEntry>& Commands() {
           kJobs,
           kShard,
           kResume,
-          Choice(L"--format", L"csv|json", &VerifyOptions::format, L"one table row per file instead of one line of text")},
+          Choice(L"--format", kVerifyFormats, &VerifyOptions::format, L"one table row per file instead of one line of text")},
          L"Decodes each type 1 drawing in full: lines against rpelcnt, the end-of-block code, bytes\n"
          L"after it, the first problem. Status: sound, damaged, not type 1, or not CALS (another\n"
          L"format). Writes nothing to the drawings.",
@@ -162,7 +213,7 @@ const std::vector<CommandEntry>& Commands() {
           kShard,
           kSkipExisting,
           kOverwrite,
-          Number(L"--size", 0, 999999, &RenderOptions::size, L"the longest side in pixels (256; 0: full size, one bit a pixel)"),
+          kSize,
           Text(L"-o", L"FILE|DIR", &RenderOptions::output,
                L"the picture (one drawing, a name ending in .png) or the folder (else the current one)")},
          L"Draws each drawing upright as rorient says, area-averaged to its size. A damaged drawing\n"
@@ -189,30 +240,26 @@ const std::vector<CommandEntry>& Commands() {
           kJobs,
           kShard,
           kSkipExisting,
-          Required(Choice(L"--to", L"pdf|tiff|cals", &ConvertOptions::to, L"the format to write")),
-          OnlyFor(OptionalChoice(L"--pdfa", L"1b|2b", L"2b", &ConvertOptions::pdfa,
-                                 L"pdf: a PDF/A document of that part and level, for archives"),
-                  L"--to", L"pdf"),
+          kTo,
+          kPdfa,
           Text(L"-o", L"FILE|DIR", &ConvertOptions::output, L"one document of every drawing (a name ending in .pdf, .tif or .tiff), one CALS file (a name ending as CALS files do), or the folder for one file a source (else the current one)"),
-          OnlyFor(Text(L"--title", L"NAME", &ConvertOptions::title, L"the card variable that titles each drawing (else its file name)"),
-                  L"--to", L"pdf|tiff"),
+          kTitle,
           kOverwrite,
           OnlyFor(Flag(L"--no-check", &ConvertOptions::noCheck,
                        L"skip decoding each drawing in full first (for drawings verify has passed)"),
-                  L"--to", L"pdf|tiff"),
-          OnlyFor(Repeatable(L"--set", L"NAME=VALUE", &ConvertOptions::set, L"cals: a card value for every file written (wins over --table)"),
-                  L"--to", L"cals"),
-          OnlyFor(Text(L"--table", L"FILE", &ConvertOptions::table,
-                       L"cals: card values by source, a table with export's columns whose SourceFile names the picture"),
-                  L"--to", L"cals"),
-          OnlyFor(OnlyFor(Option<ConvertOptions>(kTableEncoding), L"--to", L"cals"), L"--table"),
-          OnlyFor(OnlyFor(Option<ConvertOptions>(kTableDelimiter), L"--to", L"cals"), L"--table"),
+                  kTo, L"pdf|tiff"),
+          OnlyFor(Typed(L"--set", L"NAME=VALUE", SetProblem, Pair, &ConvertOptions::set,
+                        L"cals: a card value for every file written (wins over --table)"),
+                  kTo, L"cals"),
+          kTable,
+          OnlyFor(OnlyFor(Option<ConvertOptions>(kTableEncoding), kTo, L"cals"), kTable),
+          OnlyFor(OnlyFor(Option<ConvertOptions>(kTableDelimiter), kTo, L"cals"), kTable),
           OnlyFor(Number(L"--threshold", 1, 99, &ConvertOptions::threshold,
                          L"cals: grey and colour pels below N per cent of full lightness become black"),
-                  L"--to", L"cals"),
+                  kTo, L"cals"),
           OnlyFor(Number(L"--dpi", 1, 100000, &ConvertOptions::dpi,
                          L"cals: the pels per inch, for a picture that gives none, 72 or 96, or not the same both ways"),
-                  L"--to", L"cals")},
+                  kTo, L"cals")},
          L"--to pdf|tiff writes each drawing's Group 4 stream unchanged into a PDF page at its true size\n"
          L"(rdensty; 200 dpi when it gives none), shown upright as rorient says, or into a TIFF page of one\n"
          L"strip. Each page's XMP holds the drawing's whole header (its bytes and records), and its card\n"

@@ -17,108 +17,79 @@ namespace card {
 
 namespace {
 
-struct ConvertRequest {
-    bool recursive = false;
-    bool skipExisting = false;
-    unsigned jobs = 1;
-    bool pdf = true;
-    HandOn how;
-    bool overwrite = false;
-    OutputTarget output;
-    scanleaf::core::Shard shard;
-    std::vector<std::wstring> paths;
-
-    // What changes a document, for --skip-existing.
-    scanleaf::core::InputRecord Record() const {
-        scanleaf::core::InputRecord record;
-        record.Option(L"--to", pdf ? L"pdf" : L"tiff");
-        record.Option(L"--title", how.title);
-        if (how.pdfa != scanleaf::core::Pdfa::None)
-            record.Option(L"--pdfa", how.pdfa == scanleaf::core::Pdfa::Part1b ? L"1b" : L"2b");
-        return record;
-    }
-};
-
-// The other mode's options are refused by the parser (the command list says which are whose).
-bool ParseRequest(const ConvertOptions& a, ConvertRequest& request) {
-    request.pdf = a.to == L"pdf";
-    if (!a.pdfa.empty())
-        request.how.pdfa = a.pdfa == L"1b" ? scanleaf::core::Pdfa::Part1b : scanleaf::core::Pdfa::Part2b;
-    request.recursive = a.recursive;
-    request.skipExisting = a.skipExisting;
-    request.overwrite = a.overwrite;
-    request.how.check = !a.noCheck;
-    request.jobs = a.jobs;
-    request.shard = a.shard;
-    std::wstring error;
-    if (!ReadOutputTarget(a.output, request.pdf ? std::vector<std::wstring>{L".pdf"}
-                                                      : std::vector<std::wstring>{L".tif", L".tiff"},
-                          request.pdf ? L"--to pdf" : L"--to tiff", request.output, error))
-        return UsageError(error), false;
-    request.how.title = a.title;
-    request.paths = a.operands;
-    return true;
+// What changes a document, for --skip-existing: its options, named by their entries.
+scanleaf::core::InputRecord Record(const ConvertOptions& options) {
+    scanleaf::core::InputRecord record;
+    record.Option(kTo.entry.name, kTargets.Word(options.to));
+    record.Option(kTitle.entry.name, options.title);
+    if (options.pdfa != scanleaf::core::Pdfa::None) record.Option(kPdfa.entry.name, kPdfaParts.Word(options.pdfa));
+    return record;
 }
 
 } // namespace
 
-int Convert(const ConvertOptions& a, const Setup& setup) {
-    if (a.to.empty()) return UsageError(L"convert needs --to pdf, --to tiff or --to cals");
-    if (a.to == L"cals") return ConvertToCals(a, setup);
-    ConvertRequest request;
-    if (!ParseRequest(a, request)) return kUsageError;
-    Batch batch(L"convert", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+int Convert(const ConvertOptions& options, const Setup& setup) {
+    if (options.to == Target::Cals) return ConvertToCals(options, setup);
+    // The other mode's options are refused by the parser (the command list says which are whose).
+    const bool pdf = options.to == Target::Pdf;
+    const HandOn how{!options.noCheck, options.title, options.pdfa};
+    OutputTarget output;
+    std::wstring error;
+    if (!ReadOutputTarget(options.output, pdf ? std::vector<std::wstring>{L".pdf"} : std::vector<std::wstring>{L".tif", L".tiff"},
+                          pdf ? L"--to pdf" : L"--to tiff", output, error))
+        return UsageError(error);
+    Batch batch(L"convert", options, setup.Extensions());
     const Walked& walked = batch.Walk();
     std::vector<std::wstring> files;
     for (const Source& s : walked.sources) files.push_back(s.path);
     batch.Count(L"files") = files.size();
     size_t& written = batch.Count(L"written");
-    size_t& upToDate = batch.Count(L"up to date", false, request.skipExisting ? Tally::Always : Tally::Never);
+    size_t& upToDate = batch.Count(L"up to date", false, options.skipExisting ? Tally::Always : Tally::Never);
     size_t& leftOut = batch.Count(L"left out", true);
     size_t& failed = batch.Count(L"failed", true);
     failed = batch.Missing();
     auto summary = [&] { return batch.End(); };
     auto refuseAll = [&](const std::wstring& reason) { return batch.Refuse(reason, failed); };
     if (files.empty()) return batch.NoneFound();
-    const bool combined = request.output.Single();
-    const std::wstring extension = request.pdf ? L".pdf" : L".tif";
-    const bool replaceExisting = request.overwrite || request.skipExisting;
+    const bool combined = output.Single();
+    const std::wstring extension = pdf ? L".pdf" : L".tif";
+    const bool replaceExisting = options.overwrite || options.skipExisting;
     std::vector<std::wstring> outs(files.size()), occupied(files.size());
-    if (const std::wstring problem = MakeTargetFolders(request.output); !problem.empty()) return refuseAll(problem);
+    if (const std::wstring problem = MakeTargetFolders(output); !problem.empty()) return refuseAll(problem);
     if (combined) {
-        const std::wstring problem = InTheWay(request.output.file, replaceExisting, true);
+        const std::wstring problem = InTheWay(output.file, replaceExisting, true);
         if (!problem.empty()) return refuseAll(problem);
     } else {
         // Every name before any work, from the sources alone, so that every job count names alike;
         // an output that was there before the run is refused unless --overwrite or --skip-existing.
         std::vector<scanleaf::core::PlannedSource> planned;
         for (const std::wstring& path : walked.everyone) planned.push_back({path, 1});
-        const OutputPlan plan = PlanOutputs(planned, walked.mine, request.output, extension, replaceExisting, true);
+        const OutputPlan plan = PlanOutputs(planned, walked.mine, output, extension, replaceExisting, true);
         for (size_t i = 0; i < files.size(); ++i) outs[i] = plan.names[i][0];
         occupied = plan.blocked;
     }
     std::unique_ptr<Document> together;
     // One document of them all is left alone when it was made from the same drawings, in the same
     // order, with the same options.
-    scanleaf::core::InputRecord togetherRecord = request.Record();
-    if (combined && request.skipExisting) {
+    scanleaf::core::InputRecord togetherRecord = Record(options);
+    if (combined && options.skipExisting) {
         for (const std::wstring& f : files) {
             std::uint64_t size = 0, hash = 0;
             if (IdentifyFile(f, size, hash)) togetherRecord.Source(f, size, hash);
         }
         std::wstring option;
-        const InputsKept::Verdict verdict = InputsKept::Judge(request.output.file, togetherRecord, &option);
+        const InputsKept::Verdict verdict = InputsKept::Judge(output.file, togetherRecord, &option);
         if (verdict == InputsKept::Verdict::UpToDate) {
-            Out(request.output.file + L": up to date\n");
+            Out(output.file + L": up to date\n");
             upToDate = files.size();
             return summary();
         }
-        if (verdict != InputsKept::Verdict::Missing) Out(request.output.file + L":" + InputsKept::Note(verdict, option) + L"\n");
-        togetherRecord = request.Record();
+        if (verdict != InputsKept::Verdict::Missing) Out(output.file + L":" + InputsKept::Note(verdict, option) + L"\n");
+        togetherRecord = Record(options);
     }
     if (combined) {
-        together = std::make_unique<Document>(request.output.file, request.pdf, request.how.pdfa);
-        if (!together->Ok()) return refuseAll(CannotWrite(request.output.file, together->Error()));
+        together = std::make_unique<Document>(output.file, pdf, how.pdfa);
+        if (!together->Ok()) return refuseAll(CannotWrite(output.file, together->Error()));
     }
     scanleaf::core::CardValues onlyCard;
     std::wstring onlyTitle;
@@ -132,9 +103,9 @@ int Convert(const ConvertOptions& a, const Setup& setup) {
         HandedDrawing drawing; // for the one document
         scanleaf::core::InputRecord record;
     };
-    const auto readers = CardReaders(setup.Format(), request.jobs);
+    const auto readers = CardReaders(setup.Format(), batch.Jobs());
     auto writeOne = [&](const std::wstring& out, HandedDrawing& drawing, const scanleaf::core::InputRecord& record) {
-        Document one(out, request.pdf, request.how.pdfa);
+        Document one(out, pdf, how.pdfa);
         const std::wstring title = drawing.title;
         const scanleaf::core::CardValues card = drawing.card;
         one.Add(std::move(drawing), true);
@@ -143,19 +114,18 @@ int Convert(const ConvertOptions& a, const Setup& setup) {
         return std::wstring();
     };
     batch.Each<Loaded>(
-        request.jobs,
         [&](unsigned worker, size_t i) {
             Loaded loaded;
             if (!occupied[i].empty()) return loaded;
-            loaded.record = request.Record();
+            loaded.record = Record(options);
             if (!ReadDrawingBytes(files[i], loaded.drawing, loaded.problem)) return loaded;
             const std::string& bytes = loaded.drawing.bytes;
             loaded.record.Source(files[i], bytes.size(), HashBytes(bytes.data(), bytes.size()));
-            if (request.skipExisting && !together) {
+            if (options.skipExisting && !together) {
                 loaded.verdict = InputsKept::Judge(outs[i], loaded.record, &loaded.changedOption);
                 if (loaded.verdict == InputsKept::Verdict::UpToDate) return loaded;
             }
-            loaded.problem = LoadDrawing(files[i], request.how, *readers[worker], loaded.drawing);
+            loaded.problem = LoadDrawing(files[i], how, *readers[worker], loaded.drawing);
             if (loaded.problem.empty() && !together) loaded.failure = writeOne(outs[i], loaded.drawing, loaded.record);
             return loaded;
         },
@@ -180,7 +150,7 @@ int Convert(const ConvertOptions& a, const Setup& setup) {
                 together->Add(std::move(loaded.drawing), true);
                 ++written;
             } else {
-                Out(files[i] + L" -> " + outs[i] + (request.skipExisting ? InputsKept::Note(loaded.verdict, loaded.changedOption) : L"") + L"\n");
+                Out(files[i] + L" -> " + outs[i] + (options.skipExisting ? InputsKept::Note(loaded.verdict, loaded.changedOption) : L"") + L"\n");
                 ++written;
             }
         });
@@ -189,16 +159,16 @@ int Convert(const ConvertOptions& a, const Setup& setup) {
         const bool one = written == 1;
         if (written == 0) {
             // Every drawing is counted already, as left out or failed.
-            Err(L"scanleaf-card: no drawing to write; " + request.output.file + L" not written\n");
-        } else if (!together->Finish(one ? onlyTitle : BaseName(request.output.file),
+            Err(L"scanleaf-card: no drawing to write; " + output.file + L" not written\n");
+        } else if (!together->Finish(one ? onlyTitle : BaseName(output.file),
                                      one ? onlyCard : scanleaf::core::CardValues())) {
-            Err(L"scanleaf-card: " + CannotWrite(request.output.file, together->Error()) + L"\n");
+            Err(L"scanleaf-card: " + CannotWrite(output.file, together->Error()) + L"\n");
             ++failed;
             written = 0;
         } else {
             // Left out drawings are not in it, so only a whole document is judged up to date later.
-            if (leftOut == 0) InputsKept::Keep(request.output.file, togetherRecord);
-            Out(request.output.file + L": " + std::to_wstring(written) + L" page(s)\n");
+            if (leftOut == 0) InputsKept::Keep(output.file, togetherRecord);
+            Out(output.file + L": " + std::to_wstring(written) + L" page(s)\n");
         }
     }
     return summary();

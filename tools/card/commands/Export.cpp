@@ -25,34 +25,6 @@ namespace card {
 
 namespace {
 
-struct ExportRequest {
-    bool recursive = false;
-    unsigned jobs = 1;
-    bool json = false;
-    bool bom = true;
-    wchar_t delimiter = L',';
-    std::wstring output; // empty: standard output
-    std::wstring resume; // the table, whose cards read so far are kept in TABLE.rows
-    scanleaf::core::Shard shard;
-    std::vector<std::wstring> paths;
-};
-
-bool ParseRequest(const ExportOptions& a, ExportRequest& request) {
-    request.jobs = a.jobs;
-    request.shard = a.shard;
-    request.recursive = a.recursive;
-    request.bom = !a.noBom;
-    request.json = a.format == L"json";
-    request.delimiter = a.delimiter[0];
-    request.output = a.output;
-    request.resume = a.resume;
-    request.paths = a.operands;
-    if (!request.resume.empty() && !request.output.empty() && request.output != request.resume)
-        return UsageError(L"--resume TABLE writes TABLE: -o names another file"), false;
-    if (!request.resume.empty()) request.output = request.resume;
-    return true;
-}
-
 // What the kept rows depend on besides the files: the tool's version and the settings file,
 // whose sub-fields and read-only flags shape every card.
 std::wstring ExportRun() {
@@ -67,10 +39,13 @@ std::wstring ExportRun() {
 
 } // namespace
 
-int Export(const ExportOptions& args, const Setup& setup) {
-    ExportRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
-    Batch batch(L"export", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+int Export(const ExportOptions& options, const Setup& setup) {
+    // --resume TABLE writes TABLE.
+    if (!options.resume.empty() && !options.output.empty() && options.output != options.resume)
+        return UsageError(L"--resume TABLE writes TABLE: -o names another file");
+    const std::wstring& output = options.resume.empty() ? options.output : options.resume;
+    const bool json = options.format == TableFormat::Json;
+    Batch batch(L"export", options, setup.Extensions());
     CardSpool spool;
     Columns columns;
     // Cards are read on the jobs' threads, each with its own reader (and so its own navigators),
@@ -82,13 +57,13 @@ int Export(const ExportOptions& args, const Setup& setup) {
         std::wstring failure; // a kept row's reason
         Resumed resumed;
     };
-    const auto readers = CardReaders(setup.Format(), request.jobs);
+    const auto readers = CardReaders(setup.Format(), batch.Jobs());
     size_t& files = batch.Count(L"files");
     size_t& exported = batch.Count(L"exported");
     size_t& failed = batch.Count(L"failed", true);
     failed = batch.Missing();
     // Cards taken from the rows a stopped run kept.
-    size_t& reused = batch.Count(L"kept from the stopped run", false, request.resume.empty() ? Tally::Never : Tally::Always);
+    size_t& reused = batch.Count(L"kept from the stopped run", false, options.resume.empty() ? Tally::Never : Tally::Always);
     // Every path ends with the summary; a run that stops before its table is written fails.
     auto finish = [&](bool stopped) {
         files = exported + failed;
@@ -97,12 +72,11 @@ int Export(const ExportOptions& args, const Setup& setup) {
     // --resume: every card read is kept in TABLE.rows as it comes, with its file's identity, so
     // that a stopped run continued takes the cards of the files that are as they were; the table
     // is written from them at the end, and the rows removed.
-    const bool resume = !request.resume.empty();
+    const bool resume = !options.resume.empty();
     ResumableRows kept;
-    if (!kept.Open(request.resume, ExportRun(), L"kept by another command, version or settings file; every card is read again"))
+    if (!kept.Open(options.resume, ExportRun(), L"kept by another command, version or settings file; every card is read again"))
         return finish(true);
     batch.Each<Read>(
-        request.jobs,
         [&](unsigned worker, size_t i) {
             Read r;
             r.path = AbsolutePath(batch.Sources()[i].path);
@@ -140,34 +114,34 @@ int Export(const ExportOptions& args, const Setup& setup) {
         return finish(true);
     }
 
-    if (const std::wstring problem = MakeFoldersOf(request.output); !problem.empty()) {
+    if (const std::wstring problem = MakeFoldersOf(output); !problem.empty()) {
         Err(L"scanleaf-card: " + problem + L"\n");
         return finish(true);
     }
-    TableSink sink(request.output);
+    TableSink sink(output);
     if (!sink.Ok()) {
-        Err(L"scanleaf-card: cannot write " + request.output + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) +
+        Err(L"scanleaf-card: cannot write " + output + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) +
             L"\n");
         return finish(true);
     }
     std::vector<std::wstring> header = columns.Header();
     bool ok = true;
-    if (request.json) {
+    if (json) {
         ok = sink.Write("[");
     } else {
-        if (request.bom) ok = sink.Write(table::kUtf8Bom);
-        ok = ok && sink.Write(table::CsvLine(header, request.delimiter));
+        if (!options.noBom) ok = sink.Write(table::kUtf8Bom);
+        ok = ok && sink.Write(table::CsvLine(header, options.delimiter));
     }
     std::vector<std::wstring> cells;
     for (size_t row = 0; ok && spool.Next(columns.Count(), cells); ++row) {
-        if (request.json)
+        if (json)
             ok = sink.Write(Utf8((row ? L",\n" : L"\n") + table::JsonObject(header, cells)));
         else
-            ok = sink.Write(table::CsvLine(cells, request.delimiter));
+            ok = sink.Write(table::CsvLine(cells, options.delimiter));
     }
-    if (request.json) ok = ok && sink.Write("\n]\n");
+    if (json) ok = ok && sink.Write("\n]\n");
     if (!ok || !spool.Ok() || !sink.Finish()) {
-        Err(L"scanleaf-card: writing the table failed" + (request.output.empty() ? L"" : L": " + request.output) + L": " +
+        Err(L"scanleaf-card: writing the table failed" + (output.empty() ? L"" : L": " + output) + L": " +
             DescribeHresult(HRESULT_FROM_WIN32(GetLastError())) + L"\n");
         return finish(true);
     }

@@ -24,27 +24,6 @@ namespace card {
 namespace {
 
 
-struct ImportRequest {
-    bool dryRun = false;
-    bool emptyClears = false;
-    bool skipChanged = false;
-    TableReading reading;
-    std::wstring journal;
-    std::wstring table;
-};
-
-bool ParseRequest(const ImportOptions& a, ImportRequest& request) {
-    const std::wstring& encoding = a.encoding;
-    if (!a.delimiter.empty()) request.reading.parse.delimiter = a.delimiter[0];
-    request.dryRun = a.dryRun;
-    request.emptyClears = a.emptyClears;
-    request.skipChanged = a.skipChanged;
-    request.reading.ansi = encoding == L"ansi";
-    request.journal = a.journal;
-    request.table = a.operands[0];
-    return true;
-}
-
 // The table's name with the extension .journal, beside it.
 std::wstring DefaultJournal(const std::wstring& table) {
     size_t slash = table.find_last_of(L"\\/");
@@ -55,17 +34,16 @@ std::wstring DefaultJournal(const std::wstring& table) {
 
 } // namespace
 
-int Import(const ImportOptions& args, const Setup& setup) {
-    ImportRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
+int Import(const ImportOptions& options, const Setup& setup) {
+    const std::wstring& tableFile = options.operands[0];
     table::Table table;
     std::vector<table::Problem> problems;
     auto report = [&]() {
-        for (const table::Problem& p : problems) Err(request.table + L": " + p.where + L": " + p.message + L"\n");
+        for (const table::Problem& p : problems) Err(tableFile + L": " + p.where + L": " + p.message + L"\n");
         Err(std::to_wstring(problems.size()) + L" problem(s); no file was changed\n");
         return 1;
     };
-    if (!ReadTableFile(request.table, request.reading, table, problems)) {
+    if (!ReadTableFile(tableFile, options.Reading(), table, problems)) {
         report();
         Out(L"import: " + Summary().Line() + L"\n");
         return 1;
@@ -73,7 +51,7 @@ int Import(const ImportOptions& args, const Setup& setup) {
 
     std::vector<FilePlan> plans;
     Summary summary;
-    TableCheck check(setup.Format(), table, request.emptyClears, request.skipChanged);
+    TableCheck check(setup.Format(), table, options.emptyClears, options.skipChanged);
     check.Run(plans, problems, summary);
     if (!problems.empty()) {
         Tally refused(L"import");
@@ -85,7 +63,7 @@ int Import(const ImportOptions& args, const Setup& setup) {
     for (const FilePlan& plan : check.skipped)
         Out(plan.path + L": skipped, changed since the export (" + plan.where + L")\n");
     summary.skipped = check.skipped.size();
-    if (request.dryRun || plans.empty()) {
+    if (options.dryRun || plans.empty()) {
         size_t count = 0;
         for (const FilePlan& plan : plans) {
             for (const Change& c : plan.changes) {
@@ -94,8 +72,8 @@ int Import(const ImportOptions& args, const Setup& setup) {
             }
         }
         Out(std::to_wstring(count) + L" change(s) in " + std::to_wstring(plans.size()) + L" file(s)" +
-            (request.dryRun ? L"; nothing written (dry run)\n" : L"; nothing to write\n"));
-        if (request.dryRun) {
+            (options.dryRun ? L"; nothing written (dry run)\n" : L"; nothing to write\n"));
+        if (options.dryRun) {
             Tally dryRun(L"import (dry run)");
             dryRun.Count(L"files read") = summary.read;
             dryRun.Count(L"would change") = summary.changed;
@@ -108,7 +86,7 @@ int Import(const ImportOptions& args, const Setup& setup) {
         return 0;
     }
     CardEdit edit(setup.Format());
-    return WritePlans(plans, request.journal.empty() ? DefaultJournal(request.table) : request.journal, summary, L"import",
+    return WritePlans(plans, options.journal.empty() ? DefaultJournal(tableFile) : options.journal, summary, L"import",
                       [&edit](const FilePlan& plan) { return edit.Save(plan.path, ValuesOf(plan.changes), 0); });
 }
 

@@ -1,9 +1,13 @@
 // Each command's options, typed: what the parser fills from the command list's bindings, and
-// what the command's function receives. No command looks an option up by its name.
+// what the command's function receives. A choice arrives as its enumeration; no command looks an
+// option up by its name or compares a choice as text.
 #pragma once
 
 #include "cardcore/BatchPlan.h"
-#include "tools/card/batch/Jobs.h"
+#include "core/Xmp.h"
+#include "tools/card/batch/Batch.h"
+#include "tools/card/cards/TableFile.h"
+#include "tools/card/cards/Trial.h"
 #include "tools/card/commands/CommandLine.h"
 
 #include <string>
@@ -11,16 +15,6 @@
 
 namespace card {
 
-// The options every batch command shares (each takes those its list names).
-struct BatchOptions : Request {
-    bool recursive = false;
-    unsigned jobs = DefaultJobs();
-    scanleaf::core::Shard shard;
-    bool skipExisting = false;
-    bool overwrite = false;
-    std::wstring resume; // the table a stopped run continues
-    std::wstring output; // -o
-};
 
 struct NoOptions : Request {};
 
@@ -29,7 +23,7 @@ struct ShowOptions : Request {
 };
 
 struct SetOptions : Request {
-    std::vector<std::wstring> dates; // NAME=DATE
+    std::vector<NewValue> dates; // --date NAME=DATE, read
     long style = 0;
     bool styleGiven = false;
 };
@@ -39,15 +33,25 @@ struct SettingsOptions : Request {
     bool setSharedFolder = false;
 };
 
+enum class Encoding { Utf8, Ansi };
+
 // How a table of cards is read, by import and convert --to cals alike.
 struct TableOptions {
-    std::wstring delimiter; // "," or ";"; empty: from the header row
-    std::wstring encoding = L"utf8";
+    wchar_t delimiter = 0; // ',' or ';'; 0: from the header row
+    Encoding encoding = Encoding::Utf8;
+    TableReading Reading() const {
+        TableReading how;
+        how.ansi = encoding == Encoding::Ansi;
+        how.parse.delimiter = delimiter;
+        return how;
+    }
 };
 
+enum class TableFormat { Csv, Json };
+
 struct ExportOptions : BatchOptions {
-    std::wstring format = L"csv";
-    std::wstring delimiter = L",";
+    TableFormat format = TableFormat::Csv;
+    wchar_t delimiter = L',';
     bool noBom = false;
 };
 
@@ -58,28 +62,43 @@ struct ImportOptions : Request, TableOptions {
     std::wstring journal;
 };
 
+enum class VerifyFormat { Text, Csv, Json };
+
 struct VerifyOptions : BatchOptions {
-    std::wstring format = L"text";
+    VerifyFormat format = VerifyFormat::Text;
 };
 
 struct RenderOptions : BatchOptions {
-    long size = 256; // the longest side; 0: full size
+    std::uint32_t size = 256; // the longest side; 0: full size
 };
+
+enum class Target { None, Pdf, Tiff, Cals };
 
 struct ConvertOptions : BatchOptions, TableOptions {
-    std::wstring to;   // pdf, tiff or cals
-    std::wstring pdfa; // empty: no PDF/A
+    Target to = Target::None;
+    scanleaf::core::Pdfa pdfa = scanleaf::core::Pdfa::None;
     std::wstring title;
     bool noCheck = false;
-    std::vector<std::wstring> set; // NAME=VALUE
+    std::vector<NewValue> set; // --set NAME=VALUE
     std::wstring table;
-    long threshold = -1; // percent; -1: none given
-    long dpi = 0;
+    int threshold = -1; // percent; -1: none given
+    std::uint32_t dpi = 0;
 };
 
+// One file at a time: each save goes through the journal in the files' order.
 struct RepairOptions : BatchOptions {
+    RepairOptions() { jobs = 1; }
     bool dryRun = false;
     std::wstring journal = L"repair.journal";
 };
+
+// The words of the choices a command names again (a record of what made an output).
+extern const ChoiceWords<Target> kTargets;
+extern const ChoiceWords<scanleaf::core::Pdfa> kPdfaParts;
+// The options a command names again, by their entries.
+extern const Option<ConvertOptions> kTo;
+extern const Option<ConvertOptions> kPdfa;
+extern const Option<ConvertOptions> kTitle;
+extern const Option<RenderOptions> kSize;
 
 } // namespace card

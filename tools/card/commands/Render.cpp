@@ -19,30 +19,6 @@ namespace card {
 namespace {
 
 
-struct RenderRequest {
-    bool recursive = false;
-    bool skipExisting = false;
-    bool overwrite = false;
-    unsigned jobs = 1;
-    std::uint32_t size = 256; // the longest side; 0: full size
-    OutputTarget output;
-    scanleaf::core::Shard shard;
-    std::vector<std::wstring> paths;
-};
-
-bool ParseRequest(const RenderOptions& a, RenderRequest& request) {
-    request.size = std::uint32_t(a.size);
-    request.recursive = a.recursive;
-    request.skipExisting = a.skipExisting;
-    request.overwrite = a.overwrite;
-    std::wstring error;
-    if (!ReadOutputTarget(a.output, {L".png"}, L"render", request.output, error)) return UsageError(error), false;
-    request.jobs = a.jobs;
-    request.shard = a.shard;
-    request.paths = a.operands;
-    return true;
-}
-
 struct Rendered {
     InputsKept::Verdict verdict = InputsKept::Verdict::Missing; // UpToDate: left alone
     std::wstring changedOption;
@@ -53,24 +29,24 @@ struct Rendered {
 
 // The picture under a temporary name, renamed when complete: a picture that exists is whole.
 // What it was made from is kept beside it for --skip-existing.
-Rendered RenderOne(const std::wstring& file, const std::wstring& out, const RenderRequest& request) {
+Rendered RenderOne(const std::wstring& file, const std::wstring& out, const RenderOptions& options) {
     Rendered r;
     scanleaf::core::InputRecord record;
-    record.Option(L"--size", std::to_wstring(request.size));
+    record.Option(kSize.entry.name, std::to_wstring(options.size));
     std::uint64_t size = 0, hash = 0;
     const bool identified = IdentifyFile(file, size, hash);
     if (identified) record.Source(file, size, hash);
-    if (request.skipExisting && identified) {
+    if (options.skipExisting && identified) {
         r.verdict = InputsKept::Judge(out, record, &r.changedOption);
         if (r.verdict == InputsKept::Verdict::UpToDate) return r;
     }
     const std::wstring partial = out + L".partial";
-    if (request.size == 0) {
+    if (options.size == 0) {
         FullSizeSink sink(partial);
         r.check = DecodeDrawing(AbsolutePath(file), &sink);
         r.hr = r.check.Decodable() ? sink.Finish() : E_FAIL;
     } else {
-        ThumbnailSink sink(request.size);
+        ThumbnailSink sink(options.size);
         r.check = DecodeDrawing(AbsolutePath(file), &sink);
         if (r.check.Decodable()) {
             const ThumbnailSink::Picture picture = sink.Shown();
@@ -92,35 +68,35 @@ Rendered RenderOne(const std::wstring& file, const std::wstring& out, const Rend
 
 } // namespace
 
-int Render(const RenderOptions& args, const Setup& setup) {
-    RenderRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
-    Batch batch(L"render", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+int Render(const RenderOptions& options, const Setup& setup) {
+    OutputTarget output;
+    std::wstring error;
+    if (!ReadOutputTarget(options.output, {L".png"}, L"render", output, error)) return UsageError(error);
+    Batch batch(L"render", options, setup.Extensions());
     const std::vector<Source>& files = batch.Sources();
     size_t& written = batch.Count(L"pictures");
-    size_t& upToDate = batch.Count(L"up to date", false, request.skipExisting ? Tally::Always : Tally::Never);
+    size_t& upToDate = batch.Count(L"up to date", false, options.skipExisting ? Tally::Always : Tally::Never);
     size_t& failed = batch.Count(L"failed", true);
     failed = batch.Missing();
     if (files.empty()) return batch.NoneFound();
-    if (request.output.Single() && files.size() > 1)
-        return batch.Refuse(L"-o " + request.output.file + L" names one picture, for " + std::to_wstring(files.size()) +
+    if (output.Single() && files.size() > 1)
+        return batch.Refuse(L"-o " + output.file + L" names one picture, for " + std::to_wstring(files.size()) +
                                 L" drawings; name a folder",
                             failed);
-    if (const std::wstring problem = MakeTargetFolders(request.output); !problem.empty())
+    if (const std::wstring problem = MakeTargetFolders(output); !problem.empty())
         return batch.Refuse(problem, failed);
     // Every name before any work, from the whole walk, so that every job count and every shard
     // names alike; a picture that was there before the run is refused unless --overwrite or
     // --skip-existing.
     std::vector<scanleaf::core::PlannedSource> planned;
     for (const std::wstring& path : batch.Walk().everyone) planned.push_back({path, 1});
-    const OutputPlan plan = PlanOutputs(planned, batch.Walk().mine, request.output, L".png",
-                                        request.overwrite || request.skipExisting, true);
+    const OutputPlan plan = PlanOutputs(planned, batch.Walk().mine, output, L".png",
+                                        options.overwrite || options.skipExisting, true);
     const std::vector<std::wstring>& occupied = plan.blocked;
     std::vector<std::wstring> outs;
     for (const auto& names : plan.names) outs.push_back(names[0]);
     batch.Each<Rendered>(
-        request.jobs,
-        [&](unsigned, size_t i) { return occupied[i].empty() ? RenderOne(files[i].path, outs[i], request) : Rendered(); },
+        [&](unsigned, size_t i) { return occupied[i].empty() ? RenderOne(files[i].path, outs[i], options) : Rendered(); },
         [&](size_t i, Rendered& r) {
             const std::wstring& file = files[i].path;
             if (!occupied[i].empty()) {
@@ -140,7 +116,7 @@ int Render(const RenderOptions& args, const Setup& setup) {
             } else {
                 if (!r.check.Sound()) Err(file + L": damaged (" + r.check.Problem() + L"); the lines after it are white\n");
                 Out(file + L" -> " + outs[i] +
-                    (request.skipExisting ? InputsKept::Note(r.verdict, r.changedOption) : std::wstring()) + L"\n");
+                    (options.skipExisting ? InputsKept::Note(r.verdict, r.changedOption) : std::wstring()) + L"\n");
                 ++written;
             }
         });

@@ -90,7 +90,7 @@ HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const
 } // namespace
 
 int Repair(const RepairOptions& request, const Setup& setup) {
-    Batch batch(L"repair", {request.operands, CalsExtensions(setup.Format()), request.recursive, request.shard});
+    Batch batch(L"repair", request, setup.Extensions());
     std::vector<std::wstring> files;
     for (const Source& s : batch.Sources()) files.push_back(s.path);
     std::vector<FilePlan> plans;
@@ -98,7 +98,7 @@ int Repair(const RepairOptions& request, const Setup& setup) {
     std::wstring mended;                                                 // said once the journal holds them
     size_t sound = 0, left = batch.Missing();
     // One file at a time: what is mended is written later, behind one journal.
-    batch.Each<Finding>(1, [&](unsigned, size_t i) { return Examine(files[i]); }, [&](size_t i, Finding& f) {
+    batch.Each<Finding>([&](unsigned, size_t i) { return Examine(files[i]); }, [&](size_t i, Finding& f) {
         const std::wstring& file = files[i];
         if (f.sound) {
             ++sound;

@@ -14,38 +14,17 @@ namespace card {
 
 namespace {
 
-struct SetRequest {
-    std::wstring path;
-    std::vector<NewValue> values;
-    long style = 0;
-    bool styleGiven = false;
-};
-
 using scanleaf::core::kDateStyles;
 
 bool IsDateStyle(long style) { return std::find(std::begin(kDateStyles), std::end(kDateStyles), style) != std::end(kDateStyles); }
 
-int ParseRequest(const SetOptions& a, SetRequest& request) {
-    request.path = a.operands[0];
-    request.styleGiven = a.styleGiven;
-    request.style = a.style;
-    std::vector<std::pair<std::wstring, bool>> pairs; // NAME=VALUE, and whether it is a date
-    for (size_t i = 1; i < a.operands.size(); ++i) pairs.emplace_back(a.operands[i], false);
-    for (const std::wstring& d : a.dates) pairs.emplace_back(d, true);
-    for (const auto& [pair, date] : pairs) {
-        const size_t eq = pair.find(L'=');
-        if (eq == std::wstring::npos || eq == 0) return UsageError(L"expected NAME=VALUE, got \"" + pair + L"\"");
-        NewValue value{pair.substr(0, eq), pair.substr(eq + 1)};
-        if (date) {
-            value.isDate = true;
-            const std::wstring problem = DateProblem(value.text, value.date);
-            if (!problem.empty()) return UsageError(problem);
-        }
-        request.values.push_back(value);
-    }
-    if (request.values.empty()) return UsageError(L"set needs at least one NAME=VALUE or --date NAME=DATE");
-    return 0;
-}
+// What the request stores: the operands' NAME=VALUE, then --date's.
+struct SetRequest {
+    const std::wstring& path;
+    std::vector<NewValue> values;
+    long style;
+    bool styleGiven;
+};
 
 std::wstring StyleList(const std::vector<int>& styles) {
     std::wstring list;
@@ -113,9 +92,16 @@ std::vector<std::wstring> Problems(CardEdit& edit, const SetRequest& request, co
 
 } // namespace
 
-int Set(const SetOptions& args, const Setup& setup) {
-    SetRequest request;
-    if (int rc = ParseRequest(args, request)) return rc;
+int Set(const SetOptions& options, const Setup& setup) {
+    SetRequest request{options.operands[0], {}, options.style, options.styleGiven};
+    for (size_t i = 1; i < options.operands.size(); ++i) {
+        const std::wstring& pair = options.operands[i];
+        const size_t eq = pair.find(L'=');
+        if (eq == std::wstring::npos || eq == 0) return UsageError(L"expected NAME=VALUE, got \"" + pair + L"\"");
+        request.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
+    }
+    request.values.insert(request.values.end(), options.dates.begin(), options.dates.end());
+    if (request.values.empty()) return UsageError(L"set needs at least one NAME=VALUE or --date NAME=DATE");
     IVorFileFormat* format = setup.Format();
     if (IsFolder(request.path)) {
         Err(request.path + L": a folder; set changes one file\n");

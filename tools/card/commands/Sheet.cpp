@@ -17,36 +17,12 @@
 
 namespace card {
 
-namespace {
-
-struct SheetRequest {
-    bool recursive = false;
-    unsigned jobs = 1;
-    std::wstring output;
-    scanleaf::core::Shard shard;
-    std::vector<std::wstring> paths;
-};
-
-bool ParseRequest(const BatchOptions& a, SheetRequest& request) {
-    request.jobs = a.jobs;
-    request.shard = a.shard;
-    request.recursive = a.recursive;
-    request.output = a.output;
-    request.paths = a.operands;
-    if (request.output.empty()) return UsageError(L"sheet needs -o PAGE.html"), false;
+int Sheet(const BatchOptions& options, const Setup& setup) {
     OutputTarget target;
     std::wstring error;
-    if (!ReadOutputTarget(request.output, {L".html", L".htm"}, L"sheet", target, error, false))
-        return UsageError(error), false;
-    return true;
-}
-
-} // namespace
-
-int Sheet(const BatchOptions& args, const Setup& setup) {
-    SheetRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
-    Batch batch(L"sheet: " + request.output, {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+    if (!ReadOutputTarget(options.output, {L".html", L".htm"}, L"sheet", target, error, false)) return UsageError(error);
+    const std::wstring& page = options.output;
+    Batch batch(L"sheet: " + page, options, setup.Extensions());
     const std::vector<Source>& files = batch.Sources();
     size_t& shown = batch.Count(L"drawings");
     size_t& sound = batch.Count(L"sound");
@@ -57,7 +33,7 @@ int Sheet(const BatchOptions& args, const Setup& setup) {
     // The line goes with the page: to standard output when it is written, else as an error.
     auto summary = [&](bool written) {
         Tally& tally = batch.Counts();
-        if (!written) tally.Retitle(L"sheet: " + request.output + L" not written");
+        if (!written) tally.Retitle(L"sheet: " + page + L" not written");
         (written ? Out : Err)(tally.Line());
         return tally.ExitCode(!written);
     };
@@ -71,9 +47,8 @@ int Sheet(const BatchOptions& args, const Setup& setup) {
         DrawingCheck check;
         std::string section;
     };
-    const auto readers = CardReaders(setup.Format(), request.jobs);
+    const auto readers = CardReaders(setup.Format(), batch.Jobs());
     batch.Each<Made>(
-        request.jobs,
         [&](unsigned worker, size_t i) {
             Made made;
             ThumbnailSink sink(256);
@@ -97,16 +72,16 @@ int Sheet(const BatchOptions& args, const Setup& setup) {
     std::wstring heading = std::to_wstring(shown) + L" drawing(s)";
     if (damaged) heading += L", " + std::to_wstring(damaged) + L" damaged";
     if (other) heading += L", " + std::to_wstring(other) + L" not type 1";
-    const std::wstring problem = IsFolder(request.output) ? OccupiedText(request.output, false) : MakeFoldersOf(request.output);
+    const std::wstring problem = IsFolder(page) ? OccupiedText(page, false) : MakeFoldersOf(page);
     if (!problem.empty()) {
         Err(L"scanleaf-card: " + problem + L"\n");
         return summary(false);
     }
-    AtomicFile page(request.output);
-    ok = ok && page.IsOpen() && page.Write(Utf8(std::wstring(kReviewPageHead) + L"<h1>" + heading + L"</h1>\n")) &&
-         sections.CopyTo(page) && page.Write(Utf8(L"</body></html>\n")) && page.Commit();
+    AtomicFile written(page);
+    ok = ok && written.IsOpen() && written.Write(Utf8(std::wstring(kReviewPageHead) + L"<h1>" + heading + L"</h1>\n")) &&
+         sections.CopyTo(written) && written.Write(Utf8(L"</body></html>\n")) && written.Commit();
     if (!ok) {
-        Err(L"scanleaf-card: " + CannotWrite(request.output, GetLastError()) + L"\n");
+        Err(L"scanleaf-card: " + CannotWrite(page, GetLastError()) + L"\n");
         return summary(false);
     }
     return summary(true);

@@ -45,7 +45,7 @@ int Show(const ShowOptions& a, const Setup& setup) {
     const std::vector<std::wstring>& paths = a.operands;
     IVorFileFormat* format = setup.Format();
 
-    const Walked walked = WalkAndReport({paths, CalsExtensions(format), false, {}});
+    const Walked walked = WalkAndReport({paths, setup.Extensions(), false, {}});
     std::vector<std::wstring> files;
     for (const Source& s : walked.sources) files.push_back(s.path);
 

@@ -13,30 +13,6 @@ namespace card {
 
 namespace {
 
-struct VerifyRequest {
-    bool recursive = false;
-    unsigned jobs = 1;
-    enum { Text, Csv, Json } format = Text;
-    std::wstring resume; // the CSV table to write, continued from the rows a stopped run kept
-    scanleaf::core::Shard shard;
-    std::vector<std::wstring> paths;
-};
-
-bool ParseRequest(const VerifyOptions& a, VerifyRequest& request) {
-    const std::wstring& format = a.format;
-    request.jobs = a.jobs;
-    request.shard = a.shard;
-    request.recursive = a.recursive;
-    request.format = format == L"csv" ? VerifyRequest::Csv : format == L"json" ? VerifyRequest::Json : VerifyRequest::Text;
-    request.paths = a.operands;
-    request.resume = a.resume;
-    if (!request.resume.empty()) {
-        if (request.format == VerifyRequest::Json) return UsageError(L"--resume continues a CSV table, not JSON"), false;
-        request.format = VerifyRequest::Csv;
-    }
-    return true;
-}
-
 // "sound", "damaged", "not CALS" (another format under a CALS name) or "not type 1" (a picture
 // this tool cannot check, not a damaged one).
 std::wstring Status(const DrawingCheck& c) {
@@ -70,10 +46,12 @@ const std::vector<std::wstring> kColumns = {L"SourceFile", L"Status", L"Type1", 
 
 } // namespace
 
-int Verify(const VerifyOptions& args, const Setup& setup) {
-    VerifyRequest request;
-    if (!ParseRequest(args, request)) return kUsageError;
-    Batch batch(L"verify", {request.paths, CalsExtensions(setup.Format()), request.recursive, request.shard});
+int Verify(const VerifyOptions& options, const Setup& setup) {
+    // --resume continues a CSV table, which it writes.
+    if (!options.resume.empty() && options.format == VerifyFormat::Json)
+        return UsageError(L"--resume continues a CSV table, not JSON");
+    const VerifyFormat format = options.resume.empty() ? options.format : VerifyFormat::Csv;
+    Batch batch(L"verify", options, setup.Extensions());
     size_t& files = batch.Count(L"files");
     size_t& sound = batch.Count(L"sound");
     size_t& damaged = batch.Count(L"damaged", true);
@@ -88,25 +66,24 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
     // run continued takes the rows of the files that are as they were, and TABLE is written
     // whole at the end.
     std::string header = table::CsvLine(kColumns);
-    const bool resume = !request.resume.empty();
+    const bool resume = !options.resume.empty();
     ResumableRows kept;
     std::vector<std::string> rows;
     std::wstring stop;
     size_t& reused = batch.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
-    if (!kept.Open(request.resume, L"verify\t" SCANLEAF_VERSION_WTEXT,
+    if (!kept.Open(options.resume, L"verify\t" SCANLEAF_VERSION_WTEXT,
                    L"kept by another command or version; every file is read again"))
         return batch.End(true);
-    if (!resume && request.format == VerifyRequest::Csv) {
+    if (!resume && format == VerifyFormat::Csv) {
         Out(FromUtf8(header));
     }
-    if (request.format == VerifyRequest::Json) Out(L"[");
+    if (format == VerifyFormat::Json) Out(L"[");
     struct Checked {
         Resumed resumed;
         DrawingCheck check;
     };
     // Files are decoded on the jobs' threads and reported here, in the order they came.
     batch.Each<Checked>(
-        request.jobs,
         [&](unsigned, size_t i) {
             const std::wstring& path = batch.Sources()[i].path;
             Checked c;
@@ -132,9 +109,9 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
             if (resume) {
                 rows.push_back(table::CsvLine(cells));
                 kept.Keep(c.resumed, rows.back());
-            } else if (request.format == VerifyRequest::Csv) {
+            } else if (format == VerifyFormat::Csv) {
                 Out(FromUtf8(table::CsvLine(cells)));
-            } else if (request.format == VerifyRequest::Json) {
+            } else if (format == VerifyFormat::Json) {
                 Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
             } else {
                 Out(path + L": " + cells[1] +
@@ -146,16 +123,16 @@ int Verify(const VerifyOptions& args, const Setup& setup) {
         [&] { return !kept.Stopped().empty(); });
     stop = kept.Stopped();
     if (resume && stop.empty()) {
-        TableSink table(request.resume);
+        TableSink table(options.resume);
         bool ok = table.Ok() && table.Write(header);
         for (const std::string& row : rows) ok = ok && table.Write(row);
         if (ok && table.Finish())
             kept.Remove();
         else
-            stop = L"cannot write " + request.resume + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+            stop = L"cannot write " + options.resume + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
     }
     if (!stop.empty()) Err(stop + L"\n");
-    if (request.format == VerifyRequest::Json) Out(L"\n]\n");
+    if (format == VerifyFormat::Json) Out(L"\n]\n");
     const bool none = batch.NothingFound();
     return batch.End(none || !stop.empty());
 }

@@ -198,11 +198,11 @@ HRESULT Register(HKEY parent, const Node& node) {
     Registry key;
     if (!key.Open(parent, node.name.c_str(), kAccess, true)) return FromWin32(key.lastError);
     if (node.hasValue) {
-        HRESULT hr = SetString(key.key, nullptr, node.value);
+        HRESULT hr = SetString(key.Key(), nullptr, node.value);
         if (FAILED(hr)) return hr;
     }
     for (const Node& child : node.children) {
-        HRESULT hr = Register(key.key, child);
+        HRESULT hr = Register(key.Key(), child);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -223,11 +223,11 @@ HRESULT Unregister(HKEY parent, const Node& node) {
             return FromWin32(key.lastError);
         }
         for (const Node& child : node.children) {
-            HRESULT hr = Unregister(key.key, child);
+            HRESULT hr = Unregister(key.Key(), child);
             if (FAILED(hr)) return hr;
         }
         if (node.marker == Marker::NoRemove) return S_OK;
-        LONG error = RegQueryInfoKeyW(key.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+        LONG error = RegQueryInfoKeyW(key.Key(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr, nullptr);
         if (error != ERROR_SUCCESS) return FromWin32(error);
     }

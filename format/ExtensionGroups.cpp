@@ -1,5 +1,7 @@
 #include "format/ExtensionGroups.h"
 
+#include "hostenv/ComPtr.h"
+
 #include <cstring>
 
 namespace scanleaf {
@@ -60,11 +62,9 @@ HRESULT MakeExtensionGroups(bool externalPresent, ULONG* count, ExtensionGroup**
 bool ExternalComponentPresent() {
     LONG known = g_externalProbe;
     if (known == 0 || known == 1) return known == 1;
-    IUnknown* instance = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_VorExternalComponent, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  reinterpret_cast<void**>(&instance));
+    ComPtr<IUnknown> instance;
+    HRESULT hr = CoCreateInstance(CLSID_VorExternalComponent, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, instance.PutVoid());
     LONG present = SUCCEEDED(hr) && instance ? 1 : 0;
-    if (instance) instance->Release();
     InterlockedExchange(&g_externalProbe, present);
     return present == 1;
 }

@@ -27,32 +27,19 @@ wchar_t* CopyMessage(const wchar_t* text) {
 
 } // namespace
 
-ComError::ComError(HRESULT code, IErrorInfo* info, bool addRef) noexcept : code_(code), info_(info) {
-    if (info_ && addRef) info_->AddRef();
-}
-
-ComError::ComError(const ComError& other) noexcept : code_(other.code_), info_(other.info_) {
-    if (info_) info_->AddRef();
-}
+ComError::ComError(HRESULT code, IErrorInfo* info, bool addRef) noexcept
+    : code_(code), info_(addRef ? ComPtr<IErrorInfo>(info) : ComPtr<IErrorInfo>::Attach(info)) {}
 
 ComError& ComError::operator=(const ComError& other) noexcept {
-    if (this == &other) return *this;
-    if (other.info_) other.info_->AddRef();
-    if (info_) info_->Release();
     code_ = other.code_;
     info_ = other.info_;
-    // The message belongs to the old code; it is made again on request.
-    LocalMemory<wchar_t> old(std::exchange(message_, nullptr));
+    // The message belongs to the old code.
+    message_.Reset();
     return *this;
 }
 
-ComError::~ComError() {
-    if (info_) info_->Release();
-    if (message_) LocalFree(message_);
-}
-
 const wchar_t* ComError::ErrorMessage() const {
-    if (message_) return message_;
+    if (message_) return message_.Get();
     LocalMemory<wchar_t> text;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -60,8 +47,8 @@ const wchar_t* ComError::ErrorMessage() const {
     if (length && text) {
         // The system's texts end with a line break.
         while (length && (text.Get()[length - 1] == L'\n' || text.Get()[length - 1] == L'\r')) text.Get()[--length] = L'\0';
-        message_ = text.Release();
-        return message_;
+        message_ = std::move(text);
+        return message_.Get();
     }
     text.Reset();
     wchar_t fallback[64];
@@ -70,8 +57,8 @@ const wchar_t* ComError::ErrorMessage() const {
         swprintf(fallback, 64, L"IDispatch error #%lu", value - 0x80040200ul);
     else
         swprintf(fallback, 64, L"Unknown error 0x%08lX", value);
-    message_ = CopyMessage(fallback);
-    return message_ ? message_ : L"";
+    message_.Reset(CopyMessage(fallback));
+    return message_ ? message_.Get() : L"";
 }
 
 void RaiseComError(HRESULT code) { throw ComError(code); }

@@ -1,6 +1,9 @@
 // The COM error and the text and VARIANT conversions that raise it.
 #pragma once
 
+#include "hostenv/ComPtr.h"
+#include "hostenv/Unique.h"
+
 #include <oaidl.h>
 #include <windows.h>
 
@@ -12,19 +15,20 @@ namespace scanleaf {
 class ComError {
 public:
     explicit ComError(HRESULT code, IErrorInfo* info = nullptr, bool addRef = true) noexcept;
-    ComError(const ComError& other) noexcept; // adds a reference to the error information
+    // A copy shares the error information; its message is made again on request.
+    ComError(const ComError& other) noexcept : code_(other.code_), info_(other.info_) {}
     ComError& operator=(const ComError& other) noexcept;
-    virtual ~ComError();
+    virtual ~ComError() = default;
 
     HRESULT Error() const noexcept { return code_; }
-    IErrorInfo* ErrorInfo() const noexcept { return info_; }
+    IErrorInfo* ErrorInfo() const noexcept { return info_.Get(); }
     // The system's text for the code, made on first request.
     const wchar_t* ErrorMessage() const;
 
 private:
     HRESULT code_;
-    IErrorInfo* info_;
-    mutable wchar_t* message_ = nullptr;
+    ComPtr<IErrorInfo> info_;
+    mutable LocalMemory<wchar_t> message_;
 };
 
 [[noreturn]] void RaiseComError(HRESULT code);

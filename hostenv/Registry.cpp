@@ -5,8 +5,6 @@
 
 namespace scanleaf {
 
-Registry::~Registry() { Close(); }
-
 bool Registry::Open(HKEY parent, const wchar_t* subkey, REGSAM access, bool create) {
     Close();
     HKEY opened = nullptr;
@@ -17,29 +15,28 @@ bool Registry::Open(HKEY parent, const wchar_t* subkey, REGSAM access, bool crea
         lastError = RegOpenKeyExW(parent, subkey, 0, access, &opened);
     }
     if (lastError != ERROR_SUCCESS) return false;
-    key = opened;
+    key_.Reset(opened);
     return true;
 }
 
 bool Registry::OpenSubKey(const wchar_t* subkey, REGSAM access, bool create) {
     Registry child;
-    if (!child.Open(key, subkey, access, create)) {
+    if (!child.Open(Key(), subkey, access, create)) {
         lastError = child.lastError;
         return false;
     }
     // A handle of our own to the child, so the temporary can close its one.
-    return Open(child.key, nullptr, access, false);
+    return Open(child.Key(), nullptr, access, false);
 }
 
 bool Registry::Close() {
-    if (!key) return true;
-    lastError = RegCloseKey(key);
-    key = nullptr;
+    if (!key_) return true;
+    lastError = RegCloseKey(key_.Release());
     return lastError == ERROR_SUCCESS;
 }
 
 bool Registry::QueryValue(const wchar_t* name, DWORD* type, BYTE* data, DWORD* byteCount) {
-    lastError = RegQueryValueExW(key, name, nullptr, type, data, byteCount);
+    lastError = RegQueryValueExW(Key(), name, nullptr, type, data, byteCount);
     return lastError == ERROR_SUCCESS;
 }
 
@@ -82,7 +79,7 @@ bool Registry::QueryString(const wchar_t* name, std::wstring& out) {
 }
 
 bool Registry::SetValue(const wchar_t* name, const BYTE* data, DWORD byteCount, DWORD type) {
-    lastError = RegSetValueExW(key, name, 0, type, data, byteCount);
+    lastError = RegSetValueExW(Key(), name, 0, type, data, byteCount);
     return lastError == ERROR_SUCCESS;
 }
 
@@ -103,7 +100,7 @@ bool Registry::EnumSubKey(DWORD index, std::wstring* name, std::wstring* classNa
     DWORD nameLength = kChars;
     DWORD classLength = kChars;
     FILETIME time = {};
-    lastError = RegEnumKeyExW(key, index, nameBuffer.data(), &nameLength, nullptr, classBuffer.data(), &classLength,
+    lastError = RegEnumKeyExW(Key(), index, nameBuffer.data(), &nameLength, nullptr, classBuffer.data(), &classLength,
                               &time);
     if (lastError != ERROR_SUCCESS) return false;
     if (name) name->assign(nameBuffer.data(), nameLength);

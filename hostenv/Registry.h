@@ -1,6 +1,8 @@
 // One open registry key and the Windows error code of its last call.
 #pragma once
 
+#include "hostenv/Unique.h"
+
 #include <windows.h>
 
 #include <string>
@@ -10,7 +12,7 @@ namespace scanleaf {
 class Registry {
 public:
     Registry() noexcept = default;
-    virtual ~Registry();
+    virtual ~Registry() = default;
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
@@ -32,8 +34,11 @@ public:
     bool SetDword(const wchar_t* name, DWORD value);
     bool EnumSubKey(DWORD index, std::wstring* name, std::wstring* className, FILETIME* lastWrite);
 
-    HKEY key = nullptr;
+    HKEY Key() const noexcept { return key_.Get(); }
     LONG lastError = 0;
+
+private:
+    KeyHandle key_;
 };
 
 } // namespace scanleaf

@@ -31,23 +31,23 @@ bool SameTextIgnoringCase(const std::wstring& a, const wchar_t* b) { return lstr
 SettingsLight::~SettingsLight() = default;
 
 Registry* SettingsLight::OpenUserKey() {
-    if (userKey.key) return &userKey;
+    if (userKey.Key()) return &userKey;
     return userKey.Open(HKEY_CURRENT_USER, kHostApplicationKey, kReadWrite, true) ? &userKey : nullptr;
 }
 
 Registry* SettingsLight::OpenMachineKey() {
-    if (machineKey.key) return &machineKey;
+    if (machineKey.Key()) return &machineKey;
     return machineKey.Open(HKEY_LOCAL_MACHINE, kHostApplicationKey, KEY_READ, false) ? &machineKey : nullptr;
 }
 
 Registry* SettingsLight::OpenMachineKey32() {
-    if (machineKey32.key) return &machineKey32;
+    if (machineKey32.Key()) return &machineKey32;
     REGSAM access = IsWow64() ? KEY_READ | KEY_WOW64_32KEY : KEY_READ;
     return machineKey32.Open(HKEY_LOCAL_MACHINE, kHostApplicationKey, access, false) ? &machineKey32 : nullptr;
 }
 
 Registry* SettingsLight::OpenMachineKey64() {
-    if (machineKey64.key) return &machineKey64;
+    if (machineKey64.Key()) return &machineKey64;
     REGSAM access = IsWow64() ? KEY_READ | KEY_WOW64_64KEY : KEY_READ;
     return machineKey64.Open(HKEY_LOCAL_MACHINE, kHostApplicationKey, access, false) ? &machineKey64 : nullptr;
 }
@@ -179,9 +179,9 @@ std::wstring SettingsLight::GetLanguage() {
     if (!user) return L"GB";
 
     Registry settings;
-    settings.Open(user->key, L"Vaults\\_-Global\\Settings", kReadWrite, true);
+    settings.Open(user->Key(), L"Vaults\\_-Global\\Settings", kReadWrite, true);
     std::wstring language;
-    if (settings.key && settings.QueryString(L"0", language)) {
+    if (settings.Key() && settings.QueryString(L"0", language)) {
         if (!SameTextIgnoringCase(language, L"S")) return language;
     }
 
@@ -190,7 +190,7 @@ std::wstring SettingsLight::GetLanguage() {
     if (!machine.Open(HKEY_LOCAL_MACHINE, kHostApplicationKey, kReadWrite, false)) return L"GB";
     if (!machine.QueryString(L"DefaultLanguage", language)) return L"GB";
     if (SameTextIgnoringCase(language, L"S")) language = L"GB";
-    if (settings.key) {
+    if (settings.Key()) {
         settings.SetString(L"0", language.c_str());
         user->SetString(L"Language", language.c_str());
         machine.SetString(L"DefaultLanguage", language.c_str());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <objbase.h>
+#include <oleauto.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -121,6 +122,20 @@ struct TaskMemory {
     }
 };
 
+// An array from COM's task allocator whose records each hold a BSTR at `Field`: every string and
+// then the array freed. The count is the kind's state; records not yet filled hold null strings.
+template <class T, BSTR T::*Field>
+struct TaskStrings {
+    using Type = T*;
+    ULONG count = 0;
+    static T* None() noexcept { return nullptr; }
+    bool Close(T* p) const noexcept {
+        for (ULONG i = 0; i < count; ++i) SysFreeString(p[i].*Field);
+        CoTaskMemFree(p);
+        return true;
+    }
+};
+
 } // namespace handles
 
 using FileHandle = Unique<handles::File>;       // CreateFile; INVALID_HANDLE_VALUE for none
@@ -137,5 +152,7 @@ template <class T>
 using LocalMemory = Unique<handles::Local<T>>; // what FormatMessage and the like allocate
 template <class T>
 using TaskMemory = Unique<handles::TaskMemory<T>>; // what COM's task allocator hands over
+template <class T, BSTR T::*Field>
+using TaskStringArray = Unique<handles::TaskStrings<T, Field>>; // GetVariables, GetExtensionGroups
 
 } // namespace scanleaf

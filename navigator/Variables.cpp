@@ -67,16 +67,15 @@ HRESULT CCalsFile::GetVariables(ULONG* count, CalsVariableInfo** variables) {
     return ComBoundary([&]() -> HRESULT {
         const std::vector<TagFinder::Variable> list = tagFinder_.Variables();
         if (list.empty()) return S_OK;
-        TaskMemory<CalsVariableInfo> array(
-            static_cast<CalsVariableInfo*>(CoTaskMemAlloc(list.size() * sizeof(CalsVariableInfo))));
-        if (!array) return E_OUTOFMEMORY;
+        auto* raw = static_cast<CalsVariableInfo*>(CoTaskMemAlloc(list.size() * sizeof(CalsVariableInfo)));
+        if (!raw) return E_OUTOFMEMORY;
+        // Every name null first, so that a failure part way frees what was made.
+        for (std::size_t i = 0; i < list.size(); ++i) raw[i] = CalsVariableInfo{};
+        TaskStringArray<CalsVariableInfo, &CalsVariableInfo::name> array(raw, {static_cast<ULONG>(list.size())});
         for (std::size_t i = 0; i < list.size(); ++i) {
-            array.Get()[i].name = SysAllocStringLen(list[i].name.data(), static_cast<UINT>(list[i].name.size()));
-            array.Get()[i].writable = list[i].writable ? 1 : 0;
-            if (!array.Get()[i].name) {
-                while (i > 0) SysFreeString(array.Get()[--i].name);
-                return E_OUTOFMEMORY;
-            }
+            raw[i].name = SysAllocStringLen(list[i].name.data(), static_cast<UINT>(list[i].name.size()));
+            raw[i].writable = list[i].writable ? 1 : 0;
+            if (!raw[i].name) return E_OUTOFMEMORY;
         }
         *count = static_cast<ULONG>(list.size());
         *variables = array.Release();

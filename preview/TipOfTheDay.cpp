@@ -47,7 +47,7 @@ Bstr MakeBstr(const wchar_t* text) {
     return Bstr::Attach(b);
 }
 
-void DeleteMark(Registry& tips, const wchar_t* name) { tips.lastError = RegDeleteValueW(tips.key, name); }
+void DeleteMark(Registry& tips, const wchar_t* name) { tips.lastError = RegDeleteValueW(tips.Key(), name); }
 
 } // namespace
 

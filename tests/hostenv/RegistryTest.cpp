@@ -31,7 +31,7 @@ DWORD StoredSize(HKEY key, const wchar_t* name, DWORD* type = nullptr) {
 
 TEST(Registry, StartsEmptyAndCloseWithoutKeyKeepsLastError) {
     Registry r;
-    EXPECT_EQ(nullptr, r.key);
+    EXPECT_EQ(nullptr, r.Key());
     EXPECT_EQ(0, r.lastError);
     r.lastError = 1234;
     EXPECT_TRUE(r.Close());
@@ -42,12 +42,12 @@ TEST(Registry, OpenExistingAndMissingKeys) {
     TestKey test;
     Registry r;
     ASSERT_TRUE(r.Open(HKEY_CURRENT_USER, test.Path().c_str(), KEY_READ, false));
-    EXPECT_NE(nullptr, r.key);
+    EXPECT_NE(nullptr, r.Key());
     EXPECT_EQ(ERROR_SUCCESS, r.lastError);
 
     // A failed open still closes the key held before.
     EXPECT_FALSE(r.Open(HKEY_CURRENT_USER, (test.Path() + L"\\Missing").c_str(), KEY_READ, false));
-    EXPECT_EQ(nullptr, r.key);
+    EXPECT_EQ(nullptr, r.Key());
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, r.lastError);
     EXPECT_FALSE(test.HasSubKey(L"Missing"));
 }
@@ -67,8 +67,8 @@ TEST(Registry, OpenWithCreateAndNullSubkeyGivesOwnHandleToParent) {
     ASSERT_TRUE(parent.SetDword(L"marker", 42));
 
     Registry again;
-    ASSERT_TRUE(again.Open(parent.key, nullptr, KEY_READ, true));
-    EXPECT_NE(parent.key, again.key);
+    ASSERT_TRUE(again.Open(parent.Key(), nullptr, KEY_READ, true));
+    EXPECT_NE(parent.Key(), again.Key());
     parent.Close();
     DWORD value = 0;
     EXPECT_TRUE(again.QueryDword(L"marker", value));
@@ -85,13 +85,13 @@ TEST(Registry, OpenSubKeySteps) {
     ASSERT_TRUE(r.Open(HKEY_CURRENT_USER, test.Path().c_str(), KEY_READ, false));
 
     // A failed first step keeps the key held before.
-    HKEY before = r.key;
+    HKEY before = r.Key();
     EXPECT_FALSE(r.OpenSubKey(L"Nope", KEY_READ, false));
-    EXPECT_EQ(before, r.key);
+    EXPECT_EQ(before, r.Key());
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, r.lastError);
 
     ASSERT_TRUE(r.OpenSubKey(L"Child\\Grandchild", KEY_READ, false));
-    EXPECT_NE(nullptr, r.key);
+    EXPECT_NE(nullptr, r.Key());
     DWORD value = 0;
     EXPECT_TRUE(r.QueryDword(L"deep", value));
     EXPECT_EQ(5u, value);
@@ -110,7 +110,7 @@ TEST(Registry, OpenSubKeyWithoutKeyFails) {
     Registry r;
     EXPECT_FALSE(r.OpenSubKey(L"Software", KEY_READ, false));
     EXPECT_NE(0, r.lastError);
-    EXPECT_EQ(nullptr, r.key);
+    EXPECT_EQ(nullptr, r.Key());
 }
 
 TEST(Registry, QueryDwordByTypeAndSize) {
@@ -195,11 +195,11 @@ TEST(Registry, SetStringStoresTerminatingZero) {
     ASSERT_TRUE(r.SetString(L"empty", L""));
     ASSERT_TRUE(r.SetString(L"text", L"abc"));
     ASSERT_TRUE(r.SetString(L"null", nullptr));
-    EXPECT_EQ(2u, StoredSize(r.key, L"null"));
+    EXPECT_EQ(2u, StoredSize(r.Key(), L"null"));
     DWORD type = 0;
-    EXPECT_EQ(2u, StoredSize(r.key, L"empty", &type));
+    EXPECT_EQ(2u, StoredSize(r.Key(), L"empty", &type));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    EXPECT_EQ(8u, StoredSize(r.key, L"text"));
+    EXPECT_EQ(8u, StoredSize(r.Key(), L"text"));
     std::wstring out;
     EXPECT_TRUE(r.QueryString(L"text", out));
     EXPECT_EQ(L"abc", out);
@@ -211,7 +211,7 @@ TEST(Registry, SetDwordAndSetValue) {
     ASSERT_TRUE(r.Open(HKEY_CURRENT_USER, test.Path().c_str(), KEY_READ | KEY_WRITE, false));
     ASSERT_TRUE(r.SetDword(L"n", 0xCAFEF00D));
     DWORD type = 0;
-    EXPECT_EQ(4u, StoredSize(r.key, L"n", &type));
+    EXPECT_EQ(4u, StoredSize(r.Key(), L"n", &type));
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     DWORD n = 0;
     EXPECT_TRUE(r.QueryDword(L"n", n));
@@ -265,7 +265,7 @@ TEST(Registry, DestructorClosesKey) {
     {
         Registry r;
         ASSERT_TRUE(r.Open(HKEY_CURRENT_USER, test.Path().c_str(), KEY_READ, false));
-        handle = r.key;
+        handle = r.Key();
     }
     // The handle is no longer valid once its owner is gone.
     EXPECT_NE(ERROR_SUCCESS, RegCloseKey(handle));

@@ -149,9 +149,9 @@ TEST(SettingsLight, KeyAccessorsOpenOnceAndRetryAfterFailure) {
     HostKeys::SetMachine(L"x", L"y", KEY_WOW64_64KEY);
     Registry* machine = settings.OpenMachineKey();
     ASSERT_NE(nullptr, machine);
-    HKEY held = machine->key;
+    HKEY held = machine->Key();
     EXPECT_EQ(machine, settings.OpenMachineKey());
-    EXPECT_EQ(held, settings.OpenMachineKey()->key);
+    EXPECT_EQ(held, settings.OpenMachineKey()->Key());
     EXPECT_NE(nullptr, settings.OpenMachineKey32());
     EXPECT_NE(nullptr, settings.OpenMachineKey64());
 

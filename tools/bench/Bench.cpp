@@ -22,6 +22,7 @@
 //   scanleaf-bench --decode FILE...      (the core's decoder: a bare decode against a thumbnail)
 //   scanleaf-bench --preview FILE        (the preview pane's costs against decoding the stream once)
 #include "host/VorHost.h"
+#include "hostenv/Bstr.h"
 #include "hostenv/HostNames.h"
 #include "hostenv/Unique.h"
 #include "tools/bench/PictureBench.h"
@@ -131,9 +132,10 @@ private:
 };
 
 // A navigator on one file, or null.
-IVorFileNavigator* OpenNavigator(IVorFileFormat* format, BSTR path) {
-    IVorFileNavigator* navigator = nullptr;
-    return SUCCEEDED(format->CreateNavigator(path, 0, &navigator)) ? navigator : nullptr;
+scanleaf::ComPtr<IVorFileNavigator> OpenNavigator(IVorFileFormat* format, BSTR path) {
+    scanleaf::ComPtr<IVorFileNavigator> navigator;
+    if (FAILED(format->CreateNavigator(path, 0, navigator.Put()))) navigator.Reset();
+    return navigator;
 }
 
 struct Figures {
@@ -153,24 +155,21 @@ public:
             swprintf(name, 48, L"\\g%03zu", i / kPerFolder);
             if (i % kPerFolder == 0) folders_.push_back(folder + name);
             swprintf(name, 48, L"\\d%06zu.cal", i);
-            paths_.push_back(SysAllocString((folders_.back() + name).c_str()));
+            paths_.emplace_back((folders_.back() + name).c_str());
         }
         Select(0, count);
-    }
-    ~Bench() {
-        for (BSTR p : paths_) SysFreeString(p);
     }
 
     static constexpr size_t kPerFolder = 1000;
 
     bool Generate(const std::vector<unsigned char>& image) {
         for (const std::wstring& f : folders_) CreateDirectoryW(f.c_str(), nullptr);
-        for (BSTR p : paths_)
-            if (!WriteWhole(p, image)) return Fail(L"cannot write", p);
+        for (const scanleaf::Bstr& p : paths_)
+            if (!WriteWhole(p.Get(), image)) return Fail(L"cannot write", p.Get());
         return true;
     }
     void Remove() {
-        for (BSTR p : paths_) DeleteFileW(p);
+        for (const scanleaf::Bstr& p : paths_) DeleteFileW(p.Get());
         for (const std::wstring& f : folders_) RemoveDirectoryW(f.c_str());
     }
     // The passes below work on files [from, to) and add their time to what they are given.
@@ -183,7 +182,7 @@ public:
         unsigned char buffer[2048];
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
-            BSTR p = paths_[i];
+            BSTR p = paths_[i].Get();
             scanleaf::FileHandle h(CreateFileW(p, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!h) return Fail(L"cannot open", p);
             DWORD read = 0;
@@ -199,14 +198,14 @@ public:
         for (const wchar_t* v : kVariables) records.Add(v);
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
-            BSTR p = paths_[i];
+            BSTR p = paths_[i].Get();
             const double t0 = detail ? Now() : 0;
-            IVorFileNavigator* navigator = OpenNavigator(format_, p);
+            scanleaf::ComPtr<IVorFileNavigator> navigator = OpenNavigator(format_, p);
             if (!navigator) return Fail(L"CreateNavigator failed on", p);
             const double t1 = detail ? Now() : 0;
             HRESULT hr = navigator->ReadVariable(0, 0, 0, records.Count(), records.Data());
             const double t2 = detail ? Now() : 0;
-            navigator->Release();
+            navigator.Reset();
             if (detail) {
                 detail->open += t1 - t0;
                 detail->read += t2 - t1;
@@ -222,7 +221,7 @@ public:
     bool BareWrite(const std::vector<unsigned char>& image, double& seconds) {
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
-            BSTR p = paths_[i];
+            BSTR p = paths_[i].Get();
             scanleaf::FileHandle h(CreateFileW(p, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!h) return Fail(L"cannot open for writing", p);
             DWORD written = 0;
@@ -237,11 +236,11 @@ public:
     bool PluginWrite(double& seconds, Figures* detail) {
         size_t n = 0;
         for (size_t i = from_; i < to_; ++i) {
-            BSTR p = paths_[i];
+            BSTR p = paths_[i].Get();
             VariableArray records;
             records.Add(L"notes", (n++ & 1) ? L"scanned for the archive" : L"checked and signed");
             records.Add(L"revision", (n & 2) ? L"C" : L"B");
-            IVorFileNavigator* navigator = OpenNavigator(format_, p);
+            scanleaf::ComPtr<IVorFileNavigator> navigator = OpenNavigator(format_, p);
             if (!navigator) return Fail(L"CreateNavigator failed on", p);
             const double start = Now();
             HRESULT written = navigator->WriteVariable(0, 0, 0, records.Count(), records.Data(), 0);
@@ -253,7 +252,7 @@ public:
                 detail->write += between - start;
                 detail->save += end - between;
             }
-            navigator->Release();
+            navigator.Reset();
             if (written != S_OK || !records.AllFound() || saved != S_OK) return Fail(L"WriteVariable/SaveFile failed on", p);
         }
         return true;
@@ -265,7 +264,7 @@ public:
         unsigned char current[2048];
         const double start = Now();
         for (size_t i = from_; i < to_; ++i) {
-            BSTR p = paths_[i];
+            BSTR p = paths_[i].Get();
             scanleaf::FileHandle h(CreateFileW(p, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!h) return Fail(L"cannot open for writing", p);
@@ -290,7 +289,7 @@ private:
     }
     IVorFileFormat* format_;
     std::vector<std::wstring> folders_;
-    std::vector<BSTR> paths_;
+    std::vector<scanleaf::Bstr> paths_;
     size_t from_ = 0, to_ = 0;
 };
 

@@ -71,7 +71,7 @@ bool ReadValues(HKEY key, std::vector<Value>& values) {
 
 bool ReadTree(scanleaf::Registry& key, const std::wstring& path, std::vector<Key>& tree) {
     Key here{path, {}, 0};
-    if (!ReadValues(key.key, here.values)) return false;
+    if (!ReadValues(key.Key(), here.values)) return false;
     std::vector<std::wstring> names;
     std::wstring name;
     for (DWORD index = 0; key.EnumSubKey(index, &name, nullptr, nullptr); ++index) names.push_back(name);
@@ -80,7 +80,7 @@ bool ReadTree(scanleaf::Registry& key, const std::wstring& path, std::vector<Key
     if (!path.empty()) tree.push_back(std::move(here));
     for (const std::wstring& child : names) {
         scanleaf::Registry sub;
-        if (!sub.Open(key.key, child.c_str(), KEY_READ, false)) return false;
+        if (!sub.Open(key.Key(), child.c_str(), KEY_READ, false)) return false;
         if (!ReadTree(sub, path.empty() ? child : path + L"\\" + child, tree)) return false;
     }
     return true;
@@ -91,7 +91,7 @@ bool ReadTree(scanleaf::Registry& key, const std::wstring& path, std::vector<Key
 HRESULT CaptureRegistration(const std::wstring& dllPath, std::vector<Key>& tree, std::wstring& modulePath,
                             std::wstring& error) {
     ScratchKey scratch;
-    if (!scratch.Key().key) {
+    if (!scratch.Key().Key()) {
         error = L"cannot create the scratch key";
         return HRESULT_FROM_WIN32(scratch.Key().lastError);
     }
@@ -111,7 +111,7 @@ HRESULT CaptureRegistration(const std::wstring& dllPath, std::vector<Key>& tree,
             error = dllPath + L" has no DllRegisterServer";
             return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
         }
-        ClassesRootRedirect redirect(scratch.Key().key);
+        ClassesRootRedirect redirect(scratch.Key().Key());
         if (redirect.Status() != ERROR_SUCCESS) {
             error = L"cannot redirect the classes root";
             return HRESULT_FROM_WIN32(redirect.Status());

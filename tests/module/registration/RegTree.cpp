@@ -1,5 +1,7 @@
 #include "tests/module/registration/RegTree.h"
 
+#include "hostenv/Unique.h"
+
 #include <objbase.h>
 
 #include <algorithm>
@@ -8,12 +10,7 @@ namespace regtest {
 
 namespace {
 
-struct Key {
-    HKEY key = nullptr;
-    ~Key() {
-        if (key) RegCloseKey(key);
-    }
-};
+using Key = scanleaf::KeyHandle;
 
 void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
     lines.push_back(path);
@@ -35,8 +32,8 @@ void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) 
         DWORD nameLength = 256;
         if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         Key child;
-        if (RegOpenKeyExW(key, name, 0, KEY_READ, &child.key) == ERROR_SUCCESS)
-            Walk(child.key, path + L"\\" + name, lines);
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, child.Put()) == ERROR_SUCCESS)
+            Walk(child.Get(), path + L"\\" + name, lines);
     }
 }
 
@@ -45,15 +42,15 @@ void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) 
 std::vector<std::wstring> DumpTree(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> lines;
     Key key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key.key) != ERROR_SUCCESS) return lines;
-    Walk(key.key, path, lines);
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return lines;
+    Walk(key.Get(), path, lines);
     std::sort(lines.begin(), lines.end());
     return lines;
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
     Key key;
-    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key.key) == ERROR_SUCCESS;
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name, bool* found) {
@@ -67,11 +64,11 @@ std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name
 std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> names;
     Key key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key.key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return names;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD nameLength = 256;
-        if (RegEnumKeyExW(key.key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key.Get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         names.emplace_back(name, nameLength);
     }
     std::sort(names.begin(), names.end());

@@ -27,25 +27,25 @@ bool ShorterThanHeader(const std::wstring& path) {
 // The list GetVariables hands over: each name and the array are freed here.
 class VariableList {
 public:
-    VariableList() = default;
-    ~VariableList() {
-        for (ULONG i = 0; i < count_; ++i) SysFreeString(items_.Get()[i].name);
-    }
-    VariableList(const VariableList&) = delete;
-    VariableList& operator=(const VariableList&) = delete;
-
     HRESULT Fill(IVorFileNavigator* navigator) {
         ComPtr<ICalsVariableList> list;
         HRESULT hr = navigator->QueryInterface(IID_ICalsVariableList, list.PutVoid());
-        return FAILED(hr) ? hr : list->GetVariables(&count_, items_.Put());
+        if (FAILED(hr)) return hr;
+        ULONG count = 0;
+        CalsVariableInfo* items = nullptr;
+        hr = list->GetVariables(&count, &items);
+        items_ = Items(items, {items ? count : 0});
+        count_ = items ? count : 0;
+        return hr;
     }
     size_t Count() const { return count_; }
     std::wstring Name(size_t i) const { return std::wstring(items_.Get()[i].name, SysStringLen(items_.Get()[i].name)); }
     bool Writable(size_t i) const { return items_.Get()[i].writable != 0; }
 
 private:
+    using Items = scanleaf::TaskStringArray<CalsVariableInfo, &CalsVariableInfo::name>;
     ULONG count_ = 0;
-    scanleaf::TaskMemory<CalsVariableInfo> items_;
+    Items items_;
 };
 
 } // namespace

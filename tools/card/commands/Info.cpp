@@ -41,9 +41,9 @@ int Info(const NoOptions&, const Setup& setup) {
     hr = format->QueryInterface(IID_IVorFileFormat2, format2.PutVoid());
     if (FAILED(hr)) return 0;
     ULONG count = 0;
-    scanleaf::TaskMemory<ExtensionGroup> owned;
-    hr = format2->GetExtensionGroups(&count, owned.Put());
-    const ExtensionGroup* groups = owned.Get();
+    ExtensionGroup* groups = nullptr;
+    hr = format2->GetExtensionGroups(&count, &groups);
+    const scanleaf::TaskStringArray<ExtensionGroup, &ExtensionGroup::extensions> owned(groups, {groups ? count : 0});
     if (FAILED(hr)) {
         Err(L"scanleaf-card: GetExtensionGroups: " + DescribeHresult(hr) + L"\n");
         return 1;
@@ -55,7 +55,6 @@ int Info(const NoOptions&, const Setup& setup) {
         wchar_t line[128];
         swprintf(line, 128, L"  kind %lu  %ls  ", groups[i].kind, guid);
         Out(line + std::wstring(groups[i].extensions ? groups[i].extensions : L"") + L"\n");
-        SysFreeString(groups[i].extensions);
     }
     return 0;
 }

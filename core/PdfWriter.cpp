@@ -171,19 +171,23 @@ std::string PdfWriter::FileId() const {
     return text;
 }
 
-// PDF/A-2 rests on PDF 1.7; the others on 1.4, raised to 1.6 by the catalog for user units.
-bool PdfWriter::Begin() { return Put(std::string(pdfa_ == Pdfa::Part2b ? "%PDF-1.7" : "%PDF-1.4") + "\n%\xE2\xE3\xCF\xD3\n"); }
+// PDF/A-2 rests on PDF 1.7, PDF/A-1 on 1.4; the others on 1.5 for a cross-reference stream, raised
+// to 1.6 by the catalog for user units.
+bool PdfWriter::Begin() {
+    const char* version = pdfa_ == Pdfa::Part2b ? "%PDF-1.7" : pdfa_ == Pdfa::Part1b ? "%PDF-1.4" : "%PDF-1.5";
+    return Put(std::string(version) + "\n%\xE2\xE3\xCF\xD3\n");
+}
 
 bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::size_t size) {
     if (!PdfPageProblem(page, pdfa_).empty()) return false;
     const std::uint32_t image = NextObject();
     const bool carded = !page.card.empty() || !page.title.empty() || !page.header.Empty();
-    const std::uint32_t metadata = image + 1, content = image + (carded ? 2 : 1), object = content + 1;
+    const std::uint32_t metadata = image + 1;
     const std::string w = std::to_string(page.width), h = std::to_string(page.height);
     // The filter gives the code's black pels as 0 (BlackIs1 false, its default), which DeviceGray
     // shows black: the CALS stream's white runs come out white.
     PutStream(image,
-              "/Type /XObject /Subtype /Image /Width " + w + " /Height " + h +
+              "/Subtype /Image /Width " + w + " /Height " + h +
                   " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " +
                   w + " /Rows " + h + " >>" + (carded ? " /Metadata " + Ref(metadata) : std::string()),
               reinterpret_cast<const char*>(stream), size, true);
@@ -198,8 +202,13 @@ bool PdfWriter::AddPage(const PdfPage& page, const std::uint8_t* stream, std::si
     const std::uint32_t unit = PdfUserUnit(page);
     userUnits_ = userUnits_ || unit > 1;
     const std::string draw = "q " + PdfImageMatrix(page, unit) + " cm /Im0 Do Q";
-    PutStream(content, "", draw.data(), draw.size());
+    std::uint32_t& content = contents_[draw];
+    if (!content) {
+        content = NextObject();
+        PutStream(content, "", draw.data(), draw.size());
+    }
 
+    const std::uint32_t object = NextObject();
     BeginObject(object);
     Put("<< /Type /Page /Parent " + Ref(kPages) + " /MediaBox [0 0 " + Number(ShownWidth(page) / unit) + " " +
         Number(ShownHeight(page) / unit) + "]" + (unit > 1 ? " /UserUnit " + std::to_string(unit) : std::string()) +
@@ -265,6 +274,28 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
         Ref(kPages) + " /Metadata " + Ref(kMetadata) + " /Outlines " + Ref(kOutlines) + intents +
         (marked.empty() ? std::string() : " /PageMode /UseOutlines") + " >>\nendobj\n");
 
+    // The identifier: both halves the same, since this is the file's first version.
+    const std::string id = FileId();
+    const std::string trailer = "/Root " + Ref(kCatalog) + " /Info " + Ref(kInfo) + " /ID [" + id + " " + id + "]";
+    if (pdfa_ == Pdfa::None) {
+        // A cross-reference stream: an offset in as few bytes as the file needs, 5 bytes an object
+        // where the table takes 20. The stream's own entry is its offset.
+        const std::uint32_t number = NextObject();
+        offsets_.resize(number + 1, 0);
+        offsets_[number] = offset_;
+        int width = 1;
+        while (width < 8 && (offset_ >> (8 * width)) != 0) ++width;
+        std::string entries;
+        for (std::size_t i = 0; i < offsets_.size(); ++i) {
+            entries += char(i == 0 ? 0 : 1);
+            for (int b = width - 1; b >= 0; --b) entries += char(i == 0 ? 0 : (offsets_[i] >> (8 * b)) & 0xFF);
+        }
+        const std::uint64_t xref = offset_;
+        PutStream(number, "/Type /XRef /Size " + std::to_string(offsets_.size()) + " /W [1 " + std::to_string(width) + " 0] " + trailer,
+                  entries.data(), entries.size());
+        Put("startxref\n" + std::to_string(xref) + "\n%%EOF\n");
+        return ok_;
+    }
     const std::uint64_t xref = offset_;
     std::string table = "xref\n0 " + std::to_string(offsets_.size()) + "\n0000000000 65535 f \n";
     for (std::size_t i = 1; i < offsets_.size(); ++i) {
@@ -272,10 +303,8 @@ bool PdfWriter::Finish(const Text& title, const CardValues& card) {
         std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offsets_[i]));
         table += entry;
     }
-    // The identifier: both halves the same, since this is the file's first version.
-    const std::string id = FileId();
-    Put(table + "trailer\n<< /Size " + std::to_string(offsets_.size()) + " /Root " + Ref(kCatalog) + " /Info " +
-        Ref(kInfo) + " /ID [" + id + " " + id + "] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+    Put(table + "trailer\n<< /Size " + std::to_string(offsets_.size()) + " " + trailer + " >>\nstartxref\n" +
+        std::to_string(xref) + "\n%%EOF\n");
     return ok_;
 }
 

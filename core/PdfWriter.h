@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +73,7 @@ private:
     bool userUnits_ = false;             // a page needed them: the document is PDF 1.6
     std::vector<std::string> described_; // every card property in the document, for PDF/A's schema
     bool headers_ = false;               // a page carries its header: its schema too
+    std::map<std::string, std::uint32_t> contents_; // each content stream once: pages of a size share it
 };
 
 // PDF 1.4 readers draw no page side above 14400 units (200 inches); a larger page gets a user

@@ -17,6 +17,23 @@ std::string XmlText(Text text) {
     return ToUtf8(MarkupEscaped(text));
 }
 
+// A simple property's value as an attribute, XMP's shortest form: XML reads a tab or a line end
+// in an attribute as a space, so they go as references.
+std::string XmlAttribute(const Text& text) {
+    std::string out;
+    for (const char c : XmlText(text)) {
+        if (c == '\t')
+            out += "&#9;";
+        else if (c == '\n')
+            out += "&#10;";
+        else if (c == '\r')
+            out += "&#13;";
+        else
+            out += c;
+    }
+    return out;
+}
+
 bool NameStart(Unit c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool NameChar(Unit c) { return NameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
@@ -155,6 +172,7 @@ std::string CardSchema(const std::vector<std::string>& described, bool header) {
                           SchemaProperty(kHeaderBytesProperty, "Text", "The header's 2048 bytes in base64") +
                               SchemaProperty(kHeaderSumProperty, "Text",
                                              "FNV-1a of the header's 2048 bytes, which are its records in the standard layout") +
+                              SchemaProperty(kHeaderLinesProperty, "Text", "The header's records in slot order, one a line") +
                               SchemaProperty(kHeaderRecordsProperty, "seq Text", "The header's records in slot order"));
     return "<rdf:Description rdf:about=\"\" xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
            "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
@@ -179,25 +197,36 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
         if (!pdfa.described.empty() || pdfa.header) xml += CardSchema(pdfa.described, pdfa.header);
     }
     // One description for the title, the card and the header: every page of a document carries
-    // a packet, so what need be said only once is.
+    // a packet, so what need be said only once is, and the simple values are its attributes.
     const bool carried = !header.bytes.empty();
     xml += "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:card=\"" +
-           std::string(kCardNamespace) + (carried ? "\" xmlns:cals=\"" + std::string(kHeaderNamespace) : std::string()) + "\">\n";
+           std::string(kCardNamespace) + (carried ? "\" xmlns:cals=\"" + std::string(kHeaderNamespace) : std::string()) + "\"";
+    for (const auto& [name, value] : card) xml += "\n card:" + XmpPropertyName(name) + "=\"" + XmlAttribute(value) + "\"";
+    // The shortest form that gives the bytes back exactly: most headers are their records.
+    const bool standard = carried && StandardHeader(header.records) == header.bytes;
+    if (carried)
+        xml += "\n cals:" + std::string(standard ? kHeaderSumProperty : kHeaderBytesProperty) + "=\"" +
+               (standard ? HeaderSum(header.bytes) : Base64(header.bytes)) + "\"";
+    xml += ">\n";
     if (!title.empty())
         xml += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(title) +
                "</rdf:li></rdf:Alt></dc:title>\n";
-    for (const auto& [name, value] : card) {
-        const std::string property = "card:" + XmpPropertyName(name);
-        xml += "<" + property + ">" + XmlText(value) + "</" + property + ">\n";
-    }
     if (carried) {
-        // The shortest form that gives the bytes back exactly: most headers are their records.
-        const bool standard = StandardHeader(header.records) == header.bytes;
-        const std::string property = standard ? kHeaderSumProperty : kHeaderBytesProperty;
-        xml += "<cals:" + property + ">" + (standard ? HeaderSum(header.bytes) : Base64(header.bytes)) + "</cals:" + property +
-               ">\n<cals:" + kHeaderRecordsProperty + "><rdf:Seq>\n";
-        for (const Text& record : header.records) xml += "<rdf:li>" + XmlText(record) + "</rdf:li>\n";
-        xml += "</rdf:Seq></cals:" + std::string(kHeaderRecordsProperty) + ">\n";
+        // One a line where that reads back; a line end in a record, or no record, needs the array.
+        bool lines = !header.records.empty();
+        for (const Text& record : header.records) lines = lines && record.find(Unit('\n')) == Text::npos;
+        if (lines) {
+            std::string text;
+            for (const Text& record : header.records) {
+                if (&record != &header.records.front()) text += '\n';
+                for (const char c : XmlText(record)) text += c == '\r' ? std::string("&#13;") : std::string(1, c);
+            }
+            xml += "<cals:" + std::string(kHeaderLinesProperty) + ">" + text + "</cals:" + kHeaderLinesProperty + ">\n";
+        } else {
+            xml += "<cals:" + std::string(kHeaderRecordsProperty) + "><rdf:Seq>\n";
+            for (const Text& record : header.records) xml += "<rdf:li>" + XmlText(record) + "</rdf:li>\n";
+            xml += "</rdf:Seq></cals:" + std::string(kHeaderRecordsProperty) + ">\n";
+        }
     }
     xml += "</rdf:Description>\n";
     xml += "</rdf:RDF>\n</x:xmpmeta>\n";
@@ -358,47 +387,77 @@ CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
     CarriedHeader header;
     const std::string prefix = PrefixOf(packet, kHeaderNamespace);
     if (prefix.empty()) return header;
-    // One element's content; npos when the packet has no such element.
-    auto content = [&packet](const std::string& tag, std::size_t from, std::size_t& end) {
-        const std::size_t open = packet.find("<" + tag + ">", from);
-        if (open == std::string::npos) return std::string::npos;
-        end = packet.find("</" + tag + ">", open);
-        return end == std::string::npos ? end : open + tag.size() + 2;
+    // A simple property's raw value, from its element or its attribute; false when there is none.
+    auto value = [&packet](const std::string& name, std::string& raw) {
+        const std::size_t open = packet.find("<" + name + ">");
+        if (open != std::string::npos) {
+            const std::size_t end = packet.find("</" + name + ">", open);
+            if (end == std::string::npos) return false;
+            raw = packet.substr(open + name.size() + 2, end - open - name.size() - 2);
+            return true;
+        }
+        for (std::size_t at = packet.find(name); at != std::string::npos; at = packet.find(name, at + 1)) {
+            std::size_t p = at + name.size();
+            if (at == 0 || !Space(packet[at - 1])) continue;
+            while (p < packet.size() && Space(packet[p])) ++p;
+            if (p >= packet.size() || packet[p] != '=') continue;
+            ++p;
+            while (p < packet.size() && Space(packet[p])) ++p;
+            if (p >= packet.size() || (packet[p] != '"' && packet[p] != '\'')) continue;
+            const std::size_t end = packet.find(packet[p], p + 1);
+            if (end == std::string::npos) return false;
+            raw = packet.substr(p + 1, end - p - 1);
+            return true;
+        }
+        return false;
     };
-    std::size_t end = 0;
-    std::string bytes, sum;
-    const std::size_t bytesAt = content(prefix + ":" + kHeaderBytesProperty, 0, end);
-    if (bytesAt != std::string::npos) {
-        if (!FromBase64(packet.substr(bytesAt, end - bytesAt), bytes) || bytes.size() != 2048)
+    const std::string qualified = prefix + ":";
+    std::string bytes, sum, raw;
+    if (value(qualified + kHeaderBytesProperty, raw)) {
+        if (!FromBase64(raw, bytes) || bytes.size() != 2048)
             return problem = "its XMP header bytes are no base64 of 2048 bytes", header;
     } else {
-        const std::size_t sumAt = content(prefix + ":" + kHeaderSumProperty, 0, end);
-        if (sumAt == std::string::npos) return header;
-        sum = packet.substr(sumAt, end - sumAt);
+        if (!value(qualified + kHeaderSumProperty, sum)) return header;
         if (sum.size() != 16 || sum.find_first_not_of("0123456789abcdef") != std::string::npos)
             return problem = "its XMP header sum is no sum of 2048 bytes", header;
     }
-    const std::size_t recordsAt = content(prefix + ":" + kHeaderRecordsProperty, 0, end);
-    if (recordsAt == std::string::npos) return header;
-    const std::string records = packet.substr(recordsAt, end - recordsAt);
-    // Each item of the array, whatever prefix the packet gives RDF.
-    for (std::size_t at = records.find(":li"); at != std::string::npos; at = records.find(":li", at + 1)) {
-        const std::size_t open = records.rfind('<', at);
-        if (open == std::string::npos || records[open + 1] == '/') continue;
-        const std::string tag = records.substr(open + 1, at + 3 - open - 1);
-        const std::size_t close = records.find('>', at);
-        if (close == std::string::npos) return problem = "its XMP header records are no XML", CarriedHeader();
-        if (records[close - 1] == '/') {
-            header.records.push_back(Text());
-            continue;
+    if (value(qualified + kHeaderLinesProperty, raw)) {
+        std::string lines;
+        if (!Unescaped(raw, lines) || FirstInvalidUtf8(lines) != std::string::npos)
+            return problem = "its XMP header lines hold no simple text", CarriedHeader();
+        for (std::size_t at = 0;;) {
+            const std::size_t end = lines.find('\n', at);
+            header.records.push_back(FromUtf8(lines.substr(at, end == std::string::npos ? end : end - at)));
+            if (end == std::string::npos) break;
+            at = end + 1;
         }
-        const std::size_t stop = records.find("</" + tag + ">", close);
-        std::string value;
-        if (stop == std::string::npos || !Unescaped(records.substr(close + 1, stop - close - 1), value) ||
-            FirstInvalidUtf8(value) != std::string::npos)
-            return problem = "its XMP header records hold no simple text", CarriedHeader();
-        header.records.push_back(FromUtf8(value));
-        at = stop;
+    } else {
+        // One element's content; npos when the packet has no such element.
+        std::size_t end = 0;
+        const std::string tag = qualified + kHeaderRecordsProperty;
+        const std::size_t open = packet.find("<" + tag + ">");
+        if (open == std::string::npos || (end = packet.find("</" + tag + ">", open)) == std::string::npos) return header;
+        const std::size_t recordsAt = open + tag.size() + 2;
+        const std::string records = packet.substr(recordsAt, end - recordsAt);
+        // Each item of the array, whatever prefix the packet gives RDF.
+        for (std::size_t at = records.find(":li"); at != std::string::npos; at = records.find(":li", at + 1)) {
+            const std::size_t liOpen = records.rfind('<', at);
+            if (liOpen == std::string::npos || records[liOpen + 1] == '/') continue;
+            const std::string li = records.substr(liOpen + 1, at + 3 - liOpen - 1);
+            const std::size_t close = records.find('>', at);
+            if (close == std::string::npos) return problem = "its XMP header records are no XML", CarriedHeader();
+            if (records[close - 1] == '/') {
+                header.records.push_back(Text());
+                continue;
+            }
+            const std::size_t stop = records.find("</" + li + ">", close);
+            std::string text;
+            if (stop == std::string::npos || !Unescaped(records.substr(close + 1, stop - close - 1), text) ||
+                FirstInvalidUtf8(text) != std::string::npos)
+                return problem = "its XMP header records hold no simple text", CarriedHeader();
+            header.records.push_back(FromUtf8(text));
+            at = stop;
+        }
     }
     if (sum.empty()) {
         header.bytes = bytes;

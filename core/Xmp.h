@@ -37,11 +37,13 @@ struct CarriedHeader {
     bool Empty() const { return bytes.empty() && !edited; }
 };
 inline constexpr char kHeaderNamespace[] = "urn:scanleaf:cals-header:1.0/";
-// Its properties: the records as an ordered array, and the bytes, in the shortest form that gives
-// them back exactly: their sum where the records in the standard layout make them (StandardHeader),
-// else themselves in base64.
+// Its properties: the records, one a line (or, where a record holds a line end or there is none,
+// as an ordered array), and the bytes, in the shortest form that gives them back exactly: their
+// sum where the records in the standard layout make them (StandardHeader), else themselves in
+// base64.
 inline constexpr char kHeaderBytesProperty[] = "bytes";
 inline constexpr char kHeaderSumProperty[] = "sum";
+inline constexpr char kHeaderLinesProperty[] = "lines";
 inline constexpr char kHeaderRecordsProperty[] = "records";
 
 // The header that `records` make in the standard layout: each in a slot of its own from the first,
@@ -52,8 +54,8 @@ std::string StandardHeader(const std::vector<Text>& records);
 std::string HeaderSum(const std::string& bytes);
 
 // An XMP packet: dc:title, and each card value as a property of its own in the namespace
-// kCardNamespace (names that are no XML names have each other character written as _xHHHH_),
-// padded for editing in place unless `padded` is false.
+// kCardNamespace (names that are no XML names have each other character written as _xHHHH_), an
+// attribute of the description, padded for editing in place unless `padded` is false.
 // With a header, its bytes and records in kHeaderNamespace.
 std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& pdfa = XmpPdfa(), bool padded = true,
                       const CarriedHeader& header = CarriedHeader());

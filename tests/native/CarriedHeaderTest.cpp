@@ -45,8 +45,8 @@ TEST(CarriedHeader, ComesBackFromItsPacketAsWritten) {
     EXPECT_EQ((std::vector<Text>{SL_T("rtype:\t1"), SL_T("notes: caf\u00e9")}), Carried(headers[1]).records);
     // Another writer's packet: its own prefixes, an empty item, the bytes wrapped.
     const std::string bytes = XmpPacket(SL_T(""), {}, XmpPdfa(), false, Carried(headers[1]));
-    const std::size_t at = bytes.find("<cals:bytes>") + 12;
-    const std::string base64 = bytes.substr(at, bytes.find("</cals:bytes>") - at);
+    const std::size_t at = bytes.find(" cals:bytes=\"") + 13;
+    const std::string base64 = bytes.substr(at, bytes.find('"', at) - at);
     const std::string other = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><r:RDF xmlns:r='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
                               "<r:Description xmlns:h='urn:scanleaf:cals-header:1.0/'><h:bytes>" +
                               base64.substr(0, 100) + "\n  " + base64.substr(100) +
@@ -62,31 +62,39 @@ TEST(CarriedHeader, ComesBackFromItsPacketAsWritten) {
 // The bytes travel by their sum where the records in the standard layout make them, as they are
 // where not; either way they come back exactly, and records edited since are known as edited.
 TEST(CarriedHeader, TravelsInItsShortestExactForm) {
-    std::string gap = kPlain, tab = kPlain, high = kPlain, nul = kPlain;
+    std::string gap = kPlain, tab = kPlain, high = kPlain, nul = kPlain, lf = kPlain, cr = kPlain;
     gap.replace(128, 128, std::string(128, ' ')); // a blank slot between records
     tab[200] = '\t';
     high[20] = '\xE9';
     nul[2047] = '\0';
+    lf[132] = '\n';
+    cr[132] = '\r';
     const struct {
         const char* name;
         std::string header;
         bool bySum;
+        bool byLines; // the records one a line, else as an array
     } cases[] = {
-        {"records in the standard layout", kPlain, true},
-        {"all blank", std::string(kHeaderSize, ' '), true},
-        {"a blank slot between records", gap, false},
-        {"a tab after a record", tab, false},
-        {"a character past ASCII", high, false},
-        {"a NUL in the padding", nul, false},
+        {"records in the standard layout", kPlain, true, true},
+        {"all blank", std::string(kHeaderSize, ' '), true, false},
+        {"a blank slot between records", gap, false, true},
+        {"a tab after a record", tab, false, true},
+        {"a character past ASCII", high, false, true},
+        {"a NUL in the padding", nul, false, true},
+        {"a line feed in a record", lf, false, false},
+        {"a carriage return in a record", cr, false, true},
     };
     for (const auto& c : cases) {
-        const std::string packet = XmpPacket(SL_T("t"), {}, XmpPdfa(), false, Carried(c.header));
-        EXPECT_EQ(c.bySum, packet.find("<cals:sum>") != std::string::npos) << c.name;
-        EXPECT_EQ(!c.bySum, packet.find("<cals:bytes>") != std::string::npos) << c.name;
+        const CarriedHeader carried = Carried(c.header);
+        const std::string packet = XmpPacket(SL_T("t"), {}, XmpPdfa(), false, carried);
+        EXPECT_EQ(c.bySum, packet.find(" cals:sum=\"") != std::string::npos) << c.name;
+        EXPECT_EQ(!c.bySum, packet.find(" cals:bytes=\"") != std::string::npos) << c.name;
+        EXPECT_EQ(c.byLines, packet.find("<cals:lines>") != std::string::npos) << c.name;
         std::string problem;
         const CarriedHeader back = XmpHeader(packet, problem);
         EXPECT_EQ("", problem) << c.name;
         EXPECT_EQ(c.header, back.bytes) << c.name;
+        EXPECT_EQ(carried.records, back.records) << c.name;
         EXPECT_FALSE(back.edited) << c.name;
     }
     // A plain header's packet is its records and a sum: under a kilobyte.
@@ -106,7 +114,7 @@ TEST(CarriedHeader, TravelsInItsShortestExactForm) {
     EXPECT_NE(std::string::npos, header.find("docls: 4"));
     // A sum that is none is named.
     packet = XmpPacket(SL_T("t"), {}, XmpPdfa(), false, Carried(kPlain));
-    packet.replace(packet.find("<cals:sum>") + 10, 3, "xyz");
+    packet.replace(packet.find(" cals:sum=\"") + 11, 3, "xyz");
     EXPECT_TRUE(XmpHeader(packet, problem).Empty());
     EXPECT_EQ("its XMP header sum is no sum of 2048 bytes", problem);
 }

@@ -241,7 +241,7 @@ TEST(PdfReader, UpdatesDamageAndEncryption) {
     std::string wrongOffset = written;
     wrongOffset.replace(wrongOffset.rfind("startxref") + 10, 1, "9");
     std::string noTable = written;
-    noTable.replace(noTable.rfind("xref\n0 "), 4, "xxxx");
+    noTable.replace(noTable.rfind("/Type /XRef"), 11, "/Type /Xxxx");
     const struct {
         const char* what;
         std::string file;

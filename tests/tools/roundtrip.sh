@@ -102,8 +102,8 @@ PY
 # Edited since: a record of the TIFF's header records changed by another program is named, and
 # taken; the picture's own size wins over an rpelcnt edited to lie.
 edit_packet "$work/flat-tiff/header-docls.tif" "$work/edited.tif" \
-    '<rdf:li>docls: 3</rdf:li>' '<rdf:li>docls: 4</rdf:li>' \
-    '<rdf:li>rpelcnt: 000097,000061</rdf:li>' '<rdf:li>rpelcnt: 000001,000001</rdf:li>'
+    'docls: 3' 'docls: 4' \
+    'rpelcnt: 000097,000061' 'rpelcnt: 000001,000001'
 card convert --to cals -o "$(win "$work/edited.cal")" "$(win "$work/edited.tif")" >"$work/log.txt" 2>&1 ||
     fail "edited: $(cat "$work/log.txt")"
 grep -q 'its header records were edited since' "$work/log.txt" || fail "edited, not named: $(cat "$work/log.txt")"
@@ -120,8 +120,8 @@ ok
 # A header that lies is mended as any drawing's header must be, each mend named: rtype 2 made 1,
 # a second rpelcnt beside the true one dropped.
 edit_packet "$work/flat-tiff/header-docls.tif" "$work/lies.tif" \
-    '<rdf:li>rtype: 1</rdf:li>' '<rdf:li>rtype: 2</rdf:li>' \
-    '<rdf:li>rdensty: 0200</rdf:li>' '<rdf:li>rdensty: 0200</rdf:li><rdf:li>rpelcnt: 009999,009999</rdf:li>'
+    'rtype: 1' 'rtype: 2' \
+    'rdensty: 0200' "$(printf 'rdensty: 0200\nrpelcnt: 009999,009999')"
 card convert --to cals -o "$(win "$work/lies.cal")" "$(win "$work/lies.tif")" >"$work/log.txt" 2>&1 || fail "lies: $(cat "$work/log.txt")"
 grep -q '(rtype: 2 made rtype: 1)' "$work/log.txt" && grep -q '(a second rpelcnt record (rpelcnt: 009999,009999) dropped)' "$work/log.txt" ||
     fail "lies, not named: $(cat "$work/log.txt")"

@@ -49,7 +49,7 @@ struct OptionEntry {
         const wchar_t* option;
         const wchar_t* values; // "pdf|tiff", or null: any value
     };
-    std::vector<For> onlyFor;
+    std::vector<For> onlyFor{};
 };
 
 // What the parser read: each option given, by its place in the command's list, with its value
@@ -205,8 +205,8 @@ struct CommandEntry {
     Needs needs;
     // The command's request filled from what was parsed (its type is the command's own), and
     // the command run with it.
-    std::function<void(const Parsed&, void* request)> fill;
-    std::function<int(const Parsed&, const Setup&)> run;
+    std::function<void(const Parsed&, void* request)> fill{};
+    std::function<int(const Parsed&, const Setup&)> run{};
     const std::type_info* requestType = nullptr;
 };
 

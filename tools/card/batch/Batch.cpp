@@ -26,4 +26,25 @@ bool SayNothingFound(const Walked& walked, const scanleaf::core::Shard& shard, c
 
 int Batch::Refuse(const std::wstring& reason, size_t& into) { return tally_.RefuseAll(reason, into, Sources().size()); }
 
+bool Batch::PrepareOutputs(const OutputTarget& target, const wchar_t* one, const wchar_t* many, size_t& into, int& exit) {
+    if (one && target.Single() && Sources().size() > 1) {
+        exit = Refuse(L"-o " + target.file + L" names one " + one + L", for " + std::to_wstring(Sources().size()) + L" " + many +
+                          L"; name a folder",
+                      into);
+        return false;
+    }
+    if (const std::wstring problem = MakeTargetFolders(target); !problem.empty()) {
+        exit = Refuse(problem, into);
+        return false;
+    }
+    return true;
+}
+
+OutputPlan Batch::PlanOutputs(const OutputTarget& target, const std::wstring& extension, bool replace,
+                              std::vector<scanleaf::core::PlannedSource> planned) const {
+    if (planned.empty())
+        for (const std::wstring& path : walked_.everyone) planned.push_back({path, 1});
+    return card::PlanOutputs(planned, walked_.mine, target, extension, replace, true);
+}
+
 } // namespace card

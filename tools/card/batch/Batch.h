@@ -5,6 +5,7 @@
 #pragma once
 
 #include "tools/card/batch/Jobs.h"
+#include "tools/card/batch/Outputs.h"
 #include "tools/card/batch/Progress.h"
 #include "tools/card/batch/Tally.h"
 #include "tools/card/batch/Walk.h"
@@ -54,6 +55,18 @@ public:
     // A run refused whole before any work: the reason, every source counted into `into`, the
     // closing line, exit 1.
     int Refuse(const std::wstring& reason, size_t& into);
+
+    // The outputs' prologue, before any work: -o naming one output for several sources refused
+    // ("-o X names one `one`, for N `many`; name a folder"; `one` null: the one output takes them
+    // all), and the folders -o points at made. False when the run is refused (as Refuse, with its
+    // exit code in `exit`).
+    bool PrepareOutputs(const OutputTarget& target, const wchar_t* one, const wchar_t* many, size_t& into, int& exit);
+    // Every output of the run named before any work from the whole walk, so that every job count
+    // and every shard names alike: `planned` gives each source of the walk its outputs' count and
+    // titles (empty: one output a source); each of this shard's sources gets its names and what
+    // stands in their way (an output there before the run, unless `replace`).
+    OutputPlan PlanOutputs(const OutputTarget& target, const std::wstring& extension, bool replace,
+                           std::vector<scanleaf::core::PlannedSource> planned = {}) const;
     // The closing line on standard error; 1 when a failing count is above 0 or `failedOtherwise`.
     int End(bool failedOtherwise = false) const { return tally_.Report(failedOtherwise); }
 

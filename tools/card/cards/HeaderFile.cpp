@@ -56,6 +56,17 @@ HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state) {
     return ReadState(file.Get(), state);
 }
 
+HRESULT ReplaceHeader(const std::wstring& path, const std::string& expected, const std::string& header) {
+    HeaderState state;
+    HRESULT hr = ReadHeaderState(path, state);
+    if (FAILED(hr)) return hr;
+    if (state.header != expected) return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+    scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return HRESULT_FROM_WIN32(GetLastError());
+    return WriteAll(file.Get(), header) && FlushFileBuffers(file.Get()) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+}
+
 HRESULT CheckCalsFile(const std::wstring& path) {
     FileHandle file(OpenShared(path));
     std::string header(journal::kHeaderBytes, '\0');

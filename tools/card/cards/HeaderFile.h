@@ -19,6 +19,9 @@ struct HeaderState {
 
 // Reads while others may read and write the file, as the plug-in leaves it shared.
 HRESULT ReadHeaderState(const std::wstring& path, HeaderState& state);
+// Writes `header` over the file's first 2048 bytes in place, flushed, if they are still
+// `expected`; ERROR_INVALID_STATE when they changed since they were read.
+HRESULT ReplaceHeader(const std::wstring& path, const std::string& expected, const std::string& header);
 
 // S_OK for a CALS file, and for one too short or unreadable to tell (the plug-in's open then says
 // why); kNotCalsFile for a file of another format, whatever its name.

@@ -55,16 +55,15 @@ int Convert(const ConvertOptions& options, const Setup& setup) {
     const std::wstring extension = pdf ? L".pdf" : L".tif";
     const bool replaceExisting = options.overwrite || options.skipExisting;
     std::vector<std::wstring> outs(files.size()), occupied(files.size());
-    if (const std::wstring problem = MakeTargetFolders(output); !problem.empty()) return refuseAll(problem);
+    // One document takes every drawing; else one a drawing, each refused where an output was
+    // there before the run, unless --overwrite or --skip-existing.
+    int refused = 0;
+    if (!batch.PrepareOutputs(output, nullptr, nullptr, failed, refused)) return refused;
     if (combined) {
         const std::wstring problem = InTheWay(output.file, replaceExisting, true);
         if (!problem.empty()) return refuseAll(problem);
     } else {
-        // Every name before any work, from the sources alone, so that every job count names alike;
-        // an output that was there before the run is refused unless --overwrite or --skip-existing.
-        std::vector<scanleaf::core::PlannedSource> planned;
-        for (const std::wstring& path : walked.everyone) planned.push_back({path, 1});
-        const OutputPlan plan = PlanOutputs(planned, walked.mine, output, extension, replaceExisting, true);
+        const OutputPlan plan = batch.PlanOutputs(output, extension, replaceExisting);
         for (size_t i = 0; i < files.size(); ++i) outs[i] = plan.names[i][0];
         occupied = plan.blocked;
     }

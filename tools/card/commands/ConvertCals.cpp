@@ -43,10 +43,8 @@ int ConvertToCals(const ConvertOptions& options, const Setup& setup) {
     if (!options.table.empty() && !table.Load(options.table, options.Reading(), walked))
         return refuseAll(options.table + L" refused: every row names a picture of the run, and every picture has a row");
     if (sources.empty()) return batch.NoneFound();
-    if (target.Single() && sources.size() > 1)
-        return refuseAll(L"-o " + options.output + L" names one file, for " + std::to_wstring(sources.size()) +
-                         L" pictures; name a folder");
-    if (const std::wstring problem = MakeTargetFolders(target); !problem.empty()) return refuseAll(problem);
+    int refusedWhole = 0;
+    if (!batch.PrepareOutputs(target, L"file", L"pictures", refused, refusedWhole)) return refusedWhole;
     std::vector<std::unique_ptr<CalsConverter>> converters;
     for (unsigned w = 0; w < batch.Jobs(); ++w)
         converters.push_back(std::make_unique<CalsConverter>(setup.Format(), cals, table));
@@ -79,8 +77,7 @@ int ConvertToCals(const ConvertOptions& options, const Setup& setup) {
             planned.push_back({everyone[i], counts[i].pages, counts[i].titles});
         }
     }
-    const OutputPlan plan =
-        PlanOutputs(planned, walked.mine, target, L".cal", options.overwrite || options.skipExisting, true);
+    const OutputPlan plan = batch.PlanOutputs(target, L".cal", options.overwrite || options.skipExisting, planned);
     const std::vector<std::vector<std::wstring>>& names = plan.names;
     {
         std::vector<std::wstring> own(sources.size());

@@ -79,19 +79,10 @@ int Render(const RenderOptions& options, const Setup& setup) {
     size_t& failed = batch.Count(L"failed", true);
     failed = batch.Missing();
     if (files.empty()) return batch.NoneFound();
-    if (output.Single() && files.size() > 1)
-        return batch.Refuse(L"-o " + output.file + L" names one picture, for " + std::to_wstring(files.size()) +
-                                L" drawings; name a folder",
-                            failed);
-    if (const std::wstring problem = MakeTargetFolders(output); !problem.empty())
-        return batch.Refuse(problem, failed);
-    // Every name before any work, from the whole walk, so that every job count and every shard
-    // names alike; a picture that was there before the run is refused unless --overwrite or
-    // --skip-existing.
-    std::vector<scanleaf::core::PlannedSource> planned;
-    for (const std::wstring& path : batch.Walk().everyone) planned.push_back({path, 1});
-    const OutputPlan plan = PlanOutputs(planned, batch.Walk().mine, output, L".png",
-                                        options.overwrite || options.skipExisting, true);
+    int refused = 0;
+    if (!batch.PrepareOutputs(output, L"picture", L"drawings", failed, refused)) return refused;
+    // A picture that was there before the run is refused unless --overwrite or --skip-existing.
+    const OutputPlan plan = batch.PlanOutputs(output, L".png", options.overwrite || options.skipExisting);
     const std::vector<std::wstring>& occupied = plan.blocked;
     std::vector<std::wstring> outs;
     for (const auto& names : plan.names) outs.push_back(names[0]);

@@ -4,8 +4,7 @@
 // changes, and every change goes through the journal that undo reads. Damage the stream does not
 // prove (a stream cut short, a code that fits no width) is named and left as it is.
 #include "core/CalsImage.h"
-#include "core/Group4.h"
-#include "hostenv/Unique.h"
+#include "core/LineCount.h"
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"
@@ -29,10 +28,10 @@ namespace core = scanleaf::core;
 // What a file's stream proves: the new header when it proves a line count, else why not.
 struct Finding {
     bool sound = false;
-    std::string before;         // the header the finding was made from
-    std::string header;         // the mended header, when there is one
+    std::string before;  // the header the finding was made from
+    std::string header;  // the mended header, when there is one
     std::uint32_t lines = 0, decoded = 0;
-    std::wstring reason;        // why it is left as it is
+    std::wstring reason; // why it is left as it is
 };
 
 std::wstring Lines(std::uint64_t n) { return std::to_wstring(n) + (n == 1 ? L" line" : L" lines"); }
@@ -42,30 +41,26 @@ Finding Examine(const std::wstring& path) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) return f.reason = L"cannot be read", f;
     if (IsForeignHeader(bytes.data(), bytes.size())) return f.reason = kNotCalsText, f;
-    if (bytes.size() < core::kHeaderSize) return f.reason = L"shorter than a CALS header", f;
-    const core::CalsImageInfo info = core::ReadImageInfo(reinterpret_cast<const unsigned char*>(bytes.data()));
-    if (!info.type1) return f.reason = L"not type 1: no Group 4 stream to tell its lines", f;
-    if (!info.sizeKnown) return f.reason = L"no usable rpelcnt", f;
-    const auto* stream = reinterpret_cast<const std::uint8_t*>(bytes.data()) + core::kHeaderSize;
-    core::Group4Decoder decoder(stream, bytes.size() - core::kHeaderSize, info.width);
-    while (decoder.NextRow(nullptr)) {
-    }
-    f.lines = info.height;
-    f.decoded = decoder.Rows();
-    if (decoder.Stop() == core::G4Stop::EndOfBlock && f.decoded == info.height) return f.sound = true, f;
-    if (decoder.Stop() == core::G4Stop::EndOfData)
-        return f.reason = L"the stream is cut short after " + Lines(f.decoded) + L" (no end-of-block code)", f;
-    if (decoder.Stop() != core::G4Stop::EndOfBlock)
-        return f.reason = std::wstring(L"the stream fails after ") + Lines(f.decoded) + L": " +
-                          FromUtf8(core::G4StopText(decoder.Stop())) +
-                          L" (a wrong width or damaged data)",
-               f;
-    if (f.decoded == 0) return f.reason = L"the stream holds no line", f;
-    f.before = bytes.substr(0, core::kHeaderSize);
-    f.header = f.before;
-    if (!core::SetLineCount(f.header, f.decoded)) {
-        f.header.clear();
-        return f.reason = L"rpelcnt has no room for " + std::to_wstring(f.decoded), f;
+    const core::LineCountProof proof = core::ProveLineCount(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    f.lines = proof.lines;
+    f.decoded = proof.decoded;
+    using V = core::LineCountVerdict;
+    switch (proof.verdict) {
+    case V::Sound: f.sound = true; break;
+    case V::Mend:
+        f.before = bytes.substr(0, core::kHeaderSize);
+        f.header = proof.header;
+        break;
+    case V::Short: f.reason = L"shorter than a CALS header"; break;
+    case V::NotType1: f.reason = L"not type 1: no Group 4 stream to tell its lines"; break;
+    case V::NoSize: f.reason = L"no usable rpelcnt"; break;
+    case V::CutShort: f.reason = L"the stream is cut short after " + Lines(f.decoded) + L" (no end-of-block code)"; break;
+    case V::Fails:
+        f.reason = L"the stream fails after " + Lines(f.decoded) + L": " + FromUtf8(core::G4StopText(proof.stop)) +
+                   L" (a wrong width or damaged data)";
+        break;
+    case V::NoLine: f.reason = L"the stream holds no line"; break;
+    case V::NoRoom: f.reason = L"rpelcnt has no room for " + std::to_wstring(f.decoded); break;
     }
     return f;
 }
@@ -73,18 +68,6 @@ Finding Examine(const std::wstring& path) {
 std::wstring RpelcntText(const std::string& header) {
     const core::CalsImageInfo info = core::ReadImageInfo(reinterpret_cast<const unsigned char*>(header.data()));
     return std::to_wstring(info.width) + L"," + std::to_wstring(info.height);
-}
-
-// Writes the mended header over the one the finding was made from, if the file still holds that.
-HRESULT WriteHeader(const std::wstring& path, const std::string& expected, const std::string& header) {
-    HeaderState state;
-    HRESULT hr = ReadHeaderState(path, state);
-    if (FAILED(hr)) return hr;
-    if (state.header != expected) return HRESULT_FROM_WIN32(ERROR_INVALID_STATE); // changed since it was read
-    scanleaf::FileHandle file(CreateFileW(scanleaf::FileSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return HRESULT_FROM_WIN32(GetLastError());
-    return WriteAll(file.Get(), header) && FlushFileBuffers(file.Get()) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
 }
 
 } // namespace
@@ -135,7 +118,7 @@ int Repair(const RepairOptions& request, const Setup& setup) {
         plans, request.journal, summary, L"repair",
         [&headers](const FilePlan& plan) {
             const auto& h = headers[plan.path];
-            return WriteHeader(plan.path, h.first, h.second);
+            return ReplaceHeader(plan.path, h.first, h.second);
         },
         counts, mended);
     return rc ? rc : left ? 1 : 0;

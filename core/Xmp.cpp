@@ -276,19 +276,27 @@ bool Unescaped(const std::string& raw, std::string& out) {
     return true;
 }
 
+// After an attribute's name at `p`: its quoted value's first byte, with `end` at its closing
+// quote; npos when no "= 'value'" follows.
+std::size_t AttributeValue(const std::string& packet, std::size_t p, std::size_t& end) {
+    while (p < packet.size() && Space(packet[p])) ++p;
+    if (p >= packet.size() || packet[p] != '=') return std::string::npos;
+    ++p;
+    while (p < packet.size() && Space(packet[p])) ++p;
+    if (p >= packet.size() || (packet[p] != '"' && packet[p] != '\'')) return std::string::npos;
+    end = packet.find(packet[p], p + 1);
+    return end == std::string::npos ? end : p + 1;
+}
+
 // The prefix a packet binds to a namespace; empty for none.
 std::string PrefixOf(const std::string& packet, const char* uri) {
     for (std::size_t at = packet.find("xmlns:"); at != std::string::npos; at = packet.find("xmlns:", at + 1)) {
         std::size_t p = at + 6;
         while (p < packet.size() && XmlNameByte(packet[p])) ++p;
         const std::string prefix = packet.substr(at + 6, p - at - 6);
-        while (p < packet.size() && Space(packet[p])) ++p;
-        if (p >= packet.size() || packet[p] != '=') continue;
-        ++p;
-        while (p < packet.size() && Space(packet[p])) ++p;
-        if (p >= packet.size() || (packet[p] != '"' && packet[p] != '\'')) continue;
-        const std::size_t end = packet.find(packet[p], p + 1);
-        if (end != std::string::npos && packet.compare(p + 1, end - p - 1, uri) == 0) return prefix;
+        std::size_t end = 0;
+        const std::size_t value = AttributeValue(packet, p, end);
+        if (value != std::string::npos && packet.compare(value, end - value, uri) == 0) return prefix;
     }
     return std::string();
 }
@@ -397,16 +405,11 @@ CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
             return true;
         }
         for (std::size_t at = packet.find(name); at != std::string::npos; at = packet.find(name, at + 1)) {
-            std::size_t p = at + name.size();
             if (at == 0 || !Space(packet[at - 1])) continue;
-            while (p < packet.size() && Space(packet[p])) ++p;
-            if (p >= packet.size() || packet[p] != '=') continue;
-            ++p;
-            while (p < packet.size() && Space(packet[p])) ++p;
-            if (p >= packet.size() || (packet[p] != '"' && packet[p] != '\'')) continue;
-            const std::size_t end = packet.find(packet[p], p + 1);
-            if (end == std::string::npos) return false;
-            raw = packet.substr(p + 1, end - p - 1);
+            std::size_t end = 0;
+            const std::size_t value = AttributeValue(packet, at + name.size(), end);
+            if (value == std::string::npos) continue;
+            raw = packet.substr(value, end - value);
             return true;
         }
         return false;

@@ -1,6 +1,6 @@
 #include "cardcore/SettingsLines.h"
 
-#include "core/HeaderRecord.h"
+#include "core/cals/HeaderRecord.h"
 
 namespace scanleaf::core {
 

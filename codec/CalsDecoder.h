@@ -2,7 +2,7 @@
 // its end (never a file path, never a seek back), and one frame serves the picture.
 #pragma once
 
-#include "core/CalsImage.h"
+#include "core/cals/CalsImage.h"
 #include "comframe/ComObject.h"
 
 #include <wincodec.h>

@@ -1,7 +1,7 @@
 #include "codec/CalsFrame.h"
 
 
-#include "core/Thumbnail.h"
+#include "core/view/Thumbnail.h"
 #include "hostenv/ComError.h"
 #include "hostenv/ExclusiveLock.h"
 

@@ -9,9 +9,9 @@
 // with HRESULT_FROM_WIN32(ERROR_TIMEOUT).
 #pragma once
 
-#include "core/CalsImage.h"
+#include "core/cals/CalsImage.h"
 #include "codec/SourceTransform.h"
-#include "core/Group4.h"
+#include "core/fax/Group4.h"
 #include "comframe/ComObject.h"
 
 #include <wincodec.h>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "comframe/ComObject.h"
-#include "core/DrawingProperties.h"
+#include "core/cals/DrawingProperties.h"
 #include "codec/PropertyKeys.h"
 #include "hostenv/ComPtr.h"
 

@@ -6,9 +6,9 @@
 // between two looks at that it decodes about kStepPels pels or renders one view.
 #pragma once
 
-#include "core/CalsImage.h"
-#include "core/DecodedDrawing.h"
-#include "core/DrawingView.h"
+#include "core/cals/CalsImage.h"
+#include "core/view/DecodedDrawing.h"
+#include "core/view/DrawingView.h"
 #include "hostenv/Unique.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "codec/PreviewPane.h"
 
-#include "core/DrawingProperties.h"
+#include "core/cals/DrawingProperties.h"
 #include "hostenv/ComError.h"
 #include "hostenv/SystemText.h"
 

@@ -6,9 +6,9 @@
 // picture moved and scaled to the view at once while the exact one is rendered.
 #pragma once
 
-#include "core/CalsImage.h"
+#include "core/cals/CalsImage.h"
 #include "codec/PaneDecoding.h"
-#include "core/DrawingView.h"
+#include "core/view/DrawingView.h"
 #include "hostenv/Unique.h"
 
 #include <windows.h>

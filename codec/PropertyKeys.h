@@ -3,7 +3,7 @@
 // the Scanleaf.Cals.* keys of the product's own schema.
 #pragma once
 
-#include "core/DrawingProperties.h"
+#include "core/cals/DrawingProperties.h"
 
 #include <propsys.h>
 

@@ -1,7 +1,7 @@
 // One 128-byte record slot of a CALS header decoded with the calling thread's code page.
 #pragma once
 
-#include "core/HeaderRecord.h"
+#include "core/cals/HeaderRecord.h"
 
 #include <string>
 

@@ -10,7 +10,7 @@
 //    settings count as soon as it is readable again.
 #pragma once
 
-#include "core/TagList.h"
+#include "core/cals/TagList.h"
 
 #include <windows.h>
 

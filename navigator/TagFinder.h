@@ -2,7 +2,7 @@
 // host's shared folder holds, and the system's lower-casing and ANSI code page.
 #pragma once
 
-#include "core/TagList.h"
+#include "core/cals/TagList.h"
 
 #include <string>
 

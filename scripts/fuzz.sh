@@ -55,7 +55,7 @@ if [ "$arg" = --coverage ]; then
     llvm-profdata-14 merge -sparse "$cov"/profiles/*.profraw -o "$cov/core.profdata"
     # The core and the card tool's own logic beside it: not the native stand-ins, not the targets.
     # shellcheck disable=SC2086
-    llvm-cov-14 report -instr-profile="$cov/core.profdata" $objects "$root"/core/*.cpp "$root"/cardcore/*.cpp 2>/dev/null >"$cov/report.txt"
+    llvm-cov-14 report -instr-profile="$cov/core.profdata" $objects "$root"/core/*.cpp "$root"/core/*/*.cpp "$root"/cardcore/*.cpp 2>/dev/null >"$cov/report.txt"
     # Columns: file, regions (3), functions (3), lines, missed lines, line cover, branches (3).
     awk '$1 != "Filename" && $1 !~ /^-/ {printf "%-20s lines %5s, missed %4s, %s\n", $1, $8, $9, $10}' "$cov/report.txt"
     awk '$1 == "TOTAL" {printf "core line coverage: %.1f%%\n", 100 * ($8 - $9) / $8}' "$cov/report.txt"

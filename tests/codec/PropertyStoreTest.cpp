@@ -4,8 +4,8 @@
 // on Commit, refused on a stream opened for reading and for what Explorer may not write.
 #include "codec/CodecIds.h"
 #include "codec/PropertyKeys.h"
-#include "core/CalsImage.h"
-#include "core/DrawingProperties.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/DrawingProperties.h"
 #include "hostenv/ComPtr.h"
 #include "hostenv/SystemText.h"
 #include "tests/support/TestSupport.h"

@@ -1,7 +1,7 @@
 // What Windows is shown of a drawing's header, and what it may write back: each record's value
 // ("NONE" is none), the size as shown upright in each orientation, headers of no drawing refused,
 // and a set that changes its record's slot alone or nothing at all, with its reason.
-#include "core/DrawingProperties.h"
+#include "core/cals/DrawingProperties.h"
 #include "core/native/StandIns.h"
 
 #include <gtest/gtest.h>

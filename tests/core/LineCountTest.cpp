@@ -1,8 +1,8 @@
 // What a drawing's own stream proves of its line count, for repair: each verdict from a file
 // made for it, and the mended header differing from the file's only in rpelcnt's count.
-#include "core/CalsImage.h"
-#include "core/Group4Encoder.h"
-#include "core/LineCount.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4Encoder.h"
+#include "core/cals/LineCount.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What a header says of its picture, the eight orientations on an asymmetric picture, and the
 // area-averaged thumbnail.
-#include "core/CalsImage.h"
-#include "core/Thumbnail.h"
+#include "core/cals/CalsImage.h"
+#include "core/view/Thumbnail.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the date styles from calendar fields, and UTF-8. Runs natively under the sanitizers and
 // under Wine.
 #include "core/DateText.h"
-#include "core/TagList.h"
+#include "core/cals/TagList.h"
 #include "core/native/StandIns.h"
 
 #include <gtest/gtest.h>

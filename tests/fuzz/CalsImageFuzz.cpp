@@ -2,8 +2,8 @@
 // size above 0 or none, one of the eight orientations or none, and a problem named for what
 // cannot be drawn; a new header reads back as made; a line count set in place changes only the
 // rpelcnt record's digits and reads back; a resolution gives a density in range or says why.
-#include "core/CalsImage.h"
-#include "core/HeaderRecord.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/HeaderRecord.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>

@@ -1,9 +1,9 @@
 // The header a PDF or TIFF page carries in its XMP, as anyone may have edited it: the packet is
 // read or refused with a reason, never both; a header that is read comes home as a header of
 // exactly 2048 bytes, or is refused with a reason, whatever picture it comes home with.
-#include "core/CarriedHeader.h"
-#include "core/CalsImage.h"
-#include "core/Xmp.h"
+#include "core/cals/CarriedHeader.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/Xmp.h"
 #include "core/native/StandIns.h"
 #include "tests/fuzz/FuzzSupport.h"
 

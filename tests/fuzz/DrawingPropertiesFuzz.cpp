@@ -3,8 +3,8 @@
 // shown size of its rpelcnt (turned or not), every value of its kind; a set that is taken changes
 // only its record's own slot, reads back as set (a fresh read of the new header too), and never
 // puts a value the code page cannot hold or a record longer than its slot into the header.
-#include "core/CalsImage.h"
-#include "core/DrawingProperties.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/DrawingProperties.h"
 #include "core/native/StandIns.h"
 #include "tests/fuzz/FuzzSupport.h"
 

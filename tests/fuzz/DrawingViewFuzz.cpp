@@ -3,8 +3,8 @@
 // target's size, whatever the stream holds (a damaged one says where it stopped). The same stream
 // decoded once, in steps of any size within any memory budget, renders the same pixels once it
 // has decoded as far as the stream goes, and keeps no more than the budget.
-#include "core/DecodedDrawing.h"
-#include "core/DrawingView.h"
+#include "core/view/DecodedDrawing.h"
+#include "core/view/DrawingView.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <cmath>

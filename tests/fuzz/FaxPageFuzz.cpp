@@ -4,7 +4,7 @@
 // or its bytes are the input's. What must hold: the decoder never reads past a piece, hands out
 // at most the page's rows, names a problem whenever it stops early, and gives an encoded drawing
 // back pel for pel, whatever the fill order and the sense of 0.
-#include "core/FaxPage.h"
+#include "core/tiff/FaxPage.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/native/Libtiff.h"
 

@@ -3,7 +3,7 @@
 // drawing that libtiff encodes first). Both must give the same rows up to the first problem that
 // either reports, libtiff's problems being the core's too, and an encoded drawing must come back
 // whole.
-#include "core/Group4.h"
+#include "core/fax/Group4.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/native/Libtiff.h"
 

@@ -1,8 +1,8 @@
 // The Group 4 encoder against libtiff's: any pels at any size give libtiff's stream byte for
 // byte, and both decoders give the pels back. The pels are the input's bits as they are, or
 // runs of the lengths the input gives (so that long runs and their make-up codes come up).
-#include "core/Group4.h"
-#include "core/Group4Encoder.h"
+#include "core/fax/Group4.h"
+#include "core/fax/Group4Encoder.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/native/Libtiff.h"
 

@@ -4,9 +4,9 @@
 // encoded drawing must come back whole.
 // The lines also go through a thumbnail and an orientation, and the stream's first bytes
 // through the header's picture records.
-#include "core/CalsImage.h"
-#include "core/Group4.h"
-#include "core/Thumbnail.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4.h"
+#include "core/view/Thumbnail.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/native/Libtiff.h"
 

@@ -6,8 +6,8 @@
 //  - every listed variable reads, and is stored exactly where the list says it is writable;
 //  - a record written in full reads back as the same name and value.
 // And what the header says of its picture stays within the picture's bounds.
-#include "core/CalsImage.h"
-#include "core/TagList.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/TagList.h"
 #include "core/native/StandIns.h"
 #include "tests/fuzz/FuzzSupport.h"
 

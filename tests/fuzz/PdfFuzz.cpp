@@ -2,8 +2,8 @@
 // pages are read or the tree's fault is named; each page's picture is one drawing or a named
 // reason, and its rows decode within the picture's size; a carried header in the image's XMP is
 // read or refused. The decoders' memory stays bounded by the limits given.
-#include "core/PdfPictures.h"
-#include "core/Xmp.h"
+#include "core/pdf/PdfPictures.h"
+#include "core/cals/Xmp.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 using namespace scanleaf::core;

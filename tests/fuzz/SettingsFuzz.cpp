@@ -3,8 +3,8 @@
 // values. What must hold: a refused section adds nothing; an accepted one gives sub-fields that
 // lie inside the slot; a splice keeps the value's other characters and reads back as the text.
 #include "cardcore/SettingsLines.h"
-#include "core/SubField.h"
-#include "core/TagList.h"
+#include "core/cals/SubField.h"
+#include "core/cals/TagList.h"
 #include "core/native/StandIns.h"
 #include "tests/fuzz/FuzzSupport.h"
 

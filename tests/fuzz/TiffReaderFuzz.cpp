@@ -1,6 +1,6 @@
 // The reader of TIFF directories on any bytes (a TIFF header is put in front of half of them):
 // it ends, and a page it finds without a problem has its strips inside the file.
-#include "core/TiffReader.h"
+#include "core/tiff/TiffReader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>

@@ -5,9 +5,9 @@
 // libtiff reads the TIFF without a warning and gives back every page's size, strip and XMP packet,
 // and so does the core's own reader of TIFF directories, which keeps nothing past the end of a
 // file cut in half.
-#include "core/PdfWriter.h"
-#include "core/TiffReader.h"
-#include "core/TiffWriter.h"
+#include "core/pdf/PdfWriter.h"
+#include "core/tiff/TiffReader.h"
+#include "core/tiff/TiffWriter.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #define POINTERHOLDER_TRANSITION 4 // qpdf's shared pointers as std::shared_ptr

@@ -1,30 +1,37 @@
 #!/bin/sh
 # The layers check on this tree passes, and on a copy of a few files with an include that runs
-# up (the walk including a command, the core including Windows' wrapper, in every form the
-# preprocessor reads) it fails and names it.
+# up (the walk including a command, the core including Windows' wrapper, a core room including
+# one above it, in every form the preprocessor reads) it fails and names it.
 set -eu
 root=$1
 sh "$root/scripts/layers.sh" "$root" >/dev/null || { echo "the tree's own includes run up"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/tools/card/batch" "$work/core" "$work/hostenv" "$work/tools/card/commands"
+mkdir -p "$work/tools/card/batch" "$work/core/fax" "$work/hostenv" "$work/tools/card/commands"
 printf '#include "tools/card/commands/Commands.h"\n' >"$work/tools/card/batch/Walk.cpp"
 printf '#include "hostenv/LongPath.h"\n' >"$work/core/Text.cpp"
 printf '#include "core/Text.h"\n' >"$work/hostenv/Fine.cpp"
 printf '#include "tools/card/batch/Walk.h"\n#include <sys/stat.h>\n' >"$work/tools/card/commands/Fine.cpp"
 mkdir -p "$work/codec" "$work/navigator" "$work/tools/card/commands" "$work/hostenv"
 touch "$work/tools/card/commands/Commands.h" "$work/hostenv/LongPath.h" "$work/core/Text.h" "$work/tools/card/batch/Walk.h" \
-    "$work/codec/CalsFrame.h" "$work/navigator/CalsFile.h" "$work/core/Group4.h"
+    "$work/codec/CalsFrame.h" "$work/navigator/CalsFile.h" "$work/core/fax/Group4.h"
 printf '#ifdef X\n    #include "codec/CalsFrame.h"\n#endif\n' >"$work/core/Indented.cpp"
 printf '#  include <navigator/CalsFile.h>\n' >"$work/hostenv/Spaced.cpp"
-printf '\t#include "core/Group4.h"\n' >"$work/tools/card/batch/Tab.cpp"
+printf '\t#include "core/fax/Group4.h"\n' >"$work/tools/card/batch/Tab.cpp"
+# The core's rooms: the fax codes below the CALS header, the base below every room; PDF may read TIFF.
+mkdir -p "$work/core/cals" "$work/core/view" "$work/core/pdf" "$work/core/tiff"
+touch "$work/core/cals/CalsImage.h" "$work/core/view/Thumbnail.h" "$work/core/tiff/TiffReader.h"
+printf '#include "core/cals/CalsImage.h"\n' >"$work/core/fax/Codes.cpp"
+printf '#include "core/view/Thumbnail.h"\n' >"$work/core/Base.cpp"
+printf '#include "core/tiff/TiffReader.h"\n#include "core/Text.h"\n' >"$work/core/pdf/Fine.cpp"
 if out=$(sh "$root/scripts/layers.sh" "$work"); then
     echo "upward includes were let through: $out"
     exit 1
 fi
 for expected in "tools/card/batch/Walk.cpp includes tools/card/commands/Commands.h" "core/Text.cpp includes hostenv/LongPath.h" \
     "core/Indented.cpp includes codec/CalsFrame.h" "hostenv/Spaced.cpp includes navigator/CalsFile.h" \
-    "4 include(s) against the layers"; do
+    "core/fax/Codes.cpp includes core/cals/CalsImage.h" "core/Base.cpp includes core/view/Thumbnail.h" \
+    "6 include(s) against the layers"; do
     case $out in *"$expected"*) ;; *) echo "missing: $expected in: $out"; exit 1 ;; esac
 done
 echo "1 passed, 0 failed"

@@ -1,7 +1,7 @@
 // Headers the tools write: a new one read back as the header reader sees it, in every
 // orientation; and a line count set in place, no other byte changed.
-#include "core/CalsImage.h"
-#include "core/TiffWriter.h"
+#include "core/cals/CalsImage.h"
+#include "core/tiff/TiffWriter.h"
 
 #include <gtest/gtest.h>
 

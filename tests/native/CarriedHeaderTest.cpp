@@ -1,9 +1,9 @@
 // A header as it travels in XMP and comes home: the bytes and records back as written (other
 // writers' forms of the packet too), the bytes unchanged while records and picture agree, a header
 // made of edited records with the picture's own records winning, and what cannot be carried named.
-#include "core/CarriedHeader.h"
-#include "core/CalsImage.h"
-#include "core/TiffReader.h"
+#include "core/cals/CarriedHeader.h"
+#include "core/cals/CalsImage.h"
+#include "core/tiff/TiffReader.h"
 #include "core/native/StandIns.h"
 
 #include <gtest/gtest.h>

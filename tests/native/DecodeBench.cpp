@@ -4,9 +4,9 @@
 // runs) and the ratios; not a test.
 //   decode_bench [--quick] [--only TEXT] [--runs N] [--cals DIR]
 // (--only: the pages whose name holds TEXT; --cals: also each page as a CALS type 1 file in DIR)
-#include "core/CalsImage.h"
-#include "core/Group4.h"
-#include "core/Thumbnail.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4.h"
+#include "core/view/Thumbnail.h"
 #include "tests/native/BenchPages.h"
 #include "tests/native/Libtiff.h"
 

@@ -2,8 +2,8 @@
 // and at every scale, however far decoding has gone (lines not yet decoded white); decoding stops
 // short on damage, at the memory budget or when its caller's time runs out, with the reason, and
 // never keeps more than the budget.
-#include "core/DecodedDrawing.h"
-#include "core/Group4.h"
+#include "core/view/DecodedDrawing.h"
+#include "core/fax/Group4.h"
 #include "tests/native/Libtiff.h"
 #include "tests/native/Pictures.h"
 

@@ -2,8 +2,8 @@
 // within the edges; and the part in view rendered from the stream equal to the same part of the
 // whole drawing's thumbnail (at one pixel a pel exactly), upright in all eight orientations, a
 // damaged stream rendered as far as it decodes with its line named.
-#include "core/DrawingView.h"
-#include "core/Thumbnail.h"
+#include "core/view/DrawingView.h"
+#include "core/view/Thumbnail.h"
 #include "tests/native/Libtiff.h"
 #include "tests/native/Pictures.h"
 

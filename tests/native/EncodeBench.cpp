@@ -2,7 +2,7 @@
 // the two encoders taking turns, medians of the runs in milliseconds and their ratio; each
 // stream is checked equal to libtiff's. Not a test.
 //   encode_bench [--quick] [--only TEXT] [--runs N]
-#include "core/Group4Encoder.h"
+#include "core/fax/Group4Encoder.h"
 #include "tests/native/BenchPages.h"
 #include "tests/native/Libtiff.h"
 

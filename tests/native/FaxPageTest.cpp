@@ -2,8 +2,8 @@
 // without end-of-line codes on bytes, Modified Huffman), decoded by the core piece by piece,
 // against libtiff's own reading of the same file: one strip, several, tiles, each fill order, 0 as
 // white or black; and pages whose pieces are spoilt, refused with their place.
-#include "core/FaxPage.h"
-#include "core/TiffReader.h"
+#include "core/tiff/FaxPage.h"
+#include "core/tiff/TiffReader.h"
 #include "tests/native/Libtiff.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // CALS files that ImageMagick and GraphicsMagick write, decoded by the core and by the tools
 // themselves (to PBM): the same pixels, one picture wider than 8,192 pels among them.
-#include "core/CalsImage.h"
-#include "core/Group4.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4.h"
 #include "tests/native/Libtiff.h"
 
 #include <gtest/gtest.h>

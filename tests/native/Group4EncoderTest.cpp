@@ -1,7 +1,7 @@
 // The Group 4 encoder against libtiff's: for every kind of picture the stream is libtiff's byte
 // for byte, and both decoders give the pixels back.
-#include "core/Group4.h"
-#include "core/Group4Encoder.h"
+#include "core/fax/Group4.h"
+#include "core/fax/Group4Encoder.h"
 #include "tests/native/Libtiff.h"
 #include "tests/native/Pictures.h"
 

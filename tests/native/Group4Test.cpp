@@ -1,7 +1,7 @@
 // The Group 4 decoder against libtiff's fax codec: random drawings that libtiff encodes decode to
 // the same pixels, and each kind of malformed stream ends with its own reason and the rows
 // before it.
-#include "core/Group4.h"
+#include "core/fax/Group4.h"
 #include "tests/native/Libtiff.h"
 #include "tests/native/Pictures.h"
 

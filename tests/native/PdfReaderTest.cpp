@@ -4,9 +4,9 @@
 // incremental update), Ghostscript and other projects write them; a damaged cross-reference
 // rebuilt and said; encrypted documents refused; and each page's picture with the size,
 // resolution, orientation and stream it was written with.
-#include "core/PdfPictures.h"
-#include "core/PdfWriter.h"
-#include "core/Xmp.h"
+#include "core/pdf/PdfPictures.h"
+#include "core/pdf/PdfWriter.h"
+#include "core/cals/Xmp.h"
 #include "tests/native/Libtiff.h"
 
 #include <qpdf/QPDF.hh>

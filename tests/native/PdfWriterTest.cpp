@@ -1,8 +1,8 @@
 // The PDF writer: a file whose cross-reference table points at every object, Group 4 streams
 // kept byte for byte, text strings and XMP names escaped, and each of the eight orientations
 // shown upright, which Ghostscript and qpdf (programs no one here wrote) confirm.
-#include "core/CalsImage.h"
-#include "core/PdfWriter.h"
+#include "core/cals/CalsImage.h"
+#include "core/pdf/PdfWriter.h"
 #include "tests/native/Libtiff.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // the grey profile as ICC lays one out, and documents with what PDF/A asks that Preflight (PDF/A-1
 // only) does not check: every stream's length exact, the identifier, the output intent, the part,
 // a schema naming every card property, and a card on every page's image.
-#include "core/IccProfile.h"
-#include "core/PdfWriter.h"
+#include "core/pdf/IccProfile.h"
+#include "core/pdf/PdfWriter.h"
 #include "tests/native/Libtiff.h"
 
 #include <gtest/gtest.h>

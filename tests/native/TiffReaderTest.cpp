@@ -1,7 +1,7 @@
 // The TIFF directory reader on files libtiff wrote, and on the lies a file can tell.
-#include "core/CalsImage.h"
-#include "core/TiffReader.h"
-#include "core/TiffWriter.h"
+#include "core/cals/CalsImage.h"
+#include "core/tiff/TiffReader.h"
+#include "core/tiff/TiffWriter.h"
 #include "tests/native/Libtiff.h"
 
 #include <gtest/gtest.h>

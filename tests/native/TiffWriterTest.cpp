@@ -1,7 +1,7 @@
 // The TIFF writer, read back by libtiff: every page's tags, its strip byte for byte, its pels
 // and its XMP; and the orientation tag agreeing with how the core shows each orientation.
-#include "core/CalsImage.h"
-#include "core/TiffWriter.h"
+#include "core/cals/CalsImage.h"
+#include "core/tiff/TiffWriter.h"
 #include "tests/native/Libtiff.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
-#include "core/CalsImage.h"
+#include "core/cals/CalsImage.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // pane's state and pixels read back as the host would see them.
 #pragma once
 
-#include "core/DrawingView.h"
+#include "core/view/DrawingView.h"
 #include "hostenv/ComPtr.h"
 
 #include <windows.h>

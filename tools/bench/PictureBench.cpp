@@ -2,9 +2,9 @@
 
 #include "codec/CodecIds.h"
 #include "codec/SourceTransform.h"
-#include "core/CalsImage.h"
-#include "core/Group4.h"
-#include "core/Thumbnail.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4.h"
+#include "core/view/Thumbnail.h"
 #include "hostenv/ComPtr.h"
 
 #include <windows.h>

@@ -1,10 +1,10 @@
 #include "tools/bench/PictureBench.h"
 
 #include "codec/CodecIds.h"
-#include "core/CalsImage.h"
-#include "core/DecodedDrawing.h"
-#include "core/DrawingView.h"
-#include "core/Group4.h"
+#include "core/cals/CalsImage.h"
+#include "core/view/DecodedDrawing.h"
+#include "core/view/DrawingView.h"
+#include "core/fax/Group4.h"
 #include "hostenv/ComPtr.h"
 
 #include <windows.h>

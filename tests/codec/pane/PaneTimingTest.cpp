@@ -6,8 +6,8 @@
 // gives up on the hostile stream within its time. Each case prints its figures.
 #include "codec/CalsFrame.h"
 #include "codec/PaneDecoding.h"
-#include "core/CalsImage.h"
-#include "core/Group4Encoder.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4Encoder.h"
 #include "tests/support/CodecDll.h"
 #include "tests/support/PreviewHost.h"
 #include "tests/support/TestSupport.h"

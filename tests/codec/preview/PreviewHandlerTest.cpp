@@ -6,9 +6,9 @@
 // and release leave no window; damaged, foreign and empty files; eight handlers on threads.
 #include "codec/CodecIds.h"
 #include "codec/CodecRegistration.h"
-#include "core/CalsImage.h"
-#include "core/DrawingView.h"
-#include "core/Group4Encoder.h"
+#include "core/cals/CalsImage.h"
+#include "core/view/DrawingView.h"
+#include "core/fax/Group4Encoder.h"
 #include "hostenv/ComApartment.h"
 #include "hostenv/ComPtr.h"
 #include "tests/support/CodecDll.h"

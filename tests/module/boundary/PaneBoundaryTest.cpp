@@ -3,8 +3,8 @@
 // decoding thread. No exception leaves into the host or into the system's window code, and the
 // pane always ends saying what it shows.
 #include "codec/CalsPreviewHandler.h"
-#include "core/CalsImage.h"
-#include "core/Group4Encoder.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4Encoder.h"
 #include "hostenv/ComPtr.h"
 #include "tests/module/boundary/FailingAllocations.h"
 

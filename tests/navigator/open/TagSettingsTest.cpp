@@ -1,5 +1,5 @@
 // The lists and numbers of a record's settings, without the settings file.
-#include "core/TagSettings.h"
+#include "core/cals/TagSettings.h"
 #include "hostenv/SystemText.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Rebuilt records and header images, byte for byte; keeping records inside their slots.
 #include "navigator/HeaderCheck.h"
-#include "core/HeaderRecord.h"
+#include "core/cals/HeaderRecord.h"
 #include "hostenv/SystemText.h"
 #include "navigator/TagFinder.h"
 

@@ -1,5 +1,5 @@
 // Looking up and storing values: the sub-field cut and splice, names, read-only tags.
-#include "core/SubField.h"
+#include "core/cals/SubField.h"
 #include "navigator/TagFinder.h"
 
 #include <gtest/gtest.h>

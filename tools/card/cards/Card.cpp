@@ -6,7 +6,7 @@
 #include "hostenv/ComPtr.h"
 #include "hostenv/LongPath.h"
 #include "hostenv/Unique.h"
-#include "core/HeaderRecord.h"
+#include "core/cals/HeaderRecord.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/common/VariableArray.h"
 

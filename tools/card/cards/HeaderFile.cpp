@@ -1,7 +1,7 @@
 #include "tools/card/cards/HeaderFile.h"
 #include "hostenv/LongPath.h"
 
-#include "core/CalsImage.h"
+#include "core/cals/CalsImage.h"
 #include "cardcore/CardJournal.h"
 #include "tools/card/batch/Console.h"
 #include "hostenv/ComError.h"

@@ -1,7 +1,7 @@
 #include "tools/card/cards/SettingsCheck.h"
 
 #include "cardcore/SettingsLines.h"
-#include "core/TagSettings.h"
+#include "core/cals/TagSettings.h"
 #include "hostenv/SystemText.h"
 #include "tools/card/batch/Console.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cardcore/BatchPlan.h"
-#include "core/Xmp.h"
+#include "core/cals/Xmp.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/cards/TableFile.h"
 #include "tools/card/cards/Trial.h"

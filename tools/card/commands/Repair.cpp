@@ -3,8 +3,8 @@
 // count is set to the lines decoded, in place, digit for digit; no other byte of the file
 // changes, and every change goes through the journal that undo reads. Damage the stream does not
 // prove (a stream cut short, a code that fits no width) is named and left as it is.
-#include "core/CalsImage.h"
-#include "core/LineCount.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/LineCount.h"
 #include "hostenv/LongPath.h"
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"

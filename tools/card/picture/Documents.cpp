@@ -1,7 +1,7 @@
 #include "tools/card/picture/Documents.h"
 
 #include "cardcore/BatchPlan.h"
-#include "core/Xmp.h"
+#include "core/cals/Xmp.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/card/picture/Drawing.h"

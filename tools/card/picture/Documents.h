@@ -2,10 +2,10 @@
 // documents they are written into, whole or not at all, their Group 4 streams unchanged.
 #pragma once
 
-#include "core/CalsImage.h"
-#include "core/CarriedHeader.h"
-#include "core/PdfWriter.h"
-#include "core/TiffWriter.h"
+#include "core/cals/CalsImage.h"
+#include "core/cals/CarriedHeader.h"
+#include "core/pdf/PdfWriter.h"
+#include "core/tiff/TiffWriter.h"
 #include "tools/card/batch/Files.h"
 #include "tools/card/cards/Card.h"
 

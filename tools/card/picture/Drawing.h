@@ -2,9 +2,9 @@
 // image records, and its Group 4 stream decoded line by line.
 #pragma once
 
-#include "core/CalsImage.h"
-#include "core/Group4.h"
-#include "core/Thumbnail.h"
+#include "core/cals/CalsImage.h"
+#include "core/fax/Group4.h"
+#include "core/view/Thumbnail.h"
 
 #include <windows.h>
 

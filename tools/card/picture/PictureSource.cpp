@@ -1,5 +1,5 @@
 #include "tools/card/picture/PictureSource.h"
-#include "core/TiffReader.h"
+#include "core/tiff/TiffReader.h"
 #include "hostenv/LongPath.h"
 
 #include <cstring>

@@ -101,6 +101,7 @@ int Convert(const ConvertOptions& options, const Setup& setup) {
         std::wstring failure; // its document not written
         HandedDrawing drawing; // for the one document
         scanleaf::core::InputRecord record;
+        std::uint64_t hash = 0; // of the drawing's bytes, made once on the job's thread
     };
     const auto readers = CardReaders(setup.Format(), batch.Jobs());
     auto writeOne = [&](const std::wstring& out, HandedDrawing& drawing, const scanleaf::core::InputRecord& record) {
@@ -119,7 +120,8 @@ int Convert(const ConvertOptions& options, const Setup& setup) {
             loaded.record = Record(options);
             if (!ReadDrawingBytes(files[i], loaded.drawing, loaded.problem)) return loaded;
             const std::string& bytes = loaded.drawing.bytes;
-            loaded.record.Source(files[i], bytes.size(), HashBytes(bytes.data(), bytes.size()));
+            loaded.hash = HashBytes(bytes.data(), bytes.size());
+            loaded.record.Source(files[i], bytes.size(), loaded.hash);
             if (options.skipExisting && !together) {
                 loaded.verdict = InputsKept::Judge(outs[i], loaded.record, &loaded.changedOption);
                 if (loaded.verdict == InputsKept::Verdict::UpToDate) return loaded;
@@ -145,7 +147,7 @@ int Convert(const ConvertOptions& options, const Setup& setup) {
                 onlyCard = loaded.drawing.card;
                 onlyTitle = loaded.drawing.title;
                 const std::string& bytes = loaded.drawing.bytes;
-                togetherRecord.Source(files[i], bytes.size(), HashBytes(bytes.data(), bytes.size()));
+                togetherRecord.Source(files[i], bytes.size(), loaded.hash);
                 together->Add(std::move(loaded.drawing), true);
                 ++written;
             } else {

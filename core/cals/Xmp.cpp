@@ -277,7 +277,7 @@ bool Unescaped(const std::string& raw, std::string& out) {
 }
 
 // After an attribute's name at `p`: its quoted value's first byte, with `end` at its closing
-// quote; npos when no "= 'value'" follows.
+// quote; npos when no "= 'value'" follows (`end` npos too when its quote is never closed).
 std::size_t AttributeValue(const std::string& packet, std::size_t p, std::size_t& end) {
     while (p < packet.size() && Space(packet[p])) ++p;
     if (p >= packet.size() || packet[p] != '=') return std::string::npos;
@@ -296,6 +296,8 @@ std::string PrefixOf(const std::string& packet, const char* uri) {
         const std::string prefix = packet.substr(at + 6, p - at - 6);
         std::size_t end = 0;
         const std::size_t value = AttributeValue(packet, p, end);
+        // A quote never closed: nothing after it is XML, and no later declaration is looked for.
+        if (end == std::string::npos) break;
         if (value != std::string::npos && packet.compare(value, end - value, uri) == 0) return prefix;
     }
     return std::string();
@@ -347,15 +349,11 @@ CardValues XmpCard(const std::string& packet, std::string& problem) {
             const std::size_t nameAt = p;
             while (p < packet.size() && (XmlNameByte(packet[p]) || packet[p] == ':')) ++p;
             const std::string attribute = packet.substr(nameAt, p - nameAt);
-            while (p < packet.size() && Space(packet[p])) ++p;
-            if (attribute.empty() || p >= packet.size() || packet[p] != '=') return problem = "the XMP packet is no XML", CardValues();
-            ++p;
-            while (p < packet.size() && Space(packet[p])) ++p;
-            const std::size_t end = p < packet.size() && (packet[p] == '"' || packet[p] == '\'') ? packet.find(packet[p], p + 1)
-                                                                                              : std::string::npos;
-            if (end == std::string::npos) return problem = "the XMP packet is no XML", CardValues();
+            std::size_t end = 0;
+            const std::size_t value = attribute.empty() ? std::string::npos : AttributeValue(packet, p, end);
+            if (value == std::string::npos) return problem = "the XMP packet is no XML", CardValues();
             if (attribute.compare(0, qualified.size(), qualified) == 0 &&
-                !take(attribute.substr(qualified.size()), packet.substr(p + 1, end - p - 1)))
+                !take(attribute.substr(qualified.size()), packet.substr(value, end - value)))
                 return CardValues();
             p = end + 1;
         }
@@ -408,6 +406,7 @@ CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
             if (at == 0 || !Space(packet[at - 1])) continue;
             std::size_t end = 0;
             const std::size_t value = AttributeValue(packet, at + name.size(), end);
+            if (end == std::string::npos) return false; // a quote never closed
             if (value == std::string::npos) continue;
             raw = packet.substr(value, end - value);
             return true;
@@ -443,9 +442,12 @@ CarriedHeader XmpHeader(const std::string& packet, std::string& problem) {
         const std::size_t recordsAt = open + tag.size() + 2;
         const std::string records = packet.substr(recordsAt, end - recordsAt);
         // Each item of the array, whatever prefix the packet gives RDF.
-        for (std::size_t at = records.find(":li"); at != std::string::npos; at = records.find(":li", at + 1)) {
-            const std::size_t liOpen = records.rfind('<', at);
-            if (liOpen == std::string::npos || records[liOpen + 1] == '/') continue;
+        // Each item's '<' is looked for back to the item before only, so the walk is linear.
+        std::size_t from = 0;
+        for (std::size_t at = records.find(":li"); at != std::string::npos; from = at + 1, at = records.find(":li", at + 1)) {
+            std::size_t liOpen = at;
+            while (liOpen > from && records[liOpen] != '<') --liOpen;
+            if (records[liOpen] != '<' || records[liOpen + 1] == '/') continue;
             const std::string li = records.substr(liOpen + 1, at + 3 - liOpen - 1);
             const std::size_t close = records.find('>', at);
             if (close == std::string::npos) return problem = "its XMP header records are no XML", CarriedHeader();

@@ -61,6 +61,10 @@ std::string XmpPacket(const Text& title, const CardValues& card, const XmpPdfa& 
                       const CarriedHeader& header = CarriedHeader());
 inline constexpr char kCardNamespace[] = "urn:scanleaf:card:1.0/";
 
+// The readers below take a packet of any size, as another program may have written it, in time
+// and memory linear in its size and without recursion: a quote never closed ends a search, and
+// no item is looked for twice.
+
 // The card of a packet that XmpPacket wrote (or any that holds the namespace's properties as
 // simple elements), in its order; `problem` names what cannot be read (a property twice, a name
 // that is no written name, markup where text belongs), and the card is then empty.

@@ -119,6 +119,34 @@ TEST(CarriedHeader, TravelsInItsShortestExactForm) {
     EXPECT_EQ("its XMP header sum is no sum of 2048 bytes", problem);
 }
 
+// Packets of many megabytes shaped to make a search start again and again: each is read or
+// refused in one pass (a quadratic search would not end within the test's time).
+TEST(CarriedHeader, PacketsOfMegabytesAreReadInOnePass) {
+    auto repeated = [](const std::string& head, const std::string& unit) {
+        std::string packet = head;
+        while (packet.size() < (8u << 20)) packet += unit;
+        return packet;
+    };
+    const std::string ns = "<d xmlns:h='urn:scanleaf:cals-header:1.0/' xmlns:c='urn:scanleaf:card:1.0/' ";
+    const struct {
+        const char* name;
+        std::string packet;
+    } cases[] = {
+        {"declarations whose quote is never closed", repeated("<d ", " xmlns:a=\"")},
+        {"sums whose quote is never closed", repeated(ns + "h:sum='0123456789abcdef'>", " h:sum=\"")},
+        {"items without a tag", repeated(ns + "h:sum='0123456789abcdef'><h:records>", ":li") + "</h:records>"},
+        {"card attributes whose quote is never closed", repeated(ns + "c:a=\"", " c:b=")},
+        {"tags without an end", repeated(ns + ">", "<c:x")},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        const CarriedHeader header = XmpHeader(c.packet, problem);
+        EXPECT_TRUE(header.bytes.empty()) << c.name;
+        XmpCard(c.packet, problem);
+        XmpTitle(c.packet);
+    }
+}
+
 TEST(CarriedHeader, PacketsThatCannotBeReadAreNamed) {
     const std::string ns = "<d xmlns:h='urn:scanleaf:cals-header:1.0/'>";
     const struct {

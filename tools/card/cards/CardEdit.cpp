@@ -49,6 +49,13 @@ std::wstring DateProblem(const std::wstring& text, double& date) {
 
 bool ParseDate(const std::wstring& text, double& date) { return DateProblem(text, date).empty(); }
 
+bool ReadNameValue(const std::wstring& text, NewValue& value) {
+    const size_t eq = text.find(L'=');
+    if (eq == std::wstring::npos || eq == 0) return false;
+    value = {text.substr(0, eq), text.substr(eq + 1)};
+    return true;
+}
+
 std::wstring NotStoredText(const std::wstring& asked, const std::wstring& stored) {
     const std::wstring quoted = L"\"" + asked + L"\"", kept = L"\"" + stored + L"\" would be stored";
     const size_t first = asked.find_first_not_of(L' ');

@@ -46,6 +46,8 @@ bool ParseDate(const std::wstring& text, double& date);
 // The same, with why not: another shape, a year before 1601, a day the month lacks, or the zero
 // date, which the host reads as none. Empty when `date` was set.
 std::wstring DateProblem(const std::wstring& text, double& date);
+// NAME=VALUE as a value to write (the value may be empty, the name not); false for other text.
+bool ReadNameValue(const std::wstring& text, NewValue& value);
 // The text the plug-in makes of a date in a style: the same formatter.
 std::wstring DateText(double date, long style);
 

@@ -12,25 +12,23 @@ namespace {
 
 const wchar_t kFilesExit[] = L"0 every file done; 1 a file failed or was refused (each is named); 2 a usage error.";
 
-// NAME=VALUE: a name, then the value (which may be empty).
-NewValue Pair(const std::wstring& text) {
-    const size_t eq = text.find(L'=');
-    return {text.substr(0, eq), eq == std::wstring::npos ? std::wstring() : text.substr(eq + 1)};
-}
-bool IsPair(const std::wstring& text) {
-    const size_t eq = text.find(L'=');
-    return eq != std::wstring::npos && eq != 0;
-}
+// --set and --date: NAME=VALUE, checked by the parser, then read as the value to write.
 std::wstring SetProblem(const std::wstring& text) {
-    return IsPair(text) ? std::wstring() : L"--set takes NAME=VALUE, not \"" + text + L"\"";
+    NewValue value;
+    return ReadNameValue(text, value) ? std::wstring() : L"--set takes NAME=VALUE, not \"" + text + L"\"";
+}
+NewValue SetValue(const std::wstring& text) {
+    NewValue value;
+    ReadNameValue(text, value);
+    return value;
 }
 std::wstring DateValueProblem(const std::wstring& text) {
-    if (!IsPair(text)) return L"expected NAME=VALUE, got \"" + text + L"\"";
-    double date = 0;
-    return DateProblem(Pair(text).text, date);
+    NewValue value;
+    if (!ReadNameValue(text, value)) return L"expected NAME=VALUE, got \"" + text + L"\"";
+    return DateProblem(value.text, value.date);
 }
 NewValue DateValue(const std::wstring& text) {
-    NewValue value = Pair(text);
+    NewValue value = SetValue(text);
     value.isDate = true;
     DateProblem(value.text, value.date);
     return value;
@@ -248,7 +246,7 @@ const std::vector<CommandEntry>& Commands() {
           OnlyFor(Flag(L"--no-check", &ConvertOptions::noCheck,
                        L"skip decoding each drawing in full first (for drawings verify has passed)"),
                   kTo, L"pdf|tiff"),
-          OnlyFor(Typed(L"--set", L"NAME=VALUE", SetProblem, Pair, &ConvertOptions::set,
+          OnlyFor(Typed(L"--set", L"NAME=VALUE", SetProblem, SetValue, &ConvertOptions::set,
                         L"cals: a card value for every file written (wins over --table)"),
                   kTo, L"cals"),
           kTable,

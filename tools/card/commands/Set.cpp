@@ -95,10 +95,9 @@ std::vector<std::wstring> Problems(CardEdit& edit, const SetRequest& request, co
 int Set(const SetOptions& options, const Setup& setup) {
     SetRequest request{options.operands[0], {}, options.style, options.styleGiven};
     for (size_t i = 1; i < options.operands.size(); ++i) {
-        const std::wstring& pair = options.operands[i];
-        const size_t eq = pair.find(L'=');
-        if (eq == std::wstring::npos || eq == 0) return UsageError(L"expected NAME=VALUE, got \"" + pair + L"\"");
-        request.values.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
+        NewValue value;
+        if (!ReadNameValue(options.operands[i], value)) return UsageError(L"expected NAME=VALUE, got \"" + options.operands[i] + L"\"");
+        request.values.push_back(value);
     }
     request.values.insert(request.values.end(), options.dates.begin(), options.dates.end());
     if (request.values.empty()) return UsageError(L"set needs at least one NAME=VALUE or --date NAME=DATE");

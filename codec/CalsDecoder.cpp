@@ -2,7 +2,7 @@
 
 
 #include "codec/CalsFrame.h"
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "hostenv/ComError.h"
 #include "hostenv/ComPtr.h"
 

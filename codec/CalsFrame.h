@@ -10,7 +10,7 @@
 #pragma once
 
 #include "core/cals/CalsImage.h"
-#include "codec/SourceTransform.h"
+#include "codec/api/SourceTransform.h"
 #include "core/fax/Group4.h"
 #include "comframe/ComObject.h"
 

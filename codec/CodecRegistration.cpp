@@ -1,6 +1,6 @@
 #include "codec/CodecRegistration.h"
 
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "hostenv/ComError.h"
 #include "hostenv/HostNames.h"
 #include "hostenv/Unique.h"

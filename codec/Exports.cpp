@@ -4,7 +4,7 @@
 #include "codec/CalsDecoder.h"
 #include "codec/CalsPreviewHandler.h"
 #include "codec/CalsPropertyStore.h"
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "codec/CodecRegistration.h"
 #include "comframe/Module.h"
 #include "hostenv/ComApartment.h"

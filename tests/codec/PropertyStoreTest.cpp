@@ -2,7 +2,7 @@
 // every property of the writers' drawings as the core reads their headers, the order of calls
 // and their faults answered, and writes that change the header's record slot alone, all at once
 // on Commit, refused on a stream opened for reading and for what Explorer may not write.
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "codec/PropertyKeys.h"
 #include "core/cals/CalsImage.h"
 #include "core/cals/DrawingProperties.h"

@@ -3,9 +3,9 @@
 // decoding and ImageMagick's, WIC's scaler and converter over it, every argument and malformed
 // stream answered with a WIC error, eight threads at once; and unregistration removing exactly
 // what registration wrote.
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "codec/CodecRegistration.h"
-#include "codec/SourceTransform.h"
+#include "codec/api/SourceTransform.h"
 #include "core/cals/CalsImage.h"
 #include "core/fax/Group4.h"
 #include "core/view/Thumbnail.h"

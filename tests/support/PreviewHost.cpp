@@ -1,6 +1,6 @@
 #include "tests/support/PreviewHost.h"
 
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "codec/CodecRegistration.h"
 #include "core/cals/CalsImage.h"
 #include "tests/support/TestSupport.h"

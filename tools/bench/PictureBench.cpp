@@ -1,7 +1,7 @@
 #include "tools/bench/PictureBench.h"
 
-#include "codec/CodecIds.h"
-#include "codec/SourceTransform.h"
+#include "codec/api/CodecIds.h"
+#include "codec/api/SourceTransform.h"
 #include "core/cals/CalsImage.h"
 #include "core/fax/Group4.h"
 #include "core/view/Thumbnail.h"

@@ -1,6 +1,6 @@
 #include "tools/bench/PictureBench.h"
 
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "core/cals/CalsImage.h"
 #include "core/view/DecodedDrawing.h"
 #include "core/view/DrawingView.h"

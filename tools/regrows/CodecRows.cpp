@@ -1,6 +1,6 @@
 #include "tools/regrows/CodecRows.h"
 
-#include "codec/CodecRegistration.h"
+#include "codec/api/CodecRows.h"
 #include "tools/regrows/RegistryRows.h"
 
 namespace regrows {

@@ -4,7 +4,7 @@
 // the drawing at that size, upright in all eight orientations; SetRect lays it out again; the
 // wheel zooms and a double click fits; the file can be deleted straight after DoPreview; Unload
 // and release leave no window; damaged, foreign and empty files; eight handlers on threads.
-#include "codec/CodecIds.h"
+#include "codec/api/CodecIds.h"
 #include "codec/CodecRegistration.h"
 #include "core/cals/CalsImage.h"
 #include "core/view/DrawingView.h"

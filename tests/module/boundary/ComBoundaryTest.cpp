@@ -5,7 +5,7 @@
 #include "codec/CalsDecoder.h"
 #include "codec/CalsPropertyStore.h"
 #include "codec/PropertyKeys.h"
-#include "codec/SourceTransform.h"
+#include "codec/api/SourceTransform.h"
 #include "format/CalsFormat.h"
 #include "hostenv/ComPtr.h"
 #include "tests/module/boundary/FailingAllocations.h"

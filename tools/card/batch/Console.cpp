@@ -1,13 +1,10 @@
 #include "tools/card/batch/Console.h"
-#include "hostenv/HostNames.h"
 
 #include <cstdio>
 #include <cwchar>
 #include <io.h>
 #include <mutex>
 
-#include "host/VorHost.h"
-#include "hostenv/SettingsLight.h"
 #include "hostenv/Unique.h"
 
 namespace card {
@@ -119,64 +116,18 @@ bool FlushOutput() {
     return out && err;
 }
 
-std::wstring Hex(HRESULT hr) {
-    if (hr == kOpenRefused) hr = E_FAIL; // the plug-in's own codes
-    if (hr == kShortHeader) hr = VOR_E_CANNOT_READ_HEADER;
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
-namespace {
-
-// The plug-in fails an open with E_FAIL when it finds no settings folder, or when the settings
-// file refuses a record of the file.
-std::wstring SettingsFailure() {
-    scanleaf::SettingsLight settings;
-    const std::wstring shared = settings.GetFolder(scanleaf::SharedFolder);
-    if (shared.empty())
-        return L"the host's shared folder is not set, so the plug-in opens no file; set it with "
-               L"scanleaf-card settings --shared-folder DIR";
-    return L"the settings file " + shared + scanleaf::kSettingsFileName + L" refuses a record of this file; "
-           L"scanleaf-card check shows what to mend";
-}
-
-} // namespace
-
-std::wstring DescribeHresult(HRESULT hr) {
-    const wchar_t* words = nullptr;
-    switch (hr) {
-    case VOR_E_CANNOT_OPEN_FILE: words = L"cannot open file"; break;
-    case VOR_E_CANNOT_READ_HEADER: words = L"cannot read header (not a CALS file?)"; break;
-    case kOpenRefused: return SettingsFailure() + L" (" + Hex(hr) + L")";
-    case E_FAIL: words = L"unspecified failure"; break;
-    case kShortHeader: words = kShortHeaderText; break;
-    case kNotCalsFile:
-        words = kNotCalsText;
-        break;
-    case E_OUTOFMEMORY: words = L"out of memory"; break;
-    case E_POINTER: words = L"invalid pointer"; break;
-    case E_NOTIMPL: words = L"not implemented"; break;
-    case REGDB_E_CLASSNOTREG: words = L"class not registered"; break;
-    default: break;
+std::wstring SystemErrorText(HRESULT hr) {
+    std::wstring text = L"failed";
+    scanleaf::LocalMemory<wchar_t> message;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(message.Put()), 0, nullptr);
+    if (n && message) {
+        text.assign(message.Get(), n);
+        while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.')) text.pop_back();
     }
-    std::wstring text;
-    if (words) {
-        text = words;
-    } else {
-        scanleaf::LocalMemory<wchar_t> message;
-        DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(message.Put()), 0, nullptr);
-        if (n && message) {
-            text.assign(message.Get(), n);
-            while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.'))
-                text.pop_back();
-        } else {
-            text = L"failed";
-        }
-    }
-    return text + L" (" + Hex(hr) + L")";
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return text + L" (" + code + L")";
 }
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

@@ -31,7 +31,7 @@ std::wstring Extension(const std::wstring& path) {
     return Lower(path.substr(dot));
 }
 
-std::wstring Reason(DWORD error) { return DescribeHresult(HRESULT_FROM_WIN32(error)); }
+std::wstring Reason(DWORD error) { return SystemErrorText(HRESULT_FROM_WIN32(error)); }
 
 std::string OutputLine(const std::wstring& output) {
     WIN32_FILE_ATTRIBUTE_DATA data{};

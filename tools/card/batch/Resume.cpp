@@ -131,7 +131,7 @@ bool ResumableRows::Open(const std::wstring& table, const std::wstring& run, con
     const std::wstring rowsPath = table + L".rows";
     const HRESULT hr = kept_.Open(rowsPath, run);
     if (FAILED(hr)) {
-        Err(rowsPath + L": " + DescribeHresult(hr) + L"\n");
+        Err(rowsPath + L": " + SystemErrorText(hr) + L"\n");
         return false;
     }
     if (kept_.Restarted()) Err(rowsPath + L": " + dropped + L"\n");

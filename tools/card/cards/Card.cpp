@@ -1,4 +1,5 @@
 #include "tools/card/cards/Card.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "tools/card/batch/Console.h"
 

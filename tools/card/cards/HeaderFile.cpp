@@ -1,5 +1,6 @@
 #include "tools/card/cards/HeaderFile.h"
 #include "hostenv/LongPath.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "core/cals/CalsImage.h"
 #include "cardcore/CardJournal.h"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hostenv/Unique.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include <windows.h>
 

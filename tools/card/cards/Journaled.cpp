@@ -1,5 +1,6 @@
 #include "tools/card/cards/Journaled.h"
 #include "hostenv/LongPath.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "cardcore/CardJournal.h"
 #include "hostenv/Unique.h"

@@ -15,6 +15,7 @@
 #include "tools/card/cards/Journaled.h"
 #include "tools/card/cards/TableFile.h"
 #include "tools/card/cards/Trial.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include <map>
 #include <set>

@@ -1,4 +1,5 @@
 #include "tools/card/cards/TableFile.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "tools/card/batch/Files.h"
 #include "tools/card/batch/Console.h"

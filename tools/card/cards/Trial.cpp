@@ -1,4 +1,5 @@
 #include "tools/card/cards/Trial.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComError.h"

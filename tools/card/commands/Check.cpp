@@ -1,5 +1,6 @@
 // check: reads a settings file as the plug-in will and reports what would fail an open.
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/HostNames.h"
 #include "hostenv/LongPath.h"

@@ -12,6 +12,7 @@
 #include "tools/card/cards/CardSpool.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "Version.h"
 

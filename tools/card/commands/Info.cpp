@@ -1,5 +1,6 @@
 // info: what the plug-in says of itself, loaded as the host loads it.
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/Bstr.h"
 #include "hostenv/ComPtr.h"

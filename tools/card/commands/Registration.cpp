@@ -1,5 +1,6 @@
 // register, unregister: the DLL's registration with COM, as regsvr32 makes it.
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/Registry.h"
 #include "tools/card/batch/Console.h"

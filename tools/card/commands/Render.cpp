@@ -10,6 +10,7 @@
 #include "tools/card/picture/FullSizeSink.h"
 #include "tools/card/picture/Png.h"
 #include "tools/common/Plugin.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include <memory>
 #include <set>

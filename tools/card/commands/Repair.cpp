@@ -16,6 +16,7 @@
 #include "tools/card/cards/Journaled.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include <map>
 

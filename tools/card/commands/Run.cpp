@@ -1,6 +1,7 @@
 // The dispatch: a command's arguments read by its table, then what it needs set up (COM, the
 // plug-in), then the command, and everything it set up undone after it.
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/ComApartment.h"
 #include "tools/card/batch/Jobs.h"

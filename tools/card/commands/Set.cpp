@@ -7,6 +7,7 @@
 #include "tools/card/cards/Card.h"
 #include "tools/card/cards/CardEdit.h"
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 // settings: the host's shared folder and the settings file under it.
 #include "tools/card/commands/Commands.h"
 #include "hostenv/HostNames.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/Registry.h"
 #include "hostenv/SettingsLight.h"

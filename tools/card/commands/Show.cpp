@@ -1,5 +1,6 @@
 // show: each file's data card, as text or one JSON array.
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "tools/card/batch/Batch.h"
 #include "tools/card/batch/Files.h"

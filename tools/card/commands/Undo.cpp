@@ -12,6 +12,7 @@
 #include "tools/card/batch/Tally.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/card/commands/Commands.h"
+#include "tools/card/cards/PluginCodes.h"
 
 namespace card {
 

@@ -6,6 +6,7 @@
 #include "tools/card/commands/Commands.h"
 #include "tools/card/picture/Drawing.h"
 #include "tools/common/Plugin.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "Version.h"
 

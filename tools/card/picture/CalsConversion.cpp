@@ -4,6 +4,7 @@
 // under a temporary name, its card filled through the plug-in's own write and save, and renamed
 // only when every page of its source is complete.
 #include "tools/card/picture/CalsConversion.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "core/cals/CalsImage.h"
 #include "core/pdf/PdfPictures.h"

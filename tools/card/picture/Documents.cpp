@@ -1,4 +1,5 @@
 #include "tools/card/picture/Documents.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "cardcore/BatchPlan.h"
 #include "core/cals/Xmp.h"

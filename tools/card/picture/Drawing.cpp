@@ -1,4 +1,5 @@
 #include "tools/card/picture/Drawing.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "hostenv/LongPath.h"
 #include "hostenv/Unique.h"

@@ -1,4 +1,5 @@
 #include "tools/card/picture/ReviewPage.h"
+#include "tools/card/cards/PluginCodes.h"
 
 #include "core/Text.h"
 #include "tools/card/batch/Console.h"

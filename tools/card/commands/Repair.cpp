@@ -4,19 +4,14 @@
 // changes, and every change goes through the journal that undo reads. Damage the stream does not
 // prove (a stream cut short, a code that fits no width) is named and left as it is.
 #include "core/cals/CalsImage.h"
-#include "core/cals/LineCount.h"
-#include "hostenv/LongPath.h"
 #include "tools/card/batch/Batch.h"
-#include "tools/card/batch/Files.h"
-#include "tools/card/batch/Jobs.h"
 #include "tools/card/batch/Console.h"
 #include "tools/card/batch/Tally.h"
-#include "tools/card/batch/Walk.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/card/cards/Journaled.h"
+#include "tools/card/cards/LineCountFinding.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/common/Plugin.h"
-#include "tools/card/cards/PluginCodes.h"
 
 #include <map>
 
@@ -25,46 +20,6 @@ namespace card {
 namespace {
 
 namespace core = scanleaf::core;
-
-// What a file's stream proves: the new header when it proves a line count, else why not.
-struct Finding {
-    bool sound = false;
-    std::string before;  // the header the finding was made from
-    std::string header;  // the mended header, when there is one
-    std::uint32_t lines = 0, decoded = 0;
-    std::wstring reason; // why it is left as it is
-};
-
-std::wstring Lines(std::uint64_t n) { return std::to_wstring(n) + (n == 1 ? L" line" : L" lines"); }
-
-Finding Examine(const std::wstring& path) {
-    Finding f;
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return f.reason = L"cannot be read", f;
-    if (IsForeignHeader(bytes.data(), bytes.size())) return f.reason = kNotCalsText, f;
-    const core::LineCountProof proof = core::ProveLineCount(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    f.lines = proof.lines;
-    f.decoded = proof.decoded;
-    using V = core::LineCountVerdict;
-    switch (proof.verdict) {
-    case V::Sound: f.sound = true; break;
-    case V::Mend:
-        f.before = bytes.substr(0, core::kHeaderSize);
-        f.header = proof.header;
-        break;
-    case V::Short: f.reason = L"shorter than a CALS header"; break;
-    case V::NotType1: f.reason = L"not type 1: no Group 4 stream to tell its lines"; break;
-    case V::NoSize: f.reason = L"no usable rpelcnt"; break;
-    case V::CutShort: f.reason = L"the stream is cut short after " + Lines(f.decoded) + L" (no end-of-block code)"; break;
-    case V::Fails:
-        f.reason = L"the stream fails after " + Lines(f.decoded) + L": " + FromUtf8(core::G4StopText(proof.stop)) +
-                   L" (a wrong width or damaged data)";
-        break;
-    case V::NoLine: f.reason = L"the stream holds no line"; break;
-    case V::NoRoom: f.reason = L"rpelcnt has no room for " + std::to_wstring(f.decoded); break;
-    }
-    return f;
-}
 
 std::wstring RpelcntText(const std::string& header) {
     const core::CalsImageInfo info = core::ReadImageInfo(reinterpret_cast<const unsigned char*>(header.data()));
@@ -82,7 +37,7 @@ int Repair(const RepairOptions& request, const Setup& setup) {
     std::wstring mended;                                                 // said once the journal holds them
     size_t sound = 0, left = batch.Missing();
     // One file at a time: what is mended is written later, behind one journal.
-    batch.Each<Finding>([&](unsigned, size_t i) { return Examine(files[i]); }, [&](size_t i, Finding& f) {
+    batch.Each<LineCountFinding>([&](unsigned, size_t i) { return ExamineLineCount(files[i]); }, [&](size_t i, LineCountFinding& f) {
         const std::wstring& file = files[i];
         if (f.sound) {
             ++sound;

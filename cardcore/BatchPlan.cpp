@@ -163,6 +163,71 @@ bool ParseShard(const Text& text, Shard& shard) {
     return true;
 }
 
+Text ShardText(const Shard& shard) {
+    return Ascii(std::to_string(shard.index) + "/" + std::to_string(shard.count));
+}
+
+std::string ResolveShard(const Text& text, Text (*variable)(const char* name), Shard& shard) {
+    static const Text kAuto = Ascii("auto");
+    if (text.compare(0, kAuto.size(), kAuto) != 0) return ParseShard(text, shard) ? std::string() : "is not K/N, auto or auto/N";
+    std::uint32_t given = 0; // auto/N's N
+    if (text.size() > kAuto.size()) {
+        Shard count;
+        if (text[kAuto.size()] != Unit('/') || !ParseShard(Ascii("1") + text.substr(kAuto.size()), count))
+            return "is not K/N, auto or auto/N (N from 1 to 100000)";
+        given = count.count;
+    }
+    // A variable's whole number, from 0 to 1e9; false when it is set to anything else.
+    auto number = [&](const char* name, bool& set, std::uint64_t& value) {
+        const Text digits = variable(name);
+        set = !digits.empty();
+        value = 0;
+        if (!set) return true;
+        if (digits.size() > 9) return false;
+        for (Unit c : digits) {
+            if (!IsDigit(c)) return false;
+            value = value * 10 + (c - '0');
+        }
+        return true;
+    };
+    bool hasId, hasMin, hasCount, hasStep, hasIndex;
+    std::uint64_t id, min, count, step, index;
+    if (!number("SLURM_ARRAY_TASK_ID", hasId, id) || !number("SLURM_ARRAY_TASK_MIN", hasMin, min) ||
+        !number("SLURM_ARRAY_TASK_COUNT", hasCount, count) || !number("SLURM_ARRAY_TASK_STEP", hasStep, step) ||
+        !number("JOB_COMPLETION_INDEX", hasIndex, index))
+        return std::string("takes whole numbers from the scheduler's variables: ") + kShardVariables;
+    std::uint64_t k = 0, n = 0;
+    std::string from;
+    if (hasId && hasMin && hasCount) {
+        if (!hasStep) step = 1;
+        if (step == 0 || id < min || (id - min) % step != 0)
+            return "SLURM_ARRAY_TASK_ID " + std::to_string(id) + " is not SLURM_ARRAY_TASK_MIN " + std::to_string(min) +
+                   " plus a whole number of steps of " + std::to_string(step);
+        k = (id - min) / step + 1;
+        n = count;
+        if (given && given != count)
+            return "auto/" + std::to_string(given) + " names " + std::to_string(given) + " shards, but the Slurm array has " +
+                   std::to_string(count) + " tasks (SLURM_ARRAY_TASK_COUNT)";
+        from = "SLURM_ARRAY_TASK_ID " + std::to_string(id);
+        if (k > n)
+            return from + " is task " + std::to_string(k) + " of an array of " + std::to_string(n) +
+                   " (SLURM_ARRAY_TASK_COUNT): give the array as MIN-MAX or MIN-MAX:STEP";
+    } else if (hasIndex) {
+        if (!given) return "auto takes JOB_COMPLETION_INDEX only with the count: --shard auto/N";
+        k = index + 1;
+        n = given;
+        if (k > n)
+            return "JOB_COMPLETION_INDEX " + std::to_string(index) + " is no index of " + std::to_string(n) +
+                   " shards (0 to " + std::to_string(n - 1) + ")";
+    } else {
+        return std::string("auto: none of ") + kShardVariables + " is set";
+    }
+    if (n < 1 || n > 100000) return "the scheduler's count " + std::to_string(n) + " is not from 1 to 100000";
+    shard.index = std::uint32_t(k);
+    shard.count = std::uint32_t(n);
+    return std::string();
+}
+
 namespace {
 
 // FOLDER\NAME with one separator between, whether or not the folder ends with one ("m1\m2\", "C:\").

@@ -25,6 +25,18 @@ struct Shard {
 };
 // "K/N" with 1 <= K <= N <= 100000; false for anything else.
 bool ParseShard(const Text& text, Shard& shard);
+// "K/N" (the text that ParseShard reads).
+Text ShardText(const Shard& shard);
+
+// --shard K/N, or the share a scheduler gives the task: "auto" from a Slurm job array
+// (SLURM_ARRAY_TASK_ID from SLURM_ARRAY_TASK_MIN in steps of SLURM_ARRAY_TASK_STEP, 1 when unset,
+// SLURM_ARRAY_TASK_COUNT tasks), "auto/N" from a Kubernetes indexed Job (JOB_COMPLETION_INDEX,
+// from 0, of N) or from a Slurm array of N tasks. `variable` gives a variable's value (empty: not
+// set). The message names what is wrong and which variables were read; empty when `shard` is set.
+inline constexpr char kShardVariables[] =
+    "SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_MIN and SLURM_ARRAY_TASK_COUNT (a Slurm job array) or "
+    "JOB_COMPLETION_INDEX (a Kubernetes indexed Job, with --shard auto/N)";
+std::string ResolveShard(const Text& text, Text (*variable)(const char* name), Shard& shard);
 // FNV-1a over the path's UTF-16 units, lower case and with "/" made "\": the same on every
 // machine and every processor.
 std::uint64_t ShardHash(const Text& relative, const LowerCaser& lower);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <set>
 
@@ -280,3 +281,58 @@ TEST(BatchPlan, RecordsComparedNameTheOptionThatChanged) {
 }
 
 } // namespace
+
+namespace {
+std::map<std::string, std::string> schedulerVariables;
+Text SchedulerVariable(const char* name) {
+    const auto found = schedulerVariables.find(name);
+    return found == schedulerVariables.end() ? Text() : core::Ascii(found->second);
+}
+} // namespace
+
+// --shard auto reads the scheduler's variables: a Slurm array of any start and step, or a
+// Kubernetes indexed Job's index from 0 with the count given; anything else is refused by name.
+TEST(BatchPlan, AutoShardIsTheSchedulersTask) {
+    using Vars = std::map<std::string, std::string>;
+    const Vars slurm = {{"SLURM_ARRAY_TASK_ID", "7"}, {"SLURM_ARRAY_TASK_MIN", "5"}, {"SLURM_ARRAY_TASK_COUNT", "3"}};
+    auto with = [](Vars vars, const std::string& name, const std::string& value) {
+        vars[name] = value;
+        return vars;
+    };
+    const struct {
+        const char* text;
+        Vars vars;
+        const char* shard; // null: refused with `problem` in the message
+        const char* problem;
+    } cases[] = {
+        {"2/3", {}, "2/3", nullptr},
+        {"auto", slurm, "3/3", nullptr},
+        {"auto", with(with(slurm, "SLURM_ARRAY_TASK_STEP", "2"), "SLURM_ARRAY_TASK_ID", "9"), "3/3", nullptr},
+        {"auto/3", slurm, "3/3", nullptr},
+        {"auto/4", slurm, nullptr, "the Slurm array has 3 tasks"},
+        {"auto", with(slurm, "SLURM_ARRAY_TASK_ID", "4"), nullptr, "is not SLURM_ARRAY_TASK_MIN 5"},
+        {"auto", with(slurm, "SLURM_ARRAY_TASK_ID", "8"), nullptr, "give the array as MIN-MAX"}, // "5,6,8"
+        {"auto", with(with(slurm, "SLURM_ARRAY_TASK_STEP", "2"), "SLURM_ARRAY_TASK_ID", "8"), nullptr, "steps of 2"},
+        {"auto", with(slurm, "SLURM_ARRAY_TASK_ID", "x"), nullptr, "whole numbers"},
+        {"auto/16", {{"JOB_COMPLETION_INDEX", "0"}}, "1/16", nullptr},
+        {"auto/16", {{"JOB_COMPLETION_INDEX", "15"}}, "16/16", nullptr},
+        {"auto/16", {{"JOB_COMPLETION_INDEX", "16"}}, nullptr, "0 to 15"},
+        {"auto", {{"JOB_COMPLETION_INDEX", "2"}}, nullptr, "--shard auto/N"},
+        {"auto", {}, nullptr, "SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_MIN and SLURM_ARRAY_TASK_COUNT"},
+        {"auto", {{"SLURM_ARRAY_TASK_ID", "1"}}, nullptr, "JOB_COMPLETION_INDEX"},
+        {"auto/0", slurm, nullptr, "N from 1"},
+        {"automatic", slurm, nullptr, "is not K/N"},
+        {"auto", with(slurm, "SLURM_ARRAY_TASK_COUNT", "100001"), nullptr, "not from 1 to 100000"},
+    };
+    for (const auto& c : cases) {
+        schedulerVariables = c.vars;
+        core::Shard shard;
+        const std::string problem = core::ResolveShard(core::Ascii(c.text), SchedulerVariable, shard);
+        if (c.shard) {
+            EXPECT_EQ("", problem) << c.text;
+            EXPECT_TRUE(core::ShardText(shard) == core::Ascii(c.shard)) << c.text;
+        } else {
+            EXPECT_NE(std::string::npos, problem.find(c.problem)) << c.text << ": " << problem;
+        }
+    }
+}

@@ -134,7 +134,7 @@ TEST(Help, TheParserTakesWhatTheTableSaysAndNothingElse) {
          "--jobs takes a whole number from 1 to 64, not \"99999999999999999999\""},
         {{L"--jobs", L"64", L"--size", L"0", L"a.cal"}, ""},
         {{L"--shard", L"3/2", L"a.cal"},
-         "--shard takes K/N, this machine's share K of N (1 <= K <= N <= 100000), not \"3/2\""},
+         "--shard takes K/N, this machine's share K of N (1 <= K <= N <= 100000), or auto[/N], not \"3/2\""},
         {{L"--shard", L"2/2", L"a.cal"}, ""},
     };
     for (const auto& c : cases) {

@@ -111,7 +111,7 @@ TEST_F(RunPromises, EachPromiseOnTheCaseThatBrokeIt) {
         {L"undo {out}\\missing.journal", 1, {"cannot read the journal", "(0x80070002)", "undo: files 0, restored 0"}, {},
          nullptr},
         // Help shows what is required as such.
-        {L"help sheet", 0, {"sheet [--recursive] [--jobs N] [--shard K/N] -o PAGE.html FILE|FOLDER..."}, {"[-o PAGE.html]"},
+        {L"help sheet", 0, {"sheet [--recursive] [--jobs N] [--shard K/N|auto[/N]] -o PAGE.html FILE|FOLDER..."}, {"[-o PAGE.html]"},
          nullptr},
         {L"help convert", 0, {" --to pdf|tiff|cals [--pdfa [1b|2b]]"}, {"[--to pdf|tiff|cals]"}, nullptr},
     };

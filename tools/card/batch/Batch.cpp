@@ -9,14 +9,19 @@ Batch::Batch(std::wstring title, const BatchOptions& options, std::vector<std::w
       jobs_(options.jobs),
       what_(what),
       walked_(WalkAndReport(request_)),
-      tally_(std::move(title)) {}
+      tally_(ShardTitle(std::move(title), options.shard)) {}
+
+std::wstring ShardTitle(std::wstring title, const scanleaf::core::Shard& shard) {
+    if (shard.count > 1) title += L" (shard " + scanleaf::core::ShardText(shard) + L")";
+    return title;
+}
 
 bool Batch::NothingFound() const { return SayNothingFound(walked_, request_.shard, what_); }
 
 bool SayNothingFound(const Walked& walked, const scanleaf::core::Shard& shard, const wchar_t* what) {
     if (!walked.sources.empty()) return false;
     if (walked.otherShards) {
-        Err(L"scanleaf-card: --shard " + std::to_wstring(shard.index) + L"/" + std::to_wstring(shard.count) + L" takes none of the " +
+        Err(L"scanleaf-card: --shard " + scanleaf::core::ShardText(shard) + L" takes none of the " +
             std::to_wstring(walked.otherShards) + L" " + what + L" found; the other shards have them\n");
         return false;
     }

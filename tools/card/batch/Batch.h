@@ -23,7 +23,7 @@ struct BatchOptions {
     scanleaf::core::Shard shard;
     bool skipExisting = false;
     bool overwrite = false;
-    std::wstring resume; // the table a stopped run continues
+    std::vector<std::wstring> resume; // the table a stopped run continues, then tables that lend their rows
     std::wstring output; // -o
 };
 
@@ -98,6 +98,8 @@ private:
 };
 
 // What Batch::NothingFound says and answers, for a command that walks without a batch (show).
+// "verify (shard 2/3)": the closing line of a shard's run says which shard it was.
+std::wstring ShardTitle(std::wstring title, const scanleaf::core::Shard& shard);
 bool SayNothingFound(const Walked& walked, const scanleaf::core::Shard& shard, const wchar_t* what = L"CALS files");
 
 } // namespace card

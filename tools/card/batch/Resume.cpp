@@ -58,12 +58,24 @@ HRESULT LineLog::Open(const std::wstring& path) {
     return S_OK;
 }
 
+HRESULT LineLog::OpenToRead(const std::wstring& path) {
+    Close();
+    readAt_ = 0;
+    read_.Reset(_wfopen(scanleaf::FileSystemPath(path).c_str(), L"rb"));
+    if (!read_) return HRESULT_FROM_WIN32(GetFileAttributesW(scanleaf::FileSystemPath(path).c_str()) == INVALID_FILE_ATTRIBUTES
+                                              ? ERROR_FILE_NOT_FOUND
+                                              : ERROR_ACCESS_DENIED);
+    // Whole lines only: NextKept stops at the end, and a last line without its CRLF is no row.
+    kept_ = UINT64_MAX;
+    return S_OK;
+}
+
 bool LineLog::NextKept(std::string& line) {
     line.clear();
     if (!read_) return false;
     while (readAt_ < kept_) {
         const int c = fgetc(read_.Get());
-        if (c == EOF) return false;
+        if (c == EOF) return false; // (a line cut short, read to its end, is not handed back)
         ++readAt_;
         if (c == '\n' && !line.empty() && line.back() == '\r') {
             line.pop_back();
@@ -79,30 +91,46 @@ bool LineLog::Append(const std::string& line) {
            fflush(append_.Get()) == 0;
 }
 
+// The rows after a first line that names `run`; restarted_ when the file names another run.
+void KeptRows::ReadRows(const std::wstring& run) {
+    rows_.clear();
+    std::string line;
+    std::wstring keptRun;
+    if (!log_.NextKept(line)) return;
+    if (!scanleaf::core::ParseRunLine(line, keptRun) || keptRun != run) {
+        restarted_ = true;
+        return;
+    }
+    scanleaf::core::KeptRow row;
+    // A line that is no row (a file edited by hand) is passed over: its source is done again.
+    while (log_.NextKept(line))
+        if (scanleaf::core::ParseKeptRow(line, row)) rows_[Lower(row.path)] = row;
+}
+
 HRESULT KeptRows::Open(const std::wstring& path, const std::wstring& run) {
     path_ = path;
-    rows_.clear();
     restarted_ = false;
     HRESULT hr = log_.Open(path);
     if (FAILED(hr)) return hr;
-    std::string line;
-    std::wstring keptRun;
     const bool empty = log_.Empty();
-    if (!empty && log_.NextKept(line) && scanleaf::core::ParseRunLine(line, keptRun) && keptRun == run) {
-        scanleaf::core::KeptRow row;
-        // A line that is no row (a file edited by hand) is passed over: its source is done again.
-        while (log_.NextKept(line))
-            if (scanleaf::core::ParseKeptRow(line, row)) rows_[Lower(row.path)] = row;
-        return S_OK;
-    }
-    if (!empty) {
-        restarted_ = true;
+    if (!empty) ReadRows(run);
+    if (!empty && !restarted_) return S_OK;
+    if (restarted_) {
         log_.Close();
         if (!DeleteFileW(scanleaf::FileSystemPath(path).c_str())) return scanleaf::LastErrorAsHresult();
         hr = log_.Open(path);
         if (FAILED(hr)) return hr;
     }
     return log_.Append(scanleaf::core::FormatRunLine(run)) ? S_OK : scanleaf::LastErrorAsHresult();
+}
+
+HRESULT KeptRows::Lend(const std::wstring& path, const std::wstring& run) {
+    restarted_ = false;
+    const HRESULT hr = log_.OpenToRead(path);
+    if (FAILED(hr)) return hr;
+    ReadRows(run);
+    log_.Close();
+    return S_OK;
 }
 
 const scanleaf::core::KeptRow* KeptRows::Find(const std::wstring& path) const {
@@ -112,33 +140,63 @@ const scanleaf::core::KeptRow* KeptRows::Find(const std::wstring& path) const {
 
 bool KeptRows::Append(const scanleaf::core::KeptRow& row) { return log_.Append(scanleaf::core::FormatKeptRow(row)); }
 
-Resumed LookUp(const KeptRows& rows, const std::wstring& path) {
+Resumed Identify(const std::wstring& path) {
     Resumed r;
     r.identity.path = path;
     r.identified = IdentifyFile(path, r.identity.size, r.identity.hash);
-    const scanleaf::core::KeptRow* kept = rows.Find(path);
-    if (!kept) return r;
+    return r;
+}
+
+void Match(const KeptRows& rows, Resumed& r) {
+    const scanleaf::core::KeptRow* kept = rows.Find(r.identity.path);
+    if (!kept) return;
     if (r.identified && kept->size == r.identity.size && kept->hash == r.identity.hash)
         r.row = &kept->row;
     else
         r.changed = true;
-    return r;
 }
 
-bool ResumableRows::Open(const std::wstring& table, const std::wstring& run, const wchar_t* dropped) {
-    table_ = table;
-    if (table.empty()) return true;
-    const std::wstring rowsPath = table + L".rows";
+bool ResumableRows::Open(const std::vector<std::wstring>& tables, const std::wstring& run, const wchar_t* dropped,
+                         bool keepRows) {
+    table_ = tables.empty() ? std::wstring() : tables.front();
+    keepRows_ = keepRows;
+    if (table_.empty()) return true;
+    const std::wstring rowsPath = table_ + L".rows";
     const HRESULT hr = kept_.Open(rowsPath, run);
     if (FAILED(hr)) {
         Err(rowsPath + L": " + SystemErrorText(hr) + L"\n");
         return false;
     }
     if (kept_.Restarted()) Err(rowsPath + L": " + dropped + L"\n");
+    for (size_t i = 1; i < tables.size(); ++i) {
+        const std::wstring lent = tables[i] + L".rows";
+        auto rows = std::make_unique<KeptRows>();
+        const HRESULT lendHr = rows->Lend(lent, run);
+        if (FAILED(lendHr)) {
+            Err(lent + L": " + SystemErrorText(lendHr) + L"; the files of " + tables[i] + L" are read again\n");
+            continue;
+        }
+        if (rows->Restarted()) Err(lent + L": " + dropped + L"\n");
+        lenders_.push_back(std::move(rows));
+    }
     return true;
 }
 
-Resumed ResumableRows::LookUp(const std::wstring& path) const { return On() ? card::LookUp(kept_, path) : Resumed(); }
+Resumed ResumableRows::LookUp(const std::wstring& path) const {
+    if (!On()) return Resumed();
+    Resumed r = Identify(path);
+    Match(kept_, r);
+    for (size_t i = 0; !r.row && i < lenders_.size(); ++i) {
+        Resumed lent = r;
+        lent.changed = false;
+        Match(*lenders_[i], lent);
+        if (lent.row) {
+            r = lent;
+            r.lent = true;
+        }
+    }
+    return r;
+}
 
 void ResumableRows::Keep(const Resumed& resumed, const std::string& row) {
     if (!On() || !stopped_.empty()) return;
@@ -147,6 +205,10 @@ void ResumableRows::Keep(const Resumed& resumed, const std::string& row) {
     kept.row = row;
     if (!resumed.identified) kept.size = kept.hash = 0; // never taken as it was
     if (!kept_.Append(kept)) stopped_ = table_ + L".rows: cannot be written";
+}
+
+void ResumableRows::Taken(const Resumed& resumed) {
+    if (resumed.lent && resumed.row) Keep(Resumed{resumed.identity, resumed.identified, nullptr, false, false}, *resumed.row);
 }
 
 void KeptRows::Remove() {

@@ -83,7 +83,8 @@ int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPa
                                                          L"), or name another journal with --journal"
                                                    : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))));
     }
-    std::string before = verb == L"repair" ? journal::kRepairFirstLine : journal::kFirstLine;
+    // repair's own journal, a shard's too ("repair (shard 2/3)").
+    std::string before = verb.compare(0, 6, L"repair") == 0 ? journal::kRepairFirstLine : journal::kFirstLine;
     for (const FilePlan& plan : plans) {
         HeaderState state;
         HRESULT hr = ReadHeaderState(plan.path, state);

@@ -2,9 +2,12 @@
 #include "tools/card/commands/CommandLine.h"
 
 #include "cardcore/BatchPlan.h"
+#include "tools/card/batch/Console.h"
 #include "tools/card/cards/CardEdit.h"
 #include "tools/card/commands/Commands.h"
 #include "tools/card/commands/Options.h"
+
+#include <cstring>
 
 namespace card {
 
@@ -34,25 +37,45 @@ NewValue DateValue(const std::wstring& text) {
     return value;
 }
 
-bool IsShard(const std::wstring& text) {
+// A scheduler's variable as the process was given it (empty: not set; "?" when too long to be a
+// number, so that it is refused).
+scanleaf::core::Text SchedulerVariable(const char* name) {
+    const std::wstring wide(name, name + std::strlen(name));
+    wchar_t value[32];
+    const DWORD n = GetEnvironmentVariableW(wide.c_str(), value, 32);
+    if (n == 0) return {};
+    return n < 32 ? std::wstring(value, n) : std::wstring(L"?");
+}
+
+std::wstring ShardProblem(const std::wstring& text) {
     scanleaf::core::Shard shard;
-    return scanleaf::core::ParseShard(text, shard);
+    if (text.compare(0, 4, L"auto") != 0 && !scanleaf::core::ParseShard(text, shard))
+        return L"--shard takes K/N, this machine's share K of N (1 <= K <= N <= 100000), or auto[/N], not \"" + text + L"\"";
+    const std::string problem = scanleaf::core::ResolveShard(text, SchedulerVariable, shard);
+    return problem.empty() ? std::wstring() : L"--shard " + text + L": " + FromUtf8(problem);
+}
+
+Option<BatchOptions> ShardOption() {
+    OptionEntry entry{L"--shard", OptionKind::Text, L"K/N|auto[/N]",
+                      L"only share K of N of the sources, by a hash of each one's path (N machines take all once); auto: "
+                      L"the share of this task of a Slurm job array, auto/N: of a Kubernetes indexed Job of N"};
+    entry.problem = ShardProblem;
+    return {entry, [](BatchOptions& o, const std::wstring& v) { scanleaf::core::ResolveShard(v, SchedulerVariable, o.shard); }};
 }
 
 // The options the batch commands share, defined once.
 const Option<BatchOptions> kRecursive = Flag(L"--recursive", &BatchOptions::recursive, L"the files of subfolders too");
 const Option<BatchOptions> kJobs =
     Number(L"--jobs", 1, 64, &BatchOptions::jobs, L"files worked on at once (else one a processor); the output is the same");
-const Option<BatchOptions> kShard =
-    Checked<BatchOptions>(L"--shard", L"K/N", IsShard, L"K/N, this machine's share K of N (1 <= K <= N <= 100000)",
-                          [](BatchOptions& o, const std::wstring& v) { scanleaf::core::ParseShard(v, o.shard); },
-                          L"only share K of N of the sources, by a hash of each one's path (N machines take all once)");
+const Option<BatchOptions> kShard = ShardOption();
 const Option<BatchOptions> kOverwrite =
     Flag(L"--overwrite", &BatchOptions::overwrite, L"replace files that exist (else they are refused)");
 const Option<BatchOptions> kSkipExisting = Flag(L"--skip-existing", &BatchOptions::skipExisting,
                                                 L"leave alone an output made from the same sources and options (else made again)");
-const Option<BatchOptions> kResume = Text(L"--resume", L"TABLE", &BatchOptions::resume,
-                                          L"write the table to TABLE, keeping rows in TABLE.rows that continue a stopped run for files unchanged since");
+const Option<BatchOptions> kResume =
+    Repeatable(L"--resume", L"TABLE", &BatchOptions::resume,
+               L"write the table to TABLE, keeping rows in TABLE.rows that continue a stopped run for files unchanged since; "
+               L"given again, the other tables' kept rows are taken too (one table of many shards)");
 const ChoiceWords<wchar_t> kDelimiters = {{L",", L','}, {L";", L';'}};
 const ChoiceWords<Encoding> kEncodings = {{L"utf8", Encoding::Utf8}, {L"ansi", Encoding::Ansi}};
 const ChoiceWords<TableFormat> kTableFormats = {{L"csv", TableFormat::Csv}, {L"json", TableFormat::Json}};

@@ -41,10 +41,11 @@ std::wstring ExportRun() {
 } // namespace
 
 int Export(const ExportOptions& options, const Setup& setup) {
-    // --resume TABLE writes TABLE.
-    if (!options.resume.empty() && !options.output.empty() && options.output != options.resume)
+    // --resume TABLE writes TABLE (the first one given; the others lend their rows).
+    const std::wstring table = options.resume.empty() ? std::wstring() : options.resume.front();
+    if (!table.empty() && !options.output.empty() && options.output != table)
         return UsageError(L"--resume TABLE writes TABLE: -o names another file");
-    const std::wstring& output = options.resume.empty() ? options.output : options.resume;
+    const std::wstring& output = table.empty() ? options.output : table;
     const bool json = options.format == TableFormat::Json;
     Batch batch(L"export", options, setup.Extensions());
     CardSpool spool;
@@ -65,6 +66,7 @@ int Export(const ExportOptions& options, const Setup& setup) {
     failed = batch.Missing();
     // Cards taken from the rows a stopped run kept.
     size_t& reused = batch.Count(L"kept from the stopped run", false, options.resume.empty() ? Tally::Never : Tally::Always);
+    size_t& lent = batch.Count(L"taken from the other tables", false, options.resume.size() > 1 ? Tally::Always : Tally::Never);
     // Every path ends with the summary; a run that stops before its table is written fails.
     auto finish = [&](bool stopped) {
         files = exported + failed;
@@ -75,7 +77,8 @@ int Export(const ExportOptions& options, const Setup& setup) {
     // is written from them at the end, and the rows removed.
     const bool resume = !options.resume.empty();
     ResumableRows kept;
-    if (!kept.Open(options.resume, ExportRun(), L"kept by another command, version or settings file; every card is read again"))
+    if (!kept.Open(options.resume, ExportRun(), L"kept by another command, version or settings file; every card is read again",
+                   options.shard.count > 1))
         return finish(true);
     batch.Each<Read>(
         [&](unsigned worker, size_t i) {
@@ -90,7 +93,8 @@ int Export(const ExportOptions& options, const Setup& setup) {
         },
         [&](size_t, Read& r) {
             if (r.resumed.row) {
-                ++reused;
+                ++(r.resumed.lent ? lent : reused);
+                kept.Taken(r.resumed);
             } else {
                 kept.Keep(r.resumed, CardRowLine(r.path, r.hr, r.card));
             }

@@ -58,20 +58,20 @@ int Repair(const RepairOptions& request, const Setup& setup) {
     summary.changed = plans.size();
     summary.unchanged = sound;
     summary.failed = left;
-    Tally tally(L"repair");
+    Tally tally(ShardTitle(L"repair", request.shard));
     tally.Count(L"files") = files.size();
     tally.Count(L"sound") = sound;
     tally.Count(request.dryRun ? L"would mend" : L"mended") = plans.size();
     tally.Count(L"not mended") = left;
     const std::wstring counts = tally.Counts();
     if (request.dryRun || plans.empty()) {
-        Out(mended + (request.dryRun ? L"repair (dry run): " : L"repair: ") + counts +
+        Out(mended + ShardTitle(request.dryRun ? L"repair (dry run)" : L"repair", request.shard) + L": " + counts +
             (request.dryRun && !plans.empty() ? L"; nothing written\n" : L"\n"));
         return left || none ? 1 : 0;
     }
     // What is mended is said once the journal that undoes it is written and the headers saved.
     const int rc = WritePlans(
-        plans, request.journal, summary, L"repair",
+        plans, request.journal, summary, ShardTitle(L"repair", request.shard),
         [&headers](const FilePlan& plan) {
             const auto& h = headers[plan.path];
             return ReplaceHeader(plan.path, h.first, h.second);

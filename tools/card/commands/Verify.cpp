@@ -72,11 +72,23 @@ int Verify(const VerifyOptions& options, const Setup& setup) {
     std::vector<std::string> rows;
     std::wstring stop;
     size_t& reused = batch.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
+    size_t& lent = batch.Count(L"taken from the other tables", false, options.resume.size() > 1 ? Tally::Always : Tally::Never);
     if (!kept.Open(options.resume, L"verify\t" SCANLEAF_VERSION_WTEXT,
-                   L"kept by another command or version; every file is read again"))
+                   L"kept by another command or version; every file is read again", options.shard.count > 1))
         return batch.End(true);
+    // A shard's table says which shard it was, in a last column (not kept in TABLE.rows, so that
+    // the rows of every shard make one table).
+    const bool sharded = options.shard.count > 1;
+    const std::wstring shard = scanleaf::core::ShardText(options.shard);
+    std::vector<std::wstring> columns = kColumns;
+    if (sharded) columns.push_back(L"Shard");
+    auto shown = [&](std::string line) {
+        if (sharded && line.size() >= 2) line.insert(line.size() - 2, "," + Utf8(shard));
+        return line;
+    };
+    const std::string shownHeader = table::CsvLine(columns);
     if (!resume && format == VerifyFormat::Csv) {
-        Out(FromUtf8(header));
+        Out(FromUtf8(shownHeader));
     }
     if (format == VerifyFormat::Json) Out(L"[");
     struct Checked {
@@ -100,20 +112,22 @@ int Verify(const VerifyOptions& options, const Setup& setup) {
                 if (table::Parse(header + *c.resumed.row, row, problems) && row.rows.size() == 1 &&
                     row.rows[0].cells.size() == kColumns.size()) {
                     rows.push_back(*c.resumed.row);
-                    ++reused;
+                    ++(c.resumed.lent ? lent : reused);
+                    kept.Taken(c.resumed);
                     count(row.rows[0].cells[1], row.rows[0].cells[1] == L"not CALS");
                     return;
                 }
                 c.check = DecodeDrawing(path); // a row spoilt by hand: checked again
             }
-            const std::vector<std::wstring> cells = Cells(path, c.check);
+            std::vector<std::wstring> cells = Cells(path, c.check);
             if (resume) {
                 rows.push_back(table::CsvLine(cells));
                 kept.Keep(c.resumed, rows.back());
             } else if (format == VerifyFormat::Csv) {
-                Out(FromUtf8(table::CsvLine(cells)));
+                Out(FromUtf8(shown(table::CsvLine(cells))));
             } else if (format == VerifyFormat::Json) {
-                Out((files ? L",\n" : L"\n") + table::JsonObject(kColumns, cells));
+                if (sharded) cells.push_back(shard);
+                Out((files ? L",\n" : L"\n") + table::JsonObject(columns, cells));
             } else {
                 Out(path + L": " + cells[1] +
                     (c.check.Sound() ? L", " + cells[5] + L" lines, " + cells[6] : L": " + c.check.Problem()) +
@@ -124,13 +138,13 @@ int Verify(const VerifyOptions& options, const Setup& setup) {
         [&] { return !kept.Stopped().empty(); });
     stop = kept.Stopped();
     if (resume && stop.empty()) {
-        TableSink table(options.resume);
-        bool ok = table.Ok() && table.Write(header);
-        for (const std::string& row : rows) ok = ok && table.Write(row);
+        TableSink table(kept.Table());
+        bool ok = table.Ok() && table.Write(shownHeader);
+        for (const std::string& row : rows) ok = ok && table.Write(shown(row));
         if (ok && table.Finish())
             kept.Remove();
         else
-            stop = L"cannot write " + options.resume + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
+            stop = L"cannot write " + kept.Table() + L": " + DescribeHresult(HRESULT_FROM_WIN32(GetLastError()));
     }
     if (!stop.empty()) Err(stop + L"\n");
     if (format == VerifyFormat::Json) Out(L"\n]\n");

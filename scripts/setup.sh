@@ -50,7 +50,7 @@ fi
 for p in cmake make wine wine32:i386 wine64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev libz-mingw-w64-dev img2pdf \
          googletest imagemagick graphicsmagick gdal-bin poppler-utils mupdf-tools libtiff-tools python3 wixl msitools osslsigncode openssl chromium \
-         libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless time xvfb $native; do
+         libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless time xvfb slurmctld slurmd slurm-client munge $native; do
     have_pkg "$p" || need="$need $p"
 done
 

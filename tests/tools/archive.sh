@@ -9,9 +9,8 @@
 # A stopped run's programs go with the test.
 on_exit='pkill -9 -f "scanleaf-card.exe.*$work" 2>/dev/null || true'
 
-mkdir -p "$work/share/FileFormats" "$work/pages" "$work/d"
-printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"
-card settings --shared-folder "$(win "$work/share")" >/dev/null
+mkdir -p "$work/pages" "$work/d"
+vault
 
 # Eight pages of Ghostscript's, made CALS by convert; 48 drawings of them, one cut short and one
 # that is a PNG under a CALS name.

@@ -15,6 +15,26 @@ win() { printf 'Z:%s' "$1" | tr / '\\'; }
 card() { "$run" "$bin/scanleaf-card.exe" --dll "$(win "$bin/Scanleaf.dll")" "$@"; }
 checks=0
 ok() { checks=$((checks + 1)); }
+# The test's vault: a shared folder with a settings file (rtype read-only), set in its prefix.
+vault() {
+    mkdir -p "$work/share/FileFormats"
+    printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"
+    card settings --shared-folder "$(win "$work/share")" >/dev/null
+}
+# N pages of Ghostscript's Group 4 encoder (text and lines, one strip) at DPI on PAPER, as
+# DIR/pageK.tif and, made CALS files by convert --to cals, DIR/pageK.cal (K from 0).
+gs_drawings() { # DIR N DPI PAPER
+    k=0
+    while [ $k -lt "$2" ]; do
+        gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r"$3" -sPAPERSIZE="$4" -o "$1/page$k.tif" -c "
+            /Helvetica findfont 11 scalefont setfont
+            0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $k line ) show r 20 string cvs show } for
+            0.5 setlinewidth 0 1 40 { /j exch def 40 40 j $k add 12 mul add moveto 555 100 j 15 mul add lineto stroke } for
+            showpage"
+        k=$((k + 1))
+    done
+    card convert --to cals -o "$(win "$1")" "$(win "$1")" >/dev/null 2>&1 || fail "making the drawings"
+}
 # The writers' drawings into the folder DIR: ImageMagick's and GraphicsMagick's samples, GDAL's
 # in each orientation given ("PATH LINES", as "000 270"), and a page of Ghostscript's own Group 4
 # encoder, one strip, wrapped into a CALS header.

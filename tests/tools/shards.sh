@@ -6,17 +6,12 @@
 #   shards.sh WINE-RUN BIN
 . "$(dirname "$0")/common.sh"
 
-mkdir -p "$work/share/FileFormats" "$work/pages" "$work/d"
-printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"
-card settings --shared-folder "$(win "$work/share")" >/dev/null
-for i in 1 2 3 4; do
-    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r100 -g600x400 -o "$work/pages/page$i.tif" \
-        -c "/Helvetica findfont 40 scalefont setfont 30 200 moveto (Sheet $i) show showpage"
-done
-card convert --to cals -o "$(win "$work/pages")" "$(win "$work/pages")" >/dev/null 2>&1 || fail "making the drawings"
+mkdir -p "$work/pages" "$work/d"
+vault
+gs_drawings "$work/pages" 4 100 a6
 n=0
 while [ $n -lt 30 ]; do
-    cp "$work/pages/page$((n % 4 + 1)).cal" "$work/d/$(printf 'd%02d' $n).cal"
+    cp "$work/pages/page$((n % 4)).cal" "$work/d/$(printf 'd%02d' $n).cal"
     n=$((n + 1))
 done
 head -c 2100 "$work/d/d03.cal" >"$work/d/d03-cut.cal"

@@ -90,17 +90,8 @@ wait_for 60 "the node to be idle" idle
 ok
 
 # The archive: 1,500 A4 pages at 300 dpi (ten distinct pages), one cut short.
-for i in 0 1 2 3 4 5 6 7 8 9; do
-    gs -q -dSAFER -sDEVICE=tiffg4 -dMaxStripSize=0 -r300 -sPAPERSIZE=a4 -o "$work/pages/page$i.tif" -c "
-        /Helvetica findfont 11 scalefont setfont
-        0 1 60 { /r exch def 50 780 r 12 mul sub moveto (Drawing $i line ) show r 20 string cvs show } for
-        0.5 setlinewidth 0 1 40 { /k exch def 40 40 k $i add 12 mul add moveto 555 100 k 15 mul add lineto stroke } for
-        showpage"
-done
-card settings --shared-folder "$(win "$work/share")" >/dev/null
-mkdir -p "$work/share/FileFormats"
-printf '[rtype]\nReadonly=1\n' >"$work/share/FileFormats/Scanleaf.ini"
-card convert --to cals -o "$(win "$work/pages")" "$(win "$work/pages")" >/dev/null 2>&1 || fail "making the drawings"
+vault
+gs_drawings "$work/pages" 10 300 a4
 n=0
 while [ $n -lt 1500 ]; do
     ln "$work/pages/page$((n % 10)).cal" "$work/d/$(printf 'd%04d' $n).cal"

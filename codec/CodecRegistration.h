@@ -1,8 +1,8 @@
-// The codec's registration: regsvr32 writes the rows of codec/api/CodecRows.h, and takes away
+// The codec's registration: regsvr32 writes the rows of codec/api/RegistrationRows.h, and takes away
 // what is the codec's alone.
 #pragma once
 
-#include "codec/api/CodecRows.h"
+#include "codec/api/RegistrationRows.h"
 
 #include <windows.h>
 

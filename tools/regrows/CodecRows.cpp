@@ -1,6 +1,6 @@
 #include "tools/regrows/CodecRows.h"
 
-#include "codec/api/CodecRows.h"
+#include "codec/api/RegistrationRows.h"
 #include "tools/regrows/RegistryRows.h"
 
 namespace regrows {

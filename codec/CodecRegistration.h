@@ -1,5 +1,5 @@
-// The codec's registration: regsvr32 writes the rows of codec/api/RegistrationRows.h, and takes away
-// what is the codec's alone.
+// The codec's registration: regsvr32 writes the rows of codec/api/RegistrationRows.h and takes
+// away what is the codec's alone.
 #pragma once
 
 #include "codec/api/RegistrationRows.h"

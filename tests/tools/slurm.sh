@@ -118,7 +118,7 @@ script() { # NAME COMMAND...: a job script that runs the card tool with the task
         echo
     } >"$cluster/$name.sh"
 }
-script verify verify --jobs 1 --shard auto --resume "\"$(win "$work")\\t\$SLURM_ARRAY_TASK_ID.csv\"" "\"$d\""
+script verify verify --format csv --jobs 1 --shard auto --resume "\"$(win "$work")\\t\$SLURM_ARRAY_TASK_ID.csv\"" "\"$d\""
 start=$(date +%s.%N)
 job=$(sbatch --parsable --array=1-3 --requeue --open-mode=append --cpus-per-task=1 -D "$work" \
     --output="$work/verify-%a.log" "$cluster/verify.sh") || fail "sbatch: $(logs)"

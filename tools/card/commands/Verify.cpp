@@ -73,12 +73,12 @@ int Verify(const VerifyOptions& options, const Setup& setup) {
     std::wstring stop;
     size_t& reused = batch.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
     size_t& lent = batch.Count(L"taken from the other tables", false, options.resume.size() > 1 ? Tally::Always : Tally::Never);
+    const bool sharded = options.shard.count > 1;
     if (!kept.Open(options.resume, L"verify\t" SCANLEAF_VERSION_WTEXT,
-                   L"kept by another command or version; every file is read again", options.shard.count > 1))
+                   L"kept by another command or version; every file is read again", sharded))
         return batch.End(true);
     // A shard's table says which shard it was, in a last column (not kept in TABLE.rows, so that
     // the rows of every shard make one table).
-    const bool sharded = options.shard.count > 1;
     const std::wstring shard = scanleaf::core::ShardText(options.shard);
     std::vector<std::wstring> columns = kColumns;
     if (sharded) columns.push_back(L"Shard");

@@ -141,7 +141,7 @@ std::uint64_t ShardHash(const Text& relative, const LowerCaser& lower) {
 }
 
 bool Shard::Takes(const Text& relative, const LowerCaser& lower) const {
-    return count <= 1 || ShardHash(relative, lower) % count == index - 1;
+    return !Splits() || ShardHash(relative, lower) % count == index - 1;
 }
 
 bool ParseShard(const Text& text, Shard& shard) {

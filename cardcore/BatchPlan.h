@@ -21,6 +21,7 @@ Text BaseName(const Text& path);
 struct Shard {
     std::uint32_t index = 1; // K, from 1
     std::uint32_t count = 1; // N
+    bool Splits() const { return count > 1; } // a share of a run, not the whole of it
     bool Takes(const Text& relative, const LowerCaser& lower) const;
 };
 // "K/N" with 1 <= K <= N <= 100000; false for anything else.
@@ -33,6 +34,7 @@ Text ShardText(const Shard& shard);
 // SLURM_ARRAY_TASK_COUNT tasks), "auto/N" from a Kubernetes indexed Job (JOB_COMPLETION_INDEX,
 // from 0, of N) or from a Slurm array of N tasks. `variable` gives a variable's value (empty: not
 // set). The message names what is wrong and which variables were read; empty when `shard` is set.
+// Linear in the text; a variable is read as a number of at most 9 digits, anything longer refused.
 inline constexpr char kShardVariables[] =
     "SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_MIN and SLURM_ARRAY_TASK_COUNT (a Slurm job array) or "
     "JOB_COMPLETION_INDEX (a Kubernetes indexed Job, with --shard auto/N)";

@@ -12,7 +12,7 @@ Batch::Batch(std::wstring title, const BatchOptions& options, std::vector<std::w
       tally_(ShardTitle(std::move(title), options.shard)) {}
 
 std::wstring ShardTitle(std::wstring title, const scanleaf::core::Shard& shard) {
-    if (shard.count > 1) title += L" (shard " + scanleaf::core::ShardText(shard) + L")";
+    if (shard.Splits()) title += L" (shard " + scanleaf::core::ShardText(shard) + L")";
     return title;
 }
 

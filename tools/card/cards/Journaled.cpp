@@ -56,7 +56,7 @@ HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs) {
     return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 }
 
-int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPath, Summary& summary,
+int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPath, JournalOf kind, Summary& summary,
                const std::wstring& verb, const std::function<HRESULT(const FilePlan&)>& save, const std::wstring& counts,
                const std::wstring& done) {
     // Refused before any file was changed: the summary still ends the run.
@@ -83,8 +83,7 @@ int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPa
                                                          L"), or name another journal with --journal"
                                                    : L": " + DescribeHresult(HRESULT_FROM_WIN32(error))));
     }
-    // repair's own journal, a shard's too ("repair (shard 2/3)").
-    std::string before = verb.compare(0, 6, L"repair") == 0 ? journal::kRepairFirstLine : journal::kFirstLine;
+    std::string before = kind == JournalOf::Repair ? journal::kRepairFirstLine : journal::kFirstLine;
     for (const FilePlan& plan : plans) {
         HeaderState state;
         HRESULT hr = ReadHeaderState(plan.path, state);

@@ -30,11 +30,14 @@ struct FilePlan {
 // for any other, which stays.
 HRESULT SetAsideUndone(const std::wstring& path, std::wstring& keptAs);
 
-// Saves each plan with `save`, through a new journal at `journalPath` (a repair's when `verb` is
-// "repair"); reports as `verb` ("import: files read ...", or `counts` when given), after `done`
-// once every file is saved. 0 when every file was saved, 1 otherwise (with what was saved and how
-// to undo it, or that nothing was changed).
-int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPath, Summary& summary,
+// Which command's journal: undo tells an import's from a repair's by its first line.
+enum class JournalOf { Import, Repair };
+
+// Saves each plan with `save`, through a new journal of `kind` at `journalPath`; reports as `verb`
+// ("import: files read ...", or `counts` when given), after `done` once every file is saved. 0
+// when every file was saved, 1 otherwise (with what was saved and how to undo it, or that nothing
+// was changed).
+int WritePlans(const std::vector<FilePlan>& plans, const std::wstring& journalPath, JournalOf kind, Summary& summary,
                const std::wstring& verb, const std::function<HRESULT(const FilePlan&)>& save,
                const std::wstring& counts = std::wstring(), const std::wstring& done = std::wstring());
 

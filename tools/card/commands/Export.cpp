@@ -78,7 +78,7 @@ int Export(const ExportOptions& options, const Setup& setup) {
     const bool resume = !options.resume.empty();
     ResumableRows kept;
     if (!kept.Open(options.resume, ExportRun(), L"kept by another command, version or settings file; every card is read again",
-                   options.shard.count > 1))
+                   options.shard.Splits()))
         return finish(true);
     batch.Each<Read>(
         [&](unsigned worker, size_t i) {

@@ -86,7 +86,8 @@ int Import(const ImportOptions& options, const Setup& setup) {
         return 0;
     }
     CardEdit edit(setup.Format());
-    return WritePlans(plans, options.journal.empty() ? DefaultJournal(tableFile) : options.journal, summary, L"import",
+    return WritePlans(plans, options.journal.empty() ? DefaultJournal(tableFile) : options.journal, JournalOf::Import,
+                      summary, L"import",
                       [&edit](const FilePlan& plan) { return edit.Save(plan.path, ValuesOf(plan.changes), 0); });
 }
 

@@ -71,7 +71,7 @@ int Repair(const RepairOptions& request, const Setup& setup) {
     }
     // What is mended is said once the journal that undoes it is written and the headers saved.
     const int rc = WritePlans(
-        plans, request.journal, summary, ShardTitle(L"repair", request.shard),
+        plans, request.journal, JournalOf::Repair, summary, ShardTitle(L"repair", request.shard),
         [&headers](const FilePlan& plan) {
             const auto& h = headers[plan.path];
             return ReplaceHeader(plan.path, h.first, h.second);

@@ -73,7 +73,7 @@ int Verify(const VerifyOptions& options, const Setup& setup) {
     std::wstring stop;
     size_t& reused = batch.Count(L"kept from the stopped run", false, resume ? Tally::Always : Tally::Never);
     size_t& lent = batch.Count(L"taken from the other tables", false, options.resume.size() > 1 ? Tally::Always : Tally::Never);
-    const bool sharded = options.shard.count > 1;
+    const bool sharded = options.shard.Splits();
     if (!kept.Open(options.resume, L"verify\t" SCANLEAF_VERSION_WTEXT,
                    L"kept by another command or version; every file is read again", sharded))
         return batch.End(true);

@@ -9,7 +9,8 @@
 #
 # The committed corpus (tests/fuzz/corpus/TARGET) is read; what a run adds goes to
 # build-fuzz/corpus/TARGET. A failing input is kept in build-fuzz/crashes with a one-line
-# replay command. SCANLEAF_FUZZ_TARGETS="DateFuzz ..." runs only those targets; SCANLEAF_FUZZ_BUILD
+# replay command. Targets run side by side, one a processor (SCANLEAF_FUZZ_JOBS sets how many).
+# SCANLEAF_FUZZ_TARGETS="DateFuzz ..." runs only those targets; SCANLEAF_FUZZ_BUILD
 # picks another build folder, so that long runs can go on beside each other. Installs what it
 # lacks (as root).
 set -eu
@@ -84,12 +85,22 @@ fi
 passed=0
 failed=0
 mkdir -p "$build/crashes" "$build/logs"
-for t in $(targets); do
-    mkdir -p "$build/corpus/$t" "$root/tests/fuzz/corpus/$t"
+# One target on each processor at a time: each runs for its full time whatever the others do.
+fuzz_one() { # TARGET: its log, and its exit code in LOG.rc
+    t=$1
     log="$build/logs/$t.log"
     # shellcheck disable=SC2046
     if "$build/$t" -max_total_time="$arg" -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$build/crashes/$t-" $(dict "$t") "$build/corpus/$t" "$root/tests/fuzz/corpus/$t" >"$log" 2>&1; then
+        echo 0 >"$log.rc"
+    else
+        echo 1 >"$log.rc"
+    fi
+}
+report() { # TARGET
+    t=$1
+    log="$build/logs/$t.log"
+    if [ "$(cat "$log.rc")" = 0 ]; then
         passed=$((passed + 1))
         verdict=passed
     else
@@ -103,6 +114,21 @@ for t in $(targets); do
         grep -a -m 3 -E 'check failed|runtime error|ERROR: ' "$log" | sed 's/^/  /'
         artifact=$(grep -a -o "Test unit written to [^ ]*" "$log" | tail -n 1 | sed 's/Test unit written to //')
         echo "  replay: $build/$t ${artifact:-(no input kept; see $log)}"
+    fi
+}
+at_once=${SCANLEAF_FUZZ_JOBS:-$(nproc)}
+group=""
+for t in $(targets) ""; do
+    if [ -n "$t" ]; then
+        mkdir -p "$build/corpus/$t" "$root/tests/fuzz/corpus/$t"
+        echo 1 >"$build/logs/$t.log.rc"
+        fuzz_one "$t" &
+        group="$group $t"
+    fi
+    if [ -n "$group" ] && { [ -z "$t" ] || [ "$(echo $group | wc -w)" -ge "$at_once" ]; }; then
+        wait
+        for g in $group; do report "$g"; done
+        group=""
     fi
 done
 echo "$passed passed, $failed failed"

@@ -53,14 +53,22 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                           nullptr));
     if (!file.Valid()) return false;
-    bytes.clear();
-    char buffer[65536];
+    // Read in place, a byte more than the size the system gives, so that a file of that size
+    // ends in one read and the empty one after it; a file that grows meanwhile is read on.
+    LARGE_INTEGER size{};
+    const bool sized = GetFileSizeEx(file.Get(), &size) && size.QuadPart >= 0 && size.QuadPart < (1LL << 30);
+    bytes.assign(sized ? std::size_t(size.QuadPart) + 1 : std::size_t(65536), '\0');
+    std::size_t done = 0;
     for (;;) {
+        if (done == bytes.size()) bytes.resize(bytes.size() * 2);
         DWORD n = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) return false;
-        if (n == 0) return true;
-        bytes.append(buffer, n);
+        const DWORD room = DWORD(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        if (!ReadFile(file.Get(), &bytes[done], room, &n, nullptr)) return false;
+        if (n == 0) break;
+        done += n;
     }
+    bytes.resize(done);
+    return true;
 }
 
 AtomicFile::AtomicFile(const std::wstring& path) : path_(path), partial_(path + L".partial") {

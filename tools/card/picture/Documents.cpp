@@ -21,6 +21,8 @@ bool ReadDrawingBytes(const std::wstring& path, HandedDrawing& drawing, std::wst
     return false;
 }
 
+bool VaultIsSet() { return !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty(); }
+
 std::wstring LoadDrawing(const std::wstring& path, const HandOn& how, CardReader& reader, HandedDrawing& drawing) {
     if (how.check) {
         const DrawingCheck check =
@@ -42,8 +44,7 @@ std::wstring LoadDrawing(const std::wstring& path, const HandOn& how, CardReader
                                                  scanleaf::AnsiCodePage());
     drawing.card.clear();
     std::vector<CardEntry> entries;
-    const bool vault = !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty();
-    if (vault) {
+    if (how.vault) {
         const HRESULT hr = reader.ReadChecked(path, entries); // its bytes were found CALS above
         if (FAILED(hr)) return L"its card cannot be read: " + DescribeHresult(hr);
     } else {
@@ -55,7 +56,7 @@ std::wstring LoadDrawing(const std::wstring& path, const HandOn& how, CardReader
     drawing.title = scanleaf::core::BaseName(path);
     bool titled = how.title.empty();
     for (const CardEntry& e : entries) {
-        if (vault) drawing.card.push_back({e.name, e.value});
+        if (how.vault) drawing.card.push_back({e.name, e.value});
         if (!titled && Lower(e.name) == Lower(how.title)) {
             titled = true;
             if (!e.value.empty() && e.value != L"NONE") drawing.title = e.value;

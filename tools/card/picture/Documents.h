@@ -35,13 +35,18 @@ struct HandOn {
     bool check = true;                                      // decoded in full first
     std::wstring title;                                     // the variable that titles a drawing; empty: its name
     scanleaf::core::Pdfa pdfa = scanleaf::core::Pdfa::None; // the PDF/A part a page must fit
+    bool vault = false; // the host's shared folder is set, so the plug-in reads each card
 };
+
+// Whether the host's shared folder is set; asked once a run, since each answer reads the registry.
+bool VaultIsSet();
 
 // The drawing's bytes, false with `problem` when they cannot be read.
 bool ReadDrawingBytes(const std::wstring& path, HandedDrawing& drawing, std::wstring& problem);
 // Why the drawing (its bytes read already) cannot be handed on; empty when it can, with its
-// header, card and title filled in. Without the host's shared folder the plug-in reads no card:
-// the drawing goes with its header alone, titled by a record of that name or its file's name.
+// header, card and title filled in. Without the host's shared folder (`how.vault` false) the
+// plug-in reads no card: the drawing goes with its header alone, titled by a record of that name
+// or its file's name.
 std::wstring LoadDrawing(const std::wstring& path, const HandOn& how, CardReader& reader, HandedDrawing& drawing);
 
 // One document being written: a PDF, or a TIFF whose pages wait one behind so that the last

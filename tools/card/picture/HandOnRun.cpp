@@ -73,6 +73,8 @@ int HandOnDrawings(Batch& batch, const HandOnRun& run, IVorFileFormat* format) {
         std::uint64_t hash = 0; // of the drawing's bytes, made once on the job's thread
     };
     const auto readers = CardReaders(format, batch.Jobs());
+    HandOn how = run.how;
+    how.vault = VaultIsSet();
     auto writeOne = [&](const std::wstring& out, HandedDrawing& drawing, const scanleaf::core::InputRecord& record) {
         Document one(out, run.pdf, run.how.pdfa);
         const std::wstring title = drawing.title;
@@ -95,7 +97,7 @@ int HandOnDrawings(Batch& batch, const HandOnRun& run, IVorFileFormat* format) {
                 loaded.verdict = InputsKept::Judge(outs[i], loaded.record, &loaded.changedOption);
                 if (loaded.verdict == InputsKept::Verdict::UpToDate) return loaded;
             }
-            loaded.problem = LoadDrawing(files[i], run.how, *readers[worker], loaded.drawing);
+            loaded.problem = LoadDrawing(files[i], how, *readers[worker], loaded.drawing);
             if (loaded.problem.empty() && !together) loaded.failure = writeOne(outs[i], loaded.drawing, loaded.record);
             return loaded;
         },

@@ -1,5 +1,8 @@
 #include "cardcore/BatchPlan.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <set>
 
 namespace scanleaf::core {
@@ -132,12 +135,12 @@ Text BaseName(const Text& path) {
 }
 
 std::uint64_t ShardHash(const Text& relative, const LowerCaser& lower) {
-    ContentHash hash;
+    // FNV-1a, a unit's two bytes low first: a path's share stays what it was in every version.
+    std::uint64_t hash = 14695981039346656037ull;
     for (Unit c : Unified(relative, lower)) {
-        const unsigned char pair[2] = {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>(c >> 8)};
-        hash.Add(pair, 2);
+        for (unsigned byte : {unsigned(c) & 0xFF, (unsigned(c) >> 8) & 0xFF}) hash = (hash ^ byte) * 1099511628211ull;
     }
-    return hash.Value();
+    return hash;
 }
 
 bool Shard::Takes(const Text& relative, const LowerCaser& lower) const {
@@ -380,10 +383,13 @@ bool ParseRunLine(const std::string& line, Text& run) {
 }
 
 void ContentHash::Add(const void* bytes, std::size_t size) {
-    const unsigned char* p = static_cast<const unsigned char*>(bytes);
-    for (std::size_t i = 0; i < size; ++i) {
-        value_ ^= p[i];
-        value_ *= 1099511628211ull;
+    const Bytef* p = static_cast<const Bytef*>(bytes);
+    while (size > 0) {
+        const uInt piece = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30)); // zlib's lengths are 32 bits
+        crc_ = static_cast<std::uint32_t>(crc32(crc_, p, piece));
+        adler_ = static_cast<std::uint32_t>(adler32(adler_, p, piece));
+        p += piece;
+        size -= piece;
     }
 }
 

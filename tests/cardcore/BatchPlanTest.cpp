@@ -204,12 +204,16 @@ TEST(BatchPlan, RecordsTellEveryChangeApart) {
     core::InputRecord r;
     r.Option(SL_T("x"), SL_T("50%\t\n"));
     EXPECT_EQ("scanleaf-card inputs 1\noption\tx\t50%25%09%0A\n", r.Bytes());
-    // The content hash is FNV-1a: pieces or whole, the same.
-    core::ContentHash whole, pieces;
+    // The content hash is zlib's CRC-32 over its Adler-32 (as Python's zlib gives them): pieces or
+    // whole, the same; nothing hashed is zlib's starting values.
+    core::ContentHash whole, pieces, none;
     whole.Add("header and stream", 17);
     pieces.Add("header ", 7);
+    pieces.Add("", 0);
     pieces.Add("and stream", 10);
+    EXPECT_EQ(0x5C34636E390D0669ull, whole.Value());
     EXPECT_EQ(whole.Value(), pieces.Value());
+    EXPECT_EQ(0x0000000000000001ull, none.Value());
 }
 
 // The rows a resumable run keeps: every field survives any byte, and a line spoilt anywhere is

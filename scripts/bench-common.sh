@@ -20,6 +20,8 @@ cp "$root/samples/Scanleaf.ini" "$work/share/FileFormats/"
 card settings --shared-folder "$(win "$work/share")" >/dev/null
 
 seconds() { # COMMAND...: wall-clock seconds of one run
+    # What earlier runs wrote goes to the disk first, so that no run pays for another's writing.
+    sync
     s=$(date +%s.%N)
     "$@" >/dev/null 2>&1 || true
     e=$(date +%s.%N)
@@ -28,9 +30,10 @@ seconds() { # COMMAND...: wall-clock seconds of one run
 median() { sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 # Each tool's cost of a page, RUNS times in turns: what `tool NAME many` takes over `tool NAME few`,
 # in milliseconds a page of the `more` pages between them (so that no program's start counts).
-# The script defines `tool`; `cost NAME` is the median of the runs.
+# The script defines `tool`; `cost NAME` is the median of the runs. Called again (with another
+# `more`, say), it adds to the times.
+: >"$work/times"
 page_costs() {
-    : >"$work/times"
     r=0
     while [ "$r" -lt "$runs" ]; do
         for t in "$@"; do

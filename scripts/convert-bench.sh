@@ -4,11 +4,14 @@
 # 300 dpi (Ghostscript's pages of text and lines, wrapped into CALS files). The cost of a page is
 # the time that PAGES more pages add (so that a program's start does not count), the median of
 # RUNS runs taken in turns; the ratios are printed, with the PDF's size against the streams'.
+# A start varies by a few tenths of a second here, so the ratios hold to a few hundredths only
+# over 1,000 pages; GraphicsMagick, 50 times slower, is timed over 40 (GM_PAGES).
 #
-#   sh scripts/convert-bench.sh [PAGES [RUNS]]      (200 and 5; builds and installs what it lacks)
+#   sh scripts/convert-bench.sh [PAGES [RUNS]]      (1000 and 5; builds and installs what it lacks)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-more=${1:-200}
+more=${1:-1000}
+gm_more=${GM_PAGES:-40}
 runs=${2:-5}
 extra=img2pdf
 . "$root/scripts/bench-common.sh"
@@ -30,20 +33,27 @@ for i in range(10):
     header = b''.join(r.encode().ljust(128, b' ') for r in records).ljust(2048, b' ')
     open('%s/page%d.cal' % (work, i), 'wb').write(header + data[tags[273]:tags[273] + tags[279]])
 EOF
-# Two folders of drawings: 10, and 10 + PAGES, the pages taken in turn.
+# Two folders of drawings: 10, and 10 + PAGES, the pages taken in turn; GraphicsMagick's own 10 + 40.
 spread page "$work/few" "$work/many" cal tif
+pages=$more
+more=$gm_more
+spread page "$work/few" "$work/gm-many" cal
+more=$pages
 
 tool() { # NAME DIR
     case $1 in
     convert) card convert --to pdf --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
     nocheck) card convert --to pdf --no-check --overwrite -o "$(win "$work/$2.pdf")" "$(win "$work/$2")" ;;
     verify) card verify "$(win "$work/$2")" ;;
-    gm) gm convert "$work/$2"/*.cal "$work/$2-gm.pdf" ;;
+    gm) gm convert "$work/$([ "$2" = many ] && echo gm-many || echo few)"/*.cal "$work/$2-gm.pdf" ;;
     img2pdf) img2pdf -o "$work/$2-img2pdf.pdf" "$work/$2"/*.tif ;;
     esac
 }
 tools="convert nocheck verify gm img2pdf"
-page_costs $tools
+page_costs convert nocheck verify img2pdf
+more=$gm_more
+page_costs gm
+more=$pages
 streams=$(stream_bytes "$work/many")
 pdf=$(stat -c %s "$work/many.pdf")
 echo "== a page's cost in ms (the median of $runs runs, $more pages more), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?')"

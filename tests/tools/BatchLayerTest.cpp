@@ -52,6 +52,28 @@ TEST(BatchLayer, TheClosingLineAndItsExitCode) {
     }
 }
 
+// A drawing is read whole in one piece at its size, and hashed in memory as a file is hashed
+// from the disk: a difference would never let an output be judged up to date.
+TEST(BatchLayer, AFileReadWholeIsHashedAsItIsIdentified) {
+    testsupport::TempFolder folder;
+    for (size_t size : {size_t(0), size_t(1), size_t(2047), size_t(65536), size_t(65537), size_t(200001)}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + i / 7) & 0xFF);
+        const std::wstring path = folder.File(L"d" + std::to_wstring(size) + L".cal");
+        Touch(path, bytes);
+        std::string read = "left over";
+        ASSERT_TRUE(card::ReadWholeFile(path, read)) << size;
+        EXPECT_EQ(bytes, read) << size;
+        std::uint64_t fileSize = 0, fileHash = 0;
+        ASSERT_TRUE(card::IdentifyFile(path, fileSize, fileHash)) << size;
+        EXPECT_EQ(size, fileSize);
+        EXPECT_EQ(card::HashBytes(read.data(), read.size()), fileHash) << size;
+    }
+    std::string read;
+    EXPECT_FALSE(card::ReadWholeFile(folder.File(L"none.cal"), read));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
 TEST(BatchLayer, OutputTargetsAreAFileAFolderOrAUsageError) {
     testsupport::TempFolder folder;
     CreateDirectoryW(folder.File(L"made.pdf").c_str(), nullptr);

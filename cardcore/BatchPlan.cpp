@@ -1,4 +1,5 @@
 #include "cardcore/BatchPlan.h"
+#include "core/Fnv.h"
 
 #include <zlib.h>
 
@@ -135,12 +136,9 @@ Text BaseName(const Text& path) {
 }
 
 std::uint64_t ShardHash(const Text& relative, const LowerCaser& lower) {
-    // FNV-1a, a unit's two bytes low first: a path's share stays what it was in every version.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (Unit c : Unified(relative, lower)) {
-        for (unsigned byte : {unsigned(c) & 0xFF, (unsigned(c) >> 8) & 0xFF}) hash = (hash ^ byte) * 1099511628211ull;
-    }
-    return hash;
+    Fnv1a hash;
+    for (Unit c : Unified(relative, lower)) hash.AddUnit(unsigned(c));
+    return hash.Value();
 }
 
 bool Shard::Takes(const Text& relative, const LowerCaser& lower) const {

@@ -1,4 +1,5 @@
 #include "core/cals/Xmp.h"
+#include "core/Fnv.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -136,8 +137,9 @@ std::string StandardHeader(const std::vector<Text>& records) {
 }
 
 std::string HeaderSum(const std::string& bytes) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    Fnv1a sum;
+    for (const char c : bytes) sum.Add(static_cast<unsigned char>(c));
+    std::uint64_t hash = sum.Value();
     static const char kHex[] = "0123456789abcdef";
     std::string text(16, '0');
     for (int i = 15; i >= 0; --i, hash >>= 4) text[std::size_t(i)] = kHex[hash & 15];

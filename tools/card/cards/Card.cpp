@@ -7,6 +7,7 @@
 #include "hostenv/ComPtr.h"
 #include "hostenv/LongPath.h"
 #include "hostenv/Unique.h"
+#include "core/Fnv.h"
 #include "core/cals/HeaderRecord.h"
 #include "tools/card/cards/HeaderFile.h"
 #include "tools/common/VariableArray.h"
@@ -101,20 +102,18 @@ constexpr size_t kStateDigits = 16;
 } // namespace
 
 std::wstring CardState(const std::vector<CardEntry>& card) {
-    unsigned long long hash = 14695981039346656037ULL;
+    scanleaf::core::Fnv1a hash;
     auto add = [&hash](const std::wstring& text) {
         // Each character as two bytes, and a separator no name or value holds.
-        for (wchar_t c : text) {
-            for (unsigned byte : {unsigned(c) & 0xFF, (unsigned(c) >> 8) & 0xFF}) hash = (hash ^ byte) * 1099511628211ULL;
-        }
-        hash = (hash ^ 0x100) * 1099511628211ULL;
+        for (wchar_t c : text) hash.AddUnit(unsigned(c));
+        hash.Add(0x100);
     };
     for (const CardEntry& e : card) {
         add(e.name);
         add(e.value);
     }
     std::wstring text = kStatePrefix;
-    for (int shift = 60; shift >= 0; shift -= 4) text += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    for (int shift = 60; shift >= 0; shift -= 4) text += L"0123456789abcdef"[(hash.Value() >> shift) & 0xF];
     return text;
 }
 

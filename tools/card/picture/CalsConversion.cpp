@@ -4,12 +4,12 @@
 // under a temporary name, its card filled through the plug-in's own write and save, and renamed
 // only when every page of its source is complete.
 #include "tools/card/picture/CalsConversion.h"
+#include "tools/card/picture/Documents.h"
 #include "tools/card/cards/PluginCodes.h"
 
 #include "core/cals/CalsImage.h"
 #include "core/pdf/PdfPictures.h"
 #include "core/cals/CarriedHeader.h"
-#include "hostenv/SettingsLight.h"
 #include "hostenv/SystemText.h"
 #include "cardcore/CardTable.h"
 #include "core/tiff/FaxPage.h"
@@ -717,7 +717,7 @@ private:
     };
     std::map<std::pair<const core::PdfObject*, bool>, Shared> shared_;
     // The plug-in reads a card only where the host's shared folder is set.
-    const bool vault_ = !scanleaf::SettingsLight().GetFolder(scanleaf::SharedFolder).empty();
+    const bool vault_ = VaultIsSet();
     const CalsOptions& request_;
     const PictureCardRows& table_;
     PictureFile picture_;

@@ -100,7 +100,7 @@ fuzz_one() { # TARGET: its log, and its exit code in LOG.rc
 report() { # TARGET
     t=$1
     log="$build/logs/$t.log"
-    if [ "$(cat "$log.rc")" = 0 ]; then
+    if [ "$(cat "$log.rc" 2>/dev/null)" = 0 ]; then
         passed=$((passed + 1))
         verdict=passed
     else
@@ -117,19 +117,19 @@ report() { # TARGET
     fi
 }
 at_once=${SCANLEAF_FUZZ_JOBS:-$(nproc)}
-group=""
-for t in $(targets) ""; do
-    if [ -n "$t" ]; then
-        mkdir -p "$build/corpus/$t" "$root/tests/fuzz/corpus/$t"
-        echo 1 >"$build/logs/$t.log.rc"
-        fuzz_one "$t" &
-        group="$group $t"
-    fi
-    if [ -n "$group" ] && { [ -z "$t" ] || [ "$(echo $group | wc -w)" -ge "$at_once" ]; }; then
+running=""
+for t in $(targets); do
+    mkdir -p "$build/corpus/$t" "$root/tests/fuzz/corpus/$t"
+    rm -f "$build/logs/$t.log.rc"
+    fuzz_one "$t" &
+    running="$running $t"
+    if [ "$(echo $running | wc -w)" -ge "$at_once" ]; then
         wait
-        for g in $group; do report "$g"; done
-        group=""
+        for g in $running; do report "$g"; done
+        running=""
     fi
 done
+wait
+for g in $running; do report "$g"; done
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
